@@ -1,0 +1,50 @@
+# Quillane: `make demo` and `make test` do all the set-up on a fresh Debian 12 machine.
+SHELL := /bin/bash
+JOBS ?= $(shell nproc)
+CMAKE_FLAGS ?=
+SAMPLE_DIR ?= samples
+DEMO_OUT ?= out/demo.psd
+
+.PHONY: deps build build-asan build-tsan demo test test-plain test-asan test-tsan bench clean
+
+deps:
+	@scripts/install-deps
+
+build: deps
+	cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
+	cmake --build build -j $(JOBS)
+
+build-asan: deps
+	cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+	  -DQUILLANE_SANITIZE=address,undefined -DQUILLANE_BUILD_APP=OFF -DQUILLANE_BUILD_BENCH=OFF $(CMAKE_FLAGS)
+	cmake --build build-asan -j $(JOBS)
+
+build-tsan: deps
+	cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DQUILLANE_SANITIZE=thread -DQUILLANE_BUILD_APP=OFF -DQUILLANE_BUILD_BENCH=OFF $(CMAKE_FLAGS)
+	cmake --build build-tsan -j $(JOBS) --target quillane_thread_tests
+
+demo: build
+	@mkdir -p $(dir $(DEMO_OUT))
+	./build/quillane --key white $(SAMPLE_DIR) $(DEMO_OUT)
+	@/usr/bin/python3 scripts/show-psd $(DEMO_OUT)
+
+test-plain: build
+	cd build && ctest --output-on-failure --no-tests=error -j $(JOBS)
+
+test-asan: build-asan
+	cd build-asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	  ctest --output-on-failure --no-tests=error -j $(JOBS)
+
+test-tsan: build-tsan
+	@if [ -x build-tsan/tests/quillane_thread_tests ]; then \
+	  TSAN_OPTIONS=halt_on_error=1 build-tsan/tests/quillane_thread_tests; \
+	else echo "no threading tests"; fi
+
+test: test-plain test-asan test-tsan
+
+bench: build
+	bench/run-workloads
+
+clean:
+	rm -rf build build-asan build-tsan out

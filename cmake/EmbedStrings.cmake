@@ -1,0 +1,15 @@
+# Turns resources/strings/<lang>.strings (lines of "KEY" = "text";) into a C++ table,
+# so the executables carry their texts without an install step.
+function(quillane_embed_strings dir out)
+  file(GLOB tables CONFIGURE_DEPENDS ${dir}/*.strings)
+  set(body "// Generated from resources/strings; do not edit.\n#include \"util/Strings.h\"\n\nnamespace quillane::detail {\n\nconst std::vector<EmbeddedTable>& embeddedStringTables() {\n  static const std::vector<EmbeddedTable> tables = {\n")
+  foreach(table ${tables})
+    get_filename_component(lang ${table} NAME_WE)
+    file(READ ${table} text)
+    string(APPEND body "    {\"${lang}\", R\"QUILLANE_STRINGS(${text})QUILLANE_STRINGS\"},\n")
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${table})
+  endforeach()
+  string(APPEND body "  };\n  return tables;\n}\n\n}  // namespace quillane::detail\n")
+  file(WRITE ${out}.tmp "${body}")
+  file(COPY_FILE ${out}.tmp ${out} ONLY_IF_DIFFERENT)
+endfunction()

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace quillane {
+
+// A raster of straight (not premultiplied) RGBA8 pixels: bytes R, G, B, A, rows top to
+// bottom, 4 x width bytes per row, no padding. Every decoder yields one.
+struct Bitmap {
+  int width = 0;
+  int height = 0;
+  std::vector<std::uint8_t> pixels;
+
+  // A zero-filled raster, or nothing when a side is negative or above kMaxPsdSide, or the
+  // buffer cannot be allocated.
+  static std::optional<Bitmap> allocate(int width, int height);
+
+  std::size_t rowBytes() const { return static_cast<std::size_t>(width) * 4; }
+  std::uint8_t* row(int y) { return pixels.data() + static_cast<std::size_t>(y) * rowBytes(); }
+  const std::uint8_t* row(int y) const {
+    return pixels.data() + static_cast<std::size_t>(y) * rowBytes();
+  }
+};
+
+}  // namespace quillane

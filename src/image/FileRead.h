@@ -1,0 +1,22 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quillane {
+
+// Source files larger than this are refused unread: no image we accept needs more
+// (30000 x 30000 RGBA is 3.6 GB decoded, but every accepted format compresses or is
+// smaller in practice; a BMP of that size would be refused by its header anyway).
+inline constexpr std::size_t kMaxSourceFileBytes = std::size_t{2} << 30;
+
+// Reads a regular file whole. The file is opened without following a symbolic link and
+// without blocking (a FIFO must not hang the job), checked to be a regular file once open,
+// and refused when larger than maxBytes. Nothing on any failure.
+std::optional<std::vector<std::uint8_t>> readWholeFile(const std::string& path,
+                                                       std::size_t maxBytes = kMaxSourceFileBytes);
+
+}  // namespace quillane

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quillane {
+
+// The user-visible texts, looked up by key ("NO_IMAGE_FILE", "IMAGE_READ_ERROR", ...) in the
+// strings table of the user's language (resources/strings/<lang>.strings). An unknown key
+// answers the key itself, so a missing text is visible instead of empty.
+std::string localizedString(std::string_view key);
+
+// Chooses the table by language code ("en", "ja"); an unknown language falls back to English.
+// The default is taken from the locale environment (LC_ALL, LC_MESSAGES, LANG).
+void setStringsLanguage(std::string_view language);
+
+// The language code that the locale environment names, or "en".
+std::string languageFromEnvironment();
+
+namespace detail {
+struct EmbeddedTable {
+  const char* language;
+  const char* text;
+};
+const std::vector<EmbeddedTable>& embeddedStringTables();
+}  // namespace detail
+
+}  // namespace quillane

@@ -1,0 +1,30 @@
+#include "util/Strings.h"
+
+#include <gtest/gtest.h>
+
+namespace quillane {
+namespace {
+
+TEST(Strings, LooksUpTheTableOfTheLanguageAndFallsBackToEnglishThenTheKey) {
+  setStringsLanguage("en");
+  EXPECT_EQ(localizedString("NO_IMAGE_FILE"), "There is no image file in the folder.");
+  setStringsLanguage("ja");
+  EXPECT_EQ(localizedString("SAVE_PROMPT"), "保存");
+  setStringsLanguage("xx");
+  EXPECT_EQ(localizedString("SAVE_PROMPT"), "Save");
+  EXPECT_EQ(localizedString("NO_SUCH_KEY"), "NO_SUCH_KEY");
+  setStringsLanguage("en");
+}
+
+TEST(Strings, EveryKeyHasAnEnglishAndAJapaneseText) {
+  for (const char* key : {"OPEN_PROMPT", "SAVE_TITLE", "SAVE_PROMPT", "NO_IMAGE_FILE", "IMAGE_READ_ERROR"}) {
+    for (const char* language : {"en", "ja"}) {
+      setStringsLanguage(language);
+      EXPECT_NE(localizedString(key), key) << language << " " << key;
+    }
+  }
+  setStringsLanguage("en");
+}
+
+}  // namespace
+}  // namespace quillane
