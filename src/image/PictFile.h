@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "image/Image.h"
+#include "util/Geometry.h"
+
+namespace quillane {
+
+// The not-found answer of pictV2OptHeaderIndex (all bits set).
+inline constexpr std::size_t kPictHeaderNotFound = static_cast<std::size_t>(-1);
+
+// Whether the path's extension is pict, pct or pic (exactly, lower case).
+bool isPictFile(const std::string& path);
+// Whether the bytes hold a version-2 picture (00 11 02 FF at offset 522).
+bool isPictVersionOptCode(std::span<const std::uint8_t> bytes);
+// Offset of the header opcode 0C 00, searched from 526 on, or kPictHeaderNotFound.
+std::size_t pictV2OptHeaderIndex(std::span<const std::uint8_t> bytes);
+// The picture's size in pixels from its header, or 0 by 0.
+Size pictSize(std::span<const std::uint8_t> bytes);
+// Patches the header's resolutions to 72 dpi in place; false (bytes untouched) when there is
+// no version-2 header to patch.
+bool pictChangeDPI(std::span<std::uint8_t> bytes);
+// The picture at path, patched and decoded in memory, or nothing.
+std::optional<Image> createPictImage(const std::string& path);
+
+// Whether a file-system item exists at path.
+bool existsFileWithName(const std::string& path);
+// Removes the item at path; logs when there is none. Failures are ignored.
+void removeFileWithName(const std::string& path);
+
+}  // namespace quillane
