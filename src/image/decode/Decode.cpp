@@ -1,0 +1,39 @@
+#include "image/decode/Decode.h"
+
+#include <memory>
+
+#include "image/FileRead.h"
+#include "image/ImageRep.h"
+
+namespace quillane {
+namespace {
+
+std::optional<DecodedBitmap> decodeByFormat(std::span<const std::uint8_t> bytes) {
+  switch (sniffImageFormat(bytes)) {
+    case ImageFormat::Jpeg: return decodeJpeg(bytes);
+    case ImageFormat::Png: return decodePng(bytes);
+    case ImageFormat::Gif: return decodeGif(bytes);
+    case ImageFormat::Bmp: return decodeBmp(bytes);
+    case ImageFormat::Tiff: return decodeTiff(bytes);
+    case ImageFormat::Unknown: break;
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<Image> decodeImage(std::span<const std::uint8_t> bytes) {
+  auto decoded = decodeByFormat(bytes);
+  if (!decoded) return std::nullopt;
+  auto rep = std::make_shared<const BitmapImageRep>(std::move(decoded->bitmap), decoded->dpiX,
+                                                    decoded->dpiY);
+  return Image::withRepresentation(std::move(rep));
+}
+
+std::optional<Image> decodeImageFile(const std::string& path) {
+  const auto bytes = readWholeFile(path);
+  if (!bytes) return std::nullopt;
+  return decodeImage(*bytes);
+}
+
+}  // namespace quillane
