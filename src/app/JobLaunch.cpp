@@ -1,0 +1,194 @@
+#include <filesystem>
+
+#include "app/AppDelegate.h"
+#include "app/SettingsKeys.h"
+#include "util/Exception.h"
+#include "util/Log.h"
+
+namespace quillane {
+namespace {
+
+// What ended a job with an exception, as the alert shows it. An exception that is not a
+// quillane::Exception has no name of its own: the alert then shows a general caption.
+struct JobFailure {
+  std::string name;
+  std::string reason;
+  bool named = false;
+};
+
+}  // namespace
+
+AppDelegate::~AppDelegate() {
+  if (!progressFinished) progressCancelled = true;
+  waitForWorker();
+}
+
+void AppDelegate::postToMain(std::function<void()> block) {
+  toolkit->mainQueue().post(std::move(block));
+}
+
+void AppDelegate::commandsChanged() {
+  if (toolkit) toolkit->commandsChanged();
+}
+
+void AppDelegate::waitForWorker() {
+  if (worker_.joinable()) worker_.join();
+}
+
+void AppDelegate::onProcessClick() {
+  // A cancelled job may still be finishing its file; the shared fields serve one job.
+  if (!validateMenuItem(Action::onProcessClick)) {
+    logLine("process ignored: the previous job is still running");
+    return;
+  }
+  const std::optional<std::string> output = outputFileDialog();
+  if (!output) return;
+
+  try {
+    makeImageFileList(srcPath);
+  } catch (const std::exception& error) {
+    logLine("cannot list '%s': %s", srcPath.c_str(), error.what());
+    imageFileList.clear();
+  }
+  if (imageFileList.empty()) {
+    toolkit->runAlert(toolkit->localizedString("NO_IMAGE_FILE"), "");
+    return;
+  }
+
+  waitForWorker();
+  progressFinished = false;
+  progressCancelled = false;
+  progressErrorOccured = false;
+  finishSeen_ = false;
+  menuItemStop->setEnabled(true);
+
+  showSheet();
+  worker_ = std::thread(&AppDelegate::runJobWrapper, this, imageFileList, *output);
+  commandsChanged();
+}
+
+std::optional<std::string> AppDelegate::outputFileDialog() {
+  toolkit::SavePanelOptions options;
+  options.title = toolkit->localizedString("SAVE_TITLE");
+  options.prompt = toolkit->localizedString("SAVE_PROMPT");
+  options.allowedFileTypes = {"psd"};
+  const toolkit::SavePanelResult answer = toolkit->runSavePanel(options);
+  if (answer.result == toolkit::kPanelCancel) {
+    logLine("Cancel button was pressed.");
+    return std::nullopt;
+  }
+  if (answer.result != toolkit::kPanelOK) return std::nullopt;
+
+  dstPath = answer.path;
+  logLine("saving file '%s'", dstPath.c_str());
+  userDefaults().setString(kDstDirKey, std::filesystem::path(dstPath).parent_path().string());
+  userDefaults().synchronize();
+  return dstPath;
+}
+
+void AppDelegate::showSheet() {
+  progressBar->setDoubleValue(0.0);
+  pathCtrlProgressSrc->setPath(srcPath);
+  pathCtrlProgressDst->setPath(dstPath);
+  sheetShown_ = true;
+  panelProgress->begin([this](int code) { sheetDidEnd(code); });
+  timerProgress = toolkit->scheduleTimer(kProgressInterval, [this] { tickProgress(); });
+}
+
+// The worker's body: runs the job, hands any failure to the main thread as an alert, and
+// marks the job over. Every exception is caught here, whatever its type: one escaping a
+// std::thread would end the process.
+void AppDelegate::runJobWrapper(std::vector<std::string> files, std::string path) {
+  std::optional<JobFailure> failure;
+  try {
+    if (jobBody)
+      jobBody(*this, files, path);
+    else
+      createPSDFile(files, path);
+  } catch (const Exception& error) {
+    failure = JobFailure{error.name(), error.reason(), true};
+  } catch (const std::exception& error) {
+    failure = JobFailure{"", error.what(), false};
+  } catch (...) {
+    failure = JobFailure{"", "", false};
+  }
+
+  if (failure) {
+    postToMain([this, failure = *failure] {
+      const std::string name =
+          failure.named ? failure.name : toolkit->localizedString("JOB_FAILED");
+      const std::string reason =
+          failure.named || !failure.reason.empty() ? failure.reason
+                                                   : toolkit->localizedString("UNKNOWN_ERROR");
+      toolkit->runAlert(name, reason);
+      sheetCancel();
+    });
+  }
+  progressFinished = true;
+  // The Stop command belongs to the main thread.
+  postToMain([this] { workerEnded(); });
+}
+
+void AppDelegate::workerEnded() {
+  waitForWorker();
+  menuItemStop->setEnabled(false);
+  commandsChanged();
+}
+
+void AppDelegate::tickProgress() {
+  if (progressFinished) {
+    // Acted on once per job; the flag stays set, since it means that no job runs.
+    if (finishSeen_) return;
+    finishSeen_ = true;
+    logLine("*** progress finish detected ***");
+    postToMain([this] { sheetOk(); });
+    return;
+  }
+  if (progressErrorOccured) return;
+
+  const std::shared_ptr<const std::string> name = progressFilename.load();
+  const std::string file = name ? *name : std::string();
+  postToMain([this, file] {
+    // Before the job takes up its first file the sheet keeps showing the source folder.
+    if (!file.empty()) pathCtrlProgressSrc->setPath(file);
+    const std::shared_ptr<ProgressUtility> progress = progressUtil.load();
+    progressBar->setDoubleValue(progress ? progress->value() : 0.0);
+    progressBar->setNeedsDisplay();
+  });
+}
+
+void AppDelegate::sheetOk() {
+  logLine("sheetOk:");
+  panelProgress->end(kSheetOK);
+}
+
+void AppDelegate::sheetCancel() {
+  logLine("sheetCancel:");
+  panelProgress->end(kSheetCancel);
+}
+
+void AppDelegate::sheetDidEnd(int returnCode) {
+  if (returnCode == kSheetOK) {
+    logLine("sheetDidEnd: OK button click");
+  } else if (returnCode == kSheetCancel) {
+    logLine("sheetDidEnd: cancel button click");
+    progressCancelled = true;
+  }
+  if (timerProgress) {
+    timerProgress->invalidate();
+    timerProgress.reset();
+  }
+  panelProgress->orderOut();
+  sheetShown_ = false;
+  // With the sheet gone there is nothing left to stop; the worker, if it still runs, ends at
+  // the top of its next file.
+  menuItemStop->setEnabled(false);
+  commandsChanged();
+}
+
+void AppDelegate::onMenuStop() {
+  logLine("Stop");
+  if (!progressFinished) sheetCancel();
+}
+
+}  // namespace quillane

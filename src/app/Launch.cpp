@@ -1,0 +1,154 @@
+#include <filesystem>
+#include <limits>
+
+#include "app/AppDelegate.h"
+#include "app/SettingsKeys.h"
+#include "util/Log.h"
+
+namespace quillane {
+namespace {
+
+// Expanding or shrinking moves the origin by the height difference, so that the top edge
+// stays where it was.
+constexpr double kHeightChange = AppDelegate::kExpandedHeight - AppDelegate::kShrunkHeight;
+
+// A stored option beyond 32 bits would wrap into a valid choice; it means no keying instead.
+std::int32_t optionFromSetting(std::int64_t stored) {
+  if (stored < std::numeric_limits<std::int32_t>::min() ||
+      stored > std::numeric_limits<std::int32_t>::max())
+    return -1;
+  return static_cast<std::int32_t>(stored);
+}
+
+}  // namespace
+
+void AppDelegate::applicationDidFinishLaunching() {
+  window->setFrameAutosaveName(kMainFrameName);
+
+  progressFinished = true;
+  menuItemStop->setEnabled(false);
+  progressCancelled = false;
+  timerProgress.reset();
+  progressFilename.store(std::make_shared<const std::string>());
+  progressBar->setDoubleValue(0.0);
+  progressErrorOccured = false;
+  imageFileList.clear();
+
+  makeDefaultDictionary();
+  registerDefaultValue();
+
+  srcPath = userDefaults().stringForKey(kSrcDirKey);
+  optionTransparent = optionFromSetting(userDefaults().integerForKey(kOptionTransKey));
+  pathCtrlSource->setPath(srcPath);
+
+  switch (optionTransparent) {
+    case 0:
+      logLine("SET RADIO 0");
+      radio0->setState(1), radio1->setState(0), radio2->setState(0);
+      break;
+    case 1:
+      logLine("SET RADIO 1");
+      radio0->setState(0), radio1->setState(1), radio2->setState(0);
+      break;
+    case 2:
+      logLine("SET RADIO 2");
+      radio0->setState(0), radio1->setState(0), radio2->setState(1);
+      break;
+    default:
+      break;
+  }
+
+  if (userDefaults().boolForKey(kExpandWindowKey)) {
+    btnUpDown->setState(1);
+  } else {
+    btnUpDown->setState(0);
+    shrinkWindowAnimate(false);
+  }
+  commandsChanged();
+}
+
+void AppDelegate::applicationWillTerminate() {
+  if (timerProgress) {
+    timerProgress->invalidate();
+    timerProgress.reset();
+  }
+  waitForWorker();
+}
+
+void AppDelegate::onBtnSourceSelectClick() {
+  toolkit::OpenPanelOptions options;
+  options.canChooseFiles = false;
+  options.canChooseDirectories = true;
+  options.canCreateDirectories = true;
+  options.prompt = toolkit->localizedString("OPEN_PROMPT");
+  options.directory = srcPath;
+  toolkit->beginOpenPanel(options, [this](int result, std::vector<toolkit::ChosenUrl> urls) {
+    if (result != toolkit::kPanelOK) return;
+    for (const toolkit::ChosenUrl& url : urls) {
+      if (!url.isFileUrl) {
+        logLine("NOT FILE or DIR '%s'", url.text.c_str());
+        continue;
+      }
+      std::error_code error;
+      if (!std::filesystem::is_directory(url.path, error)) {
+        logLine("NOT DIR '%s'", url.text.c_str());
+        continue;
+      }
+      srcPath = url.path;
+      logLine("dir selected '%s'", srcPath.c_str());
+      pathCtrlSource->setPath(srcPath);
+      userDefaults().setString(kSrcDirKey, srcPath);
+      userDefaults().synchronize();
+      addToRecent({url.path});
+    }
+  });
+}
+
+void AppDelegate::onRawSelected(const toolkit::RadioCell& selectedCell) {
+  const int tag = selectedCell.tag();
+  switch (tag) {
+    case 0: logLine("透過処理なし"); break;
+    case 1: logLine("白を透過"); break;
+    case 2: logLine("黒を透過"); break;
+    default: break;
+  }
+  optionTransparent = tag;
+  userDefaults().setInteger(kOptionTransKey, tag);
+  userDefaults().synchronize();
+}
+
+void AppDelegate::setWindowHeight(double height, double originShift, bool animate) {
+  toolkit::WindowFrame frame = window->frame();
+  frame.height = height;
+  if (animate) frame.y += originShift;
+  window->setFrame(frame, animate);
+}
+
+void AppDelegate::expandWindowAnimate(bool animate) {
+  setWindowHeight(kExpandedHeight, -kHeightChange, animate);
+}
+
+void AppDelegate::shrinkWindowAnimate(bool animate) {
+  setWindowHeight(kShrunkHeight, kHeightChange, animate);
+}
+
+void AppDelegate::onBtnUpDownClick() {
+  const bool expand = btnUpDown->state() == 1;
+  if (expand)
+    expandWindowAnimate(true);
+  else
+    shrinkWindowAnimate(true);
+  userDefaults().setBool(kExpandWindowKey, expand);
+  userDefaults().synchronize();
+}
+
+bool AppDelegate::applicationOpenFile(const std::string& path) {
+  srcPath = path;
+  logLine("dir selected '%s'", srcPath.c_str());
+  pathCtrlSource->setPath(srcPath);
+  userDefaults().setString(kSrcDirKey, srcPath);
+  userDefaults().synchronize();
+  return true;
+}
+
+}  // namespace quillane

@@ -1,0 +1,40 @@
+#include "app/AppDelegate.h"
+#include "app/SettingsKeys.h"
+
+namespace quillane {
+
+Settings& AppDelegate::userDefaults() {
+  if (!userDefaults_) userDefaults_ = std::make_unique<Settings>(toolkit->settings());
+  return *userDefaults_;
+}
+
+// The defaults are strings, as the store keeps them; the typed getters read "0" as 0 and
+// "YES" as true.
+void AppDelegate::makeDefaultDictionary() {
+  const std::string pictures = toolkit->homeDirectory() + "/Pictures";
+  defaultsDic = {
+      {kSrcDirKey, pictures},
+      {kDstDirKey, pictures},
+      {kOptionTransKey, "0"},
+      {kExpandWindowKey, "YES"},
+  };
+}
+
+void AppDelegate::registerDefaultValue() {
+  userDefaults().registerDefaults(defaultsDic);
+  userDefaults().synchronize();
+}
+
+void AppDelegate::removeDefaultValue() {
+  userDefaults().registerDefaults(defaultsDic);
+  for (const auto& [key, value] : defaultsDic) userDefaults().removeObjectForKey(key);
+}
+
+void AppDelegate::resetDefaultValue() {
+  userDefaults().registerDefaults(defaultsDic);
+  const auto keys = defaultsDic;
+  for (const auto& [key, value] : keys) userDefaults().removeObjectForKey(key);
+  registerDefaultValue();
+}
+
+}  // namespace quillane
