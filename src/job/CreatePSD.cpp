@@ -1,15 +1,123 @@
+#include <optional>
+
+#include "image/FileRead.h"
+#include "image/PictFile.h"
+#include "image/decode/Decode.h"
 #include "job/JobRecord.h"
+#include "job/OutputFile.h"
+#include "psd/PSDWriter.h"
+#include "util/CheckedSize.h"
+#include "util/Exception.h"
+#include "util/Log.h"
+#include "util/Strings.h"
 
 namespace quillane {
+namespace {
 
-bool JobRecord::createPSDFile(const std::vector<std::string>&, const std::string&) {
-  return false;
+// Transparency option values and the key colours they stand for.
+constexpr std::int32_t kKeyOutWhite = 1;
+constexpr std::int32_t kKeyOutBlack = 2;
+
+std::string lastPathComponent(const std::string& path) {
+  const auto slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
 }
+
+std::optional<Image> decodeSourceFile(const std::string& path) {
+  return isPictFile(path) ? createPictImage(path) : decodeImageFile(path);
+}
+
+// The first file measured, with the decoded image kept for its own turn so that it is not
+// decoded twice. A PICT file is measured from its header and decoded in its turn.
+struct MeasuredFile {
+  Size size;
+  std::optional<Image> image;
+};
+
+MeasuredFile measureFile(const std::string& path) {
+  MeasuredFile measured;
+  if (isPictFile(path)) {
+    if (const auto bytes = readWholeFile(path)) measured.size = pictSize(*bytes);
+  } else {
+    measured.image = decodeImageFile(path);
+    if (measured.image) measured.size = measured.image->pixelsSize();
+  }
+  logLine("%s: W:%3.0f, H:%3.0f", lastPathComponent(path).c_str(), measured.size.width,
+          measured.size.height);
+  return measured;
+}
+
+}  // namespace
 
 std::string JobRecord::baseImageFile() const {
   return imageFileList.empty() ? std::string() : imageFileList.front();
 }
 
-Size JobRecord::imageFileSize(const std::string&) { return Size{}; }
+Size JobRecord::imageFileSize(const std::string& path) { return measureFile(path).size; }
+
+bool JobRecord::createPSDFile(const std::vector<std::string>& files, const std::string& path) {
+  if (files.empty()) throw Exception(localizedString("NO_IMAGE_FILE"), srcPath);
+
+  // The list a job is given is the file list; should the two differ, the job's own first
+  // file sets the canvas.
+  const std::string base = imageFileList.empty() ? files.front() : baseImageFile();
+  MeasuredFile first = measureFile(base);
+  const auto readError = [this](const std::string& file) {
+    progressErrorOccured = true;
+    progressFilename.store(std::make_shared<const std::string>(file));
+    return Exception(localizedString("IMAGE_READ_ERROR"), file);
+  };
+  if (!(first.size.width >= 1.0f && first.size.height >= 1.0f)) throw readError(base);
+  if (first.size.width > kMaxPsdSide || first.size.height > kMaxPsdSide) {
+    throw Exception(localizedString("DOCUMENT_TOO_LARGE"),
+                    base + ": " + std::to_string(static_cast<long long>(first.size.width)) +
+                        " x " + std::to_string(static_cast<long long>(first.size.height)) +
+                        " pixels; a PSD file holds at most " + std::to_string(kMaxPsdSide) +
+                        " pixels a side");
+  }
+
+  PSDWriter writer(first.size);
+  // PSD layer channels hold straight colour; premultiplied data would darken every
+  // half-transparent pixel.
+  writer.setShouldUnpremultiplyLayerData(true);
+
+  progressFilename.store(std::make_shared<const std::string>());
+  auto progress = std::make_shared<ProgressUtility>();
+  progress->setMajorStepMax(static_cast<double>(files.size()));
+  progressUtil.store(progress);
+
+  double fileCounter = 0.0;
+  for (const std::string& file : files) {
+    logLine("processing: %s", file.c_str());
+    if (progressCancelled.exchange(false)) {
+      logLine("===== CANCELLED =====");
+      writer.removeAllLayers();
+      return false;
+    }
+    progressFilename.store(std::make_shared<const std::string>(file));
+    fileCounter += 1.0;
+    progress->setMajorStep(fileCounter - 1.0);
+
+    std::optional<Image> image;
+    if (file == base && first.image)
+      image = std::exchange(first.image, std::nullopt);
+    else
+      image = decodeSourceFile(file);
+    if (image && (optionTransparent == kKeyOutWhite || optionTransparent == kKeyOutBlack)) {
+      const float key = optionTransparent == kKeyOutWhite ? 1.0f : 0.0f;
+      image = setTransparentColorToImage(*image, key, key, key);
+    }
+    if (!image) {
+      writer.removeAllLayers();
+      throw readError(file);
+    }
+    writer.addLayerWithImage(*image, lastPathComponent(file), 1.0f, Point{0.0f, 0.0f});
+  }
+
+  const ByteBuffer document = writer.createPSDData();
+  writeFileAtomically(path, document);
+  logLine("===== DONE =====");
+  return false;
+}
 
 }  // namespace quillane

@@ -1,11 +1,103 @@
+#include <cmath>
+#include <cstring>
+
+#include "image/ImageRep.h"
 #include "job/JobRecord.h"
+#include "job/ScaleBitmap.h"
+#include "util/CheckedSize.h"
+#include "util/Log.h"
 
 namespace quillane {
+namespace {
 
-std::optional<Image> JobRecord::setTransparentColorToImage(const Image&, float, float, float) {
+// The 8-bit sample that reads as exactly this component (s / 255 in 32-bit floats), if any:
+// 1.0 is matched by 255 alone and 0.0 by 0 alone.
+std::optional<std::uint8_t> sampleReadingAs(float component) {
+  for (int sample = 0; sample <= 255; ++sample) {
+    if (static_cast<float>(sample) / 255.0f == component) return static_cast<std::uint8_t>(sample);
+  }
   return std::nullopt;
 }
 
-std::optional<Image> JobRecord::resizeImage(const Image&, Size) { return std::nullopt; }
+// A pixel count of a side, truncated toward zero; nothing when it is not in 1..kMaxPsdSide.
+std::optional<int> keyableSide(float pixels) {
+  if (!(pixels >= 1.0f) || !(pixels < static_cast<float>(kMaxPsdSide) + 1.0f)) return std::nullopt;
+  return static_cast<int>(pixels);
+}
+
+}  // namespace
+
+std::optional<Image> JobRecord::setTransparentColorToImage(const Image& image, float red,
+                                                           float green, float blue) {
+  const Size pixels = image.pixelsSize();
+  const std::optional<int> width = keyableSide(pixels.width);
+  const std::optional<int> height = keyableSide(pixels.height);
+  if (!width || !height) return std::nullopt;
+  const int W = *width;
+  const int H = *height;
+  logLine("pixelsSize:(%d , %d) , size:(%5.1f , %5.1f) ", W, H, image.size().width,
+          image.size().height);
+
+  std::shared_ptr<const Bitmap> source = image.renderBitmap();
+  if (!source || source->width < 1 || source->height < 1) return std::nullopt;
+  logLine("inBitImage: %d , %d", source->width, source->height);
+  if (source->width != W || source->height != H) {
+    // Ratios, so that the rescaled bitmap is exactly W x H pixels.
+    const Size factors{static_cast<float>(W) / static_cast<float>(source->width),
+                       static_cast<float>(H) / static_cast<float>(source->height)};
+    const std::optional<Image> resized = resizeImage(image, factors);
+    if (!resized) return std::nullopt;
+    logLine("resized: W:%3.0f , H:%3.0f", resized->size().width, resized->size().height);
+    source = resized->renderBitmap();
+    if (!source) return std::nullopt;
+    logLine("inBitImage: %d , %d", source->width, source->height);
+    if (source->width != W || source->height != H) return std::nullopt;
+  }
+
+  std::optional<Bitmap> output = Bitmap::allocate(W, H);
+  if (!output) return std::nullopt;
+
+  const std::optional<std::uint8_t> keyRed = sampleReadingAs(red);
+  const std::optional<std::uint8_t> keyGreen = sampleReadingAs(green);
+  const std::optional<std::uint8_t> keyBlue = sampleReadingAs(blue);
+  const bool keyCanMatch = keyRed && keyGreen && keyBlue;
+
+  const std::shared_ptr<ProgressUtility> progress = progressUtil.load();
+  progress->setMinorStepMax(static_cast<double>(W) * static_cast<double>(H));
+  double visited = 0.0;
+  for (int y = 0; y < H; ++y) {
+    const std::uint8_t* in = source->row(y);
+    std::uint8_t* out = output->row(y);
+    for (int x = 0; x < W; ++x, in += 4, out += 4) {
+      progress->setMinorStep(++visited);
+      // Alpha is not compared. A keyed pixel is fully transparent (all four samples 0).
+      if (keyCanMatch && in[0] == *keyRed && in[1] == *keyGreen && in[2] == *keyBlue)
+        std::memset(out, 0, 4);
+      else
+        std::memcpy(out, in, 4);
+    }
+  }
+  return Image::withRepresentation(std::make_shared<BitmapImageRep>(std::move(*output)));
+}
+
+std::optional<Image> JobRecord::resizeImage(const Image& image, Size scale) {
+  const std::shared_ptr<const Bitmap> source = image.renderBitmap();
+  if (!source || source->width < 1 || source->height < 1) return std::nullopt;
+  const Size newSize{static_cast<float>(source->width) * scale.width,
+                     static_cast<float>(source->height) * scale.height};
+  // Rounded: the products of float factors land a hair off whole pixel counts.
+  const float widthPixels = std::round(newSize.width);
+  const float heightPixels = std::round(newSize.height);
+  if (!(widthPixels >= 1.0f && widthPixels <= kMaxPsdSide && heightPixels >= 1.0f &&
+        heightPixels <= kMaxPsdSide))
+    return std::nullopt;
+
+  std::optional<Bitmap> scaled =
+      scaleBitmap(*source, static_cast<int>(widthPixels), static_cast<int>(heightPixels));
+  if (!scaled) return std::nullopt;
+  Image resized(newSize);
+  resized.addRepresentation(std::make_shared<BitmapImageRep>(std::move(*scaled)));
+  return resized;
+}
 
 }  // namespace quillane

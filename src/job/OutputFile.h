@@ -1,0 +1,50 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace quillane {
+
+// A file written atomically: the bytes go to a temporary file in the target's folder, and
+// commit() moves it over the target in one step. Until then the target stays as it was;
+// an object destroyed without commit() leaves nothing behind. Every failure raises
+// quillane::Exception naming the target path and the system's reason.
+//
+//   OutputFile file(path);
+//   file.write(chunk);  // as often as needed
+//   file.commit();
+class OutputFile {
+ public:
+  explicit OutputFile(std::string path);
+  ~OutputFile();
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
+
+  const std::string& path() const { return path_; }
+
+  void write(std::span<const std::uint8_t> bytes);
+  // Flushes the bytes to the disk and puts the file at the path, replacing what was there.
+  void commit();
+
+ private:
+  [[noreturn]] void fail(int error) const;
+  void openTemporary();
+  std::string linkTemporary();
+
+  std::string path_;
+  std::string folder_;
+  int fd_ = -1;
+  std::string temporaryPath_;  // empty while the file has no name (O_TMPFILE)
+  bool committed_ = false;
+};
+
+// Writes the bytes to path through an OutputFile.
+void writeFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes);
+
+// For a process about to end at once (a second Ctrl-C): removes the temporary files of
+// every OutputFile not yet committed and makes later commits wait forever, so that nothing
+// half-made is left. Not async-signal-safe; call it from an ordinary thread, then _exit.
+void abandonOutputFiles();
+
+}  // namespace quillane
