@@ -1,7 +1,164 @@
+#include <csetjmp>
+#include <cstdio>  // jpeglib.h needs FILE declared first
+
+#include <jpeglib.h>
+
+#include <memory>
+#include <vector>
+
 #include "image/decode/Decode.h"
+#include "image/decode/Resolution.h"
+#include "util/CheckedSize.h"
 
 namespace quillane {
+namespace {
 
-std::optional<DecodedBitmap> decodeJpeg(std::span<const std::uint8_t> /*bytes*/) { return std::nullopt; }
+// Real encoders write a few dozen scans at most; a crafted progressive file can hold
+// thousands of tiny scans, each making libjpeg walk the whole coefficient buffer again.
+constexpr int kMaxProgressiveScans = 500;
+
+constexpr UINT8 kJfifUnitsDotsPerInch = 1;
+constexpr UINT8 kJfifUnitsDotsPerCentimetre = 2;
+
+struct ErrorManager {
+  jpeg_error_mgr base{};
+  std::jmp_buf jump{};
+};
+
+// libjpeg's error handler must not return; it jumps back into guarded() below.
+[[noreturn]] void failDecoding(j_common_ptr cinfo) {
+  std::longjmp(reinterpret_cast<ErrorManager*>(cinfo->err)->jump, 1);
+}
+
+// Warnings (corrupt data, a premature end of the stream filled with grey) end the decode:
+// half an image is not an image.
+void warningIsFailure(j_common_ptr cinfo, int level) {
+  if (level < 0) failDecoding(cinfo);
+}
+
+void limitScans(j_common_ptr cinfo) {
+  const auto* dinfo = reinterpret_cast<j_decompress_ptr>(cinfo);
+  if (dinfo->input_scan_number > kMaxProgressiveScans) failDecoding(cinfo);
+}
+
+// The decompressor with its error and progress managers; destroyed with the session.
+struct Session {
+  Session() = default;
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
+
+  jpeg_decompress_struct cinfo{};
+  // Destroying a decompressor that was never created is a no-op, so this can be set up first.
+  std::unique_ptr<jpeg_decompress_struct, decltype(&jpeg_destroy_decompress)> destroyer{
+      &cinfo, &jpeg_destroy_decompress};
+  ErrorManager errors;
+  jpeg_progress_mgr progress{};
+  std::span<const std::uint8_t> input;
+  JDIMENSION nextRow = 0;
+  // Where the rows go: the bitmap's pixels (RGBA output) or a scratch row (CMYK output).
+  std::uint8_t* rows = nullptr;
+  std::size_t rowStride = 0;
+};
+
+// Runs one step of libjpeg calls; false when libjpeg reported an error or warning. This is
+// the only place that catches libjpeg's longjmp: the steps hold no C++ objects, so jumping
+// out of them skips no destructor.
+bool guarded(Session& session, void (*step)(Session&)) {
+  if (setjmp(session.errors.jump) != 0) return false;
+  step(session);
+  return true;
+}
+
+void createAndReadHeader(Session& s) {
+  jpeg_create_decompress(&s.cinfo);
+  s.progress.progress_monitor = limitScans;
+  s.cinfo.progress = &s.progress;
+  jpeg_mem_src(&s.cinfo, s.input.data(), static_cast<unsigned long>(s.input.size()));
+  jpeg_read_header(&s.cinfo, TRUE);
+}
+
+void startDecompress(Session& s) { jpeg_start_decompress(&s.cinfo); }
+
+// Reads one row at a time into rows; the caller converts CMYK rows between calls.
+void readRow(Session& s) {
+  JSAMPROW row = s.rows + (s.rowStride == 0 ? 0 : s.nextRow * s.rowStride);
+  if (jpeg_read_scanlines(&s.cinfo, &row, 1) != 1)
+    failDecoding(reinterpret_cast<j_common_ptr>(&s.cinfo));
+  ++s.nextRow;
+}
+
+void finishDecompress(Session& s) { jpeg_finish_decompress(&s.cinfo); }
+
+bool isCmyk(const jpeg_decompress_struct& cinfo) {
+  return cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
+}
+
+// Photoshop (and every writer that adds an Adobe marker) stores CMYK inverted: 255 is no ink.
+void cmykRowToRgba(const std::uint8_t* cmyk, std::uint8_t* rgba, int width, bool inverted) {
+  for (int x = 0; x < width; ++x, cmyk += 4, rgba += 4) {
+    const unsigned k = inverted ? cmyk[3] : 255u - cmyk[3];
+    for (int c = 0; c < 3; ++c) {
+      const unsigned ink = inverted ? cmyk[c] : 255u - cmyk[c];
+      rgba[c] = static_cast<std::uint8_t>((ink * k + 127) / 255);
+    }
+    rgba[3] = 255;
+  }
+}
+
+void readResolution(const jpeg_decompress_struct& cinfo, DecodedBitmap& decoded) {
+  if (!cinfo.saw_JFIF_marker) return;
+  const auto x = static_cast<float>(cinfo.X_density);
+  const auto y = static_cast<float>(cinfo.Y_density);
+  if (cinfo.density_unit == kJfifUnitsDotsPerInch) {
+    decoded.dpiX = x;
+    decoded.dpiY = y;
+  } else if (cinfo.density_unit == kJfifUnitsDotsPerCentimetre) {
+    decoded.dpiX = resolution::fromDotsPerCentimetre(x);
+    decoded.dpiY = resolution::fromDotsPerCentimetre(y);
+  }
+}
+
+bool readPixels(Session& s, Bitmap& bitmap) {
+  const bool cmyk = isCmyk(s.cinfo);
+  std::vector<std::uint8_t> scratch;
+  if (cmyk) {
+    scratch.resize(bitmap.rowBytes());
+    s.rows = scratch.data();
+    s.rowStride = 0;
+  } else {
+    s.rows = bitmap.pixels.data();
+    s.rowStride = bitmap.rowBytes();
+  }
+  const bool inverted = s.cinfo.saw_Adobe_marker;
+  while (s.nextRow < s.cinfo.output_height) {
+    const int y = static_cast<int>(s.nextRow);
+    if (!guarded(s, readRow)) return false;
+    if (cmyk) cmykRowToRgba(scratch.data(), bitmap.row(y), bitmap.width, inverted);
+  }
+  return guarded(s, finishDecompress);
+}
+
+}  // namespace
+
+std::optional<DecodedBitmap> decodeJpeg(std::span<const std::uint8_t> bytes) {
+  Session s;
+  s.cinfo.err = jpeg_std_error(&s.errors.base);
+  s.errors.base.error_exit = failDecoding;
+  s.errors.base.emit_message = warningIsFailure;
+  s.input = bytes;
+  if (bytes.empty() || !guarded(s, createAndReadHeader)) return std::nullopt;
+
+  if (s.cinfo.image_width > kMaxPsdSide || s.cinfo.image_height > kMaxPsdSide) return std::nullopt;
+  s.cinfo.out_color_space = isCmyk(s.cinfo) ? JCS_CMYK : JCS_EXT_RGBA;
+  if (!guarded(s, startDecompress) || s.cinfo.output_components != 4) return std::nullopt;
+
+  auto bitmap = Bitmap::allocate(static_cast<int>(s.cinfo.output_width),
+                                 static_cast<int>(s.cinfo.output_height));
+  if (!bitmap || !readPixels(s, *bitmap)) return std::nullopt;
+
+  DecodedBitmap decoded{std::move(*bitmap)};
+  readResolution(s.cinfo, decoded);
+  return decoded;
+}
 
 }  // namespace quillane
