@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -29,17 +30,25 @@ class Canvas {
   // Global alpha, 0..1, applied to every later draw.
   void setAlpha(float alpha);
   // Draws the straight-alpha bitmap unscaled with its top-left corner at origin (canvas
-  // pixels from the top-left), source-over with the global alpha.
+  // pixels from the top-left), source-over with the global alpha. A fractional origin
+  // places the image between pixels (bilinear).
   void drawBitmap(const Bitmap& bitmap, Point origin);
 
   // The premultiplied RGBA8 pixels, rows top to bottom, 4 x width bytes per row.
   const std::uint8_t* data() const;
   std::vector<std::uint8_t> snapshot() const;
+  // The pixels without a copy; the canvas is spent and may only be destroyed.
+  std::vector<std::uint8_t> takePixels() &&;
 
  private:
   struct State;
   explicit Canvas(std::unique_ptr<State> state);
   std::unique_ptr<State> state_;
 };
+
+// Straight RGBA8 pixels to premultiplied ones (colour x alpha / 255, rounded); in and out
+// may be the same buffer.
+void premultiplyPixels(const std::uint8_t* straight, std::uint8_t* premultiplied,
+                       std::size_t pixelCount);
 
 }  // namespace quillane

@@ -19,6 +19,16 @@ namespace quillane {
 // 32-bit. createPSDData refuses a document that would be larger before writing anything.
 inline constexpr std::uint64_t kMaxPsdFileBytes = (std::uint64_t{1} << 31) - 1;
 
+// Exception names of the writer besides kGenericExceptionName.
+inline constexpr const char* kLayerOutOfBoundsName = "LayerOutOfBounds";
+// A canvas side above kMaxPsdSide, or a file above kMaxPsdFileBytes.
+inline constexpr const char* kDocumentTooLargeName = "DocumentTooLarge";
+// A layer whose pixel buffer does not hold the pixels of its rect.
+inline constexpr const char* kInvalidLayerDataName = "InvalidLayerData";
+
+// Raises "DocumentTooLarge" when a side of the canvas is above kMaxPsdSide.
+void checkDocumentSide(Size documentSize);
+
 // A layered document: a canvas of fixed size, layers in stack order (first = bottom) and a
 // composite of everything added, encoded as a PSD (version 1, RGB, 8 bits, PackBits).
 class PSDWriter {
@@ -47,7 +57,9 @@ class PSDWriter {
     shouldUnpremultiplyLayerData_ = unpremultiply;
   }
 
-  // Appends one layer cropped to the canvas and draws the image on the composite.
+  // Appends one layer cropped to the canvas and draws the image on the composite. An image
+  // that does not overlap the canvas becomes an empty layer (rect 0, 0, 0, 0, no pixels),
+  // written fully transparent.
   void addLayerWithCGImage(const Bitmap& image, const std::string& name, float opacity,
                            Point offset);
   // Renders the image (renderBitmap) and adds it as above; an image that cannot render
@@ -59,8 +71,10 @@ class PSDWriter {
   // Drops the canvas, the layer list and the flattened data.
   void removeAllLayers();
 
-  // The whole PSD file. Consumes the layers. Raises quillane::Exception on failure.
-  ByteBuffer createPSDData();
+  // The whole PSD file. Consumes the layers (each layer's pixels are released once
+  // encoded). Raises quillane::Exception on failure, "DocumentTooLarge" as soon as the file
+  // would pass maxFileBytes (a smaller limit is for tests).
+  ByteBuffer createPSDData(std::uint64_t maxFileBytes = kMaxPsdFileBytes);
 
   // The pieces of the file, public so that they can be checked on their own.
   void preprocess();

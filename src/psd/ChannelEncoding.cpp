@@ -1,0 +1,118 @@
+#include "psd/ChannelEncoding.h"
+
+#include <cstring>
+#include <string>
+
+#include "psd/PSDWriter.h"
+#include "util/Exception.h"
+
+namespace quillane {
+namespace {
+
+constexpr int kPackBitsCompression = 1;
+constexpr int kRowCountBytes = 2;
+constexpr int kPixelBytes = 4;
+
+void writeRowCount(ByteBuffer& out, std::size_t at, std::size_t count) {
+  out[at] = static_cast<std::uint8_t>(count >> 8);
+  out[at + 1] = static_cast<std::uint8_t>(count);
+}
+
+void appendBytes(ByteBuffer& out, const ByteBuffer& bytes) {
+  out.insert(out.end(), bytes.begin(), bytes.end());
+}
+
+ByteRange rangeOf(std::size_t location, std::size_t length) {
+  return {static_cast<std::uint32_t>(location), static_cast<std::uint32_t>(length)};
+}
+
+}  // namespace
+
+void raiseFileTooLarge(std::uint64_t maxBytes) {
+  throw Exception(kDocumentTooLargeName,
+                  "The document needs more than " + std::to_string(maxBytes) +
+                      " bytes, the most a PSD file can hold.");
+}
+
+ChannelEncoder::ChannelEncoder(int documentWidth, int documentHeight, int channelCount,
+                               std::uint64_t maxBytes)
+    : width_(documentWidth),
+      height_(documentHeight),
+      channelCount_(channelCount),
+      maxBytes_(maxBytes),
+      zeros_(static_cast<std::size_t>(documentWidth) * kPixelBytes, 0) {
+  appendPackedBits(blankRow_, zeros_, rangeOf(0, zeros_.size()), kPixelBytes);
+}
+
+void ChannelEncoder::checkSize(const ByteBuffer& out) const {
+  if (out.size() > maxBytes_) raiseFileTooLarge(maxBytes_);
+}
+
+void ChannelEncoder::packMargins(LayerBounds bounds) {
+  leftMargin_.clear();
+  rightMargin_.clear();
+  if (bounds.x > 0) {
+    appendPackedBits(leftMargin_, zeros_, rangeOf(0, std::size_t(bounds.x) * kPixelBytes),
+                     kPixelBytes);
+  }
+  const int right = width_ - bounds.x - bounds.width;
+  if (right > 0) {
+    appendPackedBits(rightMargin_, zeros_, rangeOf(0, std::size_t(right) * kPixelBytes),
+                     kPixelBytes);
+  }
+}
+
+ChannelLengths ChannelEncoder::appendLayerChannels(ByteBuffer& out,
+                                                   std::span<const std::uint8_t> pixels,
+                                                   LayerBounds bounds) {
+  if (!bounds.empty()) packMargins(bounds);
+  ChannelLengths lengths{};
+  for (int channel = 0; channel < channelCount_; ++channel) {
+    lengths[channel] = appendLayerChannel(out, pixels, bounds, channel);
+  }
+  return lengths;
+}
+
+std::uint32_t ChannelEncoder::appendLayerChannel(ByteBuffer& out,
+                                                 std::span<const std::uint8_t> pixels,
+                                                 LayerBounds bounds, int channel) {
+  const std::size_t start = out.size();
+  appendValue(out, kPackBitsCompression, 2);
+  const std::size_t counts = out.size();
+  out.resize(counts + std::size_t(height_) * kRowCountBytes);
+  const std::size_t layerRowBytes = std::size_t(bounds.width) * kPixelBytes;
+  for (int row = 0; row < height_; ++row) {
+    const std::size_t rowStart = out.size();
+    if (bounds.empty() || row < bounds.y || row >= bounds.y + bounds.height) {
+      appendBytes(out, blankRow_);
+    } else {
+      appendBytes(out, leftMargin_);
+      // The row on its own, so that offsets stay small however large the layer is.
+      const auto layerRow = pixels.subspan(std::size_t(row - bounds.y) * layerRowBytes, layerRowBytes);
+      appendPackedBits(out, layerRow, rangeOf(channel, layerRowBytes), kPixelBytes);
+      appendBytes(out, rightMargin_);
+    }
+    writeRowCount(out, counts + std::size_t(row) * kRowCountBytes, out.size() - rowStart);
+    checkSize(out);
+  }
+  return static_cast<std::uint32_t>(out.size() - start);
+}
+
+void ChannelEncoder::appendMergedImage(ByteBuffer& out, std::span<const std::uint8_t> pixels) {
+  appendValue(out, kPackBitsCompression, 2);
+  const std::size_t counts = out.size();
+  out.resize(counts + std::size_t(channelCount_) * height_ * kRowCountBytes);
+  const std::size_t rowBytes = std::size_t(width_) * kPixelBytes;
+  std::size_t countAt = counts;
+  for (int channel = 0; channel < channelCount_; ++channel) {
+    for (int row = 0; row < height_; ++row) {
+      const auto pixelRow = pixels.subspan(std::size_t(row) * rowBytes, rowBytes);
+      const std::size_t packed = appendPackedBits(out, pixelRow, rangeOf(channel, rowBytes), kPixelBytes);
+      writeRowCount(out, countAt, packed);
+      countAt += kRowCountBytes;
+      checkSize(out);
+    }
+  }
+}
+
+}  // namespace quillane

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+
+#include "psd/ByteBuffer.h"
+
+namespace quillane {
+
+// A document holds R, G, B and, optionally, transparency: layer pixels have four bytes.
+inline constexpr int kMaxChannelCount = 4;
+using ChannelLengths = std::array<std::uint32_t, kMaxChannelCount>;
+
+// Where a layer's pixels lie on the canvas, in whole pixels, inside it. A layer with no
+// width or height is written fully transparent.
+struct LayerBounds {
+  int x = 0;
+  int y = 0;
+  int width = 0;
+  int height = 0;
+  bool empty() const { return width <= 0 || height <= 0; }
+};
+
+// Encodes the image data of a document, PackBits compressed, straight into the file's
+// buffer: row byte counts are reserved and filled in as the rows are packed, so nothing is
+// packed twice or copied. The blank row and each layer's margins are packed once and reused.
+// Every layer is written at canvas size: transparent (all channels 0) outside its bounds.
+class ChannelEncoder {
+ public:
+  // maxBytes: the buffer (the file so far) may not grow past it; encoding stops with the
+  // "DocumentTooLarge" exception as soon as it does.
+  ChannelEncoder(int documentWidth, int documentHeight, int channelCount, std::uint64_t maxBytes);
+
+  // Appends the channel blocks of one layer (compression, row counts, rows; one per channel)
+  // and answers the size of each. pixels: bounds.width x bounds.height RGBA8 pixels.
+  ChannelLengths appendLayerChannels(ByteBuffer& out, std::span<const std::uint8_t> pixels,
+                                     LayerBounds bounds);
+
+  // Appends the merged image data: compression, the row counts of every channel, then the
+  // rows. pixels: the document's RGBA8 pixels.
+  void appendMergedImage(ByteBuffer& out, std::span<const std::uint8_t> pixels);
+
+ private:
+  std::uint32_t appendLayerChannel(ByteBuffer& out, std::span<const std::uint8_t> pixels,
+                                   LayerBounds bounds, int channel);
+  void packMargins(LayerBounds bounds);
+  void checkSize(const ByteBuffer& out) const;
+
+  int width_;
+  int height_;
+  int channelCount_;
+  std::uint64_t maxBytes_;
+  ByteBuffer zeros_;
+  ByteBuffer blankRow_;
+  ByteBuffer leftMargin_;
+  ByteBuffer rightMargin_;
+};
+
+// Raises "DocumentTooLarge" for a file of more than maxBytes bytes.
+[[noreturn]] void raiseFileTooLarge(std::uint64_t maxBytes);
+
+}  // namespace quillane
