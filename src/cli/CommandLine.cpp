@@ -1,0 +1,47 @@
+#include "cli/CommandLine.h"
+
+#include <CLI/CLI.hpp>
+#include <iostream>
+#include <map>
+
+namespace quillane::cli {
+
+ParseResult parseCommandLine(int argc, char** argv) {
+  CLI::App app{"Stacks the images of a folder (JPEG, PNG, GIF, BMP, TIFF, PICT), in file name "
+               "order, as the layers of one PSD document.",
+               "quillane"};
+  app.set_version_flag("--version", std::string("quillane ") + QUILLANE_VERSION);
+
+  CommandLine line;
+  const std::map<std::string, std::int32_t> keys{{"none", 0}, {"white", 1}, {"black", 2}};
+  std::string key = "none";
+  app.add_option("--key", key,
+                 "Colour made transparent in every image: none, white (255, 255, 255) or "
+                 "black (0, 0, 0)")
+      ->check(CLI::IsMember({"none", "white", "black"}))
+      ->option_text("none|white|black");
+  bool verbose = false;
+  bool quiet = false;
+  auto* verboseFlag = app.add_flag("-v,--verbose", verbose, "Log every step on stderr");
+  app.add_flag("-q,--quiet", quiet, "Show nothing but errors")->excludes(verboseFlag);
+  app.add_option("SOURCE_FOLDER", line.sourceFolder, "Folder of the images")->required();
+  app.add_option("OUTPUT.psd", line.outputPath, "The PSD file to write")->required();
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp&) {
+    std::cout << app.help();
+    return {};
+  } catch (const CLI::CallForVersion& version) {
+    std::cout << version.what() << '\n';
+    return {};
+  } catch (const CLI::ParseError& error) {
+    std::cerr << "quillane: " << error.what() << '\n' << kUsageLine << '\n';
+    return {std::nullopt, kExitUsage};
+  }
+  line.optionTransparent = keys.at(key);
+  line.verbosity = quiet ? Verbosity::Quiet : verbose ? Verbosity::Verbose : Verbosity::Normal;
+  return {line, kExitSuccess};
+}
+
+}  // namespace quillane::cli

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace quillane::cli {
+
+enum class Verbosity { Quiet, Normal, Verbose };
+
+struct CommandLine {
+  std::int32_t optionTransparent = 0;  // --key none|white|black as 0, 1, 2
+  Verbosity verbosity = Verbosity::Normal;
+  std::string sourceFolder;
+  std::string outputPath;
+};
+
+inline constexpr int kExitSuccess = 0;
+inline constexpr int kExitFailure = 1;
+inline constexpr int kExitUsage = 2;
+inline constexpr int kExitInterrupted = 130;  // 128 + SIGINT, as shells report it
+
+inline constexpr const char* kUsageLine =
+    "Usage: quillane [--key none|white|black] [-v|--verbose] [-q|--quiet] SOURCE_FOLDER OUTPUT.psd";
+
+// The parsed command line, or the exit status when there is nothing to run: 0 after --help
+// or --version (printed on stdout), 2 after wrong usage (message and usage line on stderr).
+struct ParseResult {
+  std::optional<CommandLine> commandLine;
+  int exitStatus = kExitSuccess;
+};
+
+ParseResult parseCommandLine(int argc, char** argv);
+
+}  // namespace quillane::cli
