@@ -1,0 +1,105 @@
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include <gtest/gtest.h>
+
+#include "job/JobRecord.h"
+#include "job/JobTestSupport.h"
+
+namespace quillane {
+namespace {
+
+using jobtest::ScratchFolder;
+
+std::vector<std::string> fullPaths(const std::string& folder,
+                                   const std::vector<std::string>& names) {
+  std::vector<std::string> paths;
+  for (const auto& name : names) paths.push_back(folder + "/" + name);
+  return paths;
+}
+
+TEST(ImageFileList, ListsRegularFilesWithAcceptedExtensionsOnly) {
+  ScratchFolder folder;
+  for (const char* name : {"a.JPG", "b.Png", "c.PICT", "d.Pct", "e.pict", "f.txt", "noext",
+                           ".hidden.png", "g.tiff", "h.Gif", "i.bmp", "j.jpeg", "k.TIF", "l.pic"})
+    folder.write(name, "x");
+  std::filesystem::create_directory(folder.file("folder.jpg"));
+  std::filesystem::create_directory(folder.file("sub"));
+  folder.write("sub/inner.png", "x");
+  std::filesystem::create_symlink(folder.file("a.JPG"), folder.file("link.jpg"));
+  ASSERT_EQ(::mkfifo(folder.file("fifo.png").c_str(), 0600), 0);
+
+  JobRecord record;
+  const auto& list = record.makeImageFileList(folder.path());
+
+  EXPECT_EQ(list, fullPaths(folder.path(), {".hidden.png", "a.JPG", "b.Png", "e.pict", "g.tiff",
+                                            "h.Gif", "i.bmp", "j.jpeg", "k.TIF", "l.pic"}));
+  EXPECT_EQ(&list, &record.imageFileList);
+}
+
+TEST(ImageFileList, SortsByStemThenExtensionComparingBytes) {
+  ScratchFolder folder;
+  for (const char* name : {"a-b.png", "a.png", "a.jpg", "B.png", "10.png", "2.png", "a.bmp",
+                           "ab.gif", "a.b.tif"})
+    folder.write(name, "x");
+
+  JobRecord record;
+  // The stem a sorts before a-b and a.b although a-b.png < a.png as whole names;
+  // upper case before lower case; 10 before 2.
+  EXPECT_EQ(record.makeImageFileList(folder.path()),
+            fullPaths(folder.path(), {"10.png", "2.png", "B.png", "a.bmp", "a.jpg", "a.png",
+                                      "a-b.png", "a.b.tif", "ab.gif"}));
+}
+
+TEST(ImageFileList, JoinsFolderAndNameWithExactlyOneSeparator) {
+  ScratchFolder folder;
+  folder.write("a.png", "x");
+  for (const std::string& given : {folder.path(), folder.path() + "/", folder.path() + "//"}) {
+    JobRecord record;
+    EXPECT_EQ(record.makeImageFileList(given), std::vector<std::string>{folder.file("a.png")})
+        << given;
+  }
+
+  JobRecord record;
+  record.imageFileList = {"a.png"};
+  record.srcPath = "/";
+  record.fullpathImageFileList();
+  EXPECT_EQ(record.imageFileList, std::vector<std::string>{"/a.png"});
+}
+
+TEST(ImageFileList, FolderThatCannotBeReadGivesEmptyList) {
+  ScratchFolder folder;
+  const std::string notAFolder = folder.write("a.png", "x");
+  JobRecord record;
+  record.imageFileList = {"stale"};
+  EXPECT_TRUE(record.makeImageFileList(folder.file("missing")).empty());
+  EXPECT_TRUE(record.makeImageFileList(notAFolder).empty());
+  EXPECT_TRUE(record.makeImageFileList(ScratchFolder().path()).empty());
+
+  if (::geteuid() != 0) {  // root reads every folder
+    const std::string locked = folder.file("locked");
+    std::filesystem::create_directory(locked);
+    std::ofstream(locked + "/b.png") << "x";
+    ::chmod(locked.c_str(), 0);
+    EXPECT_TRUE(record.makeImageFileList(locked).empty());
+    ::chmod(locked.c_str(), 0700);
+  }
+}
+
+TEST(ImageFileList, AcceptsExtensionsInAnyCaseButPictInLowerCaseOnly) {
+  const std::pair<const char*, bool> cases[] = {
+      {"x.jpg", true},   {"x.JPEG", true}, {"x.bMp", true},  {"x.GIF", true},
+      {"x.png", true},   {"x.Tif", true},  {"x.TIFF", true}, {"x.pict", true},
+      {"x.pct", true},   {"x.pic", true},  {"x.PICT", false}, {"x.Pct", false},
+      {"x.psd", false},  {"png", false},   {"x.png.txt", false}, {".png", true},
+      {"x.", false},     {"", false},
+  };
+  for (const auto& [name, accepted] : cases)
+    EXPECT_EQ(JobRecord::isValidFileFormat(name), accepted) << name;
+}
+
+}  // namespace
+}  // namespace quillane
