@@ -1,9 +1,110 @@
 #include "image/pict/PictDecoder.h"
 
-namespace quillane {
+#include <algorithm>
+#include <array>
 
-std::shared_ptr<const ImageRep> decodePict(std::span<const std::uint8_t> /*bytes*/) {
-  return nullptr;
+#include "image/pict/BitsOpcode.h"
+#include "image/pict/PictureImageRep.h"
+#include "image/pict/QuickTimeJpeg.h"
+#include "image/pict/Region.h"
+#include "image/pict/RowPlacer.h"
+#include "util/CheckedSize.h"
+
+namespace quillane {
+namespace {
+
+constexpr std::size_t kFileHeaderBytes = 512;
+constexpr std::size_t kVersionOffset = 10;  // after the picture size and frame
+constexpr std::array<std::uint8_t, 4> kVersion2 = {0x00, 0x11, 0x02, 0xFF};
+constexpr std::array<std::uint8_t, 2> kVersion1 = {0x11, 0x01};
+constexpr std::uint16_t kOpClip = 0x0001;
+constexpr std::uint16_t kOpEndPicture = 0x00FF;
+
+bool hasBytesAt(std::span<const std::uint8_t> bytes, std::size_t offset,
+                std::span<const std::uint8_t> expected) {
+  return offset <= bytes.size() && bytes.size() - offset >= expected.size() &&
+         std::equal(expected.begin(), expected.end(), bytes.begin() + static_cast<std::ptrdiff_t>(offset));
+}
+
+std::optional<PictureLayout> layoutAt(std::span<const std::uint8_t> bytes, std::size_t start) {
+  PictureLayout layout;
+  layout.start = start;
+  const std::size_t version = start + kVersionOffset;
+  if (hasBytesAt(bytes, version, kVersion2)) {
+    layout.version = PictVersion::Two;
+    layout.firstOpcode = version + kVersion2.size();
+  } else if (hasBytesAt(bytes, version, kVersion1)) {
+    layout.version = PictVersion::One;
+    layout.firstOpcode = version + kVersion1.size();
+  } else {
+    return std::nullopt;
+  }
+  PictBytes frame(bytes, start + 2);
+  layout.frame = readPictRect(frame);
+  return layout;
+}
+
+bool hasDrawableFrame(const PictRect& frame) {
+  return !frame.isEmpty() && frame.width() <= kMaxPsdSide && frame.height() <= kMaxPsdSide;
+}
+
+std::uint16_t readOpcode(PictBytes& bytes, const PictureLayout& layout) {
+  if (layout.version == PictVersion::One) return bytes.u8();
+  // Version-2 opcodes start on even offsets from the picture's start.
+  if ((bytes.position() - layout.start) % 2 != 0) bytes.skip(1);
+  return bytes.u16();
+}
+
+// Runs the opcodes in order until the end of the picture, the end of the bytes, or an opcode
+// that cannot be read.
+void drawOpcodes(std::span<const std::uint8_t> bytes, const PictureLayout& layout,
+                 DrawTarget& target) {
+  PictBytes cursor(bytes, layout.firstOpcode);
+  std::optional<Region> clip;
+  // A compressed QuickTime image is followed by a bitmap for QuickDraw without QuickTime
+  // (a placeholder); once the image is drawn, that bitmap is not.
+  bool skipFallbackBitmap = false;
+  while (true) {
+    const std::uint16_t opcode = readOpcode(cursor, layout);
+    if (!cursor.ok() || opcode == kOpEndPicture) return;
+    bool readable = true;
+    if (opcode == kOpClip) {
+      clip = readRegion(cursor);
+      readable = clip.has_value();
+      target.clip = clip ? &*clip : nullptr;
+    } else if (isBitsOpcode(opcode)) {
+      readable = drawBitsOpcode(cursor, opcode, target, !skipFallbackBitmap);
+      skipFallbackBitmap = false;
+    } else if (opcode == kOpCompressedQuickTime && layout.version == PictVersion::Two) {
+      const QuickTimeResult result = drawQuickTimeOpcode(cursor, target);
+      readable = result != QuickTimeResult::Failed;
+      skipFallbackBitmap = result == QuickTimeResult::Drawn;
+    } else {
+      readable = skipOpcodeData(cursor, opcode, layout.version);
+    }
+    if (!readable) return;
+  }
+}
+
+}  // namespace
+
+std::optional<PictureLayout> locatePicture(std::span<const std::uint8_t> bytes) {
+  auto layout = layoutAt(bytes, kFileHeaderBytes);
+  if (!layout) layout = layoutAt(bytes, 0);
+  if (!layout || !hasDrawableFrame(layout->frame)) return std::nullopt;
+  return layout;
+}
+
+std::shared_ptr<const ImageRep> decodePict(std::span<const std::uint8_t> bytes) {
+  const auto layout = locatePicture(bytes);
+  if (!layout) return nullptr;
+  auto raster = Bitmap::allocate(layout->frame.width(), layout->frame.height());
+  if (!raster) return nullptr;
+  const auto framePixels = static_cast<std::uint64_t>(raster->width) *
+                           static_cast<std::uint64_t>(raster->height);
+  DrawTarget target{*raster, layout->frame, nullptr, framePixels * kDrawnFramesBudget};
+  drawOpcodes(bytes, *layout, target);
+  return std::make_shared<const PictureImageRep>(std::move(*raster));
 }
 
 }  // namespace quillane

@@ -1,16 +1,34 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 
 #include "image/ImageRep.h"
+#include "image/pict/OpcodeLengths.h"
+#include "image/pict/PictRect.h"
 
 namespace quillane {
 
-// Decodes a QuickDraw picture (version 1 or 2, with or without the 512-byte file header)
-// into a picture representation sized by its frame, or nothing when the bytes hold no
-// picture that can be drawn.
+// Where the picture lies in the bytes: its first byte (512 after a file header, else 0), its
+// version, its frame and the offset of its first opcode after the version.
+struct PictureLayout {
+  std::size_t start = 0;
+  PictVersion version = PictVersion::Two;
+  PictRect frame;
+  std::size_t firstOpcode = 0;
+};
+
+// The picture's layout, or nothing when the bytes begin no version-1 or version-2 picture,
+// with or without the file header, or its frame is empty or above kMaxPsdSide a side.
+std::optional<PictureLayout> locatePicture(std::span<const std::uint8_t> bytes);
+
+// Decodes a QuickDraw picture into a picture representation sized by its frame, or nothing
+// when the bytes hold no picture (see locatePicture) or its raster cannot be allocated.
+// The bitmap opcodes and JPEG QuickTime opcodes are drawn, every other known opcode is
+// skipped, and an unknown or malformed one ends the drawing with what was drawn so far.
 std::shared_ptr<const ImageRep> decodePict(std::span<const std::uint8_t> bytes);
 
 }  // namespace quillane

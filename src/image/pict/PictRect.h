@@ -1,0 +1,36 @@
+#pragma once
+
+#include <algorithm>
+
+#include "image/pict/PictBytes.h"
+
+namespace quillane {
+
+// A QuickDraw rectangle: top, left, bottom, right, in that order in the file.
+struct PictRect {
+  int top = 0;
+  int left = 0;
+  int bottom = 0;
+  int right = 0;
+
+  int width() const { return right - left; }
+  int height() const { return bottom - top; }
+  bool isEmpty() const { return right <= left || bottom <= top; }
+
+  PictRect intersected(const PictRect& other) const {
+    return {std::max(top, other.top), std::max(left, other.left),
+            std::min(bottom, other.bottom), std::min(right, other.right)};
+  }
+  friend bool operator==(const PictRect&, const PictRect&) = default;
+};
+
+inline PictRect readPictRect(PictBytes& bytes) {
+  PictRect rect;
+  rect.top = bytes.s16();
+  rect.left = bytes.s16();
+  rect.bottom = bytes.s16();
+  rect.right = bytes.s16();
+  return rect;
+}
+
+}  // namespace quillane

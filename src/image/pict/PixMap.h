@@ -1,0 +1,38 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+
+#include "image/pict/PictBytes.h"
+#include "image/pict/PictRect.h"
+
+namespace quillane {
+
+// An RGBA colour for each pixel value of an indexed pixel map or bitmap.
+using Palette = std::array<std::array<std::uint8_t, 4>, 256>;
+
+// How a bitmap or pixel map lays out its pixels, as a bits opcode describes it.
+struct PixMapInfo {
+  bool isPixMap = false;
+  int rowBytes = 0;
+  PictRect bounds;
+  int packType = 0;
+  int pixelSize = 1;
+  int cmpCount = 1;
+};
+
+// Reads rowBytes and bounds, and the pixel map fields when rowBytes has its pixel-map flag
+// (always for direct pixels). Nothing when the data runs out.
+std::optional<PixMapInfo> readPixMapInfo(PictBytes& bytes, bool direct);
+
+// Reads a colour table into a palette; pixel values it does not list are opaque black.
+std::optional<Palette> readColourTable(PictBytes& bytes);
+
+// The palette of a one-bit bitmap: 0 white, 1 black.
+Palette bitmapPalette();
+
+// Skips the pixel map, colour table and pixels of a colour pattern opcode.
+bool skipPatternPixMap(PictBytes& bytes);
+
+}  // namespace quillane

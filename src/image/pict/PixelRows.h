@@ -1,0 +1,52 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "image/pict/PictBytes.h"
+
+namespace quillane {
+
+// Rows shorter than this are stored unpacked whatever the packing type says.
+inline constexpr int kMinPackedRowBytes = 8;
+// A packed row's byte count is one byte up to this rowBytes, a word above it.
+inline constexpr int kMaxByteCountRowBytes = 250;
+
+enum class RowPacking {
+  Raw,            // rows stored as they are
+  PackBits,       // PackBits runs of bytes
+  PackBitsWords,  // PackBits runs of 16-bit words (16-bit pixels)
+};
+
+struct RowLayout {
+  RowPacking packing = RowPacking::Raw;
+  // Bytes of one row once unpacked (for raw rows, as stored).
+  std::size_t rowBytes = 0;
+  // Whether a packed row's byte count is a word.
+  bool wordCount = false;
+};
+
+// Unpacks PackBits data into out, which it fills exactly: a short run leaves zeros, a long
+// one is cut off. unitBytes is 1 for byte runs, 2 for word runs.
+void unpackBits(std::span<const std::uint8_t> packed, std::span<std::uint8_t> out,
+                std::size_t unitBytes);
+
+// Reads the rows of one pixel map, one at a time.
+class PixelRowReader {
+ public:
+  PixelRowReader(PictBytes& bytes, RowLayout layout);
+
+  // Moves past the next row, unpacking it into row() when `unpack`; false when its data
+  // runs past the end.
+  bool next(bool unpack);
+  std::span<const std::uint8_t> row() const { return row_; }
+
+ private:
+  PictBytes& bytes_;
+  RowLayout layout_;
+  std::vector<std::uint8_t> row_;
+};
+
+}  // namespace quillane
