@@ -72,6 +72,8 @@ void AppDelegate::applicationWillTerminate() {
     timerProgress->invalidate();
     timerProgress.reset();
   }
+  // The process must not end under a running job: ask it to stop, then wait for it.
+  if (!progressFinished) progressCancelled = true;
   waitForWorker();
 }
 

@@ -1,0 +1,179 @@
+#include "MainWindow.h"
+
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QScreen>
+
+#include "app/SettingsKeys.h"
+#include "ui_MainWindow.h"
+#include "ui_ProgressSheet.h"
+#include "util/Strings.h"
+
+namespace quillane::qt {
+namespace {
+
+QString text(const char* key) { return QString::fromStdString(localizedString(key)); }
+
+// The first local path among the dragged URLs, or an empty string.
+QString droppedPath(const QMimeData* data) {
+  if (data == nullptr || !data->hasUrls()) return {};
+  for (const QUrl& url : data->urls())
+    if (url.isLocalFile()) return url.toLocalFile();
+  return {};
+}
+
+}  // namespace
+
+MainWindow::MainWindow(AppDelegate& controller)
+    : controller_(controller), ui_(std::make_unique<Ui::MainWindow>()) {
+  ui_->setupUi(this);
+  sheet_ = new ProgressSheet(this);
+  setAcceptDrops(true);
+  ui_->centralwidget->installEventFilter(this);
+  resize(width(), static_cast<int>(AppDelegate::kExpandedHeight));
+
+  recent_ = std::make_unique<RecentFolders>(
+      ui_->menuOpenRecent, settingsStore_.settings(),
+      [this](const std::string& path) { controller_.applicationOpenFile(path); },
+      [this] { controller_.clearRecent(); });
+  toolkit_ = std::make_unique<QtToolkit>(this, mainQueue_, settingsStore_, *recent_,
+                                         [this] { updateCommands(); });
+  setCaptions();
+  connectControls();
+  connectActions();
+}
+
+MainWindow::~MainWindow() {
+  // Blocks still queued refer to the controls that go now.
+  controller_.toolkit = nullptr;
+}
+
+void MainWindow::setCaptions() {
+  setWindowTitle(text("APP_NAME"));
+  ui_->boxSource->setTitle(text("SOURCE_BOX"));
+  ui_->btnSourceSelect->setText(text("CHOOSE_BUTTON"));
+  ui_->btnUpDown->setText(text("EXPAND_BUTTON"));
+  ui_->btnProcess->setText(text("PROCESS_BUTTON"));
+  ui_->boxOption->setTitle(text("OPTION_BOX"));
+  ui_->radio0->setText(text("OPTION_NONE"));
+  ui_->radio1->setText(text("OPTION_WHITE"));
+  ui_->radio2->setText(text("OPTION_BLACK"));
+  ui_->menuFile->setTitle(text("MENU_FILE"));
+  ui_->actionSourceSelect->setText(text("MENU_CHOOSE_SOURCE"));
+  ui_->menuOpenRecent->setTitle(text("MENU_OPEN_RECENT"));
+  ui_->actionProcess->setText(text("MENU_PROCESS"));
+  ui_->actionStop->setText(text("MENU_STOP"));
+  ui_->actionQuit->setText(text("MENU_QUIT"));
+  ui_->menuHelp->setTitle(text("MENU_HELP"));
+  ui_->actionAbout->setText(text("MENU_ABOUT"));
+}
+
+void MainWindow::connectControls() {
+  Ui::ProgressSheet& sheetUi = sheet_->ui();
+  window_ = std::make_unique<WindowControl>(this);
+  pathSource_ = std::make_unique<PathLine>(ui_->pathCtrlSource);
+  progressSource_ = std::make_unique<PathLine>(sheetUi.pathCtrlProgressSrc);
+  progressOutput_ = std::make_unique<PathLine>(sheetUi.pathCtrlProgressDst);
+  radio0_ = std::make_unique<RadioButtonCell>(ui_->radio0);
+  radio1_ = std::make_unique<RadioButtonCell>(ui_->radio1);
+  radio2_ = std::make_unique<RadioButtonCell>(ui_->radio2);
+  upDown_ = std::make_unique<CheckButton>(ui_->btnUpDown);
+  sheetControl_ = std::make_unique<SheetControl>(sheet_);
+  progressBar_ = std::make_unique<ProgressBarControl>(sheetUi.progressBar);
+  openRecent_ = std::make_unique<ActionItem>(ui_->menuOpenRecent->menuAction());
+  stop_ = std::make_unique<ActionItem>(ui_->actionStop);
+
+  controller_.toolkit = toolkit_.get();
+  controller_.window = window_.get();
+  controller_.pathCtrlSource = pathSource_.get();
+  controller_.radio0 = radio0_.get();
+  controller_.radio1 = radio1_.get();
+  controller_.radio2 = radio2_.get();
+  controller_.btnUpDown = upDown_.get();
+  controller_.panelProgress = sheetControl_.get();
+  controller_.progressBar = progressBar_.get();
+  controller_.pathCtrlProgressSrc = progressSource_.get();
+  controller_.pathCtrlProgressDst = progressOutput_.get();
+  controller_.menuOpenRecent = openRecent_.get();
+  controller_.menuItemStop = stop_.get();
+}
+
+void MainWindow::connectActions() {
+  auto& c = controller_;
+  connect(ui_->btnSourceSelect, &QPushButton::clicked, this, [&c] { c.onBtnSourceSelectClick(); });
+  connect(ui_->actionSourceSelect, &QAction::triggered, this, [&c] { c.onBtnSourceSelectClick(); });
+  const std::pair<QRadioButton*, RadioButtonCell*> cells[] = {
+      {ui_->radio0, radio0_.get()}, {ui_->radio1, radio1_.get()}, {ui_->radio2, radio2_.get()}};
+  for (const auto& [button, cell] : cells)
+    connect(button, &QRadioButton::clicked, this, [&c, cell = cell] { c.onRawSelected(*cell); });
+  connect(ui_->btnUpDown, &QToolButton::toggled, this, [this](bool expanded) {
+    ui_->btnUpDown->setArrowType(expanded ? Qt::DownArrow : Qt::RightArrow);
+  });
+  connect(ui_->btnUpDown, &QToolButton::clicked, this, [&c] { c.onBtnUpDownClick(); });
+  connect(ui_->btnProcess, &QPushButton::clicked, this, [&c] { c.onProcessClick(); });
+  connect(ui_->actionProcess, &QAction::triggered, this, [&c] { c.onProcessClick(); });
+  connect(ui_->actionStop, &QAction::triggered, this, [&c] { c.onMenuStop(); });
+  connect(ui_->actionQuit, &QAction::triggered, this, [&c] { c.onMenuQuit(); });
+  connect(ui_->actionAbout, &QAction::triggered, this, [this] { showAbout(); });
+  connect(ui_->menuFile, &QMenu::aboutToShow, this, [this] { updateCommands(); });
+  sheet_->onCancel = [&c] { c.sheetCancel(); };
+}
+
+void MainWindow::launch(const QStringList& paths) {
+  // A first run opens the window in the middle of the screen.
+  if (!settingsStore_.settings().contains(kMainFrameName)) {
+    const QRect screen = this->screen()->availableGeometry();
+    move(screen.center() - rect().center());
+  }
+  controller_.applicationDidFinishLaunching();
+  ui_->btnUpDown->setArrowType(ui_->btnUpDown->isChecked() ? Qt::DownArrow : Qt::RightArrow);
+  show();
+  for (const QString& path : paths)
+    controller_.applicationOpenFile(QFileInfo(path).absoluteFilePath().toStdString());
+}
+
+void MainWindow::updateCommands() {
+  using Action = AppDelegate::Action;
+  const bool source = controller_.validateMenuItem(Action::onBtnSourceSelectClick);
+  const bool process = controller_.validateMenuItem(Action::onProcessClick);
+  ui_->actionSourceSelect->setEnabled(source);
+  ui_->btnSourceSelect->setEnabled(source);
+  ui_->actionProcess->setEnabled(process);
+  ui_->btnProcess->setEnabled(process);
+  ui_->actionStop->setEnabled(controller_.validateMenuItem(Action::onMenuStop));
+  ui_->boxOption->setEnabled(controller_.validateMenuItem(Action::onRawSelected));
+}
+
+void MainWindow::showAbout() {
+  QMessageBox::about(this, text("MENU_ABOUT"),
+                     text("APP_NAME") + " " + QApplication::applicationVersion() + "\n\n" +
+                         text("ABOUT_TEXT"));
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+  if (!droppedPath(event->mimeData()).isEmpty() &&
+      controller_.validateMenuItem(AppDelegate::Action::onBtnSourceSelectClick))
+    event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+  const QString path = droppedPath(event->mimeData());
+  if (path.isEmpty()) return;
+  controller_.applicationOpenFile(path.toStdString());
+  event->acceptProposedAction();
+}
+
+// The content keeps its natural height at the top of the window: a shrunk window hides the
+// option area below the command row instead of squeezing the controls.
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == ui_->centralwidget && event->type() == QEvent::Resize) {
+    ui_->content->setGeometry(0, 0, ui_->centralwidget->width(),
+                              ui_->content->sizeHint().height());
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+}  // namespace quillane::qt

@@ -1,0 +1,50 @@
+#include <syslog.h>
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QIcon>
+#include <cstdio>
+
+#include "MainWindow.h"
+#include "util/Log.h"
+#include "util/Strings.h"
+
+// quillane-app [-v] [FOLDER...]: the desktop application; each FOLDER opens as from outside.
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setOrganizationName("Quillane");
+  QApplication::setApplicationName("quillane-app");
+  QApplication::setApplicationDisplayName("Quillane");
+  QApplication::setApplicationVersion(QUILLANE_VERSION);
+  QApplication::setWindowIcon(QIcon(":/icons/quillane.png"));
+
+  QCommandLineParser parser;
+  parser.setApplicationDescription(
+      QString::fromStdString(quillane::localizedString("ABOUT_TEXT")));
+  parser.addHelpOption();
+  parser.addVersionOption();
+  const QCommandLineOption verbose("v", "Write the diagnostic log to standard error.");
+  parser.addOption(verbose);
+  parser.addPositionalArgument("folder", "A source folder to open.", "[FOLDER]");
+  parser.process(app);
+
+  if (parser.isSet(verbose)) {
+    quillane::setLogSink([](std::string_view line) {
+      std::fprintf(stderr, "%.*s\n", static_cast<int>(line.size()), line.data());
+    });
+  } else {
+    openlog("quillane-app", LOG_PID, LOG_USER);
+    quillane::setLogSink([](std::string_view line) {
+      syslog(LOG_INFO, "%.*s", static_cast<int>(line.size()), line.data());
+    });
+  }
+
+  quillane::AppDelegate controller;
+  quillane::qt::MainWindow window(controller);
+  QApplication::setQuitOnLastWindowClosed(
+      controller.applicationShouldTerminateAfterLastWindowClosed());
+  window.launch(parser.positionalArguments());
+  const int status = QApplication::exec();
+  controller.applicationWillTerminate();
+  return status;
+}
