@@ -9,11 +9,11 @@
 namespace quillane {
 namespace {
 
-// Ancillary chunks (text, ICC profiles, EXIF) are kept in memory by libspng; a small file
-// can declare or inflate to gigabytes of them. No chunk we use is anywhere near these sizes;
-// image data is never cached, so only the size of one chunk bounds it.
-constexpr std::size_t kMaxPngChunkBytes = std::size_t{256} << 20;
-constexpr std::size_t kMaxPngChunkCacheBytes = std::size_t{16} << 20;
+// libspng keeps ancillary chunks (text, ICC profile, EXIF) in memory, inflating compressed
+// text; a small file can declare or inflate to gigabytes of them. Real metadata stays far
+// below these sizes. Image data is streamed, never cached, so the limits do not touch it.
+constexpr std::size_t kMaxPngChunkBytes = std::size_t{8} << 20;
+constexpr std::size_t kMaxPngChunkCacheBytes = std::size_t{16} << 20;  // must be >= the above
 
 using SpngCtx = std::unique_ptr<spng_ctx, decltype(&spng_ctx_free)>;
 
