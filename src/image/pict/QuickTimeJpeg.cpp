@@ -49,6 +49,7 @@ std::optional<QuickTimeHeader> readHeader(std::span<const std::uint8_t> opcodeDa
   const auto codec = bytes.take(kJpegCodec.size());
   if (!bytes.ok()) return std::nullopt;
   header.isJpeg = std::equal(codec.begin(), codec.end(), kJpegCodec.begin());
+  if (!header.isJpeg) return header;
   PictBytes sizeField(opcodeData, descriptionStart + kDescriptionDataSizeOffset);
   const std::uint32_t dataSize = sizeField.u32();
   PictBytes data(opcodeData, descriptionStart);
