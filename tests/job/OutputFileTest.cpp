@@ -1,0 +1,136 @@
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+#include "job/JobTestSupport.h"
+#include "job/OutputFile.h"
+#include "util/Exception.h"
+
+namespace quillane {
+namespace {
+
+using jobtest::readFile;
+using jobtest::ScratchFolder;
+
+std::span<const std::uint8_t> bytesOf(const std::string& text) {
+  return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
+}
+
+// The reason of the exception that writing `text` to path raises; empty when none is raised.
+std::string writeFailure(const std::string& path, const std::string& text = "new") {
+  try {
+    writeFileAtomically(path, bytesOf(text));
+  } catch (const Exception& error) {
+    return error.reason();
+  }
+  return {};
+}
+
+TEST(OutputFile, WritesAndReplacesLeavingNothingElse) {
+  ScratchFolder folder;
+  const std::string path = folder.file("out.psd");
+  writeFileAtomically(path, bytesOf("first"));
+  EXPECT_EQ(readFile(path), "first");
+  writeFileAtomically(path, bytesOf("second, longer"));
+  EXPECT_EQ(readFile(path), "second, longer");
+  EXPECT_EQ(folder.entries(), std::vector<std::string>{"out.psd"});
+
+  OutputFile file(path);  // chunks, as a streaming writer gives them
+  for (const char* chunk : {"a", "bc", "", "def"}) file.write(bytesOf(chunk));
+  file.commit();
+  EXPECT_EQ(readFile(path), "abcdef");
+}
+
+TEST(OutputFile, ReplacedFileKeepsItsPermissions) {
+  ScratchFolder folder;
+  const std::string path = folder.write("out.psd", "old");
+  std::filesystem::permissions(path, std::filesystem::perms(0640));
+  writeFileAtomically(path, bytesOf("new"));
+  EXPECT_EQ(std::filesystem::status(path).permissions(), std::filesystem::perms(0640));
+}
+
+TEST(OutputFile, DiscardedFileLeavesTargetAsItWas) {
+  ScratchFolder folder;
+  const std::string path = folder.write("out.psd", "old");
+  {
+    OutputFile file(path);
+    file.write(bytesOf("half of it"));
+  }
+  EXPECT_EQ(readFile(path), "old");
+  EXPECT_EQ(folder.entries(), std::vector<std::string>{"out.psd"});
+}
+
+TEST(OutputFile, FailuresNameThePathAndTheSystemsReason) {
+  ScratchFolder folder;
+  std::filesystem::create_directory(folder.file("dir.psd"));
+  folder.write("dir.psd/inside", "kept");
+  const std::pair<std::string, std::string> cases[] = {
+      {folder.file("missing/out.psd"), "No such file or directory"},
+      {folder.file("dir.psd"), "Is a directory"},
+      {"/proc/self/out.psd", ""},  // no file can be made there, not even by root
+  };
+  for (const auto& [path, reason] : cases) {
+    const std::string failure = writeFailure(path);
+    EXPECT_NE(failure.find(path + ": "), std::string::npos) << failure;
+    EXPECT_NE(failure.find(reason), std::string::npos) << failure;
+  }
+  EXPECT_EQ(readFile(folder.file("dir.psd/inside")), "kept");
+  EXPECT_EQ(folder.entries(), std::vector<std::string>{"dir.psd"});
+}
+
+TEST(OutputFile, ReadOnlyFolderKeepsTheOldFile) {
+  if (::geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
+  ScratchFolder folder;
+  const std::string path = folder.write("out.psd", "old");
+  std::filesystem::permissions(folder.path(), std::filesystem::perms(0500));
+  EXPECT_NE(writeFailure(path).find("Permission denied"), std::string::npos);
+  std::filesystem::permissions(folder.path(), std::filesystem::perms(0700));
+  EXPECT_EQ(readFile(path), "old");
+}
+
+TEST(OutputFile, FileSizeLimitIsAFailureAndLeavesNoTrace) {
+  ScratchFolder folder;
+  const std::string path = folder.write("out.psd", "old");
+  // In a child, so that the limit binds nothing else: writing past it fails with EFBIG.
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{1000, 1000};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    const std::string failure = writeFailure(path, std::string(5000, 'x'));
+    ::_exit(failure.find("File too large") != std::string::npos ? 0 : 1);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(readFile(path), "old");
+  EXPECT_EQ(folder.entries(), std::vector<std::string>{"out.psd"});
+}
+
+TEST(OutputFile, AbandonedFilesAreRemoved) {
+  ScratchFolder folder;
+  const std::string path = folder.write("out.psd", "old");
+  // In a child: abandoning keeps every later commit waiting, as for a process that ends.
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    OutputFile file(path);
+    file.write(bytesOf("half"));
+    abandonOutputFiles();
+    ::_exit(0);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(readFile(path), "old");
+  EXPECT_EQ(folder.entries(), std::vector<std::string>{"out.psd"});
+}
+
+}  // namespace
+}  // namespace quillane
