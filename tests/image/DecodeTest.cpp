@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <set>
 
 #include "image/DecodePatterns.h"
 #include "util/CheckedSize.h"
@@ -225,6 +226,23 @@ TEST(Decode, DamagedBytesNeverCrash) {
       damaged[i] ^= 0xFF;
     }
   }
+}
+
+// The shipped sample folder: every picture decodes at the same size, and every format but
+// PICT (read elsewhere) is there.
+TEST(Decode, EverySampleDecodesAt320By240) {
+  std::set<ImageFormat> formats;
+  for (const auto& entry : std::filesystem::directory_iterator(QUILLANE_SOURCE_DIR "/samples")) {
+    const auto extension = entry.path().extension().string();
+    if (extension == ".pict" || extension == ".pct" || extension == ".pic") continue;
+    SCOPED_TRACE(entry.path().string());
+    const auto image = decodeImageFile(entry.path().string());
+    ASSERT_TRUE(image.has_value());
+    EXPECT_EQ(image->pixelsSize(), (Size{320, 240}));
+    formats.insert(sniffImageFormat(readWholeFile(entry.path().string()).value()));
+  }
+  EXPECT_EQ(formats, (std::set<ImageFormat>{ImageFormat::Jpeg, ImageFormat::Png, ImageFormat::Gif,
+                                            ImageFormat::Bmp, ImageFormat::Tiff}));
 }
 
 }  // namespace
