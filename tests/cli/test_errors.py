@@ -1,0 +1,104 @@
+"""Bad input gets a clear error, exit status 1, and loses nothing."""
+import io
+import os
+import unittest
+
+from PIL import Image
+
+from cli_support import CliTestCase, png_header_only, run
+
+READ_ERROR = "quillane: The image file cannot be read: "
+WRITE_ERROR = "quillane: The document cannot be saved: "
+
+
+def jpeg_bytes():
+    buffer = io.BytesIO()
+    Image.new("RGB", (64, 48), (30, 60, 90)).save(buffer, "JPEG", quality=90)
+    return buffer.getvalue()
+
+
+class BadSourceTest(CliTestCase):
+    BAD_FILES = {
+        "undecodable middle file": ("b.png", os.urandom(4096)),
+        "zero-byte png": ("b.png", b""),
+        "truncated jpeg": ("b.jpg", jpeg_bytes()[:300]),
+        "text named jpg": ("b.jpg", b"This is not a picture.\n" * 10),
+        "png declaring 100000 x 100000": ("b.png", png_header_only(100000, 100000)),
+    }
+
+    def test_each_bad_file_fails_naming_it_and_keeps_the_old_output(self):
+        for case, (name, data) in self.BAD_FILES.items():
+            with self.subTest(case):
+                for entry in os.listdir(self.src):
+                    os.remove(self.source(entry))
+                self.save("a.png", Image.new("RGB", (8, 8), (9, 9, 9)))
+                self.save("c.png", Image.new("RGB", (8, 8), (9, 9, 9)))
+                bad = self.write(name, data)
+                with open(self.output(), "wb") as f:
+                    f.write(b"old document")
+                result = run(self.src, self.output())
+                self.assertEqual(result.returncode, 1, result.stderr)
+                self.assertIn(READ_ERROR + bad + "\n", result.stderr)
+                with open(self.output(), "rb") as f:
+                    self.assertEqual(f.read(), b"old document")
+                self.assertOutputFolder(["out.psd"])
+
+    def test_bad_first_file_fails_the_same_way(self):
+        bad = self.write("a.png", b"")
+        self.save("b.png", Image.new("RGB", (8, 8), (9, 9, 9)))
+        result = run("-q", self.src, self.output())
+        self.assertEqual(result.returncode, 1)
+        self.assertEqual(result.stderr, READ_ERROR + bad + "\n")
+        self.assertOutputFolder([])
+
+    def test_folder_without_images(self):
+        self.write("notes.txt", b"x")
+        for folder in (self.src, os.path.join(self.scratch, "missing")):
+            result = run(folder, self.output())
+            self.assertEqual(result.returncode, 1)
+            self.assertEqual(result.stderr,
+                             "quillane: There is no image file in the folder: " + folder + "\n")
+        japanese = run(self.src, self.output(), env={**os.environ, "LANG": "ja_JP.UTF-8",
+                                                     "LC_ALL": "", "LC_MESSAGES": ""})
+        self.assertIn("フォルダに画像ファイルがありません", japanese.stderr)
+        self.assertOutputFolder([])
+
+
+class BadOutputTest(CliTestCase):
+    def setUp(self):
+        super().setUp()
+        self.save("a.png", Image.new("RGB", (8, 8), (9, 9, 9)))
+
+    def test_output_that_cannot_be_written(self):
+        os.mkdir(self.output("folder.psd"))
+        cases = {
+            self.output("missing/out.psd"): "No such file or directory",
+            self.output("folder.psd"): "Is a directory",
+            "/proc/self/out.psd": "",  # no file can be made there, not even by root
+        }
+        for path, reason in cases.items():
+            with self.subTest(path):
+                result = run(self.src, path)
+                self.assertEqual(result.returncode, 1, result.stderr)
+                self.assertIn(WRITE_ERROR + path + ": " + reason, result.stderr)
+        self.assertOutputFolder(["folder.psd"])
+        self.assertEqual(os.listdir(self.output("folder.psd")), [])
+
+    def test_read_only_folder(self):
+        if os.geteuid() == 0:
+            self.skipTest("root writes into read-only folders")
+        with open(self.output(), "wb") as f:
+            f.write(b"old document")
+        os.chmod(self.out, 0o500)
+        try:
+            result = run(self.src, self.output())
+        finally:
+            os.chmod(self.out, 0o700)
+        self.assertEqual(result.returncode, 1)
+        self.assertIn(WRITE_ERROR + self.output() + ": Permission denied", result.stderr)
+        with open(self.output(), "rb") as f:
+            self.assertEqual(f.read(), b"old document")
+
+
+if __name__ == "__main__":
+    unittest.main()
