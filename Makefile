@@ -5,7 +5,7 @@ CMAKE_FLAGS ?=
 SAMPLE_DIR ?= samples
 DEMO_OUT ?= out/demo.psd
 
-.PHONY: deps build build-asan build-tsan demo test test-plain test-asan test-tsan bench clean
+.PHONY: deps build build-asan build-tsan demo test test-plain test-asan test-tsan test-fuzz bench clean
 
 deps:
 	@scripts/install-deps
@@ -41,10 +41,14 @@ test-tsan: build-tsan
 	  TSAN_OPTIONS=halt_on_error=1 build-tsan/tests/quillane_thread_tests; \
 	else echo "no threading tests"; fi
 
-test: test-plain test-asan test-tsan
+# About a minute of the PICT fuzzer (clang, ASan+UBSan) on its seed corpus.
+test-fuzz: deps
+	scripts/run-fuzz pict_fuzzer 60
+
+test: test-plain test-asan test-tsan test-fuzz
 
 bench: build
 	bench/run-workloads
 
 clean:
-	rm -rf build build-asan build-tsan out
+	rm -rf build build-asan build-tsan build-fuzz out
