@@ -27,7 +27,7 @@ struct MemoryReader {
 
 int readFromMemory(GifFileType* gif, GifByteType* out, int wanted) {
   auto* reader = static_cast<MemoryReader*>(gif->UserData);
-  if (wanted <= 0) return 0;
+  if (wanted <= 0 || reader->offset >= reader->bytes.size()) return 0;
   const std::size_t count =
       std::min(static_cast<std::size_t>(wanted), reader->bytes.size() - reader->offset);
   std::memcpy(out, reader->bytes.data() + reader->offset, count);
