@@ -50,6 +50,8 @@ class PSDWriter {
   void setFlattenedData(std::shared_ptr<std::vector<std::uint8_t>> data) {
     flattenedData_ = std::move(data);
   }
+  // Mirrors each layer's pixels top to bottom within its own buffer before encoding; a
+  // layer smaller than the canvas keeps its rect. The merged image is never flipped.
   bool shouldFlipLayerData() const { return shouldFlipLayerData_; }
   void setShouldFlipLayerData(bool flip) { shouldFlipLayerData_ = flip; }
   bool shouldUnpremultiplyLayerData() const { return shouldUnpremultiplyLayerData_; }

@@ -6,6 +6,7 @@
 
 #include "psd/PSDWriter.h"
 #include "util/Exception.h"
+#include "util/Log.h"
 
 namespace quillane {
 namespace {
@@ -267,6 +268,15 @@ TEST(PSDAssembly, RefusesFilesAboveTheByteLimit) {
     EXPECT_EQ(exceptionName([&] { writer->createPSDData(limit); }, &reason), kDocumentTooLargeName);
     EXPECT_NE(reason.find(std::to_string(limit)), std::string::npos) << reason;
   }
+}
+
+TEST(PSDAssembly, DumpLogsBytesAsHex) {
+  std::vector<std::string> lines;
+  const LogSink previous = setLogSink([&](std::string_view line) { lines.emplace_back(line); });
+  const std::uint8_t bytes[] = {0x0a, 0xff, 0x38};
+  PSDWriter::dump(bytes, sizeof bytes);
+  setLogSink(previous);
+  EXPECT_EQ(lines, std::vector<std::string>{"0a ff 38 "});
 }
 
 }  // namespace
