@@ -98,6 +98,7 @@ TEST(Decode, ApproximateVariantsMatchTheirPatternWithinTolerance) {
       {"jpeg-progressive.jpg", Pattern::Rgb, 12},
       {"jpeg-grey.jpg", Pattern::Grey, 12},
       {"jpeg-cmyk-adobe.jpg", Pattern::Rgb, 12},
+      {"jpeg-ycck-adobe.jpg", Pattern::Rgb, 12},
   };
   for (const auto& c : cases) expectPattern(c);
 }
