@@ -18,16 +18,21 @@ using PixmanImage = std::unique_ptr<pixman_image_t, decltype(&pixman_image_unref
 // the byte order.
 constexpr pixman_format_code_t kRgbaBytes =
     std::endian::native == std::endian::little ? PIXMAN_a8b8g8r8 : PIXMAN_r8g8b8a8;
+// The same bytes with the alpha byte ignored: an opaque image drawn this way lets pixman copy
+// instead of blending.
+constexpr pixman_format_code_t kRgbxBytes =
+    std::endian::native == std::endian::little ? PIXMAN_x8b8g8r8 : PIXMAN_r8g8b8x8;
 
 // Rows premultiplied and drawn at a time for a translucent image: a small scratch buffer
 // instead of a premultiplied copy of the whole image.
 constexpr int kStripRows = 64;
 
-PixmanImage wrapPixels(const std::uint8_t* pixels, int width, int height, std::size_t rowBytes) {
+PixmanImage wrapPixels(const std::uint8_t* pixels, int width, int height, std::size_t rowBytes,
+                       pixman_format_code_t format = kRgbaBytes) {
   // pixman only reads a source image; the cast is for its C interface.
   auto* bits = reinterpret_cast<std::uint32_t*>(const_cast<std::uint8_t*>(pixels));
   return PixmanImage(
-      pixman_image_create_bits(kRgbaBytes, width, height, bits, static_cast<int>(rowBytes)),
+      pixman_image_create_bits(format, width, height, bits, static_cast<int>(rowBytes)),
       &pixman_image_unref);
 }
 
@@ -92,8 +97,8 @@ void Canvas::State::drawAtWholePixel(const Bitmap& bitmap, long long ox, long lo
   const auto destX = static_cast<int>(ox + x0);
 
   if (isOpaque(bitmap, x0, x1, y0, y1)) {
-    const PixmanImage source =
-        wrapPixels(bitmap.pixels.data(), bitmap.width, bitmap.height, bitmap.rowBytes());
+    const PixmanImage source = wrapPixels(bitmap.pixels.data(), bitmap.width, bitmap.height,
+                                          bitmap.rowBytes(), kRgbxBytes);
     if (source) composite(source.get(), x0, y0, destX, static_cast<int>(oy + y0), columns, y1 - y0);
     return;
   }
