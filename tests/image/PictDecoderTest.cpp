@@ -73,7 +73,8 @@ TEST(PictDecoder, IndexedPixelMapsOfEveryDepthPackedAndNot) {
         colours.push_back({c[0], c[1], c[2]});
       }
       PictBuilder pict(frame);
-      pict.op(opcode).pixMap(static_cast<unsigned>(rowBytes), frame, 0, static_cast<unsigned>(depth), 1);
+      pict.op(opcode).pixMap(static_cast<unsigned>(rowBytes), frame, 0,
+                             static_cast<unsigned>(depth), 1);
       pict.colourTable(colours).rect(frame).rect(frame).u16(0);
       for (int y = 0; y < height; ++y) {
         const auto row = indexedRow(width, depth, rowBytes, y);
@@ -85,7 +86,8 @@ TEST(PictDecoder, IndexedPixelMapsOfEveryDepthPackedAndNot) {
       }
       const auto bitmap = render(pict.finish());
       ASSERT_TRUE(bitmap);
-      expectPixels(*bitmap, [&](int x, int y) { return paletteColour((x + 3 * y) % (1 << depth)); });
+      expectPixels(*bitmap,
+                   [&](int x, int y) { return paletteColour((x + 3 * y) % (1 << depth)); });
     }
   }
 }
@@ -172,7 +174,9 @@ std::vector<std::uint8_t> directRow(int width, int y, unsigned packType, unsigne
   if (packType == 4 || packType == 0) {  // planes: (alpha,) red, green, blue
     if (cmpCount == 4) row.insert(row.end(), static_cast<std::size_t>(width), 0x00);
     for (int c = 0; c < 3; ++c) {
-      for (int x = 0; x < width; ++x) row.push_back(directColour(x, y)[static_cast<std::size_t>(c)]);
+      for (int x = 0; x < width; ++x) {
+        row.push_back(directColour(x, y)[static_cast<std::size_t>(c)]);
+      }
     }
     return row;
   }

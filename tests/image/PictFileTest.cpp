@@ -18,7 +18,8 @@ namespace {
 // Collects the log lines written while it lives.
 class CapturedLog {
  public:
-  CapturedLog() : previous_(setLogSink([this](std::string_view line) { lines.emplace_back(line); })) {}
+  CapturedLog()
+      : previous_(setLogSink([this](std::string_view line) { lines.emplace_back(line); })) {}
   ~CapturedLog() { setLogSink(previous_); }
   std::vector<std::string> lines;
 
@@ -166,7 +167,8 @@ class PictFileOnDisk : public testing::Test {
   std::string write(const std::string& name, const std::vector<std::uint8_t>& bytes) {
     const auto path = (dir_ / name).string();
     std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
     return path;
   }
 
@@ -188,7 +190,8 @@ TEST_F(PictFileOnDisk, AnswersNothingForWhatCannotBeRead) {
   EXPECT_FALSE(createPictImage((dir_ / "missing.pict").string()));
   EXPECT_FALSE(createPictImage(dir_.string()));
   EXPECT_FALSE(createPictImage(write("empty.pict", {})));
-  EXPECT_FALSE(createPictImage(write("frame.pict", version2File(0xFFFE, {0, 0, 1, 1}, {0, 0, 0, 0}))));
+  const auto emptyFrame = version2File(0xFFFE, {0, 0, 1, 1}, {0, 0, 0, 0});
+  EXPECT_FALSE(createPictImage(write("frame.pict", emptyFrame)));
 }
 
 TEST_F(PictFileOnDisk, ExistsAndRemove) {

@@ -68,6 +68,7 @@ TEST(PictFixture, ToolWrittenPicturesDecodeToTheToolsPixels) {
       {"netpbm-indexed.pict", "netpbm-indexed.ppm", 0},    // version -1 header
       {"netpbm-wide.pict", "netpbm-wide.ppm", 0},
       {"im-jpeg.pict", "im-jpeg.ppm", 8},                 // QuickTime JPEG, lossy
+      {"im-jpeg-progressive.pict", "im-jpeg.ppm", 8},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.pict);
@@ -88,11 +89,11 @@ TEST(PictFixture, ToolWrittenPicturesDecodeToTheToolsPixels) {
 }
 
 TEST(PictFixture, ToolWrittenPicturesMeasureTheirSize) {
-  for (const char* name : {"im-indexed.pict", "netpbm-indexed.pict", "im-wide.pict"}) {
+  for (const std::string name : {"im-indexed", "netpbm-indexed", "im-wide"}) {
     SCOPED_TRACE(name);
-    const auto bytes = readWholeFile(fixture(name));
+    const auto bytes = readWholeFile(fixture(name + ".pict"));
     ASSERT_TRUE(bytes);
-    const Ppm expected = readPpm(fixture(std::string(name).replace(std::string(name).size() - 4, 4, "ppm")));
+    const Ppm expected = readPpm(fixture(name + ".ppm"));
     EXPECT_EQ(pictSize(*bytes), (Size{static_cast<float>(expected.width),
                                       static_cast<float>(expected.height)}));
   }

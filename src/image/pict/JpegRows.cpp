@@ -5,7 +5,6 @@
 
 #include <jpeglib.h>
 
-#include <memory>
 #include <vector>
 
 #include "util/CheckedSize.h"
@@ -39,21 +38,19 @@ void limitScans(j_common_ptr cinfo) {
   if (dinfo->input_scan_number > kMaxProgressiveScans) failDecoding(cinfo);
 }
 
+// The decompressor with its error and progress managers, destroyed with the session.
 struct Session {
+  Session() = default;
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
+  ~Session() { jpeg_destroy_decompress(&cinfo); }  // also safe before creation: mem is null
+
   jpeg_decompress_struct cinfo{};
   ErrorManager errors;
   jpeg_progress_mgr progress{};
   std::span<const std::uint8_t> input;
   JSAMPROW row = nullptr;
 };
-
-struct SessionDeleter {
-  void operator()(Session* session) const {
-    jpeg_destroy_decompress(&session->cinfo);
-    delete session;
-  }
-};
-using SessionPtr = std::unique_ptr<Session, SessionDeleter>;
 
 // The only place that catches libjpeg's longjmp: the steps hold no C++ objects, so jumping
 // out of them skips no destructor.
@@ -79,13 +76,11 @@ void start(Session& s) {
 
 void readRow(Session& s) { jpeg_read_scanlines(&s.cinfo, &s.row, 1); }
 
-SessionPtr openSession(std::span<const std::uint8_t> data) {
-  SessionPtr session(new Session);
-  session->cinfo.err = jpeg_std_error(&session->errors.base);
-  session->errors.base.error_exit = failDecoding;
-  session->errors.base.emit_message = warningIsFailure;
-  session->input = data;
-  return session;
+void prepare(Session& session, std::span<const std::uint8_t> data) {
+  session.cinfo.err = jpeg_std_error(&session.errors.base);
+  session.errors.base.error_exit = failDecoding;
+  session.errors.base.emit_message = warningIsFailure;
+  session.input = data;
 }
 
 bool hasRgbOutput(const jpeg_decompress_struct& cinfo) {
@@ -96,22 +91,25 @@ bool hasRgbOutput(const jpeg_decompress_struct& cinfo) {
 }  // namespace
 
 bool drawJpeg(std::span<const std::uint8_t> data, const JpegPlacement& placement) {
-  SessionPtr session = openSession(data);
-  if (!guarded(*session, readHeader) || !hasRgbOutput(session->cinfo)) return false;
-  const auto width = static_cast<int>(std::min<JDIMENSION>(session->cinfo.image_width, kMaxPsdSide + 1));
-  const auto height = static_cast<int>(std::min<JDIMENSION>(session->cinfo.image_height, kMaxPsdSide + 1));
-  if (width > kMaxPsdSide || height > kMaxPsdSide) return false;
+  Session session;
+  prepare(session, data);
+  if (!guarded(session, readHeader) || !hasRgbOutput(session.cinfo)) return false;
+  const JDIMENSION jpegWidth = session.cinfo.image_width;
+  const JDIMENSION jpegHeight = session.cinfo.image_height;
+  if (jpegWidth > kMaxPsdSide || jpegHeight > kMaxPsdSide) return false;
+  const int width = static_cast<int>(jpegWidth);
+  const int height = static_cast<int>(jpegHeight);
   std::optional<RowPlacer> placer = placement(width, height);
   if (!placer) return false;
   if (placer->finished()) return true;
 
-  if (!guarded(*session, start)) return false;
-  const auto rowBytes = rgbaByteCount(session->cinfo.output_width, 1);
-  if (!rowBytes || session->cinfo.output_width != static_cast<JDIMENSION>(width)) return false;
+  if (!guarded(session, start) || session.cinfo.output_width != jpegWidth) return false;
+  const auto rowBytes = rgbaByteCount(width, 1);
+  if (!rowBytes) return false;
   std::vector<std::uint8_t> row(*rowBytes);
-  session->row = row.data();
+  session.row = row.data();
   for (int y = 0; y < height && !placer->finished(); ++y) {
-    if (!guarded(*session, readRow)) return false;
+    if (!guarded(session, readRow)) return false;
     placer->placeRow(y, row.data());
   }
   return true;

@@ -22,8 +22,9 @@ constexpr std::uint16_t kOpEndPicture = 0x00FF;
 
 bool hasBytesAt(std::span<const std::uint8_t> bytes, std::size_t offset,
                 std::span<const std::uint8_t> expected) {
-  return offset <= bytes.size() && bytes.size() - offset >= expected.size() &&
-         std::equal(expected.begin(), expected.end(), bytes.begin() + static_cast<std::ptrdiff_t>(offset));
+  if (offset > bytes.size() || bytes.size() - offset < expected.size()) return false;
+  const auto at = bytes.subspan(offset, expected.size());
+  return std::equal(expected.begin(), expected.end(), at.begin());
 }
 
 std::optional<PictureLayout> layoutAt(std::span<const std::uint8_t> bytes, std::size_t start) {

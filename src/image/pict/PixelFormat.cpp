@@ -1,6 +1,6 @@
 #include "image/pict/PixelFormat.h"
 
-#include "util/CheckedSize.h"
+#include <algorithm>
 
 namespace quillane {
 namespace {
