@@ -76,6 +76,7 @@ TEST(Decode, LosslessFilesOfEveryVariantMatchTheirPatternExactly) {
       {"tiff-rgb8-lzw.tif", Pattern::Rgb, 0},
       {"tiff-rgb8-deflate.tif", Pattern::Rgb, 0},
       {"tiff-rgb8-bottomleft.tif", Pattern::Rgb, 0},
+      {"tiff-rgb8-bigtiff-msb.tif", Pattern::Rgb, 0},
       {"tiff-rgb16.tif", Pattern::Rgb, 0},
       {"tiff-grey8.tif", Pattern::Grey, 0},
       {"tiff-grey16.tif", Pattern::Grey, 0},

@@ -1,5 +1,4 @@
 #include <algorithm>
-#include <array>
 
 #include "image/decode/Decode.h"
 
@@ -19,7 +18,9 @@ ImageFormat sniffImageFormat(std::span<const std::uint8_t> bytes) {
       startsWith(bytes, {'G', 'I', 'F', '8', '9', 'a'}))
     return ImageFormat::Gif;
   if (startsWith(bytes, {'B', 'M'})) return ImageFormat::Bmp;
-  if (startsWith(bytes, {'I', 'I', 42, 0}) || startsWith(bytes, {'M', 'M', 0, 42}))
+  // Classic TIFF (42) and BigTIFF (43), little- or big-endian.
+  if (startsWith(bytes, {'I', 'I', 42, 0}) || startsWith(bytes, {'M', 'M', 0, 42}) ||
+      startsWith(bytes, {'I', 'I', 43, 0}) || startsWith(bytes, {'M', 'M', 0, 43}))
     return ImageFormat::Tiff;
   return ImageFormat::Unknown;
 }
