@@ -48,9 +48,6 @@ struct Session {
   Session& operator=(const Session&) = delete;
 
   jpeg_decompress_struct cinfo{};
-  // Destroying a decompressor that was never created is a no-op, so this can be set up first.
-  std::unique_ptr<jpeg_decompress_struct, decltype(&jpeg_destroy_decompress)> destroyer{
-      &cinfo, &jpeg_destroy_decompress};
   ErrorManager errors;
   jpeg_progress_mgr progress{};
   std::span<const std::uint8_t> input;
@@ -58,6 +55,9 @@ struct Session {
   // Where the rows go: the bitmap's pixels (RGBA output) or a scratch row (CMYK output).
   std::uint8_t* rows = nullptr;
   std::size_t rowStride = 0;
+  // Last, so it runs first. Destroying a decompressor never created is a no-op.
+  std::unique_ptr<jpeg_decompress_struct, decltype(&jpeg_destroy_decompress)> destroyer{
+      &cinfo, &jpeg_destroy_decompress};
 };
 
 // Runs one step of libjpeg calls; false when libjpeg reported an error or warning. This is
