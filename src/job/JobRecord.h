@@ -42,7 +42,8 @@ class JobRecord {
 
   // ---- Image file list ----
   // Lists the folder's regular files with an accepted extension, sorted by stem then
-  // extension, as full paths; stores and returns the list.
+  // extension, as full paths; stores and returns the list. The folder becomes srcPath, the
+  // folder the full paths are formed from.
   const std::vector<std::string>& makeImageFileList(const std::string& folder);
   static bool isValidFileFormat(const std::string& name);
   void sortImageFileList();
@@ -51,7 +52,9 @@ class JobRecord {
   // ---- The job ----
   // Builds the layered document from files (full paths, bottom layer first) and writes it
   // to path atomically. Returns false when written and when cancelled; raises
-  // quillane::Exception on a read error, a writer failure or a failed write.
+  // quillane::Exception on a read error (also for a first file that cannot be measured and
+  // an image that cannot be keyed), a canvas above kMaxPsdSide, a writer failure or a
+  // failed write.
   bool createPSDFile(const std::vector<std::string>& files, const std::string& path);
   std::string baseImageFile() const;
   // The file's size in pixels; 0 by 0 when it cannot be measured.
