@@ -5,7 +5,7 @@ CMAKE_FLAGS ?=
 SAMPLE_DIR ?= samples
 DEMO_OUT ?= out/demo.psd
 
-.PHONY: deps build build-asan build-tsan demo test test-plain test-asan test-tsan test-fuzz bench clean
+.PHONY: deps build build-asan build-tsan demo test test-plain test-asan test-tsan test-fuzz bench screenshot clean
 
 deps:
 	@scripts/install-deps
@@ -49,6 +49,9 @@ test: test-plain test-asan test-tsan test-fuzz
 
 bench: build
 	bench/run-workloads
+
+screenshot: build
+	BUILD=build scripts/screenshot
 
 clean:
 	rm -rf build build-asan build-tsan build-fuzz out

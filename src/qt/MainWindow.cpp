@@ -1,6 +1,7 @@
 #include "MainWindow.h"
 
 #include <QDir>
+#include <algorithm>
 #include <QDragEnterEvent>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -31,6 +32,7 @@ MainWindow::MainWindow(AppDelegate& controller)
     : controller_(controller), ui_(std::make_unique<Ui::MainWindow>()) {
   ui_->setupUi(this);
   sheet_ = new ProgressSheet(this);
+  fullContentHeight_ = ui_->content->sizeHint().height();
   setAcceptDrops(true);
   ui_->centralwidget->installEventFilter(this);
   resize(width(), static_cast<int>(AppDelegate::kExpandedHeight));
@@ -166,12 +168,15 @@ void MainWindow::dropEvent(QDropEvent* event) {
   event->acceptProposedAction();
 }
 
-// The content keeps its natural height at the top of the window: a shrunk window hides the
-// option area below the command row instead of squeezing the controls.
+// The content sits at the top of the window and never gets squeezed: the option area below
+// the command row shows only when the window is tall enough to hold all of it, so the shrunk
+// form shows the source and the commands alone.
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   if (watched == ui_->centralwidget && event->type() == QEvent::Resize) {
+    const int height = ui_->centralwidget->height();
+    ui_->boxOption->setVisible(height >= fullContentHeight_);
     ui_->content->setGeometry(0, 0, ui_->centralwidget->width(),
-                              ui_->content->sizeHint().height());
+                              std::max(height, ui_->content->sizeHint().height()));
   }
   return QMainWindow::eventFilter(watched, event);
 }

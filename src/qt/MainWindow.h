@@ -47,6 +47,7 @@ class MainWindow final : public QMainWindow {
   AppDelegate& controller_;
   std::unique_ptr<Ui::MainWindow> ui_;
   ProgressSheet* sheet_;
+  int fullContentHeight_ = 0;  // the content's height with the option area shown
   QSettingsStore settingsStore_;
   SerialMainQueue mainQueue_;
   std::unique_ptr<RecentFolders> recent_;

@@ -178,6 +178,8 @@ TEST_F(AppFixture, WindowFormAndOptionPersistAcrossLaunches) {
   EXPECT_TRUE(second.findChild<QRadioButton*>("radio2")->isChecked());
   EXPECT_FALSE(second.findChild<QAbstractButton*>("btnUpDown")->isChecked());
   EXPECT_EQ(second.height(), int(AppDelegate::kShrunkHeight));
+  EXPECT_FALSE(second.findChild<QWidget*>("boxOption")->isVisible()) << "shrunk: no option area";
+  EXPECT_TRUE(second.findChild<QWidget*>("btnProcess")->isVisible());
   EXPECT_EQ(again.srcPath, source.path().toStdString());
   again.applicationWillTerminate();
 }
