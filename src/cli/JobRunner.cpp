@@ -46,7 +46,7 @@ std::optional<Failure> runGuarded(JobRecord& record, const std::vector<std::stri
   } catch (const Exception& error) {
     return Failure{error.name(), error.reason()};
   } catch (const std::bad_alloc&) {
-    return Failure{"Out of memory", outputPath};
+    return Failure{"Out of memory", "the document does not fit in memory"};
   } catch (const std::exception& error) {
     return Failure{"Error", error.what()};
   } catch (...) {
