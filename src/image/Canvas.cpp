@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <cstring>
 #include <new>
 
 #include "util/CheckedSize.h"
@@ -56,6 +57,10 @@ void premultiplyPixels(const std::uint8_t* straight, std::uint8_t* premultiplied
     const std::uint8_t* in = straight + 4 * i;
     std::uint8_t* out = premultiplied + 4 * i;
     const unsigned alpha = in[3];
+    if (alpha == 255) {  // most pixels of most images: nothing to scale
+      std::memcpy(out, in, 4);
+      continue;
+    }
     for (int c = 0; c < 3; ++c) out[c] = static_cast<std::uint8_t>((in[c] * alpha + 127) / 255);
     out[3] = static_cast<std::uint8_t>(alpha);
   }

@@ -41,11 +41,16 @@ std::size_t encode(PacketWriter& writer, const std::uint8_t* data, std::uint64_t
                    std::uint64_t end, std::uint64_t skip) {
   std::uint8_t pending[kPendingCapacity];
   int count = 0;
+  // The last sample and how many equal ones end the pending literal (kept out of memory).
+  std::uint8_t last = 0;
+  int same = 0;
   for (;;) {
     const std::uint8_t cur = data[pos];
     pending[count++] = cur;
+    same = same > 0 && cur == last ? same + 1 : 1;
+    last = cur;
     std::uint64_t next = pos + skip;
-    if (count >= 3 && pending[count - 2] == cur && pending[count - 3] == cur) {
+    if (same == 3) {
       if (count > 3) writer.literal(pending, count - 3);
       int length = 3;
       std::uint64_t q = pos;
@@ -61,9 +66,12 @@ std::size_t encode(PacketWriter& writer, const std::uint8_t* data, std::uint64_t
       }
       writer.run(cur, length);
       count = 0;
+      same = 0;
       next = q + skip;
       if (differs) {
-        pending[count++] = data[next];
+        last = data[next];
+        pending[count++] = last;
+        same = 1;
         next += skip;
       }
     } else if (count == kPendingCapacity) {
