@@ -21,12 +21,15 @@ bool isPictFile(const std::string& path);
 bool isPictVersionOptCode(std::span<const std::uint8_t> bytes);
 // Offset of the header opcode 0C 00, searched from 526 on, or kPictHeaderNotFound.
 std::size_t pictV2OptHeaderIndex(std::span<const std::uint8_t> bytes);
-// The picture's size in pixels from its header, or 0 by 0.
+// The picture's size in pixels: right and bottom of the extended header's source rectangle,
+// or of the picture frame for an older header, which has no resolution. 0 by 0 when the
+// bytes are no version-2 picture or the header is missing or cut off by the end.
 Size pictSize(std::span<const std::uint8_t> bytes);
-// Patches the header's resolutions to 72 dpi in place; false (bytes untouched) when there is
-// no version-2 header to patch.
+// Patches the extended header's resolutions to 72 dpi in place; false (bytes untouched)
+// when there is no such header to patch, or it is cut off by the end.
 bool pictChangeDPI(std::span<std::uint8_t> bytes);
-// The picture at path, patched and decoded in memory, or nothing.
+// The picture at path, read whole, patched and decoded in memory (nothing is written), or
+// nothing when it cannot be read or holds no picture the decoder can draw.
 std::optional<Image> createPictImage(const std::string& path);
 
 // Whether a file-system item exists at path.
