@@ -85,7 +85,8 @@ void BM_CreatePSDData(benchmark::State& state) {
   PSDWriter source(Size{kWidth, kHeight});
   for (int i = 0; i < layerCount; ++i) {
     if (i % 2 == 0) {
-      source.addLayerWithCGImage(photoLike(kWidth, kHeight, unsigned(i)), "photo.jpg", 1.0f, Point{});
+      source.addLayerWithCGImage(photoLike(kWidth, kHeight, unsigned(i)), "photo.jpg", 1.0f,
+                                 Point{});
     } else {
       source.addLayerWithCGImage(flatLike(kWidth, kHeight), "ui.png", 1.0f, Point{});
     }

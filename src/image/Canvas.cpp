@@ -82,8 +82,8 @@ struct Canvas::State {
 
   void composite(pixman_image_t* source, int sourceX, int sourceY, int x, int y, int w, int h) {
     const PixmanImage mask = alphaMask();
-    pixman_image_composite32(PIXMAN_OP_OVER, source, mask.get(), image.get(), sourceX, sourceY,
-                             0, 0, x, y, w, h);
+    pixman_image_composite32(PIXMAN_OP_OVER, source, mask.get(), image.get(), sourceX, sourceY, 0,
+                             0, x, y, w, h);
   }
 
   void drawAtWholePixel(const Bitmap& bitmap, long long ox, long long oy);
@@ -151,7 +151,8 @@ std::optional<Canvas> Canvas::create(int width, int height) {
   } catch (const std::bad_alloc&) {
     return std::nullopt;
   }
-  state->image = wrapPixels(state->pixels.data(), width, height, static_cast<std::size_t>(width) * 4);
+  state->image =
+      wrapPixels(state->pixels.data(), width, height, static_cast<std::size_t>(width) * 4);
   if (!state->image) return std::nullopt;
   return Canvas(std::move(state));
 }

@@ -29,9 +29,9 @@ ByteRange rangeOf(std::size_t location, std::size_t length) {
 }  // namespace
 
 void raiseFileTooLarge(std::uint64_t maxBytes) {
-  throw Exception(kDocumentTooLargeName,
-                  "The document needs more than " + std::to_string(maxBytes) +
-                      " bytes, the most a PSD file can hold.");
+  throw Exception(kDocumentTooLargeName, "The document needs more than " +
+                                             std::to_string(maxBytes) +
+                                             " bytes, the most a PSD file can hold.");
 }
 
 ChannelEncoder::ChannelEncoder(int documentWidth, int documentHeight, int channelCount,
@@ -45,7 +45,7 @@ ChannelEncoder::ChannelEncoder(int documentWidth, int documentHeight, int channe
 }
 
 void ChannelEncoder::checkSize(const ByteBuffer& out) const {
-  if (out.size() > maxBytes_) raiseFileTooLarge(maxBytes_);
+  if (flushed_ + out.size() > maxBytes_) raiseFileTooLarge(maxBytes_);
 }
 
 void ChannelEncoder::packMargins(LayerBounds bounds) {
@@ -88,7 +88,8 @@ std::uint32_t ChannelEncoder::appendLayerChannel(ByteBuffer& out,
     } else {
       appendBytes(out, leftMargin_);
       // The row on its own, so that offsets stay small however large the layer is.
-      const auto layerRow = pixels.subspan(std::size_t(row - bounds.y) * layerRowBytes, layerRowBytes);
+      const auto layerRow =
+          pixels.subspan(std::size_t(row - bounds.y) * layerRowBytes, layerRowBytes);
       appendPackedBits(out, layerRow, rangeOf(channel, layerRowBytes), kPixelBytes);
       appendBytes(out, rightMargin_);
     }
@@ -107,7 +108,8 @@ void ChannelEncoder::appendMergedImage(ByteBuffer& out, std::span<const std::uin
   for (int channel = 0; channel < channelCount_; ++channel) {
     for (int row = 0; row < height_; ++row) {
       const auto pixelRow = pixels.subspan(std::size_t(row) * rowBytes, rowBytes);
-      const std::size_t packed = appendPackedBits(out, pixelRow, rangeOf(channel, rowBytes), kPixelBytes);
+      const std::size_t packed =
+          appendPackedBits(out, pixelRow, rangeOf(channel, rowBytes), kPixelBytes);
       writeRowCount(out, countAt, packed);
       countAt += kRowCountBytes;
       checkSize(out);

@@ -32,6 +32,10 @@ class ChannelEncoder {
   // "DocumentTooLarge" exception as soon as it does.
   ChannelEncoder(int documentWidth, int documentHeight, int channelCount, std::uint64_t maxBytes);
 
+  // Bytes of the file already written out of the buffer (by a writer that streams the file
+  // and empties the buffer): they count toward maxBytes.
+  void noteFlushed(std::uint64_t bytes) { flushed_ += bytes; }
+
   // Appends the channel blocks of one layer (compression, row counts, rows; one per channel)
   // and answers the size of each. pixels: bounds.width x bounds.height RGBA8 pixels.
   ChannelLengths appendLayerChannels(ByteBuffer& out, std::span<const std::uint8_t> pixels,
@@ -51,6 +55,7 @@ class ChannelEncoder {
   int height_;
   int channelCount_;
   std::uint64_t maxBytes_;
+  std::uint64_t flushed_ = 0;
   ByteBuffer zeros_;
   ByteBuffer blankRow_;
   ByteBuffer leftMargin_;

@@ -31,8 +31,7 @@ constexpr int kPixelBytes = 4;
 constexpr std::uint8_t kResBytes[16] = {0x00, 0x48, 0x00, 0x00, 0x00, 0x01, 0x00, 0x01,
                                         0x00, 0x48, 0x00, 0x00, 0x00, 0x01, 0x00, 0x01};
 // "lspf" block: nothing of the layer is protected.
-constexpr std::uint8_t kLspf[16] = {'8', 'B', 'I', 'M', 'l', 's', 'p', 'f',
-                                    0,   0,   0,   4,   0,   0,   0,   0};
+constexpr std::uint8_t kLspf[16] = {'8', 'B', 'I', 'M', 'l', 's', 'p', 'f', 0, 0, 0, 4, 0, 0, 0, 0};
 
 void appendText(ByteBuffer& out, const char* text) {
   for (; *text; ++text) out.push_back(static_cast<std::uint8_t>(*text));
@@ -82,9 +81,10 @@ LayerBounds checkedBounds(const PSDLayer& layer, std::size_t index, int dw, int 
   const std::size_t held = layer.imageData ? layer.imageData->size() : 0;
   if (held == 0) return {};
   if (held != expected) {
-    throw Exception(kInvalidLayerDataName,
-                    "Layer " + std::to_string(index) + "'s pixel data holds " + std::to_string(held) +
-                        " bytes where its rectangle needs " + std::to_string(expected) + ".");
+    throw Exception(kInvalidLayerDataName, "Layer " + std::to_string(index) +
+                                               "'s pixel data holds " + std::to_string(held) +
+                                               " bytes where its rectangle needs " +
+                                               std::to_string(expected) + ".");
   }
   return bounds;
 }
@@ -172,7 +172,8 @@ ByteBuffer PSDWriter::createPSDData(std::uint64_t maxFileBytes) {
                     "You must specify a non-zero documentSize before calling createPSDData");
   }
   preprocess();
-  if (!flattenedData_ || flattenedData_->size() != std::size_t(dw) * std::size_t(dh) * kPixelBytes) {
+  if (!flattenedData_ ||
+      flattenedData_->size() != std::size_t(dw) * std::size_t(dh) * kPixelBytes) {
     throw Exception(kGenericExceptionName, kProvideDataReason);
   }
 
@@ -199,7 +200,8 @@ ByteBuffer PSDWriter::createPSDData(std::uint64_t maxFileBytes) {
   appendValue(out, static_cast<std::int64_t>(layers.size()), 2);
   std::vector<std::size_t> lengthFields;
   lengthFields.reserve(layers.size());
-  for (const PSDLayer& layer : layers) lengthFields.push_back(appendLayerRecord(out, layer, dw, dh, n));
+  for (const PSDLayer& layer : layers)
+    lengthFields.push_back(appendLayerRecord(out, layer, dw, dh, n));
 
   ChannelEncoder encoder(dw, dh, n, maxFileBytes);
   for (std::size_t i = 0; i < layers.size(); ++i) {

@@ -47,9 +47,10 @@ void checkDocumentSide(Size documentSize) {
   const auto tooLarge = [](float side) { return !(side < kMaxPsdSide + 1.0f); };
   if (tooLarge(documentSize.width) || tooLarge(documentSize.height)) {
     char reason[160];
-    std::snprintf(reason, sizeof reason,
-                  "The canvas is %.0f x %.0f pixels; a PSD document holds at most %d pixels a side.",
-                  documentSize.width, documentSize.height, kMaxPsdSide);
+    std::snprintf(
+        reason, sizeof reason,
+        "The canvas is %.0f x %.0f pixels; a PSD document holds at most %d pixels a side.",
+        documentSize.width, documentSize.height, kMaxPsdSide);
     throw Exception(kDocumentTooLargeName, reason);
   }
 }

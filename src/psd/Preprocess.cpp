@@ -37,7 +37,8 @@ void flipRows(std::vector<std::uint8_t>& pixels, std::size_t width, std::size_t 
 std::optional<std::pair<std::size_t, std::size_t>> bufferSize(const PSDLayer& layer) {
   const float width = std::floor(layer.rect.width);
   const float height = std::floor(layer.rect.height);
-  if (!layer.imageData || !(width >= 1 && height >= 1 && width <= kMaxPsdSide && height <= kMaxPsdSide)) {
+  if (!layer.imageData ||
+      !(width >= 1 && height >= 1 && width <= kMaxPsdSide && height <= kMaxPsdSide)) {
     return std::nullopt;
   }
   const auto w = static_cast<std::size_t>(width);
@@ -50,7 +51,8 @@ std::optional<std::pair<std::size_t, std::size_t>> bufferSize(const PSDLayer& la
 
 void PSDWriter::preprocess() {
   if (!flattenedData_ && flattenedContext_) {
-    flattenedData_ = std::make_shared<std::vector<std::uint8_t>>(std::move(*flattenedContext_).takePixels());
+    flattenedData_ =
+        std::make_shared<std::vector<std::uint8_t>>(std::move(*flattenedContext_).takePixels());
   }
   flattenedContext_.reset();
   if (!shouldFlipLayerData_ && !shouldUnpremultiplyLayerData_) return;
@@ -62,7 +64,8 @@ void PSDWriter::preprocess() {
     // its place and only its rows trade places. A buffer that does not match its rect is
     // left alone here; the encoder refuses it.
     if (shouldFlipLayerData_) {
-      if (const auto size = bufferSize(layer)) flipRows(*layer.imageData, size->first, size->second);
+      if (const auto size = bufferSize(layer))
+        flipRows(*layer.imageData, size->first, size->second);
     }
   }
 }

@@ -26,7 +26,8 @@ NameBlocks blocksFor(const std::string& name) {
   std::vector<PSDLayer> layers;
   layers.push_back(layer);
   writer.setLayers(std::move(layers));
-  return {writer.createPascalLayerName(), writer.createUnicodeLayerName(), writer.createLayerName()};
+  return {writer.createPascalLayerName(), writer.createUnicodeLayerName(),
+          writer.createLayerName()};
 }
 
 Bytes unicodeBlock(const std::u16string& units) {
@@ -57,7 +58,8 @@ TEST(LayerNames, BuildsTheByteAndUnicodeBlocks) {
       {"abc", {0x03, 'a', 'b', 'c'}, u"abc"},
       {"abcd", {0x04, 'a', 'b', 'c', 'd', 0, 0, 0}, u"abcd"},
       {"", {0x05, 'L', 'a', 'y', 'e', 'r', 0, 0}, u""},
-      {"画像.png", {0x08, 0x89, 0xE6, 0x91, 0x9C, 0x2E, 0x70, 0x6E, 0x67, 0, 0, 0},
+      {"画像.png",
+       {0x08, 0x89, 0xE6, 0x91, 0x9C, 0x2E, 0x70, 0x6E, 0x67, 0, 0, 0},
        u"\u753B\u50CF.png"},
       // No Shift-JIS form: the byte name falls back, the Unicode name stays whole.
       {"café.jpg", {0x05, 'L', 'a', 'y', 'e', 'r', 0, 0}, u"caf\u00E9.jpg"},

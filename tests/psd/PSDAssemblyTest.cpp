@@ -65,8 +65,8 @@ std::string exceptionName(const std::function<void()>& action, std::string* reas
   return "";
 }
 
-
 TEST(PSDAssembly, RedPixelDocumentIsExact) {
+  // clang-format off
   const Bytes expected = {
       0x38, 0x42, 0x50, 0x53, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x04, 0x00, 0x00,
       0x00, 0x01, 0x00, 0x00, 0x00, 0x02, 0x00, 0x08, 0x00, 0x03, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
@@ -84,6 +84,7 @@ TEST(PSDAssembly, RedPixelDocumentIsExact) {
       0x00, 0x04, 0x00, 0x00, 0x00, 0x00, 0x00, 0x01, 0x00, 0x04, 0x00, 0xff, 0x00, 0x00, 0x00, 0x01,
       0x00, 0x03, 0x00, 0x03, 0x00, 0x03, 0x00, 0x03, 0x01, 0xff, 0xff, 0x01, 0x00, 0xff, 0x01, 0x00,
       0xff, 0x01, 0xff, 0xff};
+  // clang-format on
   auto writer = redPixelDocument();
   EXPECT_EQ(writer->createPSDData(), expected);
   ASSERT_NE(writer->layers(), nullptr);
@@ -148,13 +149,16 @@ TEST(PSDAssembly, LayerOutOfBoundsNamesTheLayer) {
   } cases[] = {
       {Rect{-1, 0, 1, 1}, "Layer 1's x or y origin is negative, which is unsupported"},
       {Rect{0, -0.5f, 1, 1}, "Layer 1's x or y origin is negative, which is unsupported"},
-      {Rect{1, 0, 2, 1}, "Layer 1's bottom-right corner is beyond the edge of the canvas, which is unsupported"},
-      {Rect{0, 0, 1, 2}, "Layer 1's bottom-right corner is beyond the edge of the canvas, which is unsupported"},
+      {Rect{1, 0, 2, 1},
+       "Layer 1's bottom-right corner is beyond the edge of the canvas, which is unsupported"},
+      {Rect{0, 0, 1, 2},
+       "Layer 1's bottom-right corner is beyond the edge of the canvas, which is unsupported"},
   };
   for (const Case& c : cases) {
     std::vector<PSDLayer> layers;
     layers.push_back(makeLayer("ok", Rect{0, 0, 1, 1}, {1, 2, 3, 4}));
-    layers.push_back(makeLayer("bad", c.rect, Bytes(std::size_t(c.rect.width * c.rect.height * 4), 9)));
+    layers.push_back(
+        makeLayer("bad", c.rect, Bytes(std::size_t(c.rect.width * c.rect.height * 4), 9)));
     auto writer = document(Size{2, 1}, std::move(layers), Bytes(8, 0xFF));
     std::string reason;
     EXPECT_EQ(exceptionName([&] { writer->createPSDData(); }, &reason), kLayerOutOfBoundsName);
@@ -166,25 +170,28 @@ TEST(PSDAssembly, LayerOutOfBoundsNamesTheLayer) {
 }
 
 TEST(PSDAssembly, SmallLayerGetsBlankRowsAndMargins) {
-  auto writer = document(Size{3, 3},
-                         oneLayer(makeLayer("A", Rect{1, 1, 1, 1}, {0x11, 0x22, 0x33, 0x44})),
-                         Bytes(36, 0xFF));
+  auto writer =
+      document(Size{3, 3}, oneLayer(makeLayer("A", Rect{1, 1, 1, 1}, {0x11, 0x22, 0x33, 0x44})),
+               Bytes(36, 0xFF));
   const Bytes file = writer->createPSDData();
   std::size_t at = firstChannelData(file, 4);
   const std::uint8_t samples[] = {0x11, 0x22, 0x33, 0x44};
   for (const std::uint8_t sample : samples) {
     const Bytes block = {0, 1, 0, 2, 0, 6, 0, 2, 0xFE, 0, 0, 0, 0, sample, 0, 0, 0xFE, 0};
-    EXPECT_EQ(Bytes(file.begin() + std::ptrdiff_t(at), file.begin() + std::ptrdiff_t(at + block.size())), block);
+    EXPECT_EQ(
+        Bytes(file.begin() + std::ptrdiff_t(at), file.begin() + std::ptrdiff_t(at + block.size())),
+        block);
     at += block.size();
   }
 }
 
 TEST(PSDAssembly, OpacityByteIsCeiledAndClamped) {
-  const std::pair<float, std::uint8_t> cases[] = {
-      {1.0f, 255}, {0.5f, 128}, {0.0f, 0}, {0.1f, 26}, {1.5f, 255}, {-1.0f, 0}};
+  const std::pair<float, std::uint8_t> cases[] = {{1.0f, 255}, {0.5f, 128}, {0.0f, 0},
+                                                  {0.1f, 26},  {1.5f, 255}, {-1.0f, 0}};
   for (const auto& [opacity, expected] : cases) {
-    auto writer = document(Size{1, 1}, oneLayer(makeLayer("A", Rect{0, 0, 1, 1}, {0, 0, 0, 0}, opacity)),
-                           Bytes(4, 0xFF));
+    auto writer =
+        document(Size{1, 1}, oneLayer(makeLayer("A", Rect{0, 0, 1, 1}, {0, 0, 0, 0}, opacity)),
+                 Bytes(4, 0xFF));
     const Bytes file = writer->createPSDData();
     EXPECT_EQ(file[86 + 18 + 24 + 8], expected) << opacity;
   }
@@ -192,8 +199,9 @@ TEST(PSDAssembly, OpacityByteIsCeiledAndClamped) {
 
 TEST(PSDAssembly, OddLayerInformationIsPadded) {
   // Three channels of one literal row of 3 bytes each make the layer information odd.
-  auto writer = document(Size{2, 1}, oneLayer(makeLayer("A", Rect{0, 0, 2, 1}, {1, 2, 3, 4, 5, 6, 7, 8})),
-                         Bytes(8, 0xFF));
+  auto writer =
+      document(Size{2, 1}, oneLayer(makeLayer("A", Rect{0, 0, 2, 1}, {1, 2, 3, 4, 5, 6, 7, 8})),
+               Bytes(8, 0xFF));
   writer->setLayerChannelCount(3);
   const Bytes file = writer->createPSDData();
   const std::uint32_t length = be32(file, 80);

@@ -195,8 +195,9 @@ TEST(PSDWriter, RemoveAllLayersLeavesNoList) {
 
 TEST(PSDWriter, AddsImagesThroughTheirFirstRepresentation) {
   PSDWriter writer(Size{2, 2});
-  writer.addLayerWithImage(Image::withRepresentation(std::make_shared<BitmapImageRep>(positions(2, 2))),
-                           "rep", 1.0f, Point{});
+  writer.addLayerWithImage(
+      Image::withRepresentation(std::make_shared<BitmapImageRep>(positions(2, 2))), "rep", 1.0f,
+      Point{});
   EXPECT_EQ(*layer(writer, 0).imageData, positions(2, 2).pixels);
   EXPECT_THROW(writer.addLayerWithImage(Image(Size{2, 2}), "none", 1.0f, Point{}), Exception);
   EXPECT_THROW(writer.addLayerWithUrl("/nonexistent/x.png", "x", 1.0f, Point{}), Exception);

@@ -68,7 +68,8 @@ TEST(PackBits, EncodesEveryTableRowExactly) {
                {0x92, 0x00}})},
       {distinct129, concat({{0x7F}, sequence(128), {0x00, 0x80}})},
       {distinct131, concat({{0x7F}, sequence(128), {0x02, 128, 129, 130}})},
-      {concat({distinct129, repeat(0, 3)}), concat({{0x7F}, sequence(128), {0x00, 128, 0xFE, 0x00}})},
+      {concat({distinct129, repeat(0, 3)}),
+       concat({{0x7F}, sequence(128), {0x00, 128, 0xFE, 0x00}})},
   };
   for (const auto& c : cases) {
     const Bytes packed = pack(c.samples);
@@ -79,10 +80,8 @@ TEST(PackBits, EncodesEveryTableRowExactly) {
 
 TEST(PackBits, PicksOneChannelByStride) {
   const Bytes pixels = {0xFF, 0, 0, 0xFF, 0xFF, 0, 0, 0xFF, 0xFF, 0, 0, 0xFF, 0, 0, 0xFF, 0x80};
-  const Bytes expected[] = {{0xFE, 0xFF, 0x00, 0x00},
-                            {0xFD, 0x00},
-                            {0xFE, 0x00, 0x00, 0xFF},
-                            {0xFE, 0xFF, 0x00, 0x80}};
+  const Bytes expected[] = {
+      {0xFE, 0xFF, 0x00, 0x00}, {0xFD, 0x00}, {0xFE, 0x00, 0x00, 0xFF}, {0xFE, 0xFF, 0x00, 0x80}};
   for (std::uint32_t channel = 0; channel < 4; ++channel) {
     EXPECT_EQ(packedBitsForRange(pixels, ByteRange{channel, 16}, 4), expected[channel]) << channel;
   }
@@ -113,8 +112,8 @@ TEST(PackBits, AppendValueIsBigEndianCutToLength) {
     int length;
     Bytes bytes;
   } cases[] = {
-      {1, 2, {0x00, 0x01}},         {0, 6, {0, 0, 0, 0, 0, 0}}, {1005, 2, {0x03, 0xED}},
-      {16, 4, {0, 0, 0, 0x10}},     {255, 1, {0xFF}},           {70000, 2, {0x11, 0x70}},
+      {1, 2, {0x00, 0x01}},     {0, 6, {0, 0, 0, 0, 0, 0}}, {1005, 2, {0x03, 0xED}},
+      {16, 4, {0, 0, 0, 0x10}}, {255, 1, {0xFF}},           {70000, 2, {0x11, 0x70}},
   };
   for (const auto& c : cases) {
     Bytes out = {0x42};
