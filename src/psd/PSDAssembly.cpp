@@ -14,6 +14,8 @@ namespace {
 constexpr char kProvideDataReason[] =
     "Please provide layer data, flattened data and set layer channel count to at least 3.";
 constexpr int kMinChannelCount = 3;
+// The layer count is a signed 16-bit field (a negative count means something else).
+constexpr std::size_t kMaxLayerCount = 32767;
 constexpr int kVersion = 1;
 constexpr int kBitsPerChannel = 8;
 constexpr int kRgbColorMode = 3;
@@ -166,6 +168,11 @@ ByteBuffer PSDWriter::createPSDData(std::uint64_t maxFileBytes) {
   if (n > kMaxChannelCount) {
     throw Exception(kGenericExceptionName, "A layer channel count of " + std::to_string(n) +
                                                " is unsupported: layers have 4 channels at most.");
+  }
+  if (layers_->size() > kMaxLayerCount) {
+    throw Exception(kDocumentTooLargeName, "The document has " + std::to_string(layers_->size()) +
+                                               " layers; a PSD file holds at most " +
+                                               std::to_string(kMaxLayerCount) + ".");
   }
   if (dw < 1 || dh < 1) {
     throw Exception(kGenericExceptionName,

@@ -267,6 +267,11 @@ TEST(PSDAssembly, RefusesCanvasSidesAboveThePsdLimit) {
   EXPECT_EQ(exceptionName([&] { atLimit.createPSDData(); }), kGenericExceptionName);
 }
 
+TEST(PSDAssembly, RefusesMoreLayersThanTheCountFieldHolds) {
+  auto writer = document(Size{1, 1}, std::vector<PSDLayer>(32768), Bytes(4, 0xFF));
+  EXPECT_EQ(exceptionName([&] { writer->createPSDData(); }), kDocumentTooLargeName);
+}
+
 TEST(PSDAssembly, RefusesFilesAboveTheByteLimit) {
   EXPECT_EQ(kMaxPsdFileBytes, 2147483647u);
   EXPECT_EQ(redPixelDocument()->createPSDData(244).size(), 244u);
