@@ -2,10 +2,12 @@
 // skipped and unknown opcodes, and what is not a picture.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <functional>
 #include <vector>
 
+#include "image/FileRead.h"
 #include "image/pict/PictDecoder.h"
 #include "image/PictBuilder.h"
 
@@ -322,6 +324,67 @@ TEST(PictDecoder, SkipsEveryOtherKnownOpcodeByItsLength) {
   const auto bitmap = render(pict.finish());
   ASSERT_TRUE(bitmap);
   expectPixels(*bitmap, [](int x, int y) { return x == y ? kBlack : kWhite; });
+}
+
+// The JPEG inside the ImageMagick fixture (32 x 24, orange at the top, navy at the bottom).
+std::vector<std::uint8_t> fixtureJpeg() {
+  const auto pict = readWholeFile(std::string(QUILLANE_TEST_DATA_DIR) + "/pict/im-jpeg.pict");
+  if (!pict) return {};
+  const std::array<std::uint8_t, 3> soi = {0xFF, 0xD8, 0xFF};
+  const std::array<std::uint8_t, 2> eoi = {0xFF, 0xD9};
+  const auto start = std::search(pict->begin(), pict->end(), soi.begin(), soi.end());
+  const auto end = std::search(start, pict->end(), eoi.begin(), eoi.end());
+  if (end == pict->end()) return {};
+  return {start, end + 2};
+}
+
+// A compressed QuickTime opcode holding the JPEG, placed by the matrix's translation.
+void addQuickTimeJpeg(PictBuilder& pict, const std::vector<std::uint8_t>& jpeg, int dx, int dy) {
+  constexpr std::uint32_t kOne = 0x10000;
+  const PictRect source{0, 0, 24, 32};
+  pict.op(0x8200).u32(static_cast<std::uint32_t>(68 + 86 + jpeg.size())).u16(0);
+  pict.u32(kOne).u32(0).u32(0).u32(0).u32(kOne).u32(0);
+  pict.u32(static_cast<std::uint32_t>(dx) << 16).u32(static_cast<std::uint32_t>(dy) << 16);
+  pict.u32(0x40000000).u32(0).rect({}).u16(0).rect(source).u32(0).u32(0);
+  // Image description: size, codec, reserved fields, 32 x 24, resolutions, data size, rest.
+  pict.u32(86).data({'j', 'p', 'e', 'g'}).data(std::vector<std::uint8_t>(24, 0));
+  pict.u16(32).u16(24).u32(0x00480000).u32(0x00480000);
+  pict.u32(static_cast<std::uint32_t>(jpeg.size())).data(std::vector<std::uint8_t>(38, 0));
+  pict.data(jpeg);
+}
+
+TEST(PictDecoder, QuickTimeJpegsArePlacedByTheirMatrixAndHideTheirFallback) {
+  const auto jpeg = fixtureJpeg();
+  ASSERT_FALSE(jpeg.empty());
+  const PictRect frame{0, 0, 48, 64};
+  PictBuilder pict(frame);
+  addQuickTimeJpeg(pict, jpeg, 32, 24);
+  // The fallback bitmap after it is not drawn; a later one is.
+  const PictRect one{0, 0, 1, 1};
+  pict.op(0x0090).u16(1).rect(one).rect(one).rect(frame).u16(0).u8(0x80);
+  pict.op(0x0090).u16(1).rect(one).rect(one).rect({0, 0, 1, 1}).u16(0).u8(0x80);
+  const auto bitmap = render(pict.finish());
+  ASSERT_TRUE(bitmap);
+  EXPECT_EQ(pixel(*bitmap, 0, 0), kBlack);
+  EXPECT_EQ(pixel(*bitmap, 1, 1), kTransparent);
+  EXPECT_EQ(pixel(*bitmap, 31, 23), kTransparent);
+  const Rgba top = pixel(*bitmap, 40, 24);     // orange
+  const Rgba bottom = pixel(*bitmap, 40, 47);  // navy
+  EXPECT_GT(top[0], 200);
+  EXPECT_LT(top[2], 40);
+  EXPECT_LT(bottom[0], 40);
+  EXPECT_GT(bottom[2], 90);
+  EXPECT_EQ(top[3], 255);
+
+  // A damaged JPEG ends the drawing.
+  auto damaged = jpeg;
+  damaged.resize(damaged.size() / 2);
+  PictBuilder broken(frame);
+  addQuickTimeJpeg(broken, damaged, 0, 0);
+  broken.op(0x0090).u16(1).rect(one).rect(one).rect({47, 63, 48, 64}).u16(0).u8(0x80);
+  const auto partial = render(broken.finish());
+  ASSERT_TRUE(partial);
+  EXPECT_EQ(pixel(*partial, 63, 47), kTransparent);
 }
 
 TEST(PictDecoder, UnknownOrBrokenOpcodesEndTheDrawingKeepingWhatWasDrawn) {
