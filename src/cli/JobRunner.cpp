@@ -2,8 +2,10 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <new>
 #include <optional>
 #include <thread>
@@ -54,6 +56,16 @@ std::optional<Failure> runGuarded(JobRecord& record, const std::vector<std::stri
   }
 }
 
+// Whether the output path names one of the source images (the arguments swapped, say),
+// which the job would replace.
+bool isSourceImage(const std::string& outputPath, const std::vector<std::string>& files) {
+  std::error_code error;
+  if (!std::filesystem::exists(outputPath, error)) return false;
+  return std::any_of(files.begin(), files.end(), [&](const std::string& file) {
+    return std::filesystem::equivalent(file, outputPath, error);
+  });
+}
+
 void logToStderr(std::string_view line) {
   std::fprintf(stderr, "%.*s\n", static_cast<int>(line.size()), line.data());
 }
@@ -69,6 +81,12 @@ int runJob(const CommandLine& line) {
   ProgressReporter reporter(line.verbosity, files, ::isatty(STDERR_FILENO) == 1);
   if (files.empty()) {
     reporter.note(errorLine(localizedString("NO_IMAGE_FILE"), line.sourceFolder), true);
+    return kExitFailure;
+  }
+  if (isSourceImage(line.outputPath, files)) {
+    reporter.note(errorLine(localizedString("WRITE_ERROR"),
+                            line.outputPath + ": is one of the source images"),
+                  true);
     return kExitFailure;
   }
   // A folder that cannot take the output is better found before a long job than after.

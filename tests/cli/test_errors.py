@@ -84,6 +84,16 @@ class BadOutputTest(CliTestCase):
         self.assertOutputFolder(["folder.psd"])
         self.assertEqual(os.listdir(self.output("folder.psd")), [])
 
+    def test_output_that_is_a_source_image(self):
+        source = self.source("a.png")
+        with open(source, "rb") as f:
+            before = f.read()
+        result = run(self.src, source)
+        self.assertEqual(result.returncode, 1)
+        self.assertIn(WRITE_ERROR + source + ": is one of the source images", result.stderr)
+        with open(source, "rb") as f:
+            self.assertEqual(f.read(), before)
+
     def test_read_only_folder(self):
         if os.geteuid() == 0:
             self.skipTest("root writes into read-only folders")
