@@ -107,6 +107,8 @@ void AppDelegate::onBtnSourceSelectClick() {
 }
 
 void AppDelegate::onRawSelected(const toolkit::RadioCell& selectedCell) {
+  // A cancelled job may still be keying its file with the current option.
+  if (!validateMenuItem(Action::onRawSelected)) return;
   const int tag = selectedCell.tag();
   switch (tag) {
     case 0: logLine("透過処理なし"); break;

@@ -122,6 +122,9 @@ void MainWindow::connectActions() {
   connect(ui_->actionAbout, &QAction::triggered, this, [this] { showAbout(); });
   connect(ui_->menuFile, &QMenu::aboutToShow, this, [this] { updateCommands(); });
   sheet_->onCancel = [&c] { c.sheetCancel(); };
+  // The sheet blocks the window and its menu bar; Stop and Quit keep their shortcuts on it.
+  sheet_->addAction(ui_->actionStop);
+  sheet_->addAction(ui_->actionQuit);
 }
 
 void MainWindow::launch(const QStringList& paths) {

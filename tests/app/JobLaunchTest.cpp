@@ -161,9 +161,12 @@ TEST_F(JobFixture, CancelledJobKeepsProcessDisabledUntilTheWorkerEnds) {
   EXPECT_EQ(snapshot(h), cancelling);
   EXPECT_TRUE(h.app.progressCancelled);
 
-  // The process command is refused while the cancelled job finishes its file.
+  // The process command and the option are refused while the cancelled job finishes its
+  // file (it reads the option); the source folder may change.
   h.app.onProcessClick();
   EXPECT_EQ(h.toolkit.savePanels.size(), 1u);
+  h.app.onRawSelected(h.radio2);
+  EXPECT_EQ(h.app.optionTransparent, 0);
 
   gate.open();
   settle();
