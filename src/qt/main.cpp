@@ -22,8 +22,8 @@ int main(int argc, char** argv) {
   parser.setApplicationDescription(
       QString::fromStdString(quillane::localizedString("ABOUT_TEXT")));
   parser.addHelpOption();
-  parser.addVersionOption();
-  const QCommandLineOption verbose("v", "Write the diagnostic log to standard error.");
+  const QCommandLineOption verbose(QStringList{"v", "verbose"},
+                                   "Write the diagnostic log to standard error.");
   parser.addOption(verbose);
   parser.addPositionalArgument("folder", "A source folder to open.", "[FOLDER]");
   parser.process(app);
