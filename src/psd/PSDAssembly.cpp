@@ -159,8 +159,6 @@ void appendImageResources(ByteBuffer& out) {
 
 ByteBuffer PSDWriter::createPSDData(std::uint64_t maxFileBytes) {
   checkDocumentSide(documentSize_);
-  const int dw = static_cast<int>(documentSize_.width);
-  const int dh = static_cast<int>(documentSize_.height);
   const int n = layerChannelCount_;
   if (n < kMinChannelCount || !layers_ || layers_->empty()) {
     throw Exception(kGenericExceptionName, kProvideDataReason);
@@ -174,10 +172,12 @@ ByteBuffer PSDWriter::createPSDData(std::uint64_t maxFileBytes) {
                                                " layers; a PSD file holds at most " +
                                                std::to_string(kMaxLayerCount) + ".");
   }
-  if (dw < 1 || dh < 1) {
+  if (!(documentSize_.width >= 1.0f && documentSize_.height >= 1.0f)) {
     throw Exception(kGenericExceptionName,
                     "You must specify a non-zero documentSize before calling createPSDData");
   }
+  const int dw = static_cast<int>(documentSize_.width);
+  const int dh = static_cast<int>(documentSize_.height);
   preprocess();
   if (!flattenedData_ ||
       flattenedData_->size() != std::size_t(dw) * std::size_t(dh) * kPixelBytes) {

@@ -101,7 +101,7 @@ void PSDWriter::addLayerWithCGImage(const Bitmap& image, const std::string& name
   layers_->push_back(std::move(added));
 
   if (flattenedData_) return;
-  if (wholePixels(dw) < 1 || wholePixels(dh) < 1) {
+  if (!(dw >= 1.0f && dh >= 1.0f)) {
     throw Exception(kGenericExceptionName,
                     "You must specify a non-zero documentSize before calling addLayer:");
   }

@@ -133,6 +133,10 @@ TEST(PSDAssembly, RefusesDocumentsItCannotWrite) {
   noFlattened->setFlattenedData(nullptr);
   EXPECT_EQ(exceptionName([&] { noFlattened->createPSDData(); }), kGenericExceptionName);
 
+  auto emptyCanvas = redPixelDocument();
+  emptyCanvas->setDocumentSize(Size{-1e20f, 1});
+  EXPECT_EQ(exceptionName([&] { emptyCanvas->createPSDData(); }), kGenericExceptionName);
+
   auto fiveChannels = redPixelDocument();
   fiveChannels->setLayerChannelCount(5);
   EXPECT_EQ(exceptionName([&] { fiveChannels->createPSDData(); }), kGenericExceptionName);

@@ -157,6 +157,11 @@ TEST(PSDWriter, ZeroCanvasRaisesAfterTheLayerIsAppended) {
   EXPECT_EQ(writer.flattenedData(), nullptr);  // nothing was drawn
 }
 
+TEST(PSDWriter, NegativeCanvasIsAnEmptyCanvas) {
+  PSDWriter writer(Size{-1e20f, 5});
+  EXPECT_THROW(writer.addLayerWithCGImage(solid(1, 1, kWhite), "a", 1.0f, Point{}), Exception);
+}
+
 TEST(PSDWriter, SuppliedFlattenedDataSkipsTheComposite) {
   PSDWriter writer(Size{0, 0});
   auto flattened = std::make_shared<std::vector<std::uint8_t>>(4, 9);
