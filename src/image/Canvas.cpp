@@ -24,7 +24,7 @@ constexpr pixman_format_code_t kRgbaBytes =
 constexpr pixman_format_code_t kRgbxBytes =
     std::endian::native == std::endian::little ? PIXMAN_x8b8g8r8 : PIXMAN_r8g8b8x8;
 
-// Rows premultiplied and drawn at a time for a translucent image: a small scratch buffer
+// Rows drawn at a time: a translucent strip is premultiplied into a small scratch buffer
 // instead of a premultiplied copy of the whole image.
 constexpr int kStripRows = 64;
 
@@ -90,8 +90,9 @@ struct Canvas::State {
   void drawBetweenPixels(const Bitmap& bitmap, Point origin);
 };
 
-// Only the part inside the canvas is touched. An opaque image is drawn from its own pixels;
-// a translucent one is premultiplied a strip of rows at a time.
+// Only the part inside the canvas is touched, a strip of rows at a time: an opaque strip is
+// drawn from the image's own pixels, a translucent one is premultiplied into a small buffer
+// first.
 void Canvas::State::drawAtWholePixel(const Bitmap& bitmap, long long ox, long long oy) {
   const int x0 = static_cast<int>(std::max(0LL, -ox));
   const int y0 = static_cast<int>(std::max(0LL, -oy));
@@ -100,23 +101,25 @@ void Canvas::State::drawAtWholePixel(const Bitmap& bitmap, long long ox, long lo
   if (x0 >= x1 || y0 >= y1) return;
   const int columns = x1 - x0;
   const auto destX = static_cast<int>(ox + x0);
-
-  if (isOpaque(bitmap, x0, x1, y0, y1)) {
-    const PixmanImage source = wrapPixels(bitmap.pixels.data(), bitmap.width, bitmap.height,
-                                          bitmap.rowBytes(), kRgbxBytes);
-    if (source) composite(source.get(), x0, y0, destX, static_cast<int>(oy + y0), columns, y1 - y0);
-    return;
-  }
   const std::size_t stripRowBytes = static_cast<std::size_t>(columns) * 4;
-  std::vector<std::uint8_t> strip(stripRowBytes * std::min(kStripRows, y1 - y0));
+  std::vector<std::uint8_t> strip;
+
   for (int top = y0; top < y1; top += kStripRows) {
     const int rows = std::min(kStripRows, y1 - top);
+    const auto destY = static_cast<int>(oy + top);
+    if (isOpaque(bitmap, x0, x1, top, top + rows)) {
+      const PixmanImage source =
+          wrapPixels(bitmap.row(top), bitmap.width, rows, bitmap.rowBytes(), kRgbxBytes);
+      if (source) composite(source.get(), x0, 0, destX, destY, columns, rows);
+      continue;
+    }
+    strip.resize(stripRowBytes * kStripRows);
     for (int r = 0; r < rows; ++r) {
       premultiplyPixels(bitmap.row(top + r) + 4 * static_cast<std::size_t>(x0),
                         strip.data() + r * stripRowBytes, static_cast<std::size_t>(columns));
     }
     const PixmanImage source = wrapPixels(strip.data(), columns, rows, stripRowBytes);
-    if (source) composite(source.get(), 0, 0, destX, static_cast<int>(oy + top), columns, rows);
+    if (source) composite(source.get(), 0, 0, destX, destY, columns, rows);
   }
 }
 

@@ -131,6 +131,23 @@ TEST(PSDWriter, TranslucentPixelsArePremultiplied) {
   EXPECT_NEAR(composite(writer)[0], 227, 1);
 }
 
+TEST(PSDWriter, TallImageMixesOpaqueAndTranslucentRows) {
+  // Drawn in strips of rows: opaque rows straight from the image, the others premultiplied.
+  const Bitmap image = makeBitmap(3, 200, [](int x, int y) {
+    return y < 100 ? Pixel{std::uint8_t(x), std::uint8_t(y), 0, 255} : Pixel{0, 0, 0, 0};
+  });
+  PSDWriter writer(Size{3, 150});
+  writer.addLayerWithCGImage(image, "tall", 1.0f, Point{1, -10});
+  EXPECT_EQ(layer(writer, 0).rect, (Rect{1, 0, 2, 150}));
+  const auto merged = composite(writer);
+  for (const int y : {0, 63, 64, 89}) {
+    EXPECT_EQ(pixelAt(merged, 3, 0, y), kWhite) << y;
+    EXPECT_EQ(pixelAt(merged, 3, 1, y), (Pixel{0, std::uint8_t(y + 10), 0, 255})) << y;
+    EXPECT_EQ(pixelAt(merged, 3, 2, y), (Pixel{1, std::uint8_t(y + 10), 0, 255})) << y;
+  }
+  for (const int y : {90, 149}) EXPECT_EQ(pixelAt(merged, 3, 1, y), kWhite) << y;
+}
+
 TEST(PSDWriter, SecondLayerIsDrawnOverTheFirst) {
   PSDWriter writer(Size{2, 1});
   writer.addLayerWithCGImage(solid(2, 1, {0, 0, 255, 255}), "blue", 1.0f, Point{});
