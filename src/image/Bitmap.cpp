@@ -3,13 +3,14 @@
 #include <new>
 
 #include "util/CheckedSize.h"
+#include "util/MemoryBudget.h"
 
 namespace quillane {
 
 std::optional<Bitmap> Bitmap::allocate(int width, int height) {
   if (width < 0 || height < 0 || width > kMaxPsdSide || height > kMaxPsdSide) return std::nullopt;
   const auto bytes = rgbaByteCount(width, height);
-  if (!bytes) return std::nullopt;
+  if (!bytes || *bytes > imageByteBudget()) return std::nullopt;
   try {
     Bitmap bitmap;
     bitmap.width = width;

@@ -14,8 +14,8 @@ struct Bitmap {
   int height = 0;
   std::vector<std::uint8_t> pixels;
 
-  // A zero-filled raster, or nothing when a side is negative or above kMaxPsdSide, or the
-  // buffer cannot be allocated.
+  // A zero-filled raster, or nothing when a side is negative or above kMaxPsdSide, the
+  // buffer exceeds imageByteBudget(), or it cannot be allocated.
   static std::optional<Bitmap> allocate(int width, int height);
 
   std::size_t rowBytes() const { return static_cast<std::size_t>(width) * 4; }

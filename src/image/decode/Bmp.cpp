@@ -6,6 +6,7 @@
 #include "image/decode/Decode.h"
 #include "image/decode/Resolution.h"
 #include "util/CheckedSize.h"
+#include "util/MemoryBudget.h"
 
 // stb_image's BMP decoder only, private to this file.
 #define STB_IMAGE_IMPLEMENTATION
@@ -103,7 +104,8 @@ bool indicesWithinPalette(std::span<const std::uint8_t> bytes, const BmpHeader& 
 }
 
 bool isDecodable(std::span<const std::uint8_t> bytes, const BmpHeader& h) {
-  if (h.width <= 0 || h.height <= 0 || h.width > kMaxPsdSide || h.height > kMaxPsdSide)
+  if (h.width <= 0 || h.height <= 0 || h.width > kMaxPsdSide || h.height > kMaxPsdSide ||
+      !fitsImageByteBudget(h.width, h.height))
     return false;
   if (h.compression != kCompressionRgb && h.compression != kCompressionBitfields) return false;
   // stb_image miscounts the 3-byte palette of OS/2 1.x files.

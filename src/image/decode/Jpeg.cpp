@@ -3,12 +3,15 @@
 
 #include <jpeglib.h>
 
+#include <algorithm>
+#include <climits>
 #include <memory>
 #include <vector>
 
 #include "image/decode/Decode.h"
 #include "image/decode/Resolution.h"
 #include "util/CheckedSize.h"
+#include "util/MemoryBudget.h"
 
 namespace quillane {
 namespace {
@@ -71,6 +74,9 @@ bool guarded(Session& session, void (*step)(Session&)) {
 
 void createAndReadHeader(Session& s) {
   jpeg_create_decompress(&s.cinfo);
+  // libjpeg's own buffers (a progressive image's coefficients) stay within the image budget.
+  s.cinfo.mem->max_memory_to_use =
+      static_cast<long>(std::min<std::size_t>(imageByteBudget(), LONG_MAX));
   s.progress.progress_monitor = limitScans;
   s.cinfo.progress = &s.progress;
   jpeg_mem_src(&s.cinfo, s.input.data(), static_cast<unsigned long>(s.input.size()));
@@ -148,7 +154,9 @@ std::optional<DecodedBitmap> decodeJpeg(std::span<const std::uint8_t> bytes) {
   s.input = bytes;
   if (bytes.empty() || !guarded(s, createAndReadHeader)) return std::nullopt;
 
-  if (s.cinfo.image_width > kMaxPsdSide || s.cinfo.image_height > kMaxPsdSide) return std::nullopt;
+  if (s.cinfo.image_width > kMaxPsdSide || s.cinfo.image_height > kMaxPsdSide ||
+      !fitsImageByteBudget(s.cinfo.image_width, s.cinfo.image_height))
+    return std::nullopt;
   s.cinfo.out_color_space = isCmyk(s.cinfo) ? JCS_CMYK : JCS_EXT_RGBA;
   if (!guarded(s, startDecompress) || s.cinfo.output_components != 4) return std::nullopt;
 

@@ -9,6 +9,7 @@
 #include "image/decode/Decode.h"
 #include "image/decode/Resolution.h"
 #include "util/CheckedSize.h"
+#include "util/MemoryBudget.h"
 
 namespace quillane {
 namespace {
@@ -110,7 +111,7 @@ std::optional<Bitmap> readRgba(TIFF* tif, const MemoryFile& file) {
   std::uint32_t width = 0, height = 0;
   if (!TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width) ||
       !TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height) || width == 0 || height == 0 ||
-      width > kMaxPsdSide || height > kMaxPsdSide)
+      width > kMaxPsdSide || height > kMaxPsdSide || !fitsImageByteBudget(width, height))
     return std::nullopt;
 
   char message[1024] = {};
