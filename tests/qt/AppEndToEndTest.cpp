@@ -11,6 +11,7 @@
 #include <QFileDialog>
 #include <QImage>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
@@ -182,6 +183,36 @@ TEST_F(AppFixture, WindowFormAndOptionPersistAcrossLaunches) {
   EXPECT_TRUE(second.findChild<QWidget*>("btnProcess")->isVisible());
   EXPECT_EQ(again.srcPath, source.path().toStdString());
   again.applicationWillTerminate();
+}
+
+TEST_F(AppFixture, ChosenFolderComesBackFromOpenRecent) {
+  QTemporaryDir other;
+  answerNextModal([&](QWidget* modal) {
+    auto* panel = qobject_cast<QFileDialog*>(modal);
+    auto* name = panel ? panel->findChild<QLineEdit*>("fileNameEdit") : nullptr;
+    if (name == nullptr) return false;
+    name->setText(other.path());
+    QMetaObject::invokeMethod(panel, "accept");
+    return !panel->isVisible();
+  });
+  find<QPushButton>("btnSourceSelect")->click();
+  ASSERT_TRUE(waitFor([&] { return controller.srcPath == other.path().toStdString(); }));
+  EXPECT_EQ(QSettings().value("SRC_DIR").toString(), other.path());
+  ASSERT_TRUE(waitFor([] { return QApplication::activeModalWidget() == nullptr; }));
+
+  // Back to the first folder from outside, then to the chosen one from the recent menu.
+  controller.applicationOpenFile(source.path().toStdString());
+  EXPECT_EQ(controller.srcPath, source.path().toStdString());
+
+  auto* recent = window.findChild<QMenu*>("menuOpenRecent");
+  ASSERT_NE(recent, nullptr);
+  QAction* entry = nullptr;
+  for (QAction* action : recent->actions())
+    if (action->text() == other.path()) entry = action;
+  ASSERT_NE(entry, nullptr) << "the chosen folder is listed";
+  entry->trigger();
+  EXPECT_EQ(controller.srcPath, other.path().toStdString());
+  EXPECT_EQ(find<QLineEdit>("pathCtrlSource")->text(), other.path());
 }
 
 }  // namespace
