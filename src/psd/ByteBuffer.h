@@ -22,9 +22,14 @@ struct ByteRange {
 // (skip >= 1). With interleaved RGBA rows, location = row start + channel, skip = 4.
 ByteBuffer packedBitsForRange(std::span<const std::uint8_t> data, ByteRange range, int skip);
 
-// Same stream appended to out; returns the number of bytes appended.
+// Same stream appended to out; returns the number of bytes appended. Scans several samples
+// at a time.
 std::size_t appendPackedBits(ByteBuffer& out, std::span<const std::uint8_t> data, ByteRange range,
                              int skip);
+// The same bytes as appendPackedBits, one sample at a time: the plain statement of the
+// encoding that the fast one is checked against.
+std::size_t appendPackedBitsOneByOne(ByteBuffer& out, std::span<const std::uint8_t> data,
+                                     ByteRange range, int skip);
 
 // Describes a PackBits stream in words (diagnostics).
 std::string packedBitsDescription(std::span<const std::uint8_t> packed);

@@ -94,8 +94,8 @@ std::size_t encode(PacketWriter& writer, const std::uint8_t* data, std::uint64_t
 
 }  // namespace
 
-std::size_t appendPackedBits(ByteBuffer& out, std::span<const std::uint8_t> data, ByteRange range,
-                             int skip) {
+std::size_t appendPackedBitsOneByOne(ByteBuffer& out, std::span<const std::uint8_t> data,
+                                     ByteRange range, int skip) {
   if (range.length == 0 || skip < 1) return 0;
   const std::uint64_t step = static_cast<std::uint64_t>(skip);
   const std::uint64_t samples = (range.length + step - 1) / step;
