@@ -6,6 +6,7 @@
 #include <new>
 
 #include "image/decode/Decode.h"
+#include "psd/LayerPlacement.h"
 #include "util/CheckedSize.h"
 #include "util/Exception.h"
 #include "util/Log.h"
@@ -13,28 +14,18 @@
 namespace quillane {
 namespace {
 
-// The cropped part s of a straight RGBA8 image as premultiplied RGBA8 bytes: buffer pixel
-// (0, 0) is image pixel (s.x, s.y); what the image does not cover is 0, 0, 0, 0. Nothing
-// when the buffer cannot be allocated.
+// The cropped part s of a straight RGBA8 image as premultiplied RGBA8 bytes (see
+// copyPremultiplied). Nothing when the buffer cannot be allocated.
 std::shared_ptr<std::vector<std::uint8_t>> CGImageGetData(const Bitmap& image, Rect s) {
-  const int w = static_cast<int>(s.width);
-  const int h = static_cast<int>(s.height);
-  const int sx = static_cast<int>(s.x);
-  const int sy = static_cast<int>(s.y);
-  const auto bytes = rgbaByteCount(w, h);
+  const auto bytes = rgbaByteCount(static_cast<int>(s.width), static_cast<int>(s.height));
   if (!bytes) return nullptr;
   std::shared_ptr<std::vector<std::uint8_t>> data;
   try {
-    data = std::make_shared<std::vector<std::uint8_t>>(*bytes, 0);
+    data = std::make_shared<std::vector<std::uint8_t>>(*bytes);
   } catch (const std::bad_alloc&) {
     return nullptr;
   }
-  const int rows = std::min(h, image.height - sy);
-  const int columns = std::min(w, image.width - sx);
-  for (int row = 0; row < rows && columns > 0; ++row) {
-    premultiplyPixels(image.row(sy + row) + std::size_t(sx) * 4,
-                      data->data() + std::size_t(row) * w * 4, std::size_t(columns));
-  }
+  copyPremultiplied(image, s, data->data());
   return data;
 }
 
@@ -66,34 +57,17 @@ void PSDWriter::addLayerWithCGImage(const Bitmap& image, const std::string& name
     logLine("layer %s not kept: the writer's layers were removed", name.c_str());
     return;
   }
-  const float iw = static_cast<float>(image.width);
-  const float ih = static_cast<float>(image.height);
   const float dw = documentSize_.width;
   const float dh = documentSize_.height;
-  Rect source{0, 0, iw, ih};
-  Rect layer{offset.x, offset.y, iw, ih};
-  if (iw + offset.x > dw) source.width = layer.width = dw - offset.x;
-  if (ih + offset.y > dh) source.height = layer.height = dh - offset.y;
-  if (offset.x < 0) {
-    const float k = std::trunc(std::fabs(offset.x));
-    source.x = k;
-    source.width = layer.width = source.width - k;
-    layer.x = 0;
-  }
-  if (offset.y < 0) {
-    const float k = std::trunc(std::fabs(offset.y));
-    source.y = k;
-    source.height = layer.height = source.height - k;
-    layer.y = 0;
-  }
+  const LayerPlacement placement = placeLayer(image, offset, documentSize_);
 
   PSDLayer added;
   added.name = name;
   added.opacity = opacity;
   // A layer must lie on the canvas; one that does not overlap it at all is kept empty.
-  if (layer.width >= 1.0f && layer.height >= 1.0f) {
-    added.rect = layer;
-    added.imageData = CGImageGetData(image, source);
+  if (placement.kept) {
+    added.rect = placement.layer;
+    added.imageData = CGImageGetData(image, placement.source);
     if (!added.imageData) logLine("layer %s: its pixels could not be rendered", name.c_str());
   } else {
     logLine("layer %s does not overlap the canvas; it is kept empty", name.c_str());

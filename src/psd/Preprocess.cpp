@@ -2,6 +2,7 @@
 #include <cmath>
 #include <utility>
 
+#include "psd/LayerPixels.h"
 #include "psd/PSDWriter.h"
 #include "util/CheckedSize.h"
 
@@ -9,29 +10,6 @@ namespace quillane {
 namespace {
 
 constexpr int kPixelBytes = 4;
-
-// Colour divided by alpha in single precision, clamped to 0..255 and truncated. Alpha 0
-// has no finite quotient: its colour becomes 255.
-void unpremultiply(std::vector<std::uint8_t>& pixels) {
-  for (std::size_t i = 0; i + kPixelBytes <= pixels.size(); i += kPixelBytes) {
-    const std::uint8_t alphaByte = pixels[i + 3];
-    if (alphaByte == 255) continue;
-    const float alpha = alphaByte / 255.0f;
-    for (int c = 0; c < 3; ++c) {
-      const float value = alphaByte == 0 ? 255.0f : pixels[i + c] / alpha;
-      pixels[i + c] = static_cast<std::uint8_t>(std::clamp(value, 0.0f, 255.0f));
-    }
-  }
-}
-
-// Mirrors the rows of a width x height buffer top to bottom; a middle row stays.
-void flipRows(std::vector<std::uint8_t>& pixels, std::size_t width, std::size_t height) {
-  const std::size_t rowBytes = width * kPixelBytes;
-  for (std::size_t top = 0, bottom = height - 1; top < bottom; ++top, --bottom) {
-    std::swap_ranges(pixels.begin() + top * rowBytes, pixels.begin() + (top + 1) * rowBytes,
-                     pixels.begin() + bottom * rowBytes);
-  }
-}
 
 // The layer's pixel size when its buffer holds exactly that many pixels.
 std::optional<std::pair<std::size_t, std::size_t>> bufferSize(const PSDLayer& layer) {
@@ -59,13 +37,13 @@ void PSDWriter::preprocess() {
   if (!layers_) return;
   for (PSDLayer& layer : *layers_) {
     if (!layer.imageData || layer.imageData->empty()) continue;
-    if (shouldUnpremultiplyLayerData_) unpremultiply(*layer.imageData);
+    if (shouldUnpremultiplyLayerData_) unpremultiplyPixels(layer.imageData->data(), layer.imageData->size() / kPixelBytes);
     // Each layer is mirrored within its own buffer, so a layer smaller than the canvas keeps
     // its place and only its rows trade places. A buffer that does not match its rect is
     // left alone here; the encoder refuses it.
     if (shouldFlipLayerData_) {
       if (const auto size = bufferSize(layer))
-        flipRows(*layer.imageData, size->first, size->second);
+        flipRows(layer.imageData->data(), size->first, size->second);
     }
   }
 }
