@@ -1,0 +1,95 @@
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "job/JobRecord.h"
+#include "job/JobTestSupport.h"
+#include "util/Exception.h"
+#include "util/Log.h"
+
+namespace quillane {
+namespace {
+
+using jobtest::describePsd;
+using jobtest::readFile;
+using jobtest::ScratchFolder;
+
+constexpr int kFiles = 10;
+constexpr char kOldDocument[] = "the previous document";
+
+// A step of the job, named by the log line that starts it and how many such lines came
+// before: the request to stop is made from the job's own thread exactly there.
+struct Step {
+  std::string prefix;
+  int occurrence;
+  bool written;  // whether the job must still write the document whole
+};
+
+std::vector<Step> everyStep() {
+  std::vector<Step> steps;
+  for (int file = 1; file <= kFiles; ++file) {
+    // The top of each file's turn: seen at once, the last file included.
+    steps.push_back({"processing: ", file, false});
+    // While the file is keyed: seen at the top of the next file's turn; the last file has
+    // none, so its keying, adding and the encoding and writing after it run to the end.
+    steps.push_back({"pixelsSize:", file, file == kFiles});
+    steps.push_back({"adding layer: ", file, file == kFiles});
+  }
+  steps.push_back({"===== DONE =====", 1, true});
+  return steps;
+}
+
+class StopAt {
+ public:
+  StopAt(const Step& step, JobRecord& record) : step_(step), record_(record) {
+    previous_ = setLogSink([this](std::string_view line) {
+      if (line.starts_with(step_.prefix) && ++seen_ == step_.occurrence)
+        record_.progressCancelled = true;
+    });
+  }
+  ~StopAt() { setLogSink(std::move(previous_)); }
+  int seen() const { return seen_; }
+
+ private:
+  const Step& step_;
+  JobRecord& record_;
+  int seen_ = 0;
+  LogSink previous_;
+};
+
+TEST(CancelEveryStep, StopIsSeenAtTheTopOfAFileOrNotAtAllAndNothingIsLeftHalfDone) {
+  ScratchFolder folder;
+  for (int i = 0; i < kFiles; ++i) {
+    folder.write("image" + std::to_string(i) + ".bmp",
+                 jobtest::solidBmp(6, 4, {static_cast<std::uint8_t>(i * 20), 60, 255}));
+  }
+  std::string layers;
+  for (int i = 0; i < kFiles; ++i) layers += (i ? ",image" : "image") + std::to_string(i) + ".bmp";
+
+  for (const Step& step : everyStep()) {
+    SCOPED_TRACE(step.prefix + " #" + std::to_string(step.occurrence));
+    ScratchFolder out;
+    const std::string output = out.write("out.psd", kOldDocument);
+    JobRecord record;
+    record.optionTransparent = 1;  // keying gives each file a step of its own
+    const auto files = record.makeImageFileList(folder.path());
+    {
+      StopAt stop(step, record);
+      EXPECT_FALSE(record.createPSDFile(files, output));
+      EXPECT_EQ(stop.seen() >= step.occurrence, true) << "the step never came";
+    }
+    EXPECT_EQ(out.entries(), std::vector<std::string>{"out.psd"});
+    if (step.written) {
+      EXPECT_EQ(describePsd(output), "6x4\n" + layers + "\n");
+    } else {
+      EXPECT_EQ(readFile(output), kOldDocument);
+      EXPECT_FALSE(record.progressCancelled) << "the request is consumed when seen";
+    }
+  }
+}
+
+}  // namespace
+}  // namespace quillane

@@ -1,0 +1,82 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "job/JobRecord.h"
+#include "job/JobTestSupport.h"
+#include "util/Exception.h"
+#include "util/Log.h"
+#include "util/Strings.h"
+
+namespace quillane {
+namespace {
+
+using jobtest::readFile;
+using jobtest::ScratchFolder;
+using jobtest::solidBmp;
+
+// What happens to c.png between the listing and its turn: made at the first file's turn.
+struct Change {
+  const char* what;
+  std::function<void(const std::string& path, const ScratchFolder& folder)> apply;
+};
+
+TEST(FileChangesDuringJob, FileThatVanishedOrChangedTypeIsTheReadErrorForThatFile) {
+  const std::vector<Change> changes = {
+      {"removed", [](const std::string& path, const ScratchFolder&) { ::unlink(path.c_str()); }},
+      {"became a FIFO",
+       [](const std::string& path, const ScratchFolder&) {
+         ::unlink(path.c_str());
+         ::mkfifo(path.c_str(), 0600);
+       }},
+      {"became a folder",
+       [](const std::string& path, const ScratchFolder&) {
+         ::unlink(path.c_str());
+         ::mkdir(path.c_str(), 0700);
+       }},
+      {"became a symbolic link to a good image",
+       [](const std::string& path, const ScratchFolder& folder) {
+         ::unlink(path.c_str());
+         ::symlink(folder.file("a.bmp").c_str(), path.c_str());
+       }},
+      {"emptied",
+       [](const std::string& path, const ScratchFolder&) { ::truncate(path.c_str(), 0); }},
+  };
+  for (const Change& change : changes) {
+    SCOPED_TRACE(change.what);
+    ScratchFolder folder, out;
+    for (const char* name : {"a.bmp", "b.bmp", "c.bmp", "d.bmp"})
+      folder.write(name, solidBmp(4, 4, {1, 2, 3}));
+    const std::string output = out.write("out.psd", "old document");
+    JobRecord record;
+    const auto files = record.makeImageFileList(folder.path());
+    const std::string changed = folder.file("c.bmp");
+    bool done = false;
+    const LogSink previous = setLogSink([&](std::string_view line) {
+      if (!done && line.starts_with("processing: ")) {
+        done = true;
+        change.apply(changed, folder);
+      }
+    });
+    std::optional<Exception> failure;
+    try {
+      record.createPSDFile(files, output);
+    } catch (const Exception& error) {
+      failure = error;
+    }
+    setLogSink(previous);
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(failure->name(), localizedString("IMAGE_READ_ERROR"));
+    EXPECT_EQ(failure->reason(), changed);
+    EXPECT_EQ(readFile(output), "old document");
+    EXPECT_EQ(out.entries(), std::vector<std::string>{"out.psd"});
+  }
+}
+
+}  // namespace
+}  // namespace quillane
