@@ -75,7 +75,7 @@ ChannelLengths ChannelEncoder::appendLayerChannels(ByteBuffer& out,
 
 std::uint32_t ChannelEncoder::appendLayerChannel(ByteBuffer& out,
                                                  std::span<const std::uint8_t> pixels,
-                                                 LayerBounds bounds, int channel) {
+                                                 LayerBounds bounds, int channel) const {
   const std::size_t start = out.size();
   appendValue(out, kPackBitsCompression, 2);
   const std::size_t counts = out.size();

@@ -41,14 +41,19 @@ class ChannelEncoder {
   ChannelLengths appendLayerChannels(ByteBuffer& out, std::span<const std::uint8_t> pixels,
                                      LayerBounds bounds);
 
+  // The same one channel at a time, for a writer that packs channels side by side: call
+  // packMargins once per layer (bounds not empty), then appendLayerChannel from any thread,
+  // each with its own buffer; answers the block's size. The size limit is checked against
+  // that buffer alone.
+  void packMargins(LayerBounds bounds);
+  std::uint32_t appendLayerChannel(ByteBuffer& out, std::span<const std::uint8_t> pixels,
+                                   LayerBounds bounds, int channel) const;
+
   // Appends the merged image data: compression, the row counts of every channel, then the
   // rows. pixels: the document's RGBA8 pixels.
   void appendMergedImage(ByteBuffer& out, std::span<const std::uint8_t> pixels);
 
  private:
-  std::uint32_t appendLayerChannel(ByteBuffer& out, std::span<const std::uint8_t> pixels,
-                                   LayerBounds bounds, int channel);
-  void packMargins(LayerBounds bounds);
   void checkSize(const ByteBuffer& out) const;
 
   int width_;

@@ -1,0 +1,221 @@
+#include "psd/PSDStreamWriter.h"
+
+#include <exception>
+#include <future>
+#include <new>
+
+#include "psd/LayerPixels.h"
+#include "psd/LayerPlacement.h"
+#include "psd/PSDSections.h"
+#include "util/CheckedSize.h"
+#include "util/Exception.h"
+#include "util/Log.h"
+
+namespace quillane {
+namespace {
+
+constexpr int kPixelBytes = 4;
+constexpr int kRowCountBytes = 2;
+constexpr int kPackBitsCompression = 1;
+
+// Runs work(0) .. work(count - 1), the second half on a helper thread; the first failure
+// seen is raised once both halves are done.
+template <typename Work>
+void onTwoThreads(int count, const Work& work) {
+  const int split = (count + 1) / 2;
+  auto second = std::async(std::launch::async, [&] {
+    for (int i = split; i < count; ++i) work(i);
+  });
+  std::exception_ptr failure;
+  try {
+    for (int i = 0; i < split; ++i) work(i);
+  } catch (...) {
+    failure = std::current_exception();
+  }
+  second.get();
+  if (failure) std::rethrow_exception(failure);
+}
+
+Size checkedShape(Size documentSize, int channelCount, std::size_t layerCount) {
+  checkDocumentShape(documentSize, channelCount, layerCount);
+  return documentSize;
+}
+
+}  // namespace
+
+PSDStreamWriter::PSDStreamWriter(PSDSink& sink, Size documentSize,
+                                 std::vector<std::string> layerNames, PSDStreamOptions options)
+    : sink_(sink),
+      documentSize_(checkedShape(documentSize, options.layerChannelCount, layerNames.size())),
+      width_(static_cast<int>(documentSize.width)),
+      height_(static_cast<int>(documentSize.height)),
+      names_(std::move(layerNames)),
+      options_(options),
+      encoder_(width_, height_, options.layerChannelCount, options.maxFileBytes),
+      channelBlocks_(static_cast<std::size_t>(options.layerChannelCount)) {
+  added_.reserve(names_.size());
+  // The header and the records, written again by finish() once the lengths are known.
+  const ByteBuffer start = fileStart(0);
+  reserved_ = start.size();
+  write(start);
+}
+
+void PSDStreamWriter::addLayerWithImage(const Image& image, float opacity, Point offset) {
+  const std::shared_ptr<const Bitmap> bitmap = image.renderBitmap();
+  if (!bitmap) {
+    const std::string name = added_.size() < names_.size() ? names_[added_.size()] : "";
+    throw Exception(kGenericExceptionName, "The image of layer \"" + name + "\" cannot be drawn.");
+  }
+  addLayerWithCGImage(*bitmap, opacity, offset);
+}
+
+void PSDStreamWriter::addLayerWithCGImage(const Bitmap& image, float opacity, Point offset) {
+  const std::size_t index = added_.size();
+  if (index >= names_.size()) {
+    throw Exception(kGenericExceptionName, "More layers were added than were named.");
+  }
+  logLine("adding layer: %s", names_[index].c_str());
+  const LayerBounds bounds = layerPixels(image, offset, index);
+  drawComposite(image, opacity, offset);
+  added_.push_back({opacity, {}});
+  writeLayerChannels(bounds);
+}
+
+// The layer's pixels, cropped to the canvas, in layerPixels_ as createPSDData encodes them;
+// answers their bounds (empty for a layer written transparent).
+LayerBounds PSDStreamWriter::layerPixels(const Bitmap& image, Point offset, std::size_t index) {
+  const std::string& name = names_[index];
+  const LayerPlacement placement = placeLayer(image, offset, documentSize_);
+  if (!placement.kept) {
+    logLine("layer %s does not overlap the canvas; it is kept empty", name.c_str());
+    return {};
+  }
+  const auto bytes = rgbaByteCount(static_cast<int>(placement.source.width),
+                                   static_cast<int>(placement.source.height));
+  std::size_t held = 0;
+  try {
+    if (bytes) {
+      layerPixels_.resize(*bytes);
+      held = *bytes;
+    }
+  } catch (const std::bad_alloc&) {
+  }
+  if (held == 0) {
+    logLine("layer %s: its pixels could not be rendered", name.c_str());
+    return {};
+  }
+  const LayerBounds bounds = checkedBounds(placement.layer, held, index, width_, height_);
+  copyPremultiplied(image, placement.source, layerPixels_.data());
+  if (options_.unpremultiplyLayerData) unpremultiplyPixels(layerPixels_.data(), held / kPixelBytes);
+  if (options_.flipLayerData) {
+    flipRows(layerPixels_.data(), std::size_t(bounds.width), std::size_t(bounds.height));
+  }
+  return bounds;
+}
+
+void PSDStreamWriter::drawComposite(const Bitmap& image, float opacity, Point offset) {
+  if (!composite_) {
+    composite_ = Canvas::create(width_, height_);
+    if (!composite_) {
+      throw Exception(kGenericExceptionName, "The composite canvas could not be allocated.");
+    }
+    composite_->fillOpaqueWhite();
+  }
+  composite_->setAlpha(opacity);
+  composite_->drawBitmap(image, offset);
+}
+
+void PSDStreamWriter::writeLayerChannels(LayerBounds bounds) {
+  const int n = options_.layerChannelCount;
+  std::span<const std::uint8_t> pixels;
+  if (!bounds.empty()) {
+    encoder_.packMargins(bounds);
+    pixels = {layerPixels_.data(),
+              std::size_t(bounds.width) * std::size_t(bounds.height) * kPixelBytes};
+  }
+  ChannelLengths& lengths = added_.back().lengths;
+  onTwoThreads(n, [&](int channel) {
+    ByteBuffer& block = channelBlocks_[std::size_t(channel)];
+    block.clear();
+    lengths[std::size_t(channel)] = encoder_.appendLayerChannel(block, pixels, bounds, channel);
+  });
+  std::uint64_t total = 0;
+  for (const ByteBuffer& block : channelBlocks_) total += block.size();
+  checkFileSize(total);
+  for (const ByteBuffer& block : channelBlocks_) write(block);
+}
+
+void PSDStreamWriter::finish() {
+  if (added_.size() != names_.size() || !composite_) {
+    throw Exception(kGenericExceptionName, "Every named layer must be added before finishing.");
+  }
+  if ((written_ - kLayerInfoOffset) % 2 != 0) write(ByteBuffer{0});
+  const std::uint64_t layerInfoLength = written_ - kLayerInfoOffset;
+  writeMergedImage();
+  const ByteBuffer start = fileStart(layerInfoLength);
+  if (start.size() != reserved_) {
+    throw Exception(kGenericExceptionName, "The layer records changed size while streaming.");
+  }
+  sink_.writeAt(0, start);
+}
+
+// Compression, the row counts of every channel, then the rows: the composite's channels are
+// packed side by side and the counts gathered as they go.
+void PSDStreamWriter::writeMergedImage() {
+  const int n = options_.layerChannelCount;
+  const std::size_t rowBytes = std::size_t(width_) * kPixelBytes;
+  const std::span<const std::uint8_t> pixels(composite_->data(), rowBytes * std::size_t(height_));
+  ByteBuffer head;
+  appendValue(head, kPackBitsCompression, 2);
+  head.resize(head.size() + std::size_t(n) * std::size_t(height_) * kRowCountBytes);
+  std::uint8_t* counts = head.data() + 2;
+  onTwoThreads(n, [&](int channel) {
+    ByteBuffer& block = channelBlocks_[std::size_t(channel)];
+    block.clear();
+    std::uint8_t* count = counts + std::size_t(channel) * std::size_t(height_) * kRowCountBytes;
+    for (int row = 0; row < height_; ++row, count += kRowCountBytes) {
+      const std::size_t packed =
+          appendPackedBits(block, pixels.subspan(std::size_t(row) * rowBytes, rowBytes),
+                           ByteRange{static_cast<std::uint32_t>(channel),
+                                     static_cast<std::uint32_t>(rowBytes)},
+                           kPixelBytes);
+      count[0] = static_cast<std::uint8_t>(packed >> 8);
+      count[1] = static_cast<std::uint8_t>(packed);
+    }
+  });
+  std::uint64_t total = head.size();
+  for (const ByteBuffer& block : channelBlocks_) total += block.size();
+  checkFileSize(total);
+  write(head);
+  for (const ByteBuffer& block : channelBlocks_) write(block);
+}
+
+ByteBuffer PSDStreamWriter::fileStart(std::uint64_t layerInfoLength) const {
+  const int n = options_.layerChannelCount;
+  ByteBuffer out;
+  appendHeader(out, width_, height_, n);
+  appendImageResources(out);
+  appendValue(out, static_cast<std::int64_t>(layerInfoLength + 4), 4);
+  appendValue(out, static_cast<std::int64_t>(layerInfoLength), 4);
+  appendValue(out, static_cast<std::int64_t>(names_.size()), 2);
+  for (std::size_t i = 0; i < names_.size(); ++i) {
+    const AddedLayer layer = i < added_.size() ? added_[i] : AddedLayer{};
+    const std::size_t lengths = appendLayerRecord(out, names_[i], layer.opacity, width_, height_, n);
+    for (int channel = 0; channel < n; ++channel) {
+      writeValueAt(out, lengths + 6 * std::size_t(channel), layer.lengths[std::size_t(channel)]);
+    }
+  }
+  return out;
+}
+
+void PSDStreamWriter::checkFileSize(std::uint64_t moreBytes) const {
+  if (written_ + moreBytes > options_.maxFileBytes) raiseFileTooLarge(options_.maxFileBytes);
+}
+
+void PSDStreamWriter::write(const ByteBuffer& bytes) {
+  sink_.write(bytes);
+  written_ += bytes.size();
+  encoder_.noteFlushed(bytes.size());
+}
+
+}  // namespace quillane
