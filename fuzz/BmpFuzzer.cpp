@@ -1,0 +1,18 @@
+// Feeds arbitrary bytes to the Bmp decoder with its limits, as the job calls it.
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+#include "FuzzBudget.h"
+#include "image/decode/Decode.h"
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  quillane::fuzz::limitImageBytes();
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const auto decoded = quillane::decodeBmp(std::span<const std::uint8_t>(data, size));
+  if (decoded) quillane::fuzz::checkBitmap(decoded->bitmap);
+  return 0;
+}
