@@ -1,11 +1,13 @@
+#include <future>
 #include <optional>
+#include <utility>
 
 #include "image/FileRead.h"
 #include "image/PictFile.h"
 #include "image/decode/Decode.h"
 #include "job/JobRecord.h"
 #include "job/OutputFile.h"
-#include "psd/PSDWriter.h"
+#include "psd/PSDStreamWriter.h"
 #include "util/CheckedSize.h"
 #include "util/Exception.h"
 #include "util/Log.h"
@@ -47,6 +49,19 @@ MeasuredFile measureFile(const std::string& path) {
   return measured;
 }
 
+// The output file as the streaming writer's sink.
+class OutputFileSink : public PSDSink {
+ public:
+  explicit OutputFileSink(OutputFile& file) : file_(file) {}
+  void write(std::span<const std::uint8_t> bytes) override { file_.write(bytes); }
+  void writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) override {
+    file_.writeAt(offset, bytes);
+  }
+
+ private:
+  OutputFile& file_;
+};
+
 }  // namespace
 
 std::string JobRecord::baseImageFile() const {
@@ -76,22 +91,38 @@ bool JobRecord::createPSDFile(const std::vector<std::string>& files, const std::
                         " pixels a side");
   }
 
-  PSDWriter writer(first.size);
+  std::vector<std::string> names;
+  names.reserve(files.size());
+  for (const std::string& file : files) names.push_back(lastPathComponent(file));
+  // The document goes straight to the output's temporary file, one layer at a time.
+  OutputFile output(path);
+  OutputFileSink sink(output);
+  PSDStreamOptions options;
   // PSD layer channels hold straight colour; premultiplied data would darken every
   // half-transparent pixel.
-  writer.setShouldUnpremultiplyLayerData(true);
+  options.unpremultiplyLayerData = true;
+  PSDStreamWriter writer(sink, first.size, std::move(names), options);
 
   progressFilename.store(std::make_shared<const std::string>());
   auto progress = std::make_shared<ProgressUtility>();
   progress->setMajorStepMax(static_cast<double>(files.size()));
   progressUtil.store(progress);
 
+  // Each file is decoded on a helper thread during the turn of the file before it.
+  const auto servedByFirst = [&](const std::string& file) { return file == base && first.image; };
+  std::future<std::optional<Image>> nextImage;
+  const auto decodeAhead = [&](std::size_t index) {
+    if (index < files.size() && !servedByFirst(files[index]))
+      nextImage = std::async(std::launch::async, decodeSourceFile, files[index]);
+  };
+  decodeAhead(0);
+
   double fileCounter = 0.0;
-  for (const std::string& file : files) {
+  for (std::size_t index = 0; index < files.size(); ++index) {
+    const std::string& file = files[index];
     logLine("processing: %s", file.c_str());
     if (progressCancelled.exchange(false)) {
       logLine("===== CANCELLED =====");
-      writer.removeAllLayers();
       return false;
     }
     progressFilename.store(std::make_shared<const std::string>(file));
@@ -99,23 +130,21 @@ bool JobRecord::createPSDFile(const std::vector<std::string>& files, const std::
     progress->setMajorStep(fileCounter - 1.0);
 
     std::optional<Image> image;
-    if (file == base && first.image)
+    if (servedByFirst(file))
       image = std::exchange(first.image, std::nullopt);
     else
-      image = decodeSourceFile(file);
+      image = nextImage.valid() ? nextImage.get() : decodeSourceFile(file);
+    decodeAhead(index + 1);
     if (image && (optionTransparent == kKeyOutWhite || optionTransparent == kKeyOutBlack)) {
       const float key = optionTransparent == kKeyOutWhite ? 1.0f : 0.0f;
       image = setTransparentColorToImage(*image, key, key, key);
     }
-    if (!image) {
-      writer.removeAllLayers();
-      throw readError(file);
-    }
-    writer.addLayerWithImage(*image, lastPathComponent(file), 1.0f, Point{0.0f, 0.0f});
+    if (!image) throw readError(file);
+    writer.addLayerWithImage(*image, 1.0f, Point{0.0f, 0.0f});
   }
 
-  const ByteBuffer document = writer.createPSDData();
-  writeFileAtomically(path, document);
+  writer.finish();
+  output.commit();
   logLine("===== DONE =====");
   return false;
 }

@@ -63,7 +63,8 @@ class JobRecord {
   // ---- Colour keying ----
   // A copy of the image, W x H pixels (its pixelsSize truncated), in which every pixel whose
   // red, green and blue equal the key exactly is fully transparent. Advances the minor step
-  // of progressUtil once per pixel. Nothing when the image cannot be keyed.
+  // of progressUtil to the pixels keyed so far after each row. Nothing when the image cannot
+  // be keyed.
   std::optional<Image> setTransparentColorToImage(const Image& image, float red, float green,
                                                   float blue);
   // The image redrawn at its rendered pixel size times the factors (high-quality scaling).

@@ -110,6 +110,20 @@ void OutputFile::write(std::span<const std::uint8_t> bytes) {
   }
 }
 
+void OutputFile::writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
+  while (!bytes.empty()) {
+    const ssize_t written =
+        ::pwrite(fd_, bytes.data(), bytes.size(), static_cast<off_t>(offset));
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      fail(errno);
+    }
+    if (written == 0) fail(EIO);
+    bytes = bytes.subspan(static_cast<std::size_t>(written));
+    offset += static_cast<std::uint64_t>(written);
+  }
+}
+
 // Gives the unnamed file a temporary name in the folder; rename() then replaces the target,
 // which linkat() alone cannot do.
 std::string OutputFile::linkTemporary() {

@@ -24,6 +24,8 @@ class OutputFile {
   const std::string& path() const { return path_; }
 
   void write(std::span<const std::uint8_t> bytes);
+  // Rewrites bytes already written, offset bytes from the start of the file.
+  void writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes);
   // Flushes the bytes to the disk and puts the file at the path, replacing what was there.
   void commit();
 

@@ -1,3 +1,4 @@
+#include <bit>
 #include <cmath>
 #include <cstring>
 
@@ -17,6 +18,16 @@ std::optional<std::uint8_t> sampleReadingAs(float component) {
     if (static_cast<float>(sample) / 255.0f == component) return static_cast<std::uint8_t>(sample);
   }
   return std::nullopt;
+}
+
+// The red, green and blue bytes of a pixel read as one 32-bit word.
+constexpr std::uint32_t kColourMask =
+    std::endian::native == std::endian::little ? 0x00FFFFFFu : 0xFFFFFF00u;
+
+std::uint32_t pixelWord(const std::uint8_t* pixel) {
+  std::uint32_t word;
+  std::memcpy(&word, pixel, 4);
+  return word;
 }
 
 // A pixel count of a side, truncated toward zero; nothing when it is not in 1..kMaxPsdSide.
@@ -64,18 +75,24 @@ std::optional<Image> JobRecord::setTransparentColorToImage(const Image& image, f
 
   const std::shared_ptr<ProgressUtility> progress = progressUtil.load();
   progress->setMinorStepMax(static_cast<double>(W) * static_cast<double>(H));
-  double visited = 0.0;
+  // Alpha is not compared. A keyed pixel is fully transparent (all four samples 0); the
+  // others are copied whole. The pixels keyed so far are counted row by row.
+  const std::uint8_t keyPixel[4] = {keyRed.value_or(0), keyGreen.value_or(0),
+                                    keyBlue.value_or(0), 0};
+  const std::uint32_t key = pixelWord(keyPixel) & kColourMask;
   for (int y = 0; y < H; ++y) {
     const std::uint8_t* in = source->row(y);
     std::uint8_t* out = output->row(y);
-    for (int x = 0; x < W; ++x, in += 4, out += 4) {
-      progress->setMinorStep(++visited);
-      // Alpha is not compared. A keyed pixel is fully transparent (all four samples 0).
-      if (keyCanMatch && in[0] == *keyRed && in[1] == *keyGreen && in[2] == *keyBlue)
-        std::memset(out, 0, 4);
-      else
-        std::memcpy(out, in, 4);
+    if (!keyCanMatch) {
+      std::memcpy(out, in, source->rowBytes());
+    } else {
+      for (int x = 0; x < W; ++x, in += 4, out += 4) {
+        const std::uint32_t pixel = pixelWord(in);
+        const std::uint32_t kept = (pixel & kColourMask) == key ? 0 : pixel;
+        std::memcpy(out, &kept, 4);
+      }
     }
+    progress->setMinorStep(static_cast<double>(W) * static_cast<double>(y + 1));
   }
   return Image::withRepresentation(std::make_shared<BitmapImageRep>(std::move(*output)));
 }
