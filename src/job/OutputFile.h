@@ -33,12 +33,15 @@ class OutputFile {
   [[noreturn]] void fail(int error) const;
   void openTemporary();
   std::string linkTemporary();
+  void startWriteBack();
 
   std::string path_;
   std::string folder_;
   int fd_ = -1;
   std::string temporaryPath_;  // empty while the file has no name (O_TMPFILE)
   bool committed_ = false;
+  std::uint64_t written_ = 0;         // bytes appended by write()
+  std::uint64_t writeBackStart_ = 0;  // the first of them not yet handed to the disk
 };
 
 // Writes the bytes to path through an OutputFile.

@@ -36,6 +36,14 @@ void onTwoThreads(int count, const Work& work) {
   if (failure) std::rethrow_exception(failure);
 }
 
+bool isOpaque(const Bitmap& image, int top, int rows) {
+  const std::uint8_t* pixel = image.row(top);
+  const std::uint8_t* const end = pixel + std::size_t(rows) * image.rowBytes();
+  std::uint8_t all = 255;
+  for (; pixel < end; pixel += kPixelBytes) all &= pixel[3];
+  return all == 255;
+}
+
 Size checkedShape(Size documentSize, int channelCount, std::size_t layerCount) {
   checkDocumentShape(documentSize, channelCount, layerCount);
   return documentSize;
@@ -75,23 +83,34 @@ void PSDStreamWriter::addLayerWithCGImage(const Bitmap& image, float opacity, Po
     throw Exception(kGenericExceptionName, "More layers were added than were named.");
   }
   logLine("adding layer: %s", names_[index].c_str());
-  const LayerBounds bounds = layerPixels(image, offset, index);
+  const LayerData layer = layerPixels(image, offset, index);
   drawComposite(image, opacity, offset);
   added_.push_back({opacity, {}});
-  writeLayerChannels(bounds);
+  writeLayerChannels(layer);
 }
 
-// The layer's pixels, cropped to the canvas, in layerPixels_ as createPSDData encodes them;
-// answers their bounds (empty for a layer written transparent).
-LayerBounds PSDStreamWriter::layerPixels(const Bitmap& image, Point offset, std::size_t index) {
+// The layer's pixels, cropped to the canvas, as createPSDData encodes them, and their
+// bounds (empty for a layer written transparent). Opaque whole rows of the image are the
+// same before and after premultiplying, so they are used where they are; anything else is
+// converted into layerPixels_.
+PSDStreamWriter::LayerData PSDStreamWriter::layerPixels(const Bitmap& image, Point offset,
+                                                        std::size_t index) {
   const std::string& name = names_[index];
   const LayerPlacement placement = placeLayer(image, offset, documentSize_);
   if (!placement.kept) {
     logLine("layer %s does not overlap the canvas; it is kept empty", name.c_str());
     return {};
   }
-  const auto bytes = rgbaByteCount(static_cast<int>(placement.source.width),
-                                   static_cast<int>(placement.source.height));
+  const Rect source = placement.source;
+  const auto bytes = rgbaByteCount(static_cast<int>(source.width), static_cast<int>(source.height));
+  const bool wholeRows = bytes && source.x == 0.0f && static_cast<int>(source.width) == image.width &&
+                         static_cast<int>(source.y) + static_cast<int>(source.height) <= image.height;
+  if (wholeRows && !options_.flipLayerData &&
+      isOpaque(image, static_cast<int>(source.y), static_cast<int>(source.height))) {
+    const LayerBounds bounds = checkedBounds(placement.layer, *bytes, index, width_, height_);
+    return {bounds, {image.row(static_cast<int>(source.y)), *bytes}};
+  }
+
   std::size_t held = 0;
   try {
     if (bytes) {
@@ -105,12 +124,12 @@ LayerBounds PSDStreamWriter::layerPixels(const Bitmap& image, Point offset, std:
     return {};
   }
   const LayerBounds bounds = checkedBounds(placement.layer, held, index, width_, height_);
-  copyPremultiplied(image, placement.source, layerPixels_.data());
+  copyPremultiplied(image, source, layerPixels_.data());
   if (options_.unpremultiplyLayerData) unpremultiplyPixels(layerPixels_.data(), held / kPixelBytes);
   if (options_.flipLayerData) {
     flipRows(layerPixels_.data(), std::size_t(bounds.width), std::size_t(bounds.height));
   }
-  return bounds;
+  return {bounds, {layerPixels_.data(), held}};
 }
 
 void PSDStreamWriter::drawComposite(const Bitmap& image, float opacity, Point offset) {
@@ -125,19 +144,16 @@ void PSDStreamWriter::drawComposite(const Bitmap& image, float opacity, Point of
   composite_->drawBitmap(image, offset);
 }
 
-void PSDStreamWriter::writeLayerChannels(LayerBounds bounds) {
+void PSDStreamWriter::writeLayerChannels(const LayerData& layer) {
   const int n = options_.layerChannelCount;
-  std::span<const std::uint8_t> pixels;
-  if (!bounds.empty()) {
-    encoder_.packMargins(bounds);
-    pixels = {layerPixels_.data(),
-              std::size_t(bounds.width) * std::size_t(bounds.height) * kPixelBytes};
-  }
+  const LayerBounds bounds = layer.bounds;
+  if (!bounds.empty()) encoder_.packMargins(bounds);
   ChannelLengths& lengths = added_.back().lengths;
   onTwoThreads(n, [&](int channel) {
     ByteBuffer& block = channelBlocks_[std::size_t(channel)];
     block.clear();
-    lengths[std::size_t(channel)] = encoder_.appendLayerChannel(block, pixels, bounds, channel);
+    lengths[std::size_t(channel)] =
+        encoder_.appendLayerChannel(block, layer.pixels, bounds, channel);
   });
   std::uint64_t total = 0;
   for (const ByteBuffer& block : channelBlocks_) total += block.size();

@@ -63,9 +63,13 @@ class PSDStreamWriter {
   std::uint64_t bytesWritten() const { return written_; }
 
  private:
-  LayerBounds layerPixels(const Bitmap& image, Point offset, std::size_t index);
+  struct LayerData {
+    LayerBounds bounds;
+    std::span<const std::uint8_t> pixels;
+  };
+  LayerData layerPixels(const Bitmap& image, Point offset, std::size_t index);
   void drawComposite(const Bitmap& image, float opacity, Point offset);
-  void writeLayerChannels(LayerBounds bounds);
+  void writeLayerChannels(const LayerData& layer);
   void writeMergedImage();
   // Header, image resources, section lengths and layer records.
   ByteBuffer fileStart(std::uint64_t layerInfoLength) const;

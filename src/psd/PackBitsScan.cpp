@@ -1,4 +1,4 @@
-// PackBits that scans eight bytes at a time: the same packets as the one-sample-at-a-time
+// PackBits that scans sixteen (or eight) bytes at a time: the same packets as the one-sample-at-a-time
 // encoder (appendPackedBitsOneByOne), which its differential test holds it to.
 //
 // That encoder's output, stated as a rule: from the start of the pending literal, find the
@@ -10,6 +10,10 @@
 #include <bit>
 #include <cstring>
 #include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "psd/ByteBuffer.h"
 
@@ -23,6 +27,14 @@ constexpr std::size_t kLiteralReach = kMaxLiteral - 1;
 constexpr std::size_t kWord = 8;
 constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7FULL;
 constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+
+#if defined(__SSE2__)
+constexpr std::size_t kVector = 16;
+
+__m128i loadVector(const std::uint8_t* p) {
+  return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+}
+#endif
 
 std::uint64_t load(const std::uint8_t* p) {
   std::uint64_t word;
@@ -54,6 +66,19 @@ std::size_t firstNonZero(std::uint64_t word) {
 // The first t in from..last where b[t] == b[t + 1] == b[t + 2] (t + 2 < n), or n.
 std::size_t findTriple(const std::uint8_t* b, std::size_t n, std::size_t from, std::size_t last) {
   std::size_t t = from;
+#if defined(__SSE2__)
+  while (t <= last && t + 2 + kVector <= n) {
+    const __m128i x = loadVector(b + t);
+    const __m128i y = loadVector(b + t + 1);
+    const __m128i z = loadVector(b + t + 2);
+    const int equal = _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(x, y), _mm_cmpeq_epi8(y, z)));
+    if (equal != 0) {
+      const std::size_t found = t + static_cast<std::size_t>(std::countr_zero(unsigned(equal)));
+      return found <= last ? found : n;
+    }
+    t += kVector;
+  }
+#endif
   while (t <= last && t + 2 + kWord <= n) {
     const std::uint64_t x = load(b + t);
     const std::uint64_t y = load(b + t + 1);
@@ -75,6 +100,14 @@ std::size_t findTriple(const std::uint8_t* b, std::size_t n, std::size_t from, s
 std::size_t runLength(const std::uint8_t* b, std::size_t t, std::size_t limit) {
   const std::uint64_t pattern = b[t] * kOnes;
   std::size_t p = t + 1;
+#if defined(__SSE2__)
+  const __m128i repeated = _mm_set1_epi8(static_cast<char>(b[t]));
+  while (p + kVector <= limit) {
+    const int same = _mm_movemask_epi8(_mm_cmpeq_epi8(loadVector(b + p), repeated));
+    if (same != 0xFFFF) return p + static_cast<std::size_t>(std::countr_one(unsigned(same))) - t;
+    p += kVector;
+  }
+#endif
   while (p + kWord <= limit) {
     const std::uint64_t differs = load(b + p) ^ pattern;
     if (differs != 0) return p + firstNonZero(differs) - t;
@@ -111,6 +144,18 @@ std::size_t packContiguous(const std::uint8_t* b, std::size_t n, std::uint8_t* o
   return static_cast<std::size_t>(out - start);
 }
 
+// Copies every step-th sample to out; the common four-byte pixel stride has its own loop,
+// which the compiler turns into vector shuffles.
+const std::uint8_t* gather(const std::uint8_t* source, std::size_t samples, std::size_t step,
+                           std::uint8_t* out) {
+  if (step == 4) {
+    for (std::size_t i = 0; i < samples; ++i) out[i] = source[4 * i];
+  } else {
+    for (std::size_t i = 0; i < samples; ++i) out[i] = source[i * step];
+  }
+  return out;
+}
+
 }  // namespace
 
 std::size_t appendPackedBits(ByteBuffer& out, std::span<const std::uint8_t> data, ByteRange range,
@@ -124,8 +169,7 @@ std::size_t appendPackedBits(ByteBuffer& out, std::span<const std::uint8_t> data
   thread_local std::vector<std::uint8_t> gathered;
   if (step > 1) {
     gathered.resize(samples);
-    for (std::size_t i = 0; i < samples; ++i) gathered[i] = source[i * step];
-    source = gathered.data();
+    source = gather(source, samples, step, gathered.data());
   }
   // Worst case: every sample in a literal, one header byte per 128 samples.
   const std::size_t worst = samples + (samples + kMaxLiteral - 1) / kMaxLiteral;
