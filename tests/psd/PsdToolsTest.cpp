@@ -9,6 +9,7 @@
 #include <string>
 
 #include "psd/PSDWriter.h"
+#include "support/TempFolder.h"
 
 namespace quillane {
 namespace {
@@ -24,21 +25,6 @@ Bitmap solid(int width, int height, Pixel colour) {
   return bitmap;
 }
 
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "quillane-psd-XXXXXX").string();
-    path_ = mkdtemp(pattern.data());
-  }
-  ~TempDir() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-  }
-  const fs::path& path() const { return path_; }
-
- private:
-  fs::path path_;
-};
 
 // A document as the job builds it (straight colour in the layers), read back by psd-tools:
 // Japanese names, a translucent layer smaller than the canvas, a layer partly off the canvas
@@ -53,11 +39,11 @@ TEST(PsdTools, ReadsLayersNamesAndCompositeOfAWrittenDocument) {
   writer.addLayerWithCGImage(holed, "画像~.gif", 0.5f, Point{35, 25});
   const ByteBuffer file = writer.createPSDData();
 
-  TempDir dir;
-  const fs::path psd = dir.path() / "out.psd";
+  testsupport::TempFolder dir;
+  const fs::path psd = fs::path(dir.file("out.psd"));
   std::ofstream(psd, std::ios::binary)
       .write(reinterpret_cast<const char*>(file.data()), std::streamsize(file.size()));
-  const fs::path expect = dir.path() / "expect.json";
+  const fs::path expect = fs::path(dir.file("expect.json"));
   std::ofstream(expect) << R"({
   "width": 40, "height": 30, "tolerance": 2,
   "layers": [
