@@ -171,12 +171,12 @@ std::size_t appendPackedBits(ByteBuffer& out, std::span<const std::uint8_t> data
     gathered.resize(samples);
     source = gather(source, samples, step, gathered.data());
   }
-  // Worst case: every sample in a literal, one header byte per 128 samples.
-  const std::size_t worst = samples + (samples + kMaxLiteral - 1) / kMaxLiteral;
-  const std::size_t before = out.size();
-  out.resize(before + worst);
-  const std::size_t written = packContiguous(source, samples, out.data() + before);
-  out.resize(before + written);
+  // Packed into a scratch row large enough for the worst case (every sample in a literal,
+  // one header byte per 128), then appended: the output is never filled twice.
+  thread_local std::vector<std::uint8_t> packed;
+  packed.resize(std::max(packed.size(), samples + (samples + kMaxLiteral - 1) / kMaxLiteral));
+  const std::size_t written = packContiguous(source, samples, packed.data());
+  out.insert(out.end(), packed.begin(), packed.begin() + std::ptrdiff_t(written));
   return written;
 }
 
