@@ -1,3 +1,5 @@
+#include <algorithm>
+#include <deque>
 #include <future>
 #include <optional>
 #include <utility>
@@ -19,6 +21,9 @@ namespace {
 // Transparency option values and the key colours they stand for.
 constexpr std::int32_t kKeyOutWhite = 1;
 constexpr std::int32_t kKeyOutBlack = 2;
+// Files decoding while the current one is added: two keep both cores busy when decoding is
+// the slower half (PNG); each holds one decoded image in memory.
+constexpr std::size_t kFilesDecodedAhead = 2;
 
 std::string lastPathComponent(const std::string& path) {
   const auto slash = path.rfind('/');
@@ -108,14 +113,19 @@ bool JobRecord::createPSDFile(const std::vector<std::string>& files, const std::
   progress->setMajorStepMax(static_cast<double>(files.size()));
   progressUtil.store(progress);
 
-  // Each file is decoded on a helper thread during the turn of the file before it.
+  // Files are decoded on helper threads ahead of their turn; the first file's image, kept
+  // from its measuring, is not decoded again.
   const auto servedByFirst = [&](const std::string& file) { return file == base && first.image; };
-  std::future<std::optional<Image>> nextImage;
-  const auto decodeAhead = [&](std::size_t index) {
-    if (index < files.size() && !servedByFirst(files[index]))
-      nextImage = std::async(std::launch::async, decodeSourceFile, files[index]);
+  std::deque<std::pair<std::size_t, std::future<std::optional<Image>>>> ahead;
+  std::size_t launched = 0;
+  const auto decodeAhead = [&](std::size_t end) {
+    for (; launched < std::min(end, files.size()); ++launched) {
+      if (servedByFirst(files[launched])) continue;
+      ahead.emplace_back(launched,
+                         std::async(std::launch::async, decodeSourceFile, files[launched]));
+    }
   };
-  decodeAhead(0);
+  decodeAhead(kFilesDecodedAhead);
 
   double fileCounter = 0.0;
   for (std::size_t index = 0; index < files.size(); ++index) {
@@ -130,11 +140,15 @@ bool JobRecord::createPSDFile(const std::vector<std::string>& files, const std::
     progress->setMajorStep(fileCounter - 1.0);
 
     std::optional<Image> image;
-    if (servedByFirst(file))
+    if (servedByFirst(file)) {
       image = std::exchange(first.image, std::nullopt);
-    else
-      image = nextImage.valid() ? nextImage.get() : decodeSourceFile(file);
-    decodeAhead(index + 1);
+    } else if (!ahead.empty() && ahead.front().first == index) {
+      image = ahead.front().second.get();
+      ahead.pop_front();
+    } else {
+      image = decodeSourceFile(file);
+    }
+    decodeAhead(index + 1 + kFilesDecodedAhead);
     if (image && (optionTransparent == kKeyOutWhite || optionTransparent == kKeyOutBlack)) {
       const float key = optionTransparent == kKeyOutWhite ? 1.0f : 0.0f;
       image = setTransparentColorToImage(*image, key, key, key);
