@@ -4,6 +4,8 @@
 #include <array>
 #include <cstring>
 
+#include "image/Canvas.h"
+
 namespace quillane {
 namespace {
 
@@ -31,7 +33,54 @@ const QuotientTable& quotients() {
   return table;
 }
 
+// The two conversions of a colour sample in one step: premultiplied[alpha][colour] and
+// roundTrip[alpha][colour] (premultiplied, then divided again). Made by running the two
+// conversions themselves over every value, so they cannot disagree with them.
+struct StraightTables {
+  QuotientTable premultiplied{};
+  QuotientTable roundTrip{};
+};
+
+StraightTables makeStraightTables() {
+  StraightTables tables;
+  const QuotientTable& divided = quotients();
+  for (int alpha = 0; alpha < kLevels; ++alpha) {
+    for (int colour = 0; colour < kLevels; ++colour) {
+      const std::uint8_t straight[4] = {std::uint8_t(colour), std::uint8_t(colour),
+                                        std::uint8_t(colour), std::uint8_t(alpha)};
+      std::uint8_t premultiplied[4];
+      premultiplyPixels(straight, premultiplied, 1);
+      tables.premultiplied[alpha][colour] = premultiplied[0];
+      tables.roundTrip[alpha][colour] = alpha == 255 ? premultiplied[0] : divided[alpha][premultiplied[0]];
+    }
+  }
+  return tables;
+}
+
+const StraightTables& straightTables() {
+  static const StraightTables tables = makeStraightTables();
+  return tables;
+}
+
 }  // namespace
+
+void layerPixelsFromStraight(const std::uint8_t* straight, std::uint8_t* out,
+                             std::size_t pixelCount, bool unpremultiply) {
+  const StraightTables& tables = straightTables();
+  const QuotientTable& table = unpremultiply ? tables.roundTrip : tables.premultiplied;
+  for (std::size_t i = 0; i < pixelCount; ++i, straight += kPixelBytes, out += kPixelBytes) {
+    const std::uint8_t alpha = straight[3];
+    if (alpha == 255) {
+      std::memcpy(out, straight, kPixelBytes);
+      continue;
+    }
+    const auto& row = table[alpha];
+    out[0] = row[straight[0]];
+    out[1] = row[straight[1]];
+    out[2] = row[straight[2]];
+    out[3] = alpha;
+  }
+}
 
 void unpremultiplyPixels(std::uint8_t* pixels, std::size_t pixelCount) {
   const QuotientTable& table = quotients();

@@ -10,6 +10,12 @@ namespace quillane {
 // becomes 255. Opaque pixels are left as they are.
 void unpremultiplyPixels(std::uint8_t* pixels, std::size_t pixelCount);
 
+// Straight RGBA8 pixels as a layer holds them: premultiplied as premultiplyPixels does,
+// then, when unpremultiply is set, divided again as unpremultiplyPixels does; one table
+// look-up per colour sample, opaque pixels copied. in and out may be the same buffer.
+void layerPixelsFromStraight(const std::uint8_t* straight, std::uint8_t* out,
+                             std::size_t pixelCount, bool unpremultiply);
+
 // Mirrors the rows of a width x height RGBA8 buffer top to bottom; a middle row stays.
 void flipRows(std::uint8_t* pixels, std::size_t width, std::size_t height);
 

@@ -1,5 +1,8 @@
 #include "psd/PSDStreamWriter.h"
 
+#include <algorithm>
+#include <atomic>
+#include <cstring>
 #include <exception>
 #include <future>
 #include <new>
@@ -17,23 +20,29 @@ namespace {
 constexpr int kPixelBytes = 4;
 constexpr int kRowCountBytes = 2;
 constexpr int kPackBitsCompression = 1;
+// Bands of rows converted side by side; more than two so that a busy thread takes fewer.
+constexpr int kConversionBands = 8;
 
-// Runs work(0) .. work(count - 1), the second half on a helper thread; the first failure
-// seen is raised once both halves are done.
+// Runs work(0) .. work(count - 1) on this thread and a helper, each taking the next task
+// not yet taken; the first failure seen is raised once both are done.
 template <typename Work>
 void onTwoThreads(int count, const Work& work) {
-  const int split = (count + 1) / 2;
-  auto second = std::async(std::launch::async, [&] {
-    for (int i = split; i < count; ++i) work(i);
-  });
-  std::exception_ptr failure;
-  try {
-    for (int i = 0; i < split; ++i) work(i);
-  } catch (...) {
-    failure = std::current_exception();
+  std::atomic<int> next{0};
+  const auto takeTasks = [&](std::exception_ptr& failure) {
+    try {
+      for (int task = next++; task < count; task = next++) work(task);
+    } catch (...) {
+      failure = std::current_exception();
+      next = count;
+    }
+  };
+  std::exception_ptr failures[2];
+  auto helper = std::async(std::launch::async, [&] { takeTasks(failures[1]); });
+  takeTasks(failures[0]);
+  helper.get();
+  for (const std::exception_ptr& failure : failures) {
+    if (failure) std::rethrow_exception(failure);
   }
-  second.get();
-  if (failure) std::rethrow_exception(failure);
 }
 
 bool isOpaque(const Bitmap& image, int top, int rows) {
@@ -84,9 +93,13 @@ void PSDStreamWriter::addLayerWithCGImage(const Bitmap& image, float opacity, Po
   }
   logLine("adding layer: %s", names_[index].c_str());
   const LayerData layer = layerPixels(image, offset, index);
-  drawComposite(image, opacity, offset);
+  createComposite();
   added_.push_back({opacity, {}});
-  writeLayerChannels(layer);
+  // The composite is drawn while the channels are packed.
+  writeLayerChannels(layer, [&] {
+    composite_->setAlpha(opacity);
+    composite_->drawBitmap(image, offset);
+  });
 }
 
 // The layer's pixels, cropped to the canvas, as createPSDData encodes them, and their
@@ -124,32 +137,56 @@ PSDStreamWriter::LayerData PSDStreamWriter::layerPixels(const Bitmap& image, Poi
     return {};
   }
   const LayerBounds bounds = checkedBounds(placement.layer, held, index, width_, height_);
-  copyPremultiplied(image, source, layerPixels_.data());
-  if (options_.unpremultiplyLayerData) unpremultiplyPixels(layerPixels_.data(), held / kPixelBytes);
+  onTwoThreads(kConversionBands, [&](int band) { convertRows(image, source, band); });
   if (options_.flipLayerData) {
     flipRows(layerPixels_.data(), std::size_t(bounds.width), std::size_t(bounds.height));
   }
   return {bounds, {layerPixels_.data(), held}};
 }
 
-void PSDStreamWriter::drawComposite(const Bitmap& image, float opacity, Point offset) {
-  if (!composite_) {
-    composite_ = Canvas::create(width_, height_);
-    if (!composite_) {
-      throw Exception(kGenericExceptionName, "The composite canvas could not be allocated.");
+// One band of layerPixels_: the cropped image as copyPremultiplied makes it, unpremultiplied
+// in the same step when the options ask for it.
+void PSDStreamWriter::convertRows(const Bitmap& image, Rect source, int band) {
+  const int w = static_cast<int>(source.width);
+  const int h = static_cast<int>(source.height);
+  const int sx = static_cast<int>(source.x);
+  const int sy = static_cast<int>(source.y);
+  const std::size_t rowBytes = std::size_t(w) * kPixelBytes;
+  const int rows = std::max(0, std::min(h, image.height - sy));
+  const int columns = std::max(0, std::min(w, image.width - sx));
+  const int first = static_cast<int>(std::int64_t(h) * band / kConversionBands);
+  const int end = static_cast<int>(std::int64_t(h) * (band + 1) / kConversionBands);
+  std::uint8_t* const pixels = layerPixels_.data();
+  for (int row = first; row < end; ++row) {
+    std::uint8_t* target = pixels + std::size_t(row) * rowBytes;
+    std::size_t filled = 0;
+    if (row < rows && columns > 0) {
+      layerPixelsFromStraight(image.row(sy + row) + std::size_t(sx) * kPixelBytes, target,
+                              std::size_t(columns), options_.unpremultiplyLayerData);
+      filled = std::size_t(columns) * kPixelBytes;
     }
-    composite_->fillOpaqueWhite();
+    std::memset(target + filled, 0, rowBytes - filled);
   }
-  composite_->setAlpha(opacity);
-  composite_->drawBitmap(image, offset);
 }
 
-void PSDStreamWriter::writeLayerChannels(const LayerData& layer) {
+void PSDStreamWriter::createComposite() {
+  if (composite_) return;
+  composite_ = Canvas::create(width_, height_);
+  if (!composite_) {
+    throw Exception(kGenericExceptionName, "The composite canvas could not be allocated.");
+  }
+  composite_->fillOpaqueWhite();
+}
+
+void PSDStreamWriter::writeLayerChannels(const LayerData& layer,
+                                         const std::function<void()>& alongside) {
   const int n = options_.layerChannelCount;
   const LayerBounds bounds = layer.bounds;
   if (!bounds.empty()) encoder_.packMargins(bounds);
   ChannelLengths& lengths = added_.back().lengths;
-  onTwoThreads(n, [&](int channel) {
+  onTwoThreads(n + 1, [&](int task) {
+    if (task == 0) return alongside();
+    const int channel = task - 1;
     ByteBuffer& block = channelBlocks_[std::size_t(channel)];
     block.clear();
     lengths[std::size_t(channel)] =

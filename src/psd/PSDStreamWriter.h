@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -68,8 +69,10 @@ class PSDStreamWriter {
     std::span<const std::uint8_t> pixels;
   };
   LayerData layerPixels(const Bitmap& image, Point offset, std::size_t index);
-  void drawComposite(const Bitmap& image, float opacity, Point offset);
-  void writeLayerChannels(const LayerData& layer);
+  void convertRows(const Bitmap& image, Rect source, int band);
+  void createComposite();
+  // Packs the layer's channels and runs alongside() meanwhile, then writes the channels.
+  void writeLayerChannels(const LayerData& layer, const std::function<void()>& alongside);
   void writeMergedImage();
   // Header, image resources, section lengths and layer records.
   ByteBuffer fileStart(std::uint64_t layerInfoLength) const;
