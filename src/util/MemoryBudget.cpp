@@ -12,7 +12,7 @@ namespace quillane {
 namespace {
 
 // The share of usable memory one image may take (see the header).
-constexpr std::size_t kImageShareDivisor = 4;
+constexpr std::size_t kImageShareDivisor = 6;
 
 std::atomic<std::size_t> budgetOverride{0};
 
