@@ -1,10 +1,7 @@
 #include "psd/PSDStreamWriter.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cstring>
-#include <exception>
-#include <future>
 #include <new>
 
 #include "psd/LayerPixels.h"
@@ -22,28 +19,6 @@ constexpr int kRowCountBytes = 2;
 constexpr int kPackBitsCompression = 1;
 // Bands of rows converted side by side; more than two so that a busy thread takes fewer.
 constexpr int kConversionBands = 8;
-
-// Runs work(0) .. work(count - 1) on this thread and a helper, each taking the next task
-// not yet taken; the first failure seen is raised once both are done.
-template <typename Work>
-void onTwoThreads(int count, const Work& work) {
-  std::atomic<int> next{0};
-  const auto takeTasks = [&](std::exception_ptr& failure) {
-    try {
-      for (int task = next++; task < count; task = next++) work(task);
-    } catch (...) {
-      failure = std::current_exception();
-      next = count;
-    }
-  };
-  std::exception_ptr failures[2];
-  auto helper = std::async(std::launch::async, [&] { takeTasks(failures[1]); });
-  takeTasks(failures[0]);
-  helper.get();
-  for (const std::exception_ptr& failure : failures) {
-    if (failure) std::rethrow_exception(failure);
-  }
-}
 
 bool isOpaque(const Bitmap& image, int top, int rows) {
   const std::uint8_t* pixel = image.row(top);
@@ -137,7 +112,7 @@ PSDStreamWriter::LayerData PSDStreamWriter::layerPixels(const Bitmap& image, Poi
     return {};
   }
   const LayerBounds bounds = checkedBounds(placement.layer, held, index, width_, height_);
-  onTwoThreads(kConversionBands, [&](int band) { convertRows(image, source, band); });
+  helper_.run(kConversionBands, [&](int band) { convertRows(image, source, band); });
   if (options_.flipLayerData) {
     flipRows(layerPixels_.data(), std::size_t(bounds.width), std::size_t(bounds.height));
   }
@@ -184,7 +159,7 @@ void PSDStreamWriter::writeLayerChannels(const LayerData& layer,
   const LayerBounds bounds = layer.bounds;
   if (!bounds.empty()) encoder_.packMargins(bounds);
   ChannelLengths& lengths = added_.back().lengths;
-  onTwoThreads(n + 1, [&](int task) {
+  helper_.run(n + 1, [&](int task) {
     if (task == 0) return alongside();
     const int channel = task - 1;
     ByteBuffer& block = channelBlocks_[std::size_t(channel)];
@@ -222,7 +197,7 @@ void PSDStreamWriter::writeMergedImage() {
   appendValue(head, kPackBitsCompression, 2);
   head.resize(head.size() + std::size_t(n) * std::size_t(height_) * kRowCountBytes);
   std::uint8_t* counts = head.data() + 2;
-  onTwoThreads(n, [&](int channel) {
+  helper_.run(n, [&](int channel) {
     ByteBuffer& block = channelBlocks_[std::size_t(channel)];
     block.clear();
     std::uint8_t* count = counts + std::size_t(channel) * std::size_t(height_) * kRowCountBytes;

@@ -12,6 +12,7 @@
 #include "image/Image.h"
 #include "psd/ByteBuffer.h"
 #include "psd/ChannelEncoding.h"
+#include "psd/HelperThread.h"
 #include "psd/PSDWriter.h"
 #include "util/Geometry.h"
 
@@ -98,6 +99,7 @@ class PSDStreamWriter {
   // Reused from layer to layer, so that memory is touched once.
   std::vector<std::uint8_t> layerPixels_;
   std::vector<ByteBuffer> channelBlocks_;
+  HelperThread helper_;
 };
 
 }  // namespace quillane
