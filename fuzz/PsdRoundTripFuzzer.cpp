@@ -1,14 +1,19 @@
 // Builds a layered document from fuzzed sizes, offsets and pixels with the writer, as the
-// job does (straight colour in the layers), and reads the file back with PsdReader.h: every
-// layer must hold its image's pixels where it lies on the canvas and nothing elsewhere.
+// job does (straight colour in the layers), streams the same layers through the streaming
+// writer the job uses (the bytes must be the same), and reads the file back with
+// PsdReader.h: every layer must hold its image's pixels where it lies on the canvas and
+// nothing elsewhere.
 #include <cstddef>
 #include <cstdint>
+#include <algorithm>
 #include <cstdlib>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "PsdReader.h"
 #include "image/Bitmap.h"
+#include "psd/PSDStreamWriter.h"
 #include "psd/PSDWriter.h"
 
 namespace {
@@ -23,6 +28,22 @@ struct Input {
   std::size_t size;
   std::size_t at = 0;
   std::uint8_t next() { return at < size ? data[at++] : 0; }
+};
+
+// The streamed file in memory; a rewrite must fall on bytes already written.
+class MemorySink : public quillane::PSDSink {
+ public:
+  void write(std::span<const std::uint8_t> bytes) override {
+    bytes_.insert(bytes_.end(), bytes.begin(), bytes.end());
+  }
+  void writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) override {
+    if (offset > bytes_.size() || bytes_.size() - offset < bytes.size()) std::abort();
+    std::copy(bytes.begin(), bytes.end(), bytes_.begin() + static_cast<std::ptrdiff_t>(offset));
+  }
+  const std::vector<std::uint8_t>& bytes() const { return bytes_; }
+
+ private:
+  std::vector<std::uint8_t> bytes_;
 };
 
 struct Placed {
@@ -88,14 +109,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (Placed& p : placed)
     for (std::uint8_t& byte : p.image.pixels) byte = in.next();
 
-  quillane::PSDWriter writer(quillane::Size{static_cast<float>(width), static_cast<float>(height)});
+  const quillane::Size canvas{static_cast<float>(width), static_cast<float>(height)};
+  std::vector<std::string> names;
+  for (std::size_t i = 0; i < placed.size(); ++i) names.push_back("layer " + std::to_string(i));
+  const auto offsetOf = [](const Placed& p) {
+    return quillane::Point{static_cast<float>(p.x), static_cast<float>(p.y)};
+  };
+
+  quillane::PSDWriter writer(canvas);
   writer.setShouldUnpremultiplyLayerData(true);
-  for (std::size_t i = 0; i < placed.size(); ++i) {
-    writer.addLayerWithCGImage(placed[i].image, "layer " + std::to_string(i), 1.0f,
-                               quillane::Point{static_cast<float>(placed[i].x),
-                                               static_cast<float>(placed[i].y)});
-  }
+  for (std::size_t i = 0; i < placed.size(); ++i)
+    writer.addLayerWithCGImage(placed[i].image, names[i], 1.0f, offsetOf(placed[i]));
   const quillane::ByteBuffer file = writer.createPSDData();
+
+  MemorySink sink;
+  quillane::PSDStreamOptions options;
+  options.unpremultiplyLayerData = true;
+  quillane::PSDStreamWriter streamed(sink, canvas, names, options);
+  for (const Placed& p : placed) streamed.addLayerWithCGImage(p.image, 1.0f, offsetOf(p));
+  streamed.finish();
+  if (sink.bytes() != file) std::abort();
 
   quillane::fuzz::PsdDocument doc;
   try {
