@@ -18,7 +18,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A 24-bit BMP of width x height in one colour that changes with seed, stripes of another.
+// A 24-bit BMP of width x height: a colour that changes with seed, white stripes.
 std::string stripedBmp(int width, int height, int seed) {
   const int rowBytes = (width * 3 + 3) / 4 * 4;
   std::string bytes = "BM";
@@ -37,8 +37,11 @@ std::string stripedBmp(int width, int height, int seed) {
   for (int y = 0; y < height; ++y) {
     std::string row;
     for (int x = 0; x < width; ++x) {
-      const char value = static_cast<char>((x / 3 + y + seed * 40) % 7 == 0 ? 255 : seed * 30);
-      row += {value, static_cast<char>(x), static_cast<char>(y)};
+      if ((x / 3 + y + seed * 40) % 7 == 0) {
+        row += "\xff\xff\xff";  // white stripes: keyed out with the white option
+      } else {
+        row += {static_cast<char>(seed * 30), static_cast<char>(x), static_cast<char>(y)};
+      }
     }
     row.resize(std::size_t(rowBytes), '\0');
     bytes += row;
