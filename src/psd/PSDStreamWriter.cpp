@@ -1,7 +1,9 @@
 #include "psd/PSDStreamWriter.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
+#include <mutex>
 #include <new>
 
 #include "psd/LayerPixels.h"
@@ -94,7 +96,7 @@ PSDStreamWriter::LayerData PSDStreamWriter::layerPixels(const Bitmap& image, Poi
   const bool wholeRows = bytes && source.x == 0.0f && static_cast<int>(source.width) == image.width &&
                          static_cast<int>(source.y) + static_cast<int>(source.height) <= image.height;
   if (wholeRows && !options_.flipLayerData &&
-      isOpaque(image, static_cast<int>(source.y), static_cast<int>(source.height))) {
+      rowsAreOpaque(image, static_cast<int>(source.y), static_cast<int>(source.height))) {
     const LayerBounds bounds = checkedBounds(placement.layer, *bytes, index, width_, height_);
     return {bounds, {image.row(static_cast<int>(source.y)), *bytes}};
   }
@@ -144,6 +146,17 @@ void PSDStreamWriter::convertRows(const Bitmap& image, Rect source, int band) {
   }
 }
 
+// Whether every pixel of the rows is opaque, looked at in bands on both threads.
+bool PSDStreamWriter::rowsAreOpaque(const Bitmap& image, int top, int rows) {
+  std::array<bool, kConversionBands> opaque{};
+  helper_.run(kConversionBands, [&](int band) {
+    const int first = top + static_cast<int>(std::int64_t(rows) * band / kConversionBands);
+    const int end = top + static_cast<int>(std::int64_t(rows) * (band + 1) / kConversionBands);
+    opaque[std::size_t(band)] = isOpaque(image, first, end - first);
+  });
+  return std::all_of(opaque.begin(), opaque.end(), [](bool band) { return band; });
+}
+
 void PSDStreamWriter::createComposite() {
   if (composite_) return;
   composite_ = Canvas::create(width_, height_);
@@ -159,6 +172,13 @@ void PSDStreamWriter::writeLayerChannels(const LayerData& layer,
   const LayerBounds bounds = layer.bounds;
   if (!bounds.empty()) encoder_.packMargins(bounds);
   ChannelLengths& lengths = added_.back().lengths;
+  // Each block is written as soon as it and the blocks before it are packed, by the thread
+  // that finished it, so that writing overlaps the packing of the others.
+  std::mutex writing;
+  std::array<bool, kMaxChannelCount> packed{};
+  int nextToWrite = 0;
+  bool failed = false;
+  const std::uint64_t before = written_;
   helper_.run(n + 1, [&](int task) {
     if (task == 0) return alongside();
     const int channel = task - 1;
@@ -166,11 +186,21 @@ void PSDStreamWriter::writeLayerChannels(const LayerData& layer,
     block.clear();
     lengths[std::size_t(channel)] =
         encoder_.appendLayerChannel(block, layer.pixels, bounds, channel);
+    std::lock_guard lock(writing);
+    packed[std::size_t(channel)] = true;
+    try {
+      for (; !failed && nextToWrite < n && packed[std::size_t(nextToWrite)]; ++nextToWrite) {
+        const ByteBuffer& next = channelBlocks_[std::size_t(nextToWrite)];
+        checkFileSize(next.size());
+        sink_.write(next);
+        written_ += next.size();
+      }
+    } catch (...) {
+      failed = true;
+      throw;
+    }
   });
-  std::uint64_t total = 0;
-  for (const ByteBuffer& block : channelBlocks_) total += block.size();
-  checkFileSize(total);
-  for (const ByteBuffer& block : channelBlocks_) write(block);
+  encoder_.noteFlushed(written_ - before);
 }
 
 void PSDStreamWriter::finish() {

@@ -70,6 +70,7 @@ class PSDStreamWriter {
     std::span<const std::uint8_t> pixels;
   };
   LayerData layerPixels(const Bitmap& image, Point offset, std::size_t index);
+  bool rowsAreOpaque(const Bitmap& image, int top, int rows);
   void convertRows(const Bitmap& image, Rect source, int band);
   void createComposite();
   // Packs the layer's channels and runs alongside() meanwhile, then writes the channels.
