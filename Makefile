@@ -5,7 +5,7 @@ CMAKE_FLAGS ?=
 SAMPLE_DIR ?= samples
 DEMO_OUT ?= out/demo.psd
 
-.PHONY: deps build build-asan build-tsan demo test test-plain test-asan test-tsan test-fuzz bench screenshot clean
+.PHONY: deps build build-asan build-tsan demo test test-plain test-asan test-tsan test-fuzz fuzz bench screenshot clean
 
 deps:
 	@scripts/install-deps
@@ -41,9 +41,15 @@ test-tsan: build-tsan
 	  TSAN_OPTIONS=halt_on_error=1 build-tsan/tests/quillane_thread_tests; \
 	else echo "no threading tests"; fi
 
-# About a minute of the PICT fuzzer (clang, ASan+UBSan) on its seed corpus.
+# Every fuzz target (clang, ASan+UBSan) on its seed corpus for a short while: about two
+# minutes in all. `make fuzz SECONDS=N` runs each for N seconds.
+FUZZ_TEST_SECONDS ?= 12
+SECONDS ?= 600
 test-fuzz: deps
-	scripts/run-fuzz pict_fuzzer 60
+	scripts/fuzz-all $(FUZZ_TEST_SECONDS)
+
+fuzz: deps
+	scripts/fuzz-all $(SECONDS)
 
 test: test-plain test-asan test-tsan test-fuzz
 

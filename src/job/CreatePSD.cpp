@@ -157,6 +157,7 @@ bool JobRecord::createPSDFile(const std::vector<std::string>& files, const std::
     writer.addLayerWithImage(*image, 1.0f, Point{0.0f, 0.0f});
   }
 
+  logLine("writing: %s", path.c_str());
   writer.finish();
   output.commit();
   logLine("===== DONE =====");

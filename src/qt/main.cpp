@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QIcon>
+#include <csignal>
 #include <cstdio>
 
 #include "MainWindow.h"
@@ -11,6 +12,8 @@
 
 // quillane-app [-v] [FOLDER...]: the desktop application; each FOLDER opens as from outside.
 int main(int argc, char** argv) {
+  // Past a file-size limit a write fails with EFBIG and is reported, instead of ending the app.
+  std::signal(SIGXFSZ, SIG_IGN);
   QApplication app(argc, argv);
   QApplication::setOrganizationName("Quillane");
   QApplication::setApplicationName("quillane-app");

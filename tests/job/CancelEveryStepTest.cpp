@@ -33,11 +33,14 @@ std::vector<Step> everyStep() {
   for (int file = 1; file <= kFiles; ++file) {
     // The top of each file's turn: seen at once, the last file included.
     steps.push_back({"processing: ", file, false});
-    // While the file is keyed: seen at the top of the next file's turn; the last file has
-    // none, so its keying, adding and the encoding and writing after it run to the end.
+    // While the file is keyed, or its layer encoded and streamed out: seen at the top of the
+    // next file's turn; the last file has none, so its turn and the writing after it run to
+    // the end.
     steps.push_back({"pixelsSize:", file, file == kFiles});
     steps.push_back({"adding layer: ", file, file == kFiles});
   }
+  // The merged image and the layer records, then the rename.
+  steps.push_back({"writing: ", 1, true});
   steps.push_back({"===== DONE =====", 1, true});
   return steps;
 }

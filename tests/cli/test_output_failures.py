@@ -1,0 +1,113 @@
+"""The document cannot be saved: every failure names the output path, leaves a file already
+there byte for byte, and leaves no temporary file; the process killed at any moment leaves
+the old document or the new one whole."""
+import os
+import random
+import resource
+import signal
+import subprocess
+import time
+import unittest
+
+from PIL import Image
+
+from cli_support import BIN, CliTestCase, run
+
+WRITE_ERROR = "quillane: The document cannot be saved: "
+OLD = b"the previous document\n"
+
+
+class OutputFailureTest(CliTestCase):
+    def setUp(self):
+        super().setUp()
+        # Noise compresses badly: the document is about 1 MB.
+        self.save("a.png", Image.effect_noise((360, 360), 90).convert("RGB"))
+        self.save("b.png", Image.effect_noise((360, 360), 40).convert("RGB"))
+
+    def put_old(self, folder=None):
+        path = os.path.join(folder or self.out, "out.psd")
+        with open(path, "wb") as f:
+            f.write(OLD)
+        return path
+
+    def assertFailedKeepingOld(self, result, path, reason, folder=None):
+        self.assertEqual(result.returncode, 1, result.stderr)
+        self.assertIn(WRITE_ERROR + path + ": " + reason, result.stderr)
+        with open(path, "rb") as f:
+            self.assertEqual(f.read(), OLD)
+        self.assertEqual(os.listdir(folder or self.out), ["out.psd"])
+
+    def mount_tmpfs(self, options):
+        if os.geteuid() != 0:
+            self.skipTest("mounting a file system needs root")
+        folder = os.path.join(self.scratch, "mnt")
+        os.mkdir(folder)
+        mounted = subprocess.run(["mount", "-t", "tmpfs", "-o", options, "tmpfs", folder],
+                                 capture_output=True)
+        if mounted.returncode != 0:
+            self.skipTest("cannot mount a tmpfs here")
+        self.addCleanup(subprocess.run, ["umount", "-l", folder], capture_output=True)
+        return folder
+
+    def chattr(self, flag, path):
+        if os.geteuid() != 0:
+            self.skipTest("immutable files need root")
+        if subprocess.run(["chattr", flag, path], capture_output=True).returncode != 0:
+            self.skipTest("the file system has no immutable flag")
+        if flag == "+i":
+            self.addCleanup(subprocess.run, ["chattr", "-i", path], capture_output=True)
+
+    def test_disk_full(self):
+        folder = self.mount_tmpfs("size=256k")
+        path = self.put_old(folder)
+        self.assertFailedKeepingOld(run(self.src, path), path, "No space left on device", folder)
+
+    def test_read_only_file_system(self):
+        folder = self.mount_tmpfs("size=1m")
+        path = self.put_old(folder)
+        subprocess.run(["mount", "-o", "remount,ro", folder], check=True)
+        self.assertFailedKeepingOld(run(self.src, path), path, "Read-only file system", folder)
+
+    def test_file_size_limit(self):
+        path = self.put_old()
+
+        def limit():
+            resource.setrlimit(resource.RLIMIT_FSIZE, (64 << 10, 64 << 10))
+        result = run(self.src, path, preexec_fn=limit)
+        self.assertFailedKeepingOld(result, path, "File too large")
+
+    def test_failed_rename_over_an_immutable_target(self):
+        path = self.put_old()
+        self.chattr("+i", path)
+        self.assertFailedKeepingOld(run(self.src, path), path, "Operation not permitted")
+
+    def test_folder_that_takes_no_new_file(self):
+        path = self.put_old()
+        self.chattr("+i", self.out)
+        self.assertFailedKeepingOld(run(self.src, path), path, "Operation not permitted")
+
+    def test_killed_at_any_moment_leaves_old_or_new_whole(self):
+        path = self.output()
+        started = time.monotonic()
+        self.assertEqual(run(self.src, path).returncode, 0)
+        duration = time.monotonic() - started
+        with open(path, "rb") as f:
+            new = f.read()
+        rng = random.Random(5)
+        outcomes = {"old": 0, "new": 0}
+        for attempt in range(40):
+            self.put_old()
+            process = subprocess.Popen([BIN, self.src, path], stderr=subprocess.DEVNULL)
+            time.sleep(rng.uniform(0, duration * 1.2))
+            process.send_signal(signal.SIGKILL)
+            process.wait()
+            self.assertEqual(os.listdir(self.out), ["out.psd"], "attempt %d" % attempt)
+            with open(path, "rb") as f:
+                content = f.read()
+            self.assertIn(content, (OLD, new), "attempt %d" % attempt)
+            outcomes["old" if content == OLD else "new"] += 1
+        self.assertGreater(outcomes["old"], 0, outcomes)
+
+
+if __name__ == "__main__":
+    unittest.main()
