@@ -51,7 +51,8 @@ StraightTables makeStraightTables() {
       std::uint8_t premultiplied[4];
       premultiplyPixels(straight, premultiplied, 1);
       tables.premultiplied[alpha][colour] = premultiplied[0];
-      tables.roundTrip[alpha][colour] = alpha == 255 ? premultiplied[0] : divided[alpha][premultiplied[0]];
+      tables.roundTrip[alpha][colour] =
+          alpha == 255 ? premultiplied[0] : divided[alpha][premultiplied[0]];
     }
   }
   return tables;

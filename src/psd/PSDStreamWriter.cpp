@@ -93,8 +93,9 @@ PSDStreamWriter::LayerData PSDStreamWriter::layerPixels(const Bitmap& image, Poi
   }
   const Rect source = placement.source;
   const auto bytes = rgbaByteCount(static_cast<int>(source.width), static_cast<int>(source.height));
-  const bool wholeRows = bytes && source.x == 0.0f && static_cast<int>(source.width) == image.width &&
-                         static_cast<int>(source.y) + static_cast<int>(source.height) <= image.height;
+  const bool wholeRows =
+      bytes && source.x == 0.0f && static_cast<int>(source.width) == image.width &&
+      static_cast<int>(source.y) + static_cast<int>(source.height) <= image.height;
   if (wholeRows && !options_.flipLayerData &&
       rowsAreOpaque(image, static_cast<int>(source.y), static_cast<int>(source.height))) {
     const LayerBounds bounds = checkedBounds(placement.layer, *bytes, index, width_, height_);
@@ -232,11 +233,10 @@ void PSDStreamWriter::writeMergedImage() {
     block.clear();
     std::uint8_t* count = counts + std::size_t(channel) * std::size_t(height_) * kRowCountBytes;
     for (int row = 0; row < height_; ++row, count += kRowCountBytes) {
-      const std::size_t packed =
-          appendPackedBits(block, pixels.subspan(std::size_t(row) * rowBytes, rowBytes),
-                           ByteRange{static_cast<std::uint32_t>(channel),
-                                     static_cast<std::uint32_t>(rowBytes)},
-                           kPixelBytes);
+      const std::size_t packed = appendPackedBits(
+          block, pixels.subspan(std::size_t(row) * rowBytes, rowBytes),
+          ByteRange{static_cast<std::uint32_t>(channel), static_cast<std::uint32_t>(rowBytes)},
+          kPixelBytes);
       count[0] = static_cast<std::uint8_t>(packed >> 8);
       count[1] = static_cast<std::uint8_t>(packed);
     }
@@ -258,7 +258,8 @@ ByteBuffer PSDStreamWriter::fileStart(std::uint64_t layerInfoLength) const {
   appendValue(out, static_cast<std::int64_t>(names_.size()), 2);
   for (std::size_t i = 0; i < names_.size(); ++i) {
     const AddedLayer layer = i < added_.size() ? added_[i] : AddedLayer{};
-    const std::size_t lengths = appendLayerRecord(out, names_[i], layer.opacity, width_, height_, n);
+    const std::size_t lengths =
+        appendLayerRecord(out, names_[i], layer.opacity, width_, height_, n);
     for (int channel = 0; channel < n; ++channel) {
       writeValueAt(out, lengths + 6 * std::size_t(channel), layer.lengths[std::size_t(channel)]);
     }

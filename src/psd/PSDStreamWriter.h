@@ -29,8 +29,8 @@ class PSDSink {
 
 struct PSDStreamOptions {
   int layerChannelCount = 4;
-  bool flipLayerData = false;            // as PSDWriter::setShouldFlipLayerData
-  bool unpremultiplyLayerData = false;   // as PSDWriter::setShouldUnpremultiplyLayerData
+  bool flipLayerData = false;           // as PSDWriter::setShouldFlipLayerData
+  bool unpremultiplyLayerData = false;  // as PSDWriter::setShouldUnpremultiplyLayerData
   std::uint64_t maxFileBytes = kMaxPsdFileBytes;
 };
 

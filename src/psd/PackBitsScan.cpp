@@ -1,5 +1,6 @@
-// PackBits that scans sixteen (or eight) bytes at a time: the same packets as the one-sample-at-a-time
-// encoder (appendPackedBitsOneByOne), which its differential test holds it to.
+// PackBits that scans sixteen (or eight) bytes at a time: the same packets as the
+// one-sample-at-a-time encoder (appendPackedBitsOneByOne), which a differential test holds
+// it to.
 //
 // That encoder's output, stated as a rule: from the start of the pending literal, find the
 // first position where three equal samples begin. Within 127 samples it closes the literal

@@ -3,7 +3,6 @@
 // format, transparency, later images smaller and larger than the first, PICT) and for
 // random folders, with and without colour keying.
 #include <gtest/gtest.h>
-
 #include <stdlib.h>
 
 #include <algorithm>

@@ -2,7 +2,6 @@
 // channels of each layer and of the composite packed side by side. Run under
 // ThreadSanitizer; the document must also come out whole.
 #include <gtest/gtest.h>
-
 #include <stdlib.h>
 
 #include <filesystem>

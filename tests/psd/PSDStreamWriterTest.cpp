@@ -60,12 +60,19 @@ Bitmap randomBitmap(std::mt19937& random, int width, int height) {
     const bool noisy = style == 0 || (style == 1 && byte(random) < 40);
     for (int c = 0; c < 3; ++c) bitmap.pixels[i + c] = noisy ? std::uint8_t(byte(random)) : flat[c];
     const int alphaPick = byte(random);
-    bitmap.pixels[i + 3] = style == 2 ? 255 : alphaPick < 128 ? 255 : alphaPick < 192 ? 0 : std::uint8_t(byte(random));
+    bitmap.pixels[i + 3] = style == 2        ? 255
+                           : alphaPick < 128 ? 255
+                           : alphaPick < 192 ? 0
+                                             : std::uint8_t(byte(random));
   }
   return bitmap;
 }
 
-const char* const kNames[] = {"photo.jpg", "スクリーン.png", "a", "Layer 1.tif", "\xff\xfe.bmp",
+const char* const kNames[] = {"photo.jpg",
+                              "スクリーン.png",
+                              "a",
+                              "Layer 1.tif",
+                              "\xff\xfe.bmp",
                               "long-name-long-name-long-name-long-name-long-name-long-name-"
                               "long-name-long-name-long-name-long-name-long-name-long-name-"
                               "long-name-long-name-long-name-long-name-long-name-long-name-"
@@ -89,7 +96,8 @@ Document randomDocument(std::mt19937& random) {
     const int w = likeTheJob ? int(document.size.width) : side(random);
     const int h = likeTheJob ? int(document.size.height) : side(random);
     layer.image = randomBitmap(random, w, h);
-    layer.name = kNames[std::uniform_int_distribution<std::size_t>(0, std::size(kNames) - 1)(random)];
+    layer.name =
+        kNames[std::uniform_int_distribution<std::size_t>(0, std::size(kNames) - 1)(random)];
     layer.opacity = likeTheJob ? 1.0f : std::uniform_real_distribution<float>(0.0f, 1.0f)(random);
     if (!likeTheJob) layer.offset = Point{float(shift(random)), float(shift(random))};
     document.layers.push_back(std::move(layer));

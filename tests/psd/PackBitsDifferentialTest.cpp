@@ -19,7 +19,8 @@ Bytes runsOf(std::mt19937& random, std::size_t size, int letters, int maxRun) {
   std::uniform_int_distribution<int> letter(0, letters - 1);
   std::uniform_int_distribution<int> run(1, maxRun);
   Bytes bytes;
-  while (bytes.size() < size) bytes.insert(bytes.end(), std::size_t(run(random)), letter(random) * 37);
+  while (bytes.size() < size)
+    bytes.insert(bytes.end(), std::size_t(run(random)), letter(random) * 37);
   bytes.resize(size);
   return bytes;
 }
@@ -46,8 +47,8 @@ TEST(PackBitsDifferential, RandomAndStructuredRowsPackIdentically) {
     for (int i = 0; i < 300; ++i) {
       const Bytes samples = runsOf(random, std::size_t(sizes(random)), kind.letters, kind.maxRun);
       const int skip = 1 + i % 4;
-      const auto location = static_cast<std::uint32_t>(std::min<std::size_t>(
-          std::size_t(i % 5), samples.size() - 1));
+      const auto location =
+          static_cast<std::uint32_t>(std::min<std::size_t>(std::size_t(i % 5), samples.size() - 1));
       expectSameBytes(samples, location, skip);
     }
   }
