@@ -139,17 +139,21 @@ void OutputFile::writeAt(std::uint64_t offset, std::span<const std::uint8_t> byt
   }
 }
 
+bool OutputFile::linkUnnamedAs(const std::string& name) const {
+  const std::string procPath = "/proc/self/fd/" + std::to_string(fd_);
+  int result = ::linkat(AT_FDCWD, procPath.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW);
+  if (result != 0 && errno == ENOENT)  // no /proc: needs CAP_DAC_READ_SEARCH, may fail too
+    result = ::linkat(fd_, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH);
+  return result == 0;
+}
+
 // Gives the unnamed file a temporary name in the folder; rename() then replaces the target,
 // which linkat() alone cannot do.
 std::string OutputFile::linkTemporary() {
-  const std::string procPath = "/proc/self/fd/" + std::to_string(fd_);
   for (int attempt = 0; attempt < kMaxTemporaryNameAttempts; ++attempt) {
     std::string name = temporaryName(folder_, path_);
     std::lock_guard lock(pendingMutex());
-    int result = ::linkat(AT_FDCWD, procPath.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW);
-    if (result != 0 && errno == ENOENT)  // no /proc: needs CAP_DAC_READ_SEARCH, may fail too
-      result = ::linkat(fd_, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH);
-    if (result == 0) {
+    if (linkUnnamedAs(name)) {
       pendingNames().insert(name);
       return name;
     }
@@ -160,8 +164,16 @@ std::string OutputFile::linkTemporary() {
 
 void OutputFile::commit() {
   if (::fsync(fd_) != 0) fail(errno);
-  if (temporaryPath_.empty()) temporaryPath_ = linkTemporary();
-  {
+  if (temporaryPath_.empty()) {
+    // Nothing at the path yet: the unnamed file takes the name in one step, so that no
+    // temporary name ever exists. Otherwise it gets one for the rename that replaces.
+    std::unique_lock lock(pendingMutex());
+    committed_ = linkUnnamedAs(path_);
+    if (!committed_ && errno != EEXIST) fail(errno);
+    lock.unlock();
+    if (!committed_) temporaryPath_ = linkTemporary();
+  }
+  if (!committed_) {
     std::lock_guard lock(pendingMutex());
     if (::rename(temporaryPath_.c_str(), path_.c_str()) != 0) fail(errno);
     pendingNames().erase(temporaryPath_);

@@ -32,6 +32,8 @@ class OutputFile {
  private:
   [[noreturn]] void fail(int error) const;
   void openTemporary();
+  // Gives the unnamed file the name; false (errno set) when it cannot.
+  bool linkUnnamedAs(const std::string& name) const;
   std::string linkTemporary();
   void startWriteBack();
 

@@ -94,19 +94,26 @@ class OutputFailureTest(CliTestCase):
         with open(path, "rb") as f:
             new = f.read()
         rng = random.Random(5)
-        outcomes = {"old": 0, "new": 0}
-        for attempt in range(40):
-            self.put_old()
+        outcomes = {"old": 0, "new": 0, "none": 0}
+        for attempt in range(60):
+            replacing = attempt % 2 == 0  # else the document is new
+            if replacing:
+                self.put_old()
+            elif os.path.exists(path):
+                os.remove(path)
             process = subprocess.Popen([BIN, self.src, path], stderr=subprocess.DEVNULL)
             time.sleep(rng.uniform(0, duration * 1.2))
             process.send_signal(signal.SIGKILL)
             process.wait()
+            if not replacing and not os.listdir(self.out):
+                outcomes["none"] += 1
+                continue
             self.assertEqual(os.listdir(self.out), ["out.psd"], "attempt %d" % attempt)
             with open(path, "rb") as f:
                 content = f.read()
-            self.assertIn(content, (OLD, new), "attempt %d" % attempt)
+            self.assertIn(content, (OLD, new) if replacing else (new,), "attempt %d" % attempt)
             outcomes["old" if content == OLD else "new"] += 1
-        self.assertGreater(outcomes["old"], 0, outcomes)
+        self.assertGreater(outcomes["old"] + outcomes["none"], 0, outcomes)
 
 
 if __name__ == "__main__":
