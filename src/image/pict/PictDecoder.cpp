@@ -56,10 +56,14 @@ std::uint16_t readOpcode(PictBytes& bytes, const PictureLayout& layout) {
   return bytes.u16();
 }
 
-// Runs the opcodes in order until the end of the picture, the end of the bytes, or an opcode
-// that cannot be read.
-void drawOpcodes(std::span<const std::uint8_t> bytes, const PictureLayout& layout,
-                 DrawTarget& target) {
+enum class Drawing { Complete, Corrupt };
+
+// Runs the opcodes in order until the end of the picture or an opcode this decoder does not
+// know (which ends the drawing and keeps what was drawn). Data that is cut short or does not
+// hold together (a bitmap whose rows overrun, a size past the end of the bytes, a picture
+// without its end) makes the whole picture corrupt: half a picture is not a picture.
+Drawing drawOpcodes(std::span<const std::uint8_t> bytes, const PictureLayout& layout,
+                    DrawTarget& target) {
   PictBytes cursor(bytes, layout.firstOpcode);
   std::optional<Region> clip;
   // A compressed QuickTime image is followed by a bitmap for QuickDraw without QuickTime
@@ -67,23 +71,24 @@ void drawOpcodes(std::span<const std::uint8_t> bytes, const PictureLayout& layou
   bool skipFallbackBitmap = false;
   while (true) {
     const std::uint16_t opcode = readOpcode(cursor, layout);
-    if (!cursor.ok() || opcode == kOpEndPicture) return;
-    bool readable = true;
+    if (!cursor.ok()) return Drawing::Corrupt;
+    if (opcode == kOpEndPicture) return Drawing::Complete;
     if (opcode == kOpClip) {
       clip = readRegion(cursor);
-      readable = clip.has_value();
-      target.clip = clip ? &*clip : nullptr;
+      if (!clip) return Drawing::Corrupt;
+      target.clip = &*clip;
     } else if (isBitsOpcode(opcode)) {
-      readable = drawBitsOpcode(cursor, opcode, target, !skipFallbackBitmap);
+      if (!drawBitsOpcode(cursor, opcode, target, !skipFallbackBitmap)) return Drawing::Corrupt;
       skipFallbackBitmap = false;
     } else if (opcode == kOpCompressedQuickTime && layout.version == PictVersion::Two) {
       const QuickTimeResult result = drawQuickTimeOpcode(cursor, target);
-      readable = result != QuickTimeResult::Failed;
+      if (result == QuickTimeResult::Failed) return Drawing::Corrupt;
       skipFallbackBitmap = result == QuickTimeResult::Drawn;
-    } else {
-      readable = skipOpcodeData(cursor, opcode, layout.version);
+    } else if (!skipOpcodeData(cursor, opcode, layout.version)) {
+      // A skip that ran past the end is a cut picture; one that stopped in place is an
+      // opcode without a known length.
+      return cursor.ok() ? Drawing::Complete : Drawing::Corrupt;
     }
-    if (!readable) return;
   }
 }
 
@@ -104,7 +109,7 @@ std::shared_ptr<const ImageRep> decodePict(std::span<const std::uint8_t> bytes) 
   const auto framePixels = static_cast<std::uint64_t>(raster->width) *
                            static_cast<std::uint64_t>(raster->height);
   DrawTarget target{*raster, layout->frame, nullptr, framePixels * kDrawnFramesBudget};
-  drawOpcodes(bytes, *layout, target);
+  if (drawOpcodes(bytes, *layout, target) == Drawing::Corrupt) return nullptr;
   return std::make_shared<const PictureImageRep>(std::move(*raster));
 }
 

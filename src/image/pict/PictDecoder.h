@@ -28,7 +28,8 @@ std::optional<PictureLayout> locatePicture(std::span<const std::uint8_t> bytes);
 // Decodes a QuickDraw picture into a picture representation sized by its frame, or nothing
 // when the bytes hold no picture (see locatePicture) or its raster cannot be allocated.
 // The bitmap opcodes and JPEG QuickTime opcodes are drawn, every other known opcode is
-// skipped, and an unknown or malformed one ends the drawing with what was drawn so far.
+// skipped, and an unknown one ends the drawing with what was drawn so far. Corrupt data (cut
+// short, overrunning rows, unsupported pixel maps) answers nothing.
 std::shared_ptr<const ImageRep> decodePict(std::span<const std::uint8_t> bytes);
 
 }  // namespace quillane
