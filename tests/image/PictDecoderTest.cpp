@@ -405,6 +405,10 @@ TEST(PictDecoder, UnknownOpcodesEndTheDrawingAndCorruptOnesAnswerNothing) {
          p.rect(right).rect(right).u16(0).u8(0).u8(0);
        }, false},
       {"region smaller than its box", [](PictBuilder& p) { p.op(0x01).u16(9); }, false},
+      {"index beyond the colour table", [&](PictBuilder& p) {
+         p.op(0x98).pixMap(1, right, 0, 2, 1).colourTable({{0, 0, 0}});
+         p.rect(right).rect(right).u16(0).u8(0xF0).u8(0);
+       }, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -37,7 +37,7 @@ bool drawRows(PictBytes& bytes, const PixMapInfo& info, const PixelLayout& layou
     const bool wanted = placer.wantsRow(row);
     if (!reader.next(wanted)) return false;
     if (!wanted) continue;
-    convertRow(layout, palette, reader.row(), width, rgba.data());
+    if (!convertRow(layout, palette, reader.row(), width, rgba.data())) return false;
     placer.placeRow(row, rgba.data());
   }
   return true;

@@ -44,7 +44,7 @@ Palette bitmapPalette() {
 
 std::optional<Palette> readColourTable(PictBytes& bytes) {
   Palette palette;
-  palette.fill({0, 0, 0, 255});
+  palette.fill({0, 0, 0, 0});
   bytes.skip(4);  // seed
   const std::uint16_t flags = bytes.u16();
   const std::size_t entryCount = std::size_t{bytes.u16()} + 1;
@@ -57,7 +57,8 @@ std::optional<Palette> readColourTable(PictBytes& bytes) {
     const std::uint8_t green = highByte(entry.u16());
     const std::uint8_t blue = highByte(entry.u16());
     const std::size_t index = (flags & kDeviceTableFlag) != 0 ? i : value;
-    if (index < palette.size()) palette[index] = {red, green, blue, 255};
+    if (index >= palette.size()) return std::nullopt;  // no pixel could ever use it
+    palette[index] = {red, green, blue, 255};
   }
   return palette;
 }

@@ -10,6 +10,8 @@
 namespace quillane {
 
 // An RGBA colour for each pixel value of an indexed pixel map or bitmap.
+// Colours by pixel value, straight RGBA8; a value the colour table does not define has
+// alpha 0, and a pixel using it makes the picture corrupt.
 using Palette = std::array<std::array<std::uint8_t, 4>, 256>;
 
 // How a bitmap or pixel map lays out its pixels, as a bits opcode describes it.

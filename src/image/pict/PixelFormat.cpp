@@ -64,7 +64,7 @@ std::optional<PixelLayout> direct32Layout(const PixMapInfo& info) {
 
 std::uint8_t expand5(unsigned value) { return static_cast<std::uint8_t>(value << 3 | value >> 2); }
 
-void convertIndexed(const PixelLayout& layout, const Palette& palette,
+bool convertIndexed(const PixelLayout& layout, const Palette& palette,
                     std::span<const std::uint8_t> row, int width, std::uint8_t* rgba) {
   const unsigned bits = static_cast<unsigned>(layout.pixelSize);
   const unsigned mask = (1u << bits) - 1;
@@ -72,8 +72,10 @@ void convertIndexed(const PixelLayout& layout, const Palette& palette,
     const std::size_t bit = static_cast<std::size_t>(x) * bits;
     const unsigned shift = 8 - bits - static_cast<unsigned>(bit % 8);
     const auto& colour = palette[(row[bit / 8] >> shift) & mask];
+    if (colour[3] == 0) return false;
     std::copy(colour.begin(), colour.end(), rgba + 4 * x);
   }
+  return true;
 }
 
 }  // namespace
@@ -89,15 +91,14 @@ std::optional<PixelLayout> pixelLayoutFor(const PixMapInfo& info, bool packedOpc
   return indexedLayout(info, packedOpcode);
 }
 
-void convertRow(const PixelLayout& layout, const Palette& palette,
+bool convertRow(const PixelLayout& layout, const Palette& palette,
                 std::span<const std::uint8_t> row, int width, std::uint8_t* rgba) {
   const std::size_t w = static_cast<std::size_t>(width);
   for (std::size_t x = 0; x < w; ++x) {
     std::uint8_t* out = rgba + 4 * x;
     switch (layout.encoding) {
       case PixelEncoding::Indexed:
-        convertIndexed(layout, palette, row, width, rgba);
-        return;
+        return convertIndexed(layout, palette, row, width, rgba);
       case PixelEncoding::Rgb555: {
         const unsigned word = static_cast<unsigned>(row[2 * x] << 8 | row[2 * x + 1]);
         out[0] = expand5(word >> 10 & 0x1F);
@@ -125,6 +126,7 @@ void convertRow(const PixelLayout& layout, const Palette& palette,
     }
     out[3] = 255;
   }
+  return true;
 }
 
 }  // namespace quillane

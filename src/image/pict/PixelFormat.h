@@ -31,8 +31,9 @@ struct PixelLayout {
 // BitsRect and BitsRgn, whose rows are never packed.
 std::optional<PixelLayout> pixelLayoutFor(const PixMapInfo& info, bool packedOpcode);
 
-// Converts one unpacked row of `width` pixels to straight RGBA8, all opaque.
-void convertRow(const PixelLayout& layout, const Palette& palette,
+// Converts one unpacked row of `width` pixels to straight RGBA8, all opaque. False when a
+// pixel uses a value that the colour table does not define.
+bool convertRow(const PixelLayout& layout, const Palette& palette,
                 std::span<const std::uint8_t> row, int width, std::uint8_t* rgba);
 
 }  // namespace quillane
