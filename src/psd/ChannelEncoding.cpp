@@ -9,10 +9,6 @@
 namespace quillane {
 namespace {
 
-constexpr int kPackBitsCompression = 1;
-constexpr int kRowCountBytes = 2;
-constexpr int kPixelBytes = 4;
-
 void writeRowCount(ByteBuffer& out, std::size_t at, std::size_t count) {
   out[at] = static_cast<std::uint8_t>(count >> 8);
   out[at + 1] = static_cast<std::uint8_t>(count);
@@ -99,21 +95,29 @@ std::uint32_t ChannelEncoder::appendLayerChannel(ByteBuffer& out,
   return static_cast<std::uint32_t>(out.size() - start);
 }
 
+void ChannelEncoder::packMergedChannel(ByteBuffer& rows, std::uint8_t* counts,
+                                       std::span<const std::uint8_t> pixels, int channel) const {
+  const std::size_t rowBytes = std::size_t(width_) * kPixelBytes;
+  for (int row = 0; row < height_; ++row, counts += kRowCountBytes) {
+    const auto pixelRow = pixels.subspan(std::size_t(row) * rowBytes, rowBytes);
+    const std::size_t packed =
+        appendPackedBits(rows, pixelRow, rangeOf(channel, rowBytes), kPixelBytes);
+    counts[0] = static_cast<std::uint8_t>(packed >> 8);
+    counts[1] = static_cast<std::uint8_t>(packed);
+  }
+}
+
 void ChannelEncoder::appendMergedImage(ByteBuffer& out, std::span<const std::uint8_t> pixels) {
   appendValue(out, kPackBitsCompression, 2);
-  const std::size_t counts = out.size();
-  out.resize(counts + std::size_t(channelCount_) * height_ * kRowCountBytes);
-  const std::size_t rowBytes = std::size_t(width_) * kPixelBytes;
-  std::size_t countAt = counts;
+  const std::size_t countsAt = out.size();
+  const std::size_t channelCountBytes = std::size_t(height_) * kRowCountBytes;
+  out.resize(countsAt + std::size_t(channelCount_) * channelCountBytes);
+  ByteBuffer counts(channelCountBytes);
   for (int channel = 0; channel < channelCount_; ++channel) {
-    for (int row = 0; row < height_; ++row) {
-      const auto pixelRow = pixels.subspan(std::size_t(row) * rowBytes, rowBytes);
-      const std::size_t packed =
-          appendPackedBits(out, pixelRow, rangeOf(channel, rowBytes), kPixelBytes);
-      writeRowCount(out, countAt, packed);
-      countAt += kRowCountBytes;
-      checkSize(out);
-    }
+    packMergedChannel(out, counts.data(), pixels, channel);
+    std::memcpy(out.data() + countsAt + std::size_t(channel) * channelCountBytes, counts.data(),
+                channelCountBytes);
+    checkSize(out);
   }
 }
 

@@ -10,6 +10,11 @@ namespace quillane {
 
 // A document holds R, G, B and, optionally, transparency: layer pixels have four bytes.
 inline constexpr int kMaxChannelCount = 4;
+inline constexpr int kPixelBytes = 4;
+// Every channel block and the merged image start with their compression: 1, PackBits.
+inline constexpr int kPackBitsCompression = 1;
+// Each packed row's byte count is a 16-bit field.
+inline constexpr int kRowCountBytes = 2;
 using ChannelLengths = std::array<std::uint32_t, kMaxChannelCount>;
 
 // Where a layer's pixels lie on the canvas, in whole pixels, inside it. A layer with no
@@ -52,6 +57,12 @@ class ChannelEncoder {
   // Appends the merged image data: compression, the row counts of every channel, then the
   // rows. pixels: the document's RGBA8 pixels.
   void appendMergedImage(ByteBuffer& out, std::span<const std::uint8_t> pixels);
+
+  // One channel of the merged image: its packed rows appended to `rows`, their byte counts
+  // (kRowCountBytes each, big-endian) written to `counts`. Channels may be packed side by
+  // side from different threads, each with its own buffers.
+  void packMergedChannel(ByteBuffer& rows, std::uint8_t* counts,
+                         std::span<const std::uint8_t> pixels, int channel) const;
 
  private:
   void checkSize(const ByteBuffer& out) const;

@@ -5,11 +5,11 @@
 #include <cstring>
 
 #include "image/Canvas.h"
+#include "psd/ChannelEncoding.h"
 
 namespace quillane {
 namespace {
 
-constexpr int kPixelBytes = 4;
 constexpr int kLevels = 256;
 
 // quotient[alpha][colour]: every division the unpremultiply can make, computed once with

@@ -11,10 +11,7 @@
 namespace quillane {
 namespace {
 
-constexpr char kProvideDataReason[] =
-    "Please provide layer data, flattened data and set layer channel count to at least 3.";
 constexpr int kResolutionResourceId = 1005;
-constexpr int kPixelBytes = 4;
 // 72.0 pixels per inch (16.16 fixed point), unit pixels per inch, width in inches; the same
 // for the height.
 constexpr std::uint8_t kResBytes[16] = {0x00, 0x48, 0x00, 0x00, 0x00, 0x01, 0x00, 0x01,

@@ -10,8 +10,6 @@
 namespace quillane {
 namespace {
 
-constexpr char kProvideDataReason[] =
-    "Please provide layer data, flattened data and set layer channel count to at least 3.";
 constexpr int kMinChannelCount = 3;
 constexpr int kVersion = 1;
 constexpr int kBitsPerChannel = 8;
@@ -19,7 +17,6 @@ constexpr int kRgbColorMode = 3;
 constexpr int kLayerStateResourceId = 1024;
 // Flags of a layer record: bit 3 set (bit 4 is meaningful), bit 4 clear; visible.
 constexpr std::uint8_t kLayerFlags = 8;
-constexpr int kPixelBytes = 4;
 
 void appendText(ByteBuffer& out, const char* text) {
   for (; *text; ++text) out.push_back(static_cast<std::uint8_t>(*text));

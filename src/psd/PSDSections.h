@@ -21,6 +21,9 @@ inline constexpr std::size_t kLayerInfoOffset = kLayerSectionOffset + 8;
 // The layer count is a signed 16-bit field (a negative count means something else).
 inline constexpr std::size_t kMaxLayerCount = 32767;
 
+inline constexpr char kProvideDataReason[] =
+    "Please provide layer data, flattened data and set layer channel count to at least 3.";
+
 // Raises what createPSDData raises for a document it cannot write: a side above the PSD
 // limit, fewer than 3 or more than 4 channels, no layers or too many, an empty canvas.
 void checkDocumentShape(Size documentSize, int channelCount, std::size_t layerCount);

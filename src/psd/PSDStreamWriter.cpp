@@ -16,9 +16,6 @@
 namespace quillane {
 namespace {
 
-constexpr int kPixelBytes = 4;
-constexpr int kRowCountBytes = 2;
-constexpr int kPackBitsCompression = 1;
 // Bands of rows converted side by side; more than two so that a busy thread takes fewer.
 constexpr int kConversionBands = 8;
 
@@ -231,15 +228,9 @@ void PSDStreamWriter::writeMergedImage() {
   helper_.run(n, [&](int channel) {
     ByteBuffer& block = channelBlocks_[std::size_t(channel)];
     block.clear();
-    std::uint8_t* count = counts + std::size_t(channel) * std::size_t(height_) * kRowCountBytes;
-    for (int row = 0; row < height_; ++row, count += kRowCountBytes) {
-      const std::size_t packed = appendPackedBits(
-          block, pixels.subspan(std::size_t(row) * rowBytes, rowBytes),
-          ByteRange{static_cast<std::uint32_t>(channel), static_cast<std::uint32_t>(rowBytes)},
-          kPixelBytes);
-      count[0] = static_cast<std::uint8_t>(packed >> 8);
-      count[1] = static_cast<std::uint8_t>(packed);
-    }
+    encoder_.packMergedChannel(
+        block, counts + std::size_t(channel) * std::size_t(height_) * kRowCountBytes, pixels,
+        channel);
   });
   std::uint64_t total = head.size();
   for (const ByteBuffer& block : channelBlocks_) total += block.size();

@@ -2,6 +2,7 @@
 #include <cmath>
 #include <utility>
 
+#include "psd/ChannelEncoding.h"
 #include "psd/LayerPixels.h"
 #include "psd/PSDWriter.h"
 #include "util/CheckedSize.h"
@@ -9,7 +10,6 @@
 namespace quillane {
 namespace {
 
-constexpr int kPixelBytes = 4;
 
 // The layer's pixel size when its buffer holds exactly that many pixels.
 std::optional<std::pair<std::size_t, std::size_t>> bufferSize(const PSDLayer& layer) {
