@@ -6,6 +6,7 @@
 
 #include "image/FileRead.h"
 #include "image/PictFile.h"
+#include "image/RasterMemory.h"
 #include "image/decode/Decode.h"
 #include "job/JobRecord.h"
 #include "job/OutputFile.h"
@@ -39,6 +40,11 @@ std::optional<Image> decodeSourceFile(const std::string& path) {
 struct MeasuredFile {
   Size size;
   std::optional<Image> image;
+};
+
+// Rasters are recycled while a job runs; when it ends, their memory goes back to the system.
+struct RasterMemoryReturn {
+  ~RasterMemoryReturn() { releaseRasterMemory(); }
 };
 
 MeasuredFile measureFile(const std::string& path) {
@@ -76,6 +82,7 @@ std::string JobRecord::baseImageFile() const {
 Size JobRecord::imageFileSize(const std::string& path) { return measureFile(path).size; }
 
 bool JobRecord::createPSDFile(const std::vector<std::string>& files, const std::string& path) {
+  const RasterMemoryReturn returnRasterMemory;  // last to go: after every raster of the job
   if (files.empty()) throw Exception(localizedString("NO_IMAGE_FILE"), srcPath);
 
   // The list a job is given is the file list; should the two differ, the job's own first

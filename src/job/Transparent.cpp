@@ -65,7 +65,7 @@ std::optional<Image> JobRecord::setTransparentColorToImage(const Image& image, f
     if (source->width != W || source->height != H) return std::nullopt;
   }
 
-  std::optional<Bitmap> output = Bitmap::allocate(W, H);
+  std::optional<Bitmap> output = Bitmap::allocateUninitialized(W, H);
   if (!output) return std::nullopt;
 
   const std::optional<std::uint8_t> keyRed = sampleReadingAs(red);

@@ -104,7 +104,7 @@ TEST(Bitmap, AllocateRefusesSidesOutsideThePsdRange) {
   ASSERT_TRUE(bitmap);
   EXPECT_EQ(bitmap->rowBytes(), 12u);
   EXPECT_EQ(bitmap->row(1) - bitmap->row(0), 12);
-  EXPECT_EQ(bitmap->pixels, std::vector<std::uint8_t>(24, 0));
+  EXPECT_EQ(bitmap->pixels, RasterBytes(24, 0));
 }
 
 }  // namespace

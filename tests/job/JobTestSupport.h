@@ -35,7 +35,7 @@ using testsupport::solidBmp;
 // An image with one bitmap representation of straight RGBA8 pixels.
 inline Image bitmapImage(int width, int height, std::vector<std::uint8_t> rgba,
                          float dpi = BitmapImageRep::kDefaultDpi) {
-  Bitmap bitmap{width, height, std::move(rgba)};
+  Bitmap bitmap{width, height, {rgba.begin(), rgba.end()}};
   return Image::withRepresentation(std::make_shared<BitmapImageRep>(std::move(bitmap), dpi, dpi));
 }
 

@@ -26,7 +26,8 @@ class LogCapture {
 };
 
 std::vector<std::uint8_t> pixelsOf(const Image& image) {
-  return image.renderBitmap()->pixels;
+  const RasterBytes& pixels = image.renderBitmap()->pixels;
+  return {pixels.begin(), pixels.end()};
 }
 
 // A representation that is not a bitmap, like a picture, drawn at a size of its own.

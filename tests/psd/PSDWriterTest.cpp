@@ -48,6 +48,10 @@ Pixel pixelAt(const std::vector<std::uint8_t>& data, int width, int x, int y) {
 const PSDLayer& layer(PSDWriter& writer, std::size_t index) { return (*writer.layers())[index]; }
 
 // The composite as it would be written.
+std::vector<std::uint8_t> bytesOf(const Bitmap& bitmap) {
+  return {bitmap.pixels.begin(), bitmap.pixels.end()};
+}
+
 std::vector<std::uint8_t> composite(PSDWriter& writer) {
   writer.preprocess();
   return *writer.flattenedData();
@@ -57,17 +61,17 @@ TEST(PSDWriter, ImageOfCanvasSizeIsTheWholeLayer) {
   PSDWriter writer(Size{4, 3});
   writer.addLayerWithCGImage(positions(4, 3), "a.png", 1.0f, Point{});
   EXPECT_EQ(layer(writer, 0).rect, (Rect{0, 0, 4, 3}));
-  EXPECT_EQ(*layer(writer, 0).imageData, positions(4, 3).pixels);
+  EXPECT_EQ(*layer(writer, 0).imageData, bytesOf(positions(4, 3)));
   EXPECT_EQ(layer(writer, 0).name, "a.png");
-  EXPECT_EQ(composite(writer), positions(4, 3).pixels);
+  EXPECT_EQ(composite(writer), bytesOf(positions(4, 3)));
 }
 
 TEST(PSDWriter, LargerImageIsCroppedToTheCanvas) {
   PSDWriter writer(Size{4, 3});
   writer.addLayerWithCGImage(positions(6, 5), "big", 1.0f, Point{});
   EXPECT_EQ(layer(writer, 0).rect, (Rect{0, 0, 4, 3}));
-  EXPECT_EQ(*layer(writer, 0).imageData, positions(4, 3).pixels);
-  EXPECT_EQ(composite(writer), positions(4, 3).pixels);
+  EXPECT_EQ(*layer(writer, 0).imageData, bytesOf(positions(4, 3)));
+  EXPECT_EQ(composite(writer), bytesOf(positions(4, 3)));
 }
 
 TEST(PSDWriter, SmallerImageSitsTopLeftOverWhite) {
@@ -195,7 +199,7 @@ TEST(PSDWriter, ImageOffTheCanvasBecomesAnEmptyLayer) {
     writer.addLayerWithCGImage(positions(2, 2), "gone", 1.0f, offset);
     ASSERT_EQ(writer.layers()->size(), 1u);
     EXPECT_EQ(layer(writer, 0).rect, (Rect{}));
-    EXPECT_EQ(composite(writer), solid(4, 3, kWhite).pixels);
+    EXPECT_EQ(composite(writer), bytesOf(solid(4, 3, kWhite)));
   }
   PSDWriter writer(Size{4, 3});
   writer.addLayerWithCGImage(positions(2, 2), "gone", 1.0f, Point{9, 9});
@@ -220,7 +224,7 @@ TEST(PSDWriter, AddsImagesThroughTheirFirstRepresentation) {
   writer.addLayerWithImage(
       Image::withRepresentation(std::make_shared<BitmapImageRep>(positions(2, 2))), "rep", 1.0f,
       Point{});
-  EXPECT_EQ(*layer(writer, 0).imageData, positions(2, 2).pixels);
+  EXPECT_EQ(*layer(writer, 0).imageData, bytesOf(positions(2, 2)));
   EXPECT_THROW(writer.addLayerWithImage(Image(Size{2, 2}), "none", 1.0f, Point{}), Exception);
   EXPECT_THROW(writer.addLayerWithUrl("/nonexistent/x.png", "x", 1.0f, Point{}), Exception);
 }

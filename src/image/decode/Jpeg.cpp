@@ -160,8 +160,9 @@ std::optional<DecodedBitmap> decodeJpeg(std::span<const std::uint8_t> bytes) {
   s.cinfo.out_color_space = isCmyk(s.cinfo) ? JCS_CMYK : JCS_EXT_RGBA;
   if (!guarded(s, startDecompress) || s.cinfo.output_components != 4) return std::nullopt;
 
-  auto bitmap = Bitmap::allocate(static_cast<int>(s.cinfo.output_width),
-                                 static_cast<int>(s.cinfo.output_height));
+  // Every row is written below, or the image is refused.
+  auto bitmap = Bitmap::allocateUninitialized(static_cast<int>(s.cinfo.output_width),
+                                              static_cast<int>(s.cinfo.output_height));
   if (!bitmap || !readPixels(s, *bitmap)) return std::nullopt;
 
   DecodedBitmap decoded{std::move(*bitmap)};

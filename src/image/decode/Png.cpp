@@ -38,7 +38,9 @@ std::optional<DecodedBitmap> decodePng(std::span<const std::uint8_t> bytes) {
 
   spng_ihdr ihdr{};
   if (spng_get_ihdr(ctx.get(), &ihdr) != 0) return std::nullopt;
-  auto bitmap = Bitmap::allocate(static_cast<int>(ihdr.width), static_cast<int>(ihdr.height));
+  // spng_decode_image fills every byte, or the image is refused.
+  auto bitmap = Bitmap::allocateUninitialized(static_cast<int>(ihdr.width),
+                                              static_cast<int>(ihdr.height));
   if (!bitmap) return std::nullopt;
 
   std::size_t decodedBytes = 0;

@@ -1,0 +1,57 @@
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "image/Bitmap.h"
+#include "image/RasterMemory.h"
+
+namespace quillane {
+namespace {
+
+constexpr int kSide = 1024;  // 4 MiB of RGBA: a pooled raster
+
+TEST(RasterMemory, FreedRastersAreReusedAndAllocateStillZeroFills) {
+  releaseRasterMemory();
+  const std::uint8_t* first = nullptr;
+  {
+    auto raster = Bitmap::allocateUninitialized(kSide, kSide);
+    ASSERT_TRUE(raster);
+    std::fill(raster->pixels.begin(), raster->pixels.end(), std::uint8_t{0xAB});
+    first = raster->pixels.data();
+  }
+  EXPECT_GE(keptRasterBytes(), std::size_t{kSide} * kSide * 4);
+  {
+    // The same memory, and allocate() clears what the last raster left in it.
+    auto raster = Bitmap::allocate(kSide, kSide);
+    ASSERT_TRUE(raster);
+    EXPECT_EQ(raster->pixels.data(), first);
+    EXPECT_TRUE(std::all_of(raster->pixels.begin(), raster->pixels.end(),
+                            [](std::uint8_t byte) { return byte == 0; }));
+  }
+  {
+    // A much smaller raster does not take a block twice its size.
+    auto small = Bitmap::allocate(kSide, kSide / 4);
+    ASSERT_TRUE(small);
+    EXPECT_NE(small->pixels.data(), first);
+  }
+
+  // Many freed at once: only a few blocks are kept, and none after a release.
+  std::vector<Bitmap> many;
+  for (int i = 0; i < 10; ++i) many.push_back(*Bitmap::allocate(kSide, kSide));
+  many.clear();
+  EXPECT_LE(keptRasterBytes(), std::size_t{4} * (kSide * kSide * 4 + (2u << 20)));
+  releaseRasterMemory();
+  EXPECT_EQ(keptRasterBytes(), 0u);
+
+  // Small rasters come from the ordinary heap and are copied like any vector.
+  auto tiny = Bitmap::allocate(3, 2);
+  ASSERT_TRUE(tiny);
+  const Bitmap copy = *tiny;
+  EXPECT_EQ(copy.pixels, tiny->pixels);
+  EXPECT_EQ(keptRasterBytes(), 0u);
+}
+
+}  // namespace
+}  // namespace quillane
