@@ -9,9 +9,35 @@
 namespace quillane {
 namespace {
 
+void writeRowCount(std::uint8_t* at, std::size_t count) {
+  at[0] = static_cast<std::uint8_t>(count >> 8);
+  at[1] = static_cast<std::uint8_t>(count);
+}
+
 void writeRowCount(ByteBuffer& out, std::size_t at, std::size_t count) {
-  out[at] = static_cast<std::uint8_t>(count >> 8);
-  out[at + 1] = static_cast<std::uint8_t>(count);
+  writeRowCount(out.data() + at, count);
+}
+
+// The first `channels` samples of each of `width` pixels, as planes of `width` samples.
+void splitChannels(const std::uint8_t* pixels, std::size_t width, int channels,
+                   std::uint8_t* planes) {
+  if (channels == kPixelBytes) {
+    std::uint8_t* const red = planes;
+    std::uint8_t* const green = planes + width;
+    std::uint8_t* const blue = planes + 2 * width;
+    std::uint8_t* const alpha = planes + 3 * width;
+    for (std::size_t x = 0; x < width; ++x, pixels += kPixelBytes) {
+      red[x] = pixels[0];
+      green[x] = pixels[1];
+      blue[x] = pixels[2];
+      alpha[x] = pixels[3];
+    }
+    return;
+  }
+  for (int channel = 0; channel < channels; ++channel) {
+    std::uint8_t* const plane = planes + std::size_t(channel) * width;
+    for (std::size_t x = 0; x < width; ++x) plane[x] = pixels[x * kPixelBytes + std::size_t(channel)];
+  }
 }
 
 void appendBytes(ByteBuffer& out, const ByteBuffer& bytes) {
@@ -93,6 +119,38 @@ std::uint32_t ChannelEncoder::appendLayerChannel(ByteBuffer& out,
     checkSize(out);
   }
   return static_cast<std::uint32_t>(out.size() - start);
+}
+
+void ChannelEncoder::packLayerBand(std::span<ByteBuffer> rows,
+                                   std::span<std::uint8_t* const> counts,
+                                   std::span<const std::uint8_t> pixels, LayerBounds bounds,
+                                   int first, int end) const {
+  const std::size_t width = bounds.empty() ? 0 : std::size_t(bounds.width);
+  thread_local ByteBuffer planes;  // one row, channel by channel; kept for the next band
+  planes.resize(width * std::size_t(channelCount_));
+  for (int row = first; row < end; ++row) {
+    const bool blank = bounds.empty() || row < bounds.y || row >= bounds.y + bounds.height;
+    if (!blank) {
+      splitChannels(pixels.data() + std::size_t(row - bounds.y) * width * kPixelBytes, width,
+                    channelCount_, planes.data());
+    }
+    for (int channel = 0; channel < channelCount_; ++channel) {
+      ByteBuffer& out = rows[std::size_t(channel)];
+      const std::size_t rowStart = out.size();
+      if (blank) {
+        appendBytes(out, blankRow_);
+      } else {
+        appendBytes(out, leftMargin_);
+        const std::span<const std::uint8_t> plane(planes.data() + std::size_t(channel) * width,
+                                                  width);
+        appendPackedBits(out, plane, rangeOf(0, width), 1);
+        appendBytes(out, rightMargin_);
+      }
+      writeRowCount(counts[std::size_t(channel)] + std::size_t(row) * kRowCountBytes,
+                    out.size() - rowStart);
+      checkSize(out);
+    }
+  }
 }
 
 void ChannelEncoder::packMergedChannel(ByteBuffer& rows, std::uint8_t* counts,

@@ -54,6 +54,16 @@ class ChannelEncoder {
   std::uint32_t appendLayerChannel(ByteBuffer& out, std::span<const std::uint8_t> pixels,
                                    LayerBounds bounds, int channel) const;
 
+  // Rows first .. end - 1 of every channel of a layer, packed as appendLayerChannel packs
+  // them, for a writer that packs bands of rows side by side: each row's pixels are split
+  // into channels once, so the layer is read once and not once per channel. Call
+  // packMargins first (bounds not empty). Channel c's rows are appended to rows[c], their
+  // byte counts written to counts[c] (kRowCountBytes, big-endian, per row from row 0 of the
+  // document). The size limit is checked against each buffer alone.
+  void packLayerBand(std::span<ByteBuffer> rows, std::span<std::uint8_t* const> counts,
+                     std::span<const std::uint8_t> pixels, LayerBounds bounds, int first,
+                     int end) const;
+
   // Appends the merged image data: compression, the row counts of every channel, then the
   // rows. pixels: the document's RGBA8 pixels.
   void appendMergedImage(ByteBuffer& out, std::span<const std::uint8_t> pixels);

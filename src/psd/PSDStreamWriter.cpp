@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <mutex>
 #include <new>
 
 #include "psd/LayerPixels.h"
@@ -16,8 +15,11 @@
 namespace quillane {
 namespace {
 
-// Bands of rows converted side by side; more than two so that a busy thread takes fewer.
+// Bands of rows converted, or packed, side by side; more than two so that a busy thread
+// takes fewer.
 constexpr int kConversionBands = 8;
+constexpr int kPackingBands = 8;
+constexpr std::uint64_t kCompressionBytes = 2;
 
 bool isOpaque(const Bitmap& image, int top, int rows) {
   const std::uint8_t* pixel = image.row(top);
@@ -43,8 +45,9 @@ PSDStreamWriter::PSDStreamWriter(PSDSink& sink, Size documentSize,
       names_(std::move(layerNames)),
       options_(options),
       encoder_(width_, height_, options.layerChannelCount, options.maxFileBytes),
-      channelBlocks_(static_cast<std::size_t>(options.layerChannelCount)) {
+      bands_(kPackingBands) {
   added_.reserve(names_.size());
+  appendValue(compression_, kPackBitsCompression, kCompressionBytes);
   // The header and the records, written again by finish() once the lengths are known.
   const ByteBuffer start = fileStart(0);
   reserved_ = start.size();
@@ -167,38 +170,58 @@ void PSDStreamWriter::createComposite() {
 void PSDStreamWriter::writeLayerChannels(const LayerData& layer,
                                          const std::function<void()>& alongside) {
   const int n = options_.layerChannelCount;
-  const LayerBounds bounds = layer.bounds;
-  if (!bounds.empty()) encoder_.packMargins(bounds);
+  if (!layer.bounds.empty()) encoder_.packMargins(layer.bounds);
+  packBands(layer.pixels, layer.bounds, alongside);
+  const std::uint64_t head = kCompressionBytes + std::uint64_t(height_) * kRowCountBytes;
+  std::uint64_t total = 0;
+  for (int channel = 0; channel < n; ++channel) total += head + bandBytes(channel);
+  checkFileSize(total);
   ChannelLengths& lengths = added_.back().lengths;
-  // Each block is written as soon as it and the blocks before it are packed, by the thread
-  // that finished it, so that writing overlaps the packing of the others.
-  std::mutex writing;
-  std::array<bool, kMaxChannelCount> packed{};
-  int nextToWrite = 0;
-  bool failed = false;
-  const std::uint64_t before = written_;
-  helper_.run(n + 1, [&](int task) {
-    if (task == 0) return alongside();
-    const int channel = task - 1;
-    ByteBuffer& block = channelBlocks_[std::size_t(channel)];
-    block.clear();
-    lengths[std::size_t(channel)] =
-        encoder_.appendLayerChannel(block, layer.pixels, bounds, channel);
-    std::lock_guard lock(writing);
-    packed[std::size_t(channel)] = true;
-    try {
-      for (; !failed && nextToWrite < n && packed[std::size_t(nextToWrite)]; ++nextToWrite) {
-        const ByteBuffer& next = channelBlocks_[std::size_t(nextToWrite)];
-        checkFileSize(next.size());
-        sink_.write(next);
-        written_ += next.size();
-      }
-    } catch (...) {
-      failed = true;
-      throw;
+  for (int channel = 0; channel < n; ++channel) {
+    lengths[std::size_t(channel)] = static_cast<std::uint32_t>(head + bandBytes(channel));
+    write(compression_);
+    write(channelRowCounts(channel));
+    writeBands(channel);
+  }
+}
+
+// Every channel of the rows packed in bands side by side, and alongside() run meanwhile.
+void PSDStreamWriter::packBands(std::span<const std::uint8_t> pixels, LayerBounds bounds,
+                                const std::function<void()>& alongside) {
+  const int n = options_.layerChannelCount;
+  rowCounts_.resize(std::size_t(n) * std::size_t(height_) * kRowCountBytes);
+  std::array<std::uint8_t*, kMaxChannelCount> counts{};
+  for (int channel = 0; channel < n; ++channel) {
+    counts[std::size_t(channel)] = channelRowCounts(channel).data();
+  }
+  helper_.run(kPackingBands + 1, [&](int task) {
+    if (task == 0) {
+      if (alongside) alongside();
+      return;
     }
+    const int band = task - 1;
+    std::array<ByteBuffer, kMaxChannelCount>& rows = bands_[std::size_t(band)];
+    for (ByteBuffer& channelRows : rows) channelRows.clear();
+    const int first = static_cast<int>(std::int64_t(height_) * band / kPackingBands);
+    const int end = static_cast<int>(std::int64_t(height_) * (band + 1) / kPackingBands);
+    encoder_.packLayerBand(std::span(rows.data(), std::size_t(n)),
+                           std::span(counts.data(), std::size_t(n)), pixels, bounds, first, end);
   });
-  encoder_.noteFlushed(written_ - before);
+}
+
+std::span<std::uint8_t> PSDStreamWriter::channelRowCounts(int channel) {
+  const std::size_t bytes = std::size_t(height_) * kRowCountBytes;
+  return {rowCounts_.data() + std::size_t(channel) * bytes, bytes};
+}
+
+std::uint64_t PSDStreamWriter::bandBytes(int channel) const {
+  std::uint64_t bytes = 0;
+  for (const auto& rows : bands_) bytes += rows[std::size_t(channel)].size();
+  return bytes;
+}
+
+void PSDStreamWriter::writeBands(int channel) {
+  for (const auto& rows : bands_) write(rows[std::size_t(channel)]);
 }
 
 void PSDStreamWriter::finish() {
@@ -215,28 +238,20 @@ void PSDStreamWriter::finish() {
   sink_.writeAt(0, start);
 }
 
-// Compression, the row counts of every channel, then the rows: the composite's channels are
-// packed side by side and the counts gathered as they go.
+// Compression, the row counts of every channel, then the rows of each channel.
 void PSDStreamWriter::writeMergedImage() {
   const int n = options_.layerChannelCount;
   const std::size_t rowBytes = std::size_t(width_) * kPixelBytes;
   const std::span<const std::uint8_t> pixels(composite_->data(), rowBytes * std::size_t(height_));
-  ByteBuffer head;
-  appendValue(head, kPackBitsCompression, 2);
-  head.resize(head.size() + std::size_t(n) * std::size_t(height_) * kRowCountBytes);
-  std::uint8_t* counts = head.data() + 2;
-  helper_.run(n, [&](int channel) {
-    ByteBuffer& block = channelBlocks_[std::size_t(channel)];
-    block.clear();
-    encoder_.packMergedChannel(
-        block, counts + std::size_t(channel) * std::size_t(height_) * kRowCountBytes, pixels,
-        channel);
-  });
-  std::uint64_t total = head.size();
-  for (const ByteBuffer& block : channelBlocks_) total += block.size();
+  const LayerBounds whole{0, 0, width_, height_};
+  encoder_.packMargins(whole);
+  packBands(pixels, whole, nullptr);
+  std::uint64_t total = kCompressionBytes + rowCounts_.size();
+  for (int channel = 0; channel < n; ++channel) total += bandBytes(channel);
   checkFileSize(total);
-  write(head);
-  for (const ByteBuffer& block : channelBlocks_) write(block);
+  write(compression_);
+  write(rowCounts_);
+  for (int channel = 0; channel < n; ++channel) writeBands(channel);
 }
 
 ByteBuffer PSDStreamWriter::fileStart(std::uint64_t layerInfoLength) const {
@@ -262,7 +277,7 @@ void PSDStreamWriter::checkFileSize(std::uint64_t moreBytes) const {
   if (written_ + moreBytes > options_.maxFileBytes) raiseFileTooLarge(options_.maxFileBytes);
 }
 
-void PSDStreamWriter::write(const ByteBuffer& bytes) {
+void PSDStreamWriter::write(std::span<const std::uint8_t> bytes) {
   sink_.write(bytes);
   written_ += bytes.size();
   encoder_.noteFlushed(bytes.size());

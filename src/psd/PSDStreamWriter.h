@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -76,9 +77,14 @@ class PSDStreamWriter {
   // Packs the layer's channels and runs alongside() meanwhile, then writes the channels.
   void writeLayerChannels(const LayerData& layer, const std::function<void()>& alongside);
   void writeMergedImage();
+  void packBands(std::span<const std::uint8_t> pixels, LayerBounds bounds,
+                 const std::function<void()>& alongside);
+  std::span<std::uint8_t> channelRowCounts(int channel);
+  std::uint64_t bandBytes(int channel) const;
+  void writeBands(int channel);
   // Header, image resources, section lengths and layer records.
   ByteBuffer fileStart(std::uint64_t layerInfoLength) const;
-  void write(const ByteBuffer& bytes);
+  void write(std::span<const std::uint8_t> bytes);
   void checkFileSize(std::uint64_t moreBytes) const;
 
   struct AddedLayer {
@@ -99,7 +105,11 @@ class PSDStreamWriter {
   std::optional<Canvas> composite_;
   // Reused from layer to layer, so that memory is touched once.
   std::vector<std::uint8_t> layerPixels_;
-  std::vector<ByteBuffer> channelBlocks_;
+  ByteBuffer compression_;
+  // The packed rows of the current layer (or merged image): a band of rows, channel by
+  // channel; and every channel's row byte counts, one channel after another.
+  std::vector<std::array<ByteBuffer, kMaxChannelCount>> bands_;
+  ByteBuffer rowCounts_;
   HelperThread helper_;
 };
 
