@@ -20,9 +20,6 @@ namespace {
 // Temporary names are random; a clash is retried, and this many clashes in a row mean
 // something else is wrong with the folder.
 constexpr int kMaxTemporaryNameAttempts = 100;
-// Bytes written before they are handed to the disk in the background: large enough for few
-// calls, small enough that the disk works while the document is still being made.
-constexpr std::uint64_t kWriteBackBatch = 32u << 20;
 
 // The temporary files that exist under a name and are not committed yet, so that a process
 // ending at once can remove them. The lock also orders each rename against abandonment.
@@ -62,11 +59,13 @@ OutputFile::OutputFile(std::string path) : path_(std::move(path)), folder_(folde
   if (targetExists && S_ISDIR(target.st_mode)) fail(EISDIR);
 
   openTemporary();
+  appender_ = std::make_unique<FileAppender>(fd_);
   // A replaced file keeps its permissions, as it would if it were rewritten in place.
   if (targetExists && S_ISREG(target.st_mode)) (void)::fchmod(fd_, target.st_mode & 07777);
 }
 
 OutputFile::~OutputFile() {
+  appender_.reset();  // its writer uses the file
   if (!committed_ && !temporaryPath_.empty()) {
     std::lock_guard lock(pendingMutex());
     ::unlink(temporaryPath_.c_str());
@@ -102,30 +101,11 @@ void OutputFile::openTemporary() {
 }
 
 void OutputFile::write(std::span<const std::uint8_t> bytes) {
-  while (!bytes.empty()) {
-    const ssize_t written = ::write(fd_, bytes.data(), bytes.size());
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      fail(errno);  // ENOSPC, EFBIG, EIO, EDQUOT ...
-    }
-    if (written == 0) fail(EIO);
-    bytes = bytes.subspan(static_cast<std::size_t>(written));
-    written_ += static_cast<std::uint64_t>(written);
-  }
-  startWriteBack();
-}
-
-// Hands what has been written so far to the disk in the background, a batch at a time, so
-// that the flush in commit() has little left to wait for. Only a hint: failures show up in
-// commit's fsync.
-void OutputFile::startWriteBack() {
-  if (written_ - writeBackStart_ < kWriteBackBatch) return;
-  (void)::sync_file_range(fd_, static_cast<off_t>(writeBackStart_),
-                          static_cast<off_t>(written_ - writeBackStart_), SYNC_FILE_RANGE_WRITE);
-  writeBackStart_ = written_;
+  if (const int error = appender_->append(bytes)) fail(error);
 }
 
 void OutputFile::writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
+  if (const int error = appender_->drain()) fail(error);
   while (!bytes.empty()) {
     const ssize_t written =
         ::pwrite(fd_, bytes.data(), bytes.size(), static_cast<off_t>(offset));
@@ -163,6 +143,7 @@ std::string OutputFile::linkTemporary() {
 }
 
 void OutputFile::commit() {
+  if (const int error = appender_->drain()) fail(error);
   if (::fsync(fd_) != 0) fail(errno);
   if (temporaryPath_.empty()) {
     // Nothing at the path yet: the unnamed file takes the name in one step, so that no

@@ -1,8 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
+
+#include "job/FileAppender.h"
 
 namespace quillane {
 
@@ -35,15 +38,13 @@ class OutputFile {
   // Gives the unnamed file the name; false (errno set) when it cannot.
   bool linkUnnamedAs(const std::string& name) const;
   std::string linkTemporary();
-  void startWriteBack();
 
   std::string path_;
   std::string folder_;
   int fd_ = -1;
   std::string temporaryPath_;  // empty while the file has no name (O_TMPFILE)
   bool committed_ = false;
-  std::uint64_t written_ = 0;         // bytes appended by write()
-  std::uint64_t writeBackStart_ = 0;  // the first of them not yet handed to the disk
+  std::unique_ptr<FileAppender> appender_;
 };
 
 // Writes the bytes to path through an OutputFile.

@@ -96,21 +96,26 @@ TEST(OutputFile, ReadOnlyFolderKeepsTheOldFile) {
 TEST(OutputFile, FileSizeLimitIsAFailureAndLeavesNoTrace) {
   ScratchFolder folder;
   const std::string path = folder.write("out.psd", "old");
-  // In a child, so that the limit binds nothing else: writing past it fails with EFBIG.
-  const pid_t child = ::fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    ::signal(SIGXFSZ, SIG_IGN);
-    const rlimit limit{1000, 1000};
-    ::setrlimit(RLIMIT_FSIZE, &limit);
-    const std::string failure = writeFailure(path, std::string(5000, 'x'));
-    ::_exit(failure.find("File too large") != std::string::npos ? 0 : 1);
+  // A small file, and one large enough to be written in chunks, the limit falling inside one.
+  const std::pair<rlim_t, std::size_t> limitsAndSizes[] = {{1000, 5000},
+                                                           {(6u << 20) + 1000, 13u << 20}};
+  for (const auto& [limitBytes, size] : limitsAndSizes) {
+    // In a child, so that the limit binds nothing else: writing past it fails with EFBIG.
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      ::signal(SIGXFSZ, SIG_IGN);
+      const rlimit limit{limitBytes, limitBytes};
+      ::setrlimit(RLIMIT_FSIZE, &limit);
+      const std::string failure = writeFailure(path, std::string(size, 'x'));
+      ::_exit(failure.find("File too large") != std::string::npos ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << size;
+    EXPECT_EQ(readFile(path), "old");
+    EXPECT_EQ(folder.entries(), std::vector<std::string>{"out.psd"});
   }
-  int status = 0;
-  ::waitpid(child, &status, 0);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  EXPECT_EQ(readFile(path), "old");
-  EXPECT_EQ(folder.entries(), std::vector<std::string>{"out.psd"});
 }
 
 TEST(OutputFile, AbandonedFilesAreRemoved) {

@@ -1,0 +1,198 @@
+#include "job/FileAppender.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <new>
+
+namespace quillane {
+namespace {
+
+// Large enough that the disk sees few, long requests; small enough that the chunks stay few
+// megabytes in all.
+constexpr std::size_t kChunkBytes = std::size_t{4} << 20;
+// One filling, one being written, one spare for an uneven disk.
+constexpr std::size_t kChunkCount = 3;
+// Direct writes need buffers, offsets and lengths aligned to the device's block size; a page
+// is a multiple of every block size in use.
+constexpr std::size_t kDirectAlignment = 4096;
+
+// Writes every byte at offset through the ordinary path: 0, or errno.
+int writeAll(int fd, const std::uint8_t* bytes, std::size_t count, std::uint64_t offset) {
+  while (count > 0) {
+    const ssize_t written = ::pwrite(fd, bytes, count, static_cast<off_t>(offset));
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return errno;  // ENOSPC, EFBIG, EIO, EDQUOT ...
+    }
+    if (written == 0) return EIO;
+    bytes += written;
+    count -= static_cast<std::size_t>(written);
+    offset += static_cast<std::uint64_t>(written);
+  }
+  return 0;
+}
+
+bool setDirect(int fd, bool direct) {
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags < 0) return false;
+  const int wanted = direct ? flags | O_DIRECT : flags & ~O_DIRECT;
+  return wanted == flags || ::fcntl(fd, F_SETFL, wanted) == 0;
+}
+
+}  // namespace
+
+FileAppender::FileAppender(int fd) : fd_(fd) {}
+
+FileAppender::~FileAppender() { stopWriter(); }
+
+int FileAppender::append(std::span<const std::uint8_t> bytes) {
+  if (drained_) {
+    if (const int error = failure()) return error;
+    const int error = writeAll(fd_, bytes.data(), bytes.size(), appended_);
+    if (error) {
+      std::lock_guard lock(mutex_);
+      error_ = error;
+    }
+    appended_ += bytes.size();
+    return error;
+  }
+  while (!bytes.empty()) {
+    if (!filling_) {
+      filling_ = freeChunk();
+      if (!filling_) return failure();
+      filling_->filled = 0;
+      filling_->offset = appended_;
+    }
+    const std::size_t count = std::min(bytes.size(), kChunkBytes - filling_->filled);
+    std::memcpy(filling_->bytes.get() + filling_->filled, bytes.data(), count);
+    filling_->filled += count;
+    appended_ += count;
+    bytes = bytes.subspan(count);
+    if (filling_->filled == kChunkBytes) {
+      queue(filling_);
+      filling_ = nullptr;
+    }
+  }
+  return failure();
+}
+
+int FileAppender::drain() {
+  if (drained_) return failure();
+  {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return queued_.empty(); });
+  }
+  stopWriter();
+  drained_ = true;
+  if (direct_ && !setDirect(fd_, false)) {
+    std::lock_guard lock(mutex_);
+    if (!error_) error_ = errno;
+  }
+  // The last chunk is not a whole number of blocks: it goes through the page cache.
+  if (filling_ && !failure()) {
+    const int error = writeAll(fd_, filling_->bytes.get(), filling_->filled, filling_->offset);
+    std::lock_guard lock(mutex_);
+    if (!error_) error_ = error;
+  }
+  filling_ = nullptr;
+  chunks_.clear();
+  free_.clear();
+  return failure();
+}
+
+FileAppender::Chunk* FileAppender::freeChunk() {
+  if (chunks_.empty()) startWriter();
+  std::unique_lock lock(mutex_);
+  changed_.wait(lock, [&] { return !free_.empty() || error_ != 0; });
+  if (error_) return nullptr;
+  Chunk* chunk = free_.back();
+  free_.pop_back();
+  return chunk;
+}
+
+void FileAppender::startWriter() {
+  chunks_.resize(kChunkCount);
+  for (Chunk& chunk : chunks_) {
+    chunk.bytes.reset(static_cast<std::uint8_t*>(std::aligned_alloc(kDirectAlignment, kChunkBytes)));
+    if (!chunk.bytes) throw std::bad_alloc();
+  }
+  for (Chunk& chunk : chunks_) free_.push_back(&chunk);
+  direct_ = setDirect(fd_, true);
+  writer_ = std::thread([this] { writerLoop(); });
+}
+
+void FileAppender::queue(Chunk* chunk) {
+  {
+    std::lock_guard lock(mutex_);
+    queued_.push_back(chunk);
+  }
+  changed_.notify_all();
+}
+
+void FileAppender::writerLoop() {
+  for (;;) {
+    Chunk* chunk = nullptr;
+    bool failed = false;
+    {
+      std::unique_lock lock(mutex_);
+      changed_.wait(lock, [&] { return !queued_.empty() || stopping_; });
+      if (stopping_) return;
+      chunk = queued_.front();
+      failed = error_ != 0;
+    }
+    const int error = failed ? 0 : writeChunk(*chunk);
+    {
+      std::lock_guard lock(mutex_);
+      queued_.pop_front();
+      free_.push_back(chunk);
+      if (error && !error_) error_ = error;
+    }
+    changed_.notify_all();
+  }
+}
+
+// A whole chunk, directly where possible. A file system that refuses the direct write
+// (EINVAL), or a short one (the file-size limit, a full disk), sends this chunk and the
+// rest through the page cache, where the failure, if any, shows with its own errno.
+int FileAppender::writeChunk(const Chunk& chunk) {
+  std::size_t done = 0;
+  while (direct_) {
+    const ssize_t written = ::pwrite(fd_, chunk.bytes.get(), chunk.filled,
+                                     static_cast<off_t>(chunk.offset));
+    if (written < 0 && errno == EINTR) continue;
+    if (written == static_cast<ssize_t>(chunk.filled)) return 0;
+    if (written < 0 && errno != EINVAL) return errno;
+    done = written > 0 ? static_cast<std::size_t>(written) : 0;
+    direct_ = false;
+    if (!setDirect(fd_, false)) return errno;
+  }
+  const int error =
+      writeAll(fd_, chunk.bytes.get() + done, chunk.filled - done, chunk.offset + done);
+  if (!error) {
+    // Only a hint: failures show up in the final flush.
+    (void)::sync_file_range(fd_, static_cast<off_t>(chunk.offset),
+                            static_cast<off_t>(chunk.filled), SYNC_FILE_RANGE_WRITE);
+  }
+  return error;
+}
+
+void FileAppender::stopWriter() {
+  if (!writer_.joinable()) return;
+  {
+    std::lock_guard lock(mutex_);
+    stopping_ = true;
+  }
+  changed_.notify_all();
+  writer_.join();
+}
+
+int FileAppender::failure() {
+  std::lock_guard lock(mutex_);
+  return error_;
+}
+
+}  // namespace quillane

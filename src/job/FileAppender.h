@@ -1,0 +1,76 @@
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <cstdlib>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <span>
+#include <thread>
+#include <vector>
+
+namespace quillane {
+
+// Appends to a file past the page cache where the file system allows it (O_DIRECT): bytes
+// are gathered into aligned chunks, and a writer thread hands each full chunk to the disk
+// while the next one fills. A document of hundreds of megabytes then costs no copy into the
+// page cache, whose fresh pages were the slowest part of writing it, and leaves no dirty
+// pages for the final flush. Where direct writes are refused, the same chunks go through the
+// page cache, handed to the disk in the background as they are written.
+//
+// Failures are answered as errno values: the first one sticks, and every later call
+// answers it.
+class FileAppender {
+ public:
+  // fd: open for writing and empty; not owned, and must outlive the appender.
+  explicit FileAppender(int fd);
+  // Stops the writer thread; chunks not yet written are dropped.
+  ~FileAppender();
+  FileAppender(const FileAppender&) = delete;
+  FileAppender& operator=(const FileAppender&) = delete;
+
+  // Appends the bytes: 0, or the errno of this or an earlier failure.
+  int append(std::span<const std::uint8_t> bytes);
+  // Writes out everything appended so far and stops the writer thread; later appends are
+  // written at once, through the page cache. Call it before rewriting earlier bytes or
+  // flushing the file. 0, or the errno of the first failure.
+  int drain();
+
+  std::uint64_t size() const { return appended_; }
+
+ private:
+  struct FreeBytes {
+    void operator()(std::uint8_t* bytes) const { std::free(bytes); }
+  };
+  struct Chunk {
+    std::unique_ptr<std::uint8_t, FreeBytes> bytes;
+    std::size_t filled = 0;
+    std::uint64_t offset = 0;
+  };
+
+  Chunk* freeChunk();
+  void startWriter();
+  void queue(Chunk* chunk);
+  void writerLoop();
+  int writeChunk(const Chunk& chunk);
+  void stopWriter();
+  int failure();
+
+  const int fd_;
+  std::uint64_t appended_ = 0;
+  bool drained_ = false;
+  Chunk* filling_ = nullptr;
+  std::vector<Chunk> chunks_;  // made when the first chunk is needed
+
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<Chunk*> queued_;  // oldest first; the front one is being written
+  std::vector<Chunk*> free_;
+  bool stopping_ = false;
+  bool direct_ = false;  // used by the writer thread, and by drain() once it has stopped
+  int error_ = 0;
+  std::thread writer_;
+};
+
+}  // namespace quillane

@@ -1,0 +1,119 @@
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "job/FileAppender.h"
+#include "job/JobTestSupport.h"
+
+namespace quillane {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// An open, empty file in folder, removed when done.
+class ScratchFile {
+ public:
+  explicit ScratchFile(const std::string& folder) : path_(folder + "/appender-XXXXXX") {
+    fd_ = ::mkstemp(path_.data());
+  }
+  ~ScratchFile() {
+    if (fd_ >= 0) ::close(fd_);
+    ::unlink(path_.c_str());
+  }
+  int fd() const { return fd_; }
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+  int fd_ = -1;
+};
+
+Bytes randomBytes(std::mt19937& random, std::size_t count) {
+  Bytes bytes(count);
+  for (std::uint8_t& byte : bytes) byte = static_cast<std::uint8_t>(random());
+  return bytes;
+}
+
+// Pieces of every size, from one byte to more than a chunk, as a writer hands them over.
+void appendInPieces(FileAppender& appender, const Bytes& bytes, std::mt19937& random) {
+  std::uniform_int_distribution<std::size_t> pieceSize(1, std::size_t{5} << 20);
+  for (std::size_t at = 0; at < bytes.size();) {
+    const std::size_t count = std::min(bytes.size() - at, at % 3 == 0 ? 1 : pieceSize(random));
+    ASSERT_EQ(appender.append({bytes.data() + at, count}), 0);
+    at += count;
+  }
+}
+
+TEST(FileAppender, WritesEveryByteInOrderOnDiskAndInMemoryFileSystems) {
+  jobtest::ScratchFolder disk;
+  std::vector<std::string> folders{disk.path()};
+  if (std::filesystem::is_directory("/dev/shm")) folders.push_back("/dev/shm");
+  std::mt19937 random(7);
+  for (const std::string& folder : folders) {
+    SCOPED_TRACE(folder);
+    ScratchFile file(folder);
+    ASSERT_GE(file.fd(), 0);
+    const Bytes streamed = randomBytes(random, (std::size_t{13} << 20) + 12345);
+    const Bytes after = randomBytes(random, 777);
+    {
+      FileAppender appender(file.fd());
+      appendInPieces(appender, streamed, random);
+      ASSERT_EQ(appender.drain(), 0);
+      ASSERT_EQ(appender.append(after), 0);  // after draining: written at once
+      EXPECT_EQ(appender.size(), streamed.size() + after.size());
+      ASSERT_EQ(appender.drain(), 0);
+    }
+    Bytes expected = streamed;
+    expected.insert(expected.end(), after.begin(), after.end());
+    const std::string written = jobtest::readFile(file.path());
+    ASSERT_EQ(written.size(), expected.size());
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(),
+                           reinterpret_cast<const std::uint8_t*>(written.data())));
+  }
+}
+
+TEST(FileAppender, TheWritersFailureReachesTheCaller) {
+  std::mt19937 random(11);
+  const Bytes bytes = randomBytes(random, std::size_t{20} << 20);
+
+  // A full disk: every write to /dev/full fails with ENOSPC.
+  const int full = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
+  if (full >= 0) {
+    FileAppender appender(full);
+    int error = 0;
+    for (std::size_t at = 0; at < bytes.size() && !error; at += std::size_t{1} << 20)
+      error = appender.append({bytes.data() + at, std::size_t{1} << 20});
+    EXPECT_EQ(appender.drain(), ENOSPC);
+    EXPECT_EQ(appender.append(bytes), ENOSPC);  // the first failure sticks
+    ::close(full);
+  }
+
+  // A file that cannot be written at all; dropping the appender stops its writer.
+  jobtest::ScratchFolder folder;
+  const std::string path = folder.write("read-only", "");
+  const int readOnly = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(readOnly, 0);
+  {
+    FileAppender appender(readOnly);
+    int error = 0;
+    for (int i = 0; i < 8 && !error; ++i) error = appender.append(bytes);
+    EXPECT_EQ(error, EBADF);
+  }
+  {
+    FileAppender appender(readOnly);
+    EXPECT_EQ(appender.append({bytes.data(), 100}), 0);  // still held back
+    EXPECT_EQ(appender.drain(), EBADF);
+  }
+  ::close(readOnly);
+}
+
+}  // namespace
+}  // namespace quillane
