@@ -17,6 +17,9 @@ struct Bitmap {
   int width = 0;
   int height = 0;
   RasterBytes pixels;
+  // Every alpha is 255, as the decoder that made the raster knows; false when not known.
+  // Lets the writer skip looking at every pixel to find out.
+  bool knownOpaque = false;
 
   // A zero-filled raster, or nothing when a side is negative or above kMaxPsdSide, the
   // buffer exceeds imageByteBudget(), or it cannot be allocated.

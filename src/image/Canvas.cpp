@@ -107,7 +107,7 @@ void Canvas::State::drawAtWholePixel(const Bitmap& bitmap, long long ox, long lo
   for (int top = y0; top < y1; top += kStripRows) {
     const int rows = std::min(kStripRows, y1 - top);
     const auto destY = static_cast<int>(oy + top);
-    if (isOpaque(bitmap, x0, x1, top, top + rows)) {
+    if (bitmap.knownOpaque || isOpaque(bitmap, x0, x1, top, top + rows)) {
       const PixmanImage source =
           wrapPixels(bitmap.row(top), bitmap.width, rows, bitmap.rowBytes(), kRgbxBytes);
       if (source) composite(source.get(), x0, 0, destX, destY, columns, rows);

@@ -149,6 +149,7 @@ void PSDStreamWriter::convertRows(const Bitmap& image, Rect source, int band) {
 
 // Whether every pixel of the rows is opaque, looked at in bands on both threads.
 bool PSDStreamWriter::rowsAreOpaque(const Bitmap& image, int top, int rows) {
+  if (image.knownOpaque) return true;
   std::array<bool, kConversionBands> opaque{};
   helper_.run(kConversionBands, [&](int band) {
     const int first = top + static_cast<int>(std::int64_t(rows) * band / kConversionBands);

@@ -36,7 +36,8 @@ void expectPattern(const PatternCase& c) {
     for (int x = 0; x < bitmap->width; ++x) {
       const auto want = expectedPixel(c.pattern, x, y);
       const std::uint8_t* got = bitmap->row(y) + x * 4;
-      bool same = got[3] == want[3];
+      // A raster marked opaque must be: the writer then never looks at its alpha.
+      bool same = got[3] == want[3] && (!bitmap->knownOpaque || got[3] == 255);
       for (int i = 0; i < 3 && want[3] != 0; ++i) same &= std::abs(got[i] - want[i]) <= c.tolerance;
       if (!same && ++mismatches <= 3)
         ADD_FAILURE() << "pixel " << x << "," << y << ": got " << int(got[0]) << " " << int(got[1])
@@ -102,6 +103,21 @@ TEST(Decode, ApproximateVariantsMatchTheirPatternWithinTolerance) {
       {"jpeg-ycck-adobe.jpg", Pattern::Rgb, 12},
   };
   for (const auto& c : cases) expectPattern(c);
+}
+
+TEST(Decode, RastersWithoutTransparencyAreMarkedOpaque) {
+  const std::pair<const char*, bool> cases[] = {
+      {"jpeg-rgb.jpg", true},           {"jpeg-cmyk-adobe.jpg", true},
+      {"png-rgb8.png", true},           {"png-grey16.png", true},
+      {"png-palette4.png", true},       {"png-rgba8.png", false},
+      {"png-greyalpha8.png", false},    {"png-rgb8-trns.png", false},
+      {"png-palette8-trns.png", false}, {"bmp-rgba32.bmp", false},
+  };
+  for (const auto& [file, opaque] : cases) {
+    const auto decoded = decodeImage(fixtureBytes(file));
+    ASSERT_TRUE(decoded.has_value()) << file;
+    EXPECT_EQ(decoded->renderBitmap()->knownOpaque, opaque) << file;
+  }
 }
 
 TEST(Decode, DeclaredResolutionGivesThePointSize) {

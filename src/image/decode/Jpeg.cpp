@@ -165,6 +165,7 @@ std::optional<DecodedBitmap> decodeJpeg(std::span<const std::uint8_t> bytes) {
                                               static_cast<int>(s.cinfo.output_height));
   if (!bitmap || !readPixels(s, *bitmap)) return std::nullopt;
 
+  bitmap->knownOpaque = true;  // JPEG has no transparency
   DecodedBitmap decoded{std::move(*bitmap)};
   readResolution(s.cinfo, decoded);
   return decoded;

@@ -26,6 +26,14 @@ void readResolution(spng_ctx* ctx, DecodedBitmap& decoded) {
   decoded.dpiY = resolution::fromDotsPerMetre(static_cast<float>(phys.ppu_y));
 }
 
+// Neither an alpha channel nor a tRNS chunk: every decoded alpha is 255.
+bool hasNoTransparency(spng_ctx* ctx, const spng_ihdr& ihdr) {
+  const bool alphaChannel = ihdr.color_type == SPNG_COLOR_TYPE_GRAYSCALE_ALPHA ||
+                            ihdr.color_type == SPNG_COLOR_TYPE_TRUECOLOR_ALPHA;
+  spng_trns trns{};
+  return !alphaChannel && spng_get_trns(ctx, &trns) == SPNG_ECHUNKAVAIL;
+}
+
 }  // namespace
 
 std::optional<DecodedBitmap> decodePng(std::span<const std::uint8_t> bytes) {
@@ -52,6 +60,7 @@ std::optional<DecodedBitmap> decodePng(std::span<const std::uint8_t> bytes) {
                         SPNG_DECODE_TRNS) != 0)
     return std::nullopt;
 
+  bitmap->knownOpaque = hasNoTransparency(ctx.get(), ihdr);
   DecodedBitmap decoded{std::move(*bitmap)};
   readResolution(ctx.get(), decoded);
   return decoded;
