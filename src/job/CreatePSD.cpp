@@ -14,6 +14,7 @@
 #include "util/CheckedSize.h"
 #include "util/Exception.h"
 #include "util/Log.h"
+#include "util/MemoryBudget.h"
 #include "util/Strings.h"
 
 namespace quillane {
@@ -25,6 +26,12 @@ constexpr std::int32_t kKeyOutBlack = 2;
 // Files decoding while the current one is added: two keep both cores busy when decoding is
 // the slower half (PNG); each holds one decoded image in memory.
 constexpr std::size_t kFilesDecodedAhead = 2;
+// Small images take little time each, and a queue that short leaves the cores waiting on one
+// another; when the first image is small, this many are decoded ahead. Those past the first
+// two may take at most kSmallImageBytes each, so that they hold little memory whatever the
+// folder holds; a larger one is decoded in its turn instead.
+constexpr std::size_t kSmallFilesDecodedAhead = 8;
+constexpr std::size_t kSmallImageBytes = std::size_t{12} << 20;
 
 std::string lastPathComponent(const std::string& path) {
   const auto slash = path.rfind('/');
@@ -34,6 +41,19 @@ std::string lastPathComponent(const std::string& path) {
 std::optional<Image> decodeSourceFile(const std::string& path) {
   return isPictFile(path) ? createPictImage(path) : decodeImageFile(path);
 }
+
+// The file decoded only if its raster is small; nothing otherwise.
+std::optional<Image> decodeSmallSourceFile(const std::string& path) {
+  const ThreadImageByteLimit small(kSmallImageBytes);
+  return decodeSourceFile(path);
+}
+
+// A file being decoded ahead of its turn.
+struct DecodingAhead {
+  std::size_t index;
+  bool smallOnly;  // decoded only if small: nothing may mean "too large", not "unreadable"
+  std::future<std::optional<Image>> image;
+};
 
 // The first file measured, with the decoded image kept for its own turn so that it is not
 // decoded twice. A PICT file is measured from its header and decoded in its turn.
@@ -123,16 +143,24 @@ bool JobRecord::createPSDFile(const std::vector<std::string>& files, const std::
   // Files are decoded on helper threads ahead of their turn; the first file's image, kept
   // from its measuring, is not decoded again.
   const auto servedByFirst = [&](const std::string& file) { return file == base && first.image; };
-  std::deque<std::pair<std::size_t, std::future<std::optional<Image>>>> ahead;
+  const auto canvasBytes = rgbaByteCount(static_cast<int>(first.size.width),
+                                         static_cast<int>(first.size.height));
+  const std::size_t filesAhead = canvasBytes && *canvasBytes <= kSmallImageBytes
+                                     ? kSmallFilesDecodedAhead
+                                     : kFilesDecodedAhead;
+  std::deque<DecodingAhead> ahead;
   std::size_t launched = 0;
-  const auto decodeAhead = [&](std::size_t end) {
-    for (; launched < std::min(end, files.size()); ++launched) {
+  const auto decodeAhead = [&](std::size_t current) {
+    for (; launched < std::min(current + filesAhead, files.size()); ++launched) {
       if (servedByFirst(files[launched])) continue;
-      ahead.emplace_back(launched,
-                         std::async(std::launch::async, decodeSourceFile, files[launched]));
+      const bool smallOnly = launched >= current + kFilesDecodedAhead;
+      ahead.push_back({launched, smallOnly,
+                       std::async(std::launch::async,
+                                  smallOnly ? decodeSmallSourceFile : decodeSourceFile,
+                                  files[launched])});
     }
   };
-  decodeAhead(kFilesDecodedAhead);
+  decodeAhead(0);
 
   double fileCounter = 0.0;
   for (std::size_t index = 0; index < files.size(); ++index) {
@@ -147,15 +175,17 @@ bool JobRecord::createPSDFile(const std::vector<std::string>& files, const std::
     progress->setMajorStep(fileCounter - 1.0);
 
     std::optional<Image> image;
+    bool decoded = false;
     if (servedByFirst(file)) {
       image = std::exchange(first.image, std::nullopt);
-    } else if (!ahead.empty() && ahead.front().first == index) {
-      image = ahead.front().second.get();
+      decoded = true;
+    } else if (!ahead.empty() && ahead.front().index == index) {
+      image = ahead.front().image.get();
+      decoded = image || !ahead.front().smallOnly;
       ahead.pop_front();
-    } else {
-      image = decodeSourceFile(file);
     }
-    decodeAhead(index + 1 + kFilesDecodedAhead);
+    if (!decoded) image = decodeSourceFile(file);
+    decodeAhead(index + 1);
     if (image && (optionTransparent == kKeyOutWhite || optionTransparent == kKeyOutBlack)) {
       const float key = optionTransparent == kKeyOutWhite ? 1.0f : 0.0f;
       image = setTransparentColorToImage(*image, key, key, key);

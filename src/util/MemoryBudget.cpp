@@ -15,6 +15,7 @@ namespace {
 constexpr std::size_t kImageShareDivisor = 6;
 
 std::atomic<std::size_t> budgetOverride{0};
+thread_local std::size_t threadLimit = SIZE_MAX;
 
 std::size_t usableMemoryBytes() {
   std::size_t usable = SIZE_MAX;
@@ -31,11 +32,16 @@ std::size_t usableMemoryBytes() {
 }  // namespace
 
 std::size_t imageByteBudget() {
-  const std::size_t chosen = budgetOverride.load(std::memory_order_relaxed);
-  if (chosen != 0) return chosen;
   static const std::size_t byDefault = usableMemoryBytes() / kImageShareDivisor;
-  return byDefault;
+  const std::size_t chosen = budgetOverride.load(std::memory_order_relaxed);
+  return std::min(chosen != 0 ? chosen : byDefault, threadLimit);
 }
+
+ThreadImageByteLimit::ThreadImageByteLimit(std::size_t bytes) : previous_(threadLimit) {
+  threadLimit = std::min(threadLimit, bytes);
+}
+
+ThreadImageByteLimit::~ThreadImageByteLimit() { threadLimit = previous_; }
 
 void setImageByteBudget(std::size_t bytes) {
   budgetOverride.store(bytes, std::memory_order_relaxed);

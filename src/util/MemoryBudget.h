@@ -16,6 +16,19 @@ std::size_t imageByteBudget();
 // allocate gigabytes for a legal declaration.
 void setImageByteBudget(std::size_t bytes);
 
+// Lowers the budget for the calling thread while it lives (never raises it): for work done
+// ahead of need, which must stay small.
+class ThreadImageByteLimit {
+ public:
+  explicit ThreadImageByteLimit(std::size_t bytes);
+  ~ThreadImageByteLimit();
+  ThreadImageByteLimit(const ThreadImageByteLimit&) = delete;
+  ThreadImageByteLimit& operator=(const ThreadImageByteLimit&) = delete;
+
+ private:
+  std::size_t previous_;
+};
+
 // Whether an RGBA8 raster of width x height fits the budget.
 bool fitsImageByteBudget(long long width, long long height);
 

@@ -86,9 +86,13 @@ TEST(CreatePSD, LaterLargerImageIsCroppedToTheFirstImagesCanvas) {
   ScratchFolder folder, out;
   folder.write("a.bmp", solidBmp(20, 10, kRed));
   folder.write("b.bmp", solidBmp(40, 30, kWhite));
+  // Small images are decoded far ahead, each then limited in size: one too large for that
+  // is decoded in its turn.
+  folder.write("c.bmp", solidBmp(20, 10, kRed));
+  folder.write("d.bmp", solidBmp(2000, 1700, kWhite));
   JobRecord record;
   runJob(record, folder, out.file("out.psd"));
-  EXPECT_EQ(describePsd(out.file("out.psd")), "20x10\na.bmp,b.bmp\n");
+  EXPECT_EQ(describePsd(out.file("out.psd")), "20x10\na.bmp,b.bmp,c.bmp,d.bmp\n");
 }
 
 TEST(CreatePSD, OnlyOptionsOneAndTwoKeyTheImages) {

@@ -20,7 +20,8 @@ using jobtest::readFile;
 using jobtest::ScratchFolder;
 using jobtest::solidBmp;
 
-// What happens to c.png between the listing and its turn: made at the first file's turn.
+// What happens to a file between the listing and its turn: made at the first file's turn, to
+// a file far enough down the list that it is not being decoded ahead yet.
 struct Change {
   const char* what;
   std::function<void(const std::string& path, const ScratchFolder& folder)> apply;
@@ -50,12 +51,12 @@ TEST(FileChangesDuringJob, FileThatVanishedOrChangedTypeIsTheReadErrorForThatFil
   for (const Change& change : changes) {
     SCOPED_TRACE(change.what);
     ScratchFolder folder, out;
-    for (const char* name : {"a.bmp", "b.bmp", "c.bmp", "d.bmp"})
-      folder.write(name, solidBmp(4, 4, {1, 2, 3}));
+    for (char name = 'a'; name <= 'p'; ++name)
+      folder.write(std::string(1, name) + ".bmp", solidBmp(4, 4, {1, 2, 3}));
     const std::string output = out.write("out.psd", "old document");
     JobRecord record;
     const auto files = record.makeImageFileList(folder.path());
-    const std::string changed = folder.file("c.bmp");
+    const std::string changed = folder.file("o.bmp");
     bool done = false;
     const LogSink previous = setLogSink([&](std::string_view line) {
       if (!done && line.starts_with("processing: ")) {
