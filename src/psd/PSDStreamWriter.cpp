@@ -20,6 +20,8 @@ namespace {
 constexpr int kConversionBands = 8;
 constexpr int kPackingBands = 8;
 constexpr std::uint64_t kCompressionBytes = 2;
+// Pixel bytes from which a batch of work is shared with the helper thread.
+constexpr std::size_t kSharedWorkBytes = std::size_t{1} << 20;
 
 bool isOpaque(const Bitmap& image, int top, int rows) {
   const std::uint8_t* pixel = image.row(top);
@@ -115,7 +117,7 @@ PSDStreamWriter::LayerData PSDStreamWriter::layerPixels(const Bitmap& image, Poi
     return {};
   }
   const LayerBounds bounds = checkedBounds(placement.layer, held, index, width_, height_);
-  helper_.run(kConversionBands, [&](int band) { convertRows(image, source, band); });
+  runTasks(kConversionBands, held, [&](int band) { convertRows(image, source, band); });
   if (options_.flipLayerData) {
     flipRows(layerPixels_.data(), std::size_t(bounds.width), std::size_t(bounds.height));
   }
@@ -151,12 +153,18 @@ void PSDStreamWriter::convertRows(const Bitmap& image, Rect source, int band) {
 bool PSDStreamWriter::rowsAreOpaque(const Bitmap& image, int top, int rows) {
   if (image.knownOpaque) return true;
   std::array<bool, kConversionBands> opaque{};
-  helper_.run(kConversionBands, [&](int band) {
+  runTasks(kConversionBands, std::size_t(rows) * image.rowBytes(), [&](int band) {
     const int first = top + static_cast<int>(std::int64_t(rows) * band / kConversionBands);
     const int end = top + static_cast<int>(std::int64_t(rows) * (band + 1) / kConversionBands);
     opaque[std::size_t(band)] = isOpaque(image, first, end - first);
   });
   return std::all_of(opaque.begin(), opaque.end(), [](bool band) { return band; });
+}
+
+// Work on a small image takes less time than waking the helper thread: it is done here.
+void PSDStreamWriter::runTasks(int count, std::size_t bytes, const std::function<void(int)>& work) {
+  if (bytes >= kSharedWorkBytes) return helper_.run(count, work);
+  for (int task = 0; task < count; ++task) work(task);
 }
 
 void PSDStreamWriter::createComposite() {
@@ -195,7 +203,8 @@ void PSDStreamWriter::packBands(std::span<const std::uint8_t> pixels, LayerBound
   for (int channel = 0; channel < n; ++channel) {
     counts[std::size_t(channel)] = channelRowCounts(channel).data();
   }
-  helper_.run(kPackingBands + 1, [&](int task) {
+  const std::size_t documentBytes = std::size_t(height_) * std::size_t(width_) * kPixelBytes;
+  runTasks(kPackingBands + 1, documentBytes, [&](int task) {
     if (task == 0) {
       if (alongside) alongside();
       return;

@@ -73,6 +73,7 @@ class PSDStreamWriter {
   LayerData layerPixels(const Bitmap& image, Point offset, std::size_t index);
   bool rowsAreOpaque(const Bitmap& image, int top, int rows);
   void convertRows(const Bitmap& image, Rect source, int band);
+  void runTasks(int count, std::size_t bytes, const std::function<void(int)>& work);
   void createComposite();
   // Packs the layer's channels and runs alongside() meanwhile, then writes the channels.
   void writeLayerChannels(const LayerData& layer, const std::function<void()>& alongside);
