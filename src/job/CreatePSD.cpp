@@ -8,6 +8,7 @@
 #include "image/PictFile.h"
 #include "image/RasterMemory.h"
 #include "image/decode/Decode.h"
+#include "job/DecodeQueue.h"
 #include "job/JobRecord.h"
 #include "job/OutputFile.h"
 #include "psd/PSDStreamWriter.h"
@@ -32,6 +33,8 @@ constexpr std::size_t kFilesDecodedAhead = 2;
 // folder holds; a larger one is decoded in its turn instead.
 constexpr std::size_t kSmallFilesDecodedAhead = 8;
 constexpr std::size_t kSmallImageBytes = std::size_t{12} << 20;
+// Threads that decode ahead: one per core of the machines we build for.
+constexpr unsigned kDecodingThreads = 2;
 
 std::string lastPathComponent(const std::string& path) {
   const auto slash = path.rfind('/');
@@ -148,16 +151,17 @@ bool JobRecord::createPSDFile(const std::vector<std::string>& files, const std::
   const std::size_t filesAhead = canvasBytes && *canvasBytes <= kSmallImageBytes
                                      ? kSmallFilesDecodedAhead
                                      : kFilesDecodedAhead;
+  DecodeQueue decoder(kDecodingThreads);
   std::deque<DecodingAhead> ahead;
   std::size_t launched = 0;
   const auto decodeAhead = [&](std::size_t current) {
     for (; launched < std::min(current + filesAhead, files.size()); ++launched) {
       if (servedByFirst(files[launched])) continue;
       const bool smallOnly = launched >= current + kFilesDecodedAhead;
-      ahead.push_back({launched, smallOnly,
-                       std::async(std::launch::async,
-                                  smallOnly ? decodeSmallSourceFile : decodeSourceFile,
-                                  files[launched])});
+      const std::string& path = files[launched];
+      ahead.push_back({launched, smallOnly, decoder.push([smallOnly, &path] {
+                         return smallOnly ? decodeSmallSourceFile(path) : decodeSourceFile(path);
+                       })});
     }
   };
   decodeAhead(0);
