@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "image/Canvas.h"
+#include "image/PixelAlpha.h"
 #include "psd/ChannelEncoding.h"
 
 namespace quillane {
@@ -63,12 +64,8 @@ const StraightTables& straightTables() {
   return tables;
 }
 
-}  // namespace
-
-void layerPixelsFromStraight(const std::uint8_t* straight, std::uint8_t* out,
-                             std::size_t pixelCount, bool unpremultiply) {
-  const StraightTables& tables = straightTables();
-  const QuotientTable& table = unpremultiply ? tables.roundTrip : tables.premultiplied;
+void convertEach(const QuotientTable& table, const std::uint8_t* straight, std::uint8_t* out,
+                 std::size_t pixelCount) {
   for (std::size_t i = 0; i < pixelCount; ++i, straight += kPixelBytes, out += kPixelBytes) {
     const std::uint8_t alpha = straight[3];
     if (alpha == 255) {
@@ -81,6 +78,31 @@ void layerPixelsFromStraight(const std::uint8_t* straight, std::uint8_t* out,
     out[2] = row[straight[2]];
     out[3] = alpha;
   }
+}
+
+}  // namespace
+
+void layerPixelsFromStraight(const std::uint8_t* straight, std::uint8_t* out,
+                             std::size_t pixelCount, bool unpremultiply) {
+  const StraightTables& tables = straightTables();
+  const QuotientTable& table = unpremultiply ? tables.roundTrip : tables.premultiplied;
+  // A fully transparent pixel converts to the same bytes whatever its colour: the table
+  // row of alpha 0 holds one value.
+  const std::uint8_t clear = table[0][0];
+  const std::uint8_t clearQuad[kQuadBytes] = {clear, clear, clear, 0, clear, clear, clear, 0,
+                                              clear, clear, clear, 0, clear, clear, clear, 0};
+  std::size_t i = 0;
+  for (; i + 4 <= pixelCount; i += 4, straight += kQuadBytes, out += kQuadBytes) {
+    const QuadAlpha alpha = quadAlpha(straight);
+    if (alpha == QuadAlpha::Opaque) {
+      std::memcpy(out, straight, kQuadBytes);
+    } else if (alpha == QuadAlpha::Clear) {
+      std::memcpy(out, clearQuad, kQuadBytes);
+    } else {
+      convertEach(table, straight, out, 4);
+    }
+  }
+  convertEach(table, straight, out, pixelCount - i);
 }
 
 void unpremultiplyPixels(std::uint8_t* pixels, std::size_t pixelCount) {
