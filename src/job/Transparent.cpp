@@ -30,6 +30,20 @@ std::uint32_t pixelWord(const std::uint8_t* pixel) {
   return word;
 }
 
+// One row keyed: a pixel of the key's colour becomes fully transparent (all four samples 0),
+// the others are copied whole; alpha is not compared. Whether any pixel was keyed.
+bool keyRow(const std::uint8_t* in, std::uint8_t* out, int width, std::uint32_t key) {
+  std::uint32_t keyed = 0;
+  for (int x = 0; x < width; ++x, in += 4, out += 4) {
+    const std::uint32_t pixel = pixelWord(in);
+    const bool match = (pixel & kColourMask) == key;
+    const std::uint32_t kept = match ? 0 : pixel;
+    std::memcpy(out, &kept, 4);
+    keyed |= match;
+  }
+  return keyed != 0;
+}
+
 // A pixel count of a side, truncated toward zero; nothing when it is not in 1..kMaxPsdSide.
 std::optional<int> keyableSide(float pixels) {
   if (!(pixels >= 1.0f) || !(pixels < static_cast<float>(kMaxPsdSide) + 1.0f)) return std::nullopt;
@@ -75,23 +89,22 @@ std::optional<Image> JobRecord::setTransparentColorToImage(const Image& image, f
 
   const std::shared_ptr<ProgressUtility> progress = progressUtil.load();
   progress->setMinorStepMax(static_cast<double>(W) * static_cast<double>(H));
-  // Alpha is not compared. A keyed pixel is fully transparent (all four samples 0); the
-  // others are copied whole. The minor step counts every pixel as it is visited (a relaxed
-  // store: a plain move on the processors we build for).
   const std::uint8_t keyPixel[4] = {keyRed.value_or(0), keyGreen.value_or(0),
                                     keyBlue.value_or(0), 0};
   const std::uint32_t key = pixelWord(keyPixel) & kColourMask;
+  bool anyKeyed = false;
   std::int64_t visited = 0;  // an integer count: no chain of floating-point additions
   for (int y = 0; y < H; ++y) {
-    const std::uint8_t* in = source->row(y);
-    std::uint8_t* out = output->row(y);
-    for (int x = 0; x < W; ++x, in += 4, out += 4) {
-      progress->setMinorStep(static_cast<double>(++visited));
-      const std::uint32_t pixel = pixelWord(in);
-      const std::uint32_t kept = keyCanMatch && (pixel & kColourMask) == key ? 0 : pixel;
-      std::memcpy(out, &kept, 4);
+    if (keyCanMatch) {
+      anyKeyed |= keyRow(source->row(y), output->row(y), W, key);
+    } else {
+      std::memcpy(output->row(y), source->row(y), output->rowBytes());
     }
+    // The minor step advances once for every pixel of the row (a relaxed store: a plain move
+    // on the processors we build for).
+    for (int x = 0; x < W; ++x) progress->setMinorStep(static_cast<double>(++visited));
   }
+  output->knownOpaque = source->knownOpaque && !anyKeyed;
   return Image::withRepresentation(std::make_shared<BitmapImageRep>(std::move(*output)));
 }
 
