@@ -28,11 +28,12 @@ constexpr std::int32_t kKeyOutBlack = 2;
 // the slower half (PNG); each holds one decoded image in memory.
 constexpr std::size_t kFilesDecodedAhead = 2;
 // Small images take little time each, and a queue that short leaves the cores waiting on one
-// another; when the first image is small, this many are decoded ahead. Those past the first
-// two may take at most kSmallImageBytes each, so that they hold little memory whatever the
+// another: when the first image is small, more are decoded ahead, as many as fit
+// kExtraAheadBytes at its size (up to kMaxFilesDecodedAhead). Those past the first two may
+// take no more than their share of those bytes, so that they hold little memory whatever the
 // folder holds; a larger one is decoded in its turn instead.
-constexpr std::size_t kSmallFilesDecodedAhead = 8;
-constexpr std::size_t kSmallImageBytes = std::size_t{12} << 20;
+constexpr std::size_t kMaxFilesDecodedAhead = 8;
+constexpr std::size_t kExtraAheadBytes = std::size_t{36} << 20;
 // Threads that decode ahead: one per core of the machines we build for.
 constexpr unsigned kDecodingThreads = 2;
 
@@ -45,9 +46,9 @@ std::optional<Image> decodeSourceFile(const std::string& path) {
   return isPictFile(path) ? createPictImage(path) : decodeImageFile(path);
 }
 
-// The file decoded only if its raster is small; nothing otherwise.
-std::optional<Image> decodeSmallSourceFile(const std::string& path) {
-  const ThreadImageByteLimit small(kSmallImageBytes);
+// The file decoded only if its raster takes at most maxBytes; nothing otherwise.
+std::optional<Image> decodeSmallSourceFile(const std::string& path, std::size_t maxBytes) {
+  const ThreadImageByteLimit small(maxBytes);
   return decodeSourceFile(path);
 }
 
@@ -146,11 +147,13 @@ bool JobRecord::createPSDFile(const std::vector<std::string>& files, const std::
   // Files are decoded on helper threads ahead of their turn; the first file's image, kept
   // from its measuring, is not decoded again.
   const auto servedByFirst = [&](const std::string& file) { return file == base && first.image; };
-  const auto canvasBytes = rgbaByteCount(static_cast<int>(first.size.width),
-                                         static_cast<int>(first.size.height));
-  const std::size_t filesAhead = canvasBytes && *canvasBytes <= kSmallImageBytes
-                                     ? kSmallFilesDecodedAhead
-                                     : kFilesDecodedAhead;
+  const std::size_t canvasBytes = rgbaByteCount(static_cast<int>(first.size.width),
+                                                static_cast<int>(first.size.height))
+                                      .value_or(kExtraAheadBytes);
+  const std::size_t filesAhead =
+      std::clamp(kExtraAheadBytes / std::max<std::size_t>(canvasBytes, 1), kFilesDecodedAhead,
+                 kMaxFilesDecodedAhead);
+  const std::size_t extraAheadImageBytes = kExtraAheadBytes / filesAhead;
   DecodeQueue decoder(kDecodingThreads);
   std::deque<DecodingAhead> ahead;
   std::size_t launched = 0;
@@ -159,8 +162,9 @@ bool JobRecord::createPSDFile(const std::vector<std::string>& files, const std::
       if (servedByFirst(files[launched])) continue;
       const bool smallOnly = launched >= current + kFilesDecodedAhead;
       const std::string& path = files[launched];
-      ahead.push_back({launched, smallOnly, decoder.push([smallOnly, &path] {
-                         return smallOnly ? decodeSmallSourceFile(path) : decodeSourceFile(path);
+      ahead.push_back({launched, smallOnly, decoder.push([=, &path] {
+                         return smallOnly ? decodeSmallSourceFile(path, extraAheadImageBytes)
+                                          : decodeSourceFile(path);
                        })});
     }
   };
