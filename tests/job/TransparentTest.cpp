@@ -103,6 +103,21 @@ TEST(Transparent, KeysEachPixelInPlaceAndCountsThemAsMinorSteps) {
   EXPECT_EQ(record.progressUtil.load()->minorStep(), 12.0);
 }
 
+TEST(Transparent, AnOpaqueImageStaysKnownOpaqueOnlyWhenNothingWasKeyed) {
+  Bitmap opaque{3, 2, RasterBytes(3 * 2 * 4, 255)};
+  opaque.knownOpaque = true;
+  for (std::size_t i = 0; i < 3; ++i) opaque.pixels[4 + i] = 10;  // the second pixel is not white
+  const Image image = Image::withRepresentation(std::make_shared<BitmapImageRep>(opaque));
+  JobRecord record;
+  const auto black = record.setTransparentColorToImage(image, 0, 0, 0);
+  ASSERT_TRUE(black);
+  EXPECT_TRUE(black->renderBitmap()->knownOpaque);
+  const auto white = record.setTransparentColorToImage(image, 1, 1, 1);
+  ASSERT_TRUE(white);
+  EXPECT_FALSE(white->renderBitmap()->knownOpaque);
+  EXPECT_EQ(white->renderBitmap()->pixels[3], 0);
+}
+
 TEST(Transparent, HighResolutionBitmapKeepsItsPixelSizeWithoutRescale) {
   JobRecord record;
   LogCapture log;
