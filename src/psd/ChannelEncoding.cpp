@@ -123,16 +123,15 @@ std::uint32_t ChannelEncoder::appendLayerChannel(ByteBuffer& out,
 
 void ChannelEncoder::packLayerBand(std::span<ByteBuffer> rows,
                                    std::span<std::uint8_t* const> counts,
-                                   std::span<const std::uint8_t> pixels, LayerBounds bounds,
-                                   int first, int end) const {
+                                   const LayerRows& layerRow, LayerBounds bounds, int first,
+                                   int end) const {
   const std::size_t width = bounds.empty() ? 0 : std::size_t(bounds.width);
   thread_local ByteBuffer planes;  // one row, channel by channel; kept for the next band
   planes.resize(width * std::size_t(channelCount_));
   for (int row = first; row < end; ++row) {
     const bool blank = bounds.empty() || row < bounds.y || row >= bounds.y + bounds.height;
     if (!blank) {
-      splitChannels(pixels.data() + std::size_t(row - bounds.y) * width * kPixelBytes, width,
-                    channelCount_, planes.data());
+      splitChannels(layerRow(row - bounds.y), width, channelCount_, planes.data());
     }
     for (int channel = 0; channel < channelCount_; ++channel) {
       ByteBuffer& out = rows[std::size_t(channel)];

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <span>
 
 #include "psd/ByteBuffer.h"
@@ -26,6 +27,10 @@ struct LayerBounds {
   int height = 0;
   bool empty() const { return width <= 0 || height <= 0; }
 };
+
+// Row `row` (0 at the top) of a layer's bounds.width RGBA8 pixels a row, as a writer
+// provides them: a row of its image, or one converted on the calling thread.
+using LayerRows = std::function<const std::uint8_t*(int row)>;
 
 // Encodes the image data of a document, PackBits compressed, straight into the file's
 // buffer: row byte counts are reserved and filled in as the rows are packed, so nothing is
@@ -61,8 +66,7 @@ class ChannelEncoder {
   // byte counts written to counts[c] (kRowCountBytes, big-endian, per row from row 0 of the
   // document). The size limit is checked against each buffer alone.
   void packLayerBand(std::span<ByteBuffer> rows, std::span<std::uint8_t* const> counts,
-                     std::span<const std::uint8_t> pixels, LayerBounds bounds, int first,
-                     int end) const;
+                     const LayerRows& layerRow, LayerBounds bounds, int first, int end) const;
 
   // Appends the merged image data: compression, the row counts of every channel, then the
   // rows. pixels: the document's RGBA8 pixels.

@@ -15,21 +15,11 @@
 namespace quillane {
 namespace {
 
-// Bands of rows converted, or packed, side by side; more than two so that a busy thread
-// takes fewer.
-constexpr int kConversionBands = 8;
+// Bands of rows packed side by side; more than two so that a busy thread takes fewer.
 constexpr int kPackingBands = 8;
 constexpr std::uint64_t kCompressionBytes = 2;
 // Pixel bytes from which a batch of work is shared with the helper thread.
 constexpr std::size_t kSharedWorkBytes = std::size_t{1} << 20;
-
-bool isOpaque(const Bitmap& image, int top, int rows) {
-  const std::uint8_t* pixel = image.row(top);
-  const std::uint8_t* const end = pixel + std::size_t(rows) * image.rowBytes();
-  std::uint8_t all = 255;
-  for (; pixel < end; pixel += kPixelBytes) all &= pixel[3];
-  return all == 255;
-}
 
 Size checkedShape(Size documentSize, int channelCount, std::size_t layerCount) {
   checkDocumentShape(documentSize, channelCount, layerCount);
@@ -71,7 +61,7 @@ void PSDStreamWriter::addLayerWithCGImage(const Bitmap& image, float opacity, Po
     throw Exception(kGenericExceptionName, "More layers were added than were named.");
   }
   logLine("adding layer: %s", names_[index].c_str());
-  const LayerData layer = layerPixels(image, offset, index);
+  const LayerData layer = placeLayerPixels(image, offset, index);
   createComposite();
   added_.push_back({opacity, {}});
   // The composite is drawn while the channels are packed.
@@ -81,12 +71,10 @@ void PSDStreamWriter::addLayerWithCGImage(const Bitmap& image, float opacity, Po
   });
 }
 
-// The layer's pixels, cropped to the canvas, as createPSDData encodes them, and their
-// bounds (empty for a layer written transparent). Opaque whole rows of the image are the
-// same before and after premultiplying, so they are used where they are; anything else is
-// converted into layerPixels_.
-PSDStreamWriter::LayerData PSDStreamWriter::layerPixels(const Bitmap& image, Point offset,
-                                                        std::size_t index) {
+// Where the layer's pixels come from, cropped to the canvas, and their bounds (empty for a
+// layer written transparent).
+PSDStreamWriter::LayerData PSDStreamWriter::placeLayerPixels(const Bitmap& image, Point offset,
+                                                             std::size_t index) const {
   const std::string& name = names_[index];
   const LayerPlacement placement = placeLayer(image, offset, documentSize_);
   if (!placement.kept) {
@@ -95,70 +83,47 @@ PSDStreamWriter::LayerData PSDStreamWriter::layerPixels(const Bitmap& image, Poi
   }
   const Rect source = placement.source;
   const auto bytes = rgbaByteCount(static_cast<int>(source.width), static_cast<int>(source.height));
-  const bool wholeRows =
-      bytes && source.x == 0.0f && static_cast<int>(source.width) == image.width &&
-      static_cast<int>(source.y) + static_cast<int>(source.height) <= image.height;
-  if (wholeRows && !options_.flipLayerData &&
-      rowsAreOpaque(image, static_cast<int>(source.y), static_cast<int>(source.height))) {
-    const LayerBounds bounds = checkedBounds(placement.layer, *bytes, index, width_, height_);
-    return {bounds, {image.row(static_cast<int>(source.y)), *bytes}};
-  }
-
-  std::size_t held = 0;
-  try {
-    if (bytes) {
-      layerPixels_.resize(*bytes);
-      held = *bytes;
-    }
-  } catch (const std::bad_alloc&) {
-  }
-  if (held == 0) {
+  if (!bytes || *bytes == 0) {
     logLine("layer %s: its pixels could not be rendered", name.c_str());
     return {};
   }
-  const LayerBounds bounds = checkedBounds(placement.layer, held, index, width_, height_);
-  runTasks(kConversionBands, held, [&](int band) { convertRows(image, source, band); });
-  if (options_.flipLayerData) {
-    flipRows(layerPixels_.data(), std::size_t(bounds.width), std::size_t(bounds.height));
-  }
-  return {bounds, {layerPixels_.data(), held}};
+  LayerData layer;
+  layer.bounds = checkedBounds(placement.layer, *bytes, index, width_, height_);
+  layer.image = &image;
+  layer.source = source;
+  // Opaque whole rows are the same before and after premultiplying: used where they are.
+  layer.inPlace = image.knownOpaque && source.x == 0.0f &&
+                  static_cast<int>(source.width) == image.width &&
+                  static_cast<int>(source.y) + static_cast<int>(source.height) <= image.height;
+  return layer;
 }
 
-// One band of layerPixels_: the cropped image as copyPremultiplied makes it, unpremultiplied
-// in the same step when the options ask for it.
-void PSDStreamWriter::convertRows(const Bitmap& image, Rect source, int band) {
-  const int w = static_cast<int>(source.width);
-  const int h = static_cast<int>(source.height);
-  const int sx = static_cast<int>(source.x);
-  const int sy = static_cast<int>(source.y);
+// Row `row` of the layer data as createPSDData encodes it: the cropped image as
+// copyPremultiplied makes it (unpremultiplied in the same step when the options ask for it),
+// flipped when asked. Converted a row at a time into a buffer of the calling thread, valid
+// until its next call.
+const std::uint8_t* PSDStreamWriter::layerRow(const LayerData& layer, int row) const {
+  const Bitmap& image = *layer.image;
+  const int w = static_cast<int>(layer.source.width);
+  const int h = static_cast<int>(layer.source.height);
+  const int sx = static_cast<int>(layer.source.x);
+  const int sy = static_cast<int>(layer.source.y);
+  const int sourceRow = options_.flipLayerData ? h - 1 - row : row;
+  if (layer.inPlace) return image.row(sy + sourceRow);
+
+  thread_local ByteBuffer converted;
   const std::size_t rowBytes = std::size_t(w) * kPixelBytes;
-  const int rows = std::max(0, std::min(h, image.height - sy));
+  converted.resize(rowBytes);
   const int columns = std::max(0, std::min(w, image.width - sx));
-  const int first = static_cast<int>(std::int64_t(h) * band / kConversionBands);
-  const int end = static_cast<int>(std::int64_t(h) * (band + 1) / kConversionBands);
-  std::uint8_t* const pixels = layerPixels_.data();
-  for (int row = first; row < end; ++row) {
-    std::uint8_t* target = pixels + std::size_t(row) * rowBytes;
-    std::size_t filled = 0;
-    if (row < rows && columns > 0) {
-      layerPixelsFromStraight(image.row(sy + row) + std::size_t(sx) * kPixelBytes, target,
-                              std::size_t(columns), options_.unpremultiplyLayerData);
-      filled = std::size_t(columns) * kPixelBytes;
-    }
-    std::memset(target + filled, 0, rowBytes - filled);
+  std::size_t filled = 0;
+  if (sy + sourceRow < image.height && columns > 0) {
+    layerPixelsFromStraight(image.row(sy + sourceRow) + std::size_t(sx) * kPixelBytes,
+                            converted.data(), std::size_t(columns),
+                            options_.unpremultiplyLayerData);
+    filled = std::size_t(columns) * kPixelBytes;
   }
-}
-
-// Whether every pixel of the rows is opaque, looked at in bands on both threads.
-bool PSDStreamWriter::rowsAreOpaque(const Bitmap& image, int top, int rows) {
-  if (image.knownOpaque) return true;
-  std::array<bool, kConversionBands> opaque{};
-  runTasks(kConversionBands, std::size_t(rows) * image.rowBytes(), [&](int band) {
-    const int first = top + static_cast<int>(std::int64_t(rows) * band / kConversionBands);
-    const int end = top + static_cast<int>(std::int64_t(rows) * (band + 1) / kConversionBands);
-    opaque[std::size_t(band)] = isOpaque(image, first, end - first);
-  });
-  return std::all_of(opaque.begin(), opaque.end(), [](bool band) { return band; });
+  std::memset(converted.data() + filled, 0, rowBytes - filled);
+  return converted.data();
 }
 
 // Work on a small image takes less time than waking the helper thread: it is done here.
@@ -180,7 +145,7 @@ void PSDStreamWriter::writeLayerChannels(const LayerData& layer,
                                          const std::function<void()>& alongside) {
   const int n = options_.layerChannelCount;
   if (!layer.bounds.empty()) encoder_.packMargins(layer.bounds);
-  packBands(layer.pixels, layer.bounds, alongside);
+  packBands([&](int row) { return layerRow(layer, row); }, layer.bounds, alongside);
   const std::uint64_t head = kCompressionBytes + std::uint64_t(height_) * kRowCountBytes;
   std::uint64_t total = 0;
   for (int channel = 0; channel < n; ++channel) total += head + bandBytes(channel);
@@ -195,7 +160,7 @@ void PSDStreamWriter::writeLayerChannels(const LayerData& layer,
 }
 
 // Every channel of the rows packed in bands side by side, and alongside() run meanwhile.
-void PSDStreamWriter::packBands(std::span<const std::uint8_t> pixels, LayerBounds bounds,
+void PSDStreamWriter::packBands(const LayerRows& rowAt, LayerBounds bounds,
                                 const std::function<void()>& alongside) {
   const int n = options_.layerChannelCount;
   rowCounts_.resize(std::size_t(n) * std::size_t(height_) * kRowCountBytes);
@@ -215,7 +180,7 @@ void PSDStreamWriter::packBands(std::span<const std::uint8_t> pixels, LayerBound
     const int first = static_cast<int>(std::int64_t(height_) * band / kPackingBands);
     const int end = static_cast<int>(std::int64_t(height_) * (band + 1) / kPackingBands);
     encoder_.packLayerBand(std::span(rows.data(), std::size_t(n)),
-                           std::span(counts.data(), std::size_t(n)), pixels, bounds, first, end);
+                           std::span(counts.data(), std::size_t(n)), rowAt, bounds, first, end);
   });
 }
 
@@ -252,10 +217,10 @@ void PSDStreamWriter::finish() {
 void PSDStreamWriter::writeMergedImage() {
   const int n = options_.layerChannelCount;
   const std::size_t rowBytes = std::size_t(width_) * kPixelBytes;
-  const std::span<const std::uint8_t> pixels(composite_->data(), rowBytes * std::size_t(height_));
+  const std::uint8_t* const pixels = composite_->data();
   const LayerBounds whole{0, 0, width_, height_};
   encoder_.packMargins(whole);
-  packBands(pixels, whole, nullptr);
+  packBands([&](int row) { return pixels + std::size_t(row) * rowBytes; }, whole, nullptr);
   std::uint64_t total = kCompressionBytes + rowCounts_.size();
   for (int channel = 0; channel < n; ++channel) total += bandBytes(channel);
   checkFileSize(total);

@@ -68,17 +68,18 @@ class PSDStreamWriter {
  private:
   struct LayerData {
     LayerBounds bounds;
-    std::span<const std::uint8_t> pixels;
+    const Bitmap* image = nullptr;
+    Rect source;           // the part of the image kept
+    bool inPlace = false;  // its rows are the layer data as they are
   };
-  LayerData layerPixels(const Bitmap& image, Point offset, std::size_t index);
-  bool rowsAreOpaque(const Bitmap& image, int top, int rows);
-  void convertRows(const Bitmap& image, Rect source, int band);
+  LayerData placeLayerPixels(const Bitmap& image, Point offset, std::size_t index) const;
+  const std::uint8_t* layerRow(const LayerData& layer, int row) const;
   void runTasks(int count, std::size_t bytes, const std::function<void(int)>& work);
   void createComposite();
   // Packs the layer's channels and runs alongside() meanwhile, then writes the channels.
   void writeLayerChannels(const LayerData& layer, const std::function<void()>& alongside);
   void writeMergedImage();
-  void packBands(std::span<const std::uint8_t> pixels, LayerBounds bounds,
+  void packBands(const LayerRows& rowAt, LayerBounds bounds,
                  const std::function<void()>& alongside);
   std::span<std::uint8_t> channelRowCounts(int channel);
   std::uint64_t bandBytes(int channel) const;
@@ -105,7 +106,6 @@ class PSDStreamWriter {
   ChannelEncoder encoder_;
   std::optional<Canvas> composite_;
   // Reused from layer to layer, so that memory is touched once.
-  std::vector<std::uint8_t> layerPixels_;
   ByteBuffer compression_;
   // The packed rows of the current layer (or merged image): a band of rows, channel by
   // channel; and every channel's row byte counts, one channel after another.
