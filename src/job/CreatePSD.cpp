@@ -193,11 +193,12 @@ bool JobRecord::createPSDFile(const std::vector<std::string>& files, const std::
       ahead.pop_front();
     }
     if (!decoded) image = decodeSourceFile(file);
-    decodeAhead(index + 1);
     if (image && (optionTransparent == kKeyOutWhite || optionTransparent == kKeyOutBlack)) {
       const float key = optionTransparent == kKeyOutWhite ? 1.0f : 0.0f;
       image = setTransparentColorToImage(*image, key, key, key);
     }
+    // The next file starts decoding once the decoded image has made way for its keyed copy.
+    decodeAhead(index + 1);
     if (!image) throw readError(file);
     writer.addLayerWithImage(*image, 1.0f, Point{0.0f, 0.0f});
   }
