@@ -3,10 +3,11 @@
 #include <sys/mman.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <mutex>
 #include <unordered_map>
-#include <vector>
+#include <utility>
 
 namespace quillane {
 namespace {
@@ -45,39 +46,47 @@ class RasterPool {
       block.address = mapBlock(block.bytes);
       lock.lock();
     }
-    live_.emplace(block.address, block.bytes);
+    try {
+      live_.emplace(block.address, block.bytes);
+    } catch (...) {
+      (void)::munmap(block.address, block.bytes);
+      throw;
+    }
     return block.address;
   }
 
   void giveBack(void* address) noexcept {
-    std::vector<Block> unkept;
+    Block unkept{nullptr, 0};
     {
       std::lock_guard lock(mutex_);
       const auto found = live_.find(address);
       if (found == live_.end()) return;
-      kept_.push_back({address, found->second});
-      live_.erase(found);
-      while (kept_.size() > kMaxKeptBlocks) {
-        unkept.push_back(kept_.front());
-        kept_.erase(kept_.begin());
+      if (keptCount_ == kMaxKeptBlocks) {  // the oldest makes way
+        unkept = kept_[0];
+        std::move(kept_.begin() + 1, kept_.end(), kept_.begin());
+        --keptCount_;
       }
+      kept_[keptCount_++] = {address, found->second};
+      live_.erase(found);
     }
-    unmap(unkept);
+    if (unkept.address) (void)::munmap(unkept.address, unkept.bytes);
   }
 
   void release() noexcept {
-    std::vector<Block> unkept;
+    std::array<Block, kMaxKeptBlocks> unkept{};
+    std::size_t count = 0;
     {
       std::lock_guard lock(mutex_);
-      unkept.swap(kept_);
+      unkept = kept_;
+      count = std::exchange(keptCount_, 0);
     }
-    unmap(unkept);
+    for (std::size_t i = 0; i < count; ++i) (void)::munmap(unkept[i].address, unkept[i].bytes);
   }
 
   std::size_t keptBytes() noexcept {
     std::lock_guard lock(mutex_);
     std::size_t bytes = 0;
-    for (const Block& block : kept_) bytes += block.bytes;
+    for (std::size_t i = 0; i < keptCount_; ++i) bytes += kept_[i].bytes;
     return bytes;
   }
 
@@ -85,23 +94,22 @@ class RasterPool {
   // The smallest kept block that holds `bytes` without wasting more than half of it, or a
   // null block.
   Block takeKept(std::size_t bytes) {
-    auto best = kept_.end();
-    for (auto block = kept_.begin(); block != kept_.end(); ++block) {
-      if (block->bytes < bytes || block->bytes / 2 > bytes) continue;
-      if (best == kept_.end() || block->bytes < best->bytes) best = block;
+    std::size_t best = keptCount_;
+    for (std::size_t i = 0; i < keptCount_; ++i) {
+      if (kept_[i].bytes < bytes || kept_[i].bytes / 2 > bytes) continue;
+      if (best == keptCount_ || kept_[i].bytes < kept_[best].bytes) best = i;
     }
-    if (best == kept_.end()) return {nullptr, 0};
-    const Block taken = *best;
-    kept_.erase(best);
+    if (best == keptCount_) return {nullptr, 0};
+    const Block taken = kept_[best];
+    std::move(kept_.begin() + std::ptrdiff_t(best) + 1, kept_.begin() + std::ptrdiff_t(keptCount_),
+              kept_.begin() + std::ptrdiff_t(best));
+    --keptCount_;
     return taken;
   }
 
-  static void unmap(const std::vector<Block>& blocks) noexcept {
-    for (const Block& block : blocks) (void)::munmap(block.address, block.bytes);
-  }
-
   std::mutex mutex_;
-  std::vector<Block> kept_;  // oldest first
+  std::array<Block, kMaxKeptBlocks> kept_{};  // the first keptCount_, oldest first
+  std::size_t keptCount_ = 0;
   std::unordered_map<void*, std::size_t> live_;
 };
 
