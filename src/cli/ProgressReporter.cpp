@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "util/PathNames.h"
+
 namespace quillane::cli {
 namespace {
 
@@ -16,11 +18,6 @@ int terminalColumns() {
   winsize size{};
   if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
   return kDefaultTerminalColumns;
-}
-
-std::string lastPathComponent(const std::string& path) {
-  const auto slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 // Cuts the UTF-8 text to at most `columns` code points, counting each as one column.
@@ -83,7 +80,7 @@ void ProgressReporter::printLinesUpTo(int fileNumber) {
   const int total = static_cast<int>(files_.size());
   for (; printedLines_ < fileNumber; ++printedLines_) {
     std::fprintf(stderr, "[%d/%d] %s\n", printedLines_ + 1, total,
-                 lastPathComponent(files_[static_cast<std::size_t>(printedLines_)]).c_str());
+                 std::string(lastPathComponent(files_[std::size_t(printedLines_)])).c_str());
   }
 }
 
@@ -98,7 +95,7 @@ void ProgressReporter::drawBar(double percent, int fileNumber) {
   if (fileNumber > 0) {
     line += "file " + std::to_string(fileNumber) + " of " + std::to_string(files_.size()) + " ";
     const int room = terminalColumns() - 1 - static_cast<int>(line.size());
-    line += fitToColumns(lastPathComponent(files_[static_cast<std::size_t>(fileNumber - 1)]),
+    line += fitToColumns(std::string(lastPathComponent(files_[std::size_t(fileNumber - 1)])),
                          std::max(room, 0));
   }
   // Back to the line's start, and clear what a longer line left behind.

@@ -4,8 +4,10 @@
 #include <array>
 
 #include "image/FileRead.h"
+#include "image/pict/PictBytes.h"
 #include "image/pict/PictDecoder.h"
 #include "util/Log.h"
+#include "util/PathNames.h"
 
 namespace quillane {
 namespace {
@@ -37,14 +39,7 @@ constexpr std::array<std::uint8_t, 8> kResolution72 = {0x00, 0x48, 0x00, 0x00,
                                                        0x00, 0x48, 0x00, 0x00};
 
 std::uint16_t readU16(std::span<const std::uint8_t> bytes, std::size_t offset) {
-  return static_cast<std::uint16_t>(bytes[offset] << 8 | bytes[offset + 1]);
-}
-
-std::string extensionOf(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-  const std::size_t dot = name.rfind('.');
-  return dot == std::string::npos ? std::string() : name.substr(dot + 1);
+  return PictBytes(bytes, offset).u16();
 }
 
 // The header opcode's offset when the header holds `fieldsEnd` bytes inside the buffer;
@@ -66,7 +61,7 @@ bool isExtendedHeader(std::span<const std::uint8_t> bytes, std::size_t index) {
 }  // namespace
 
 bool isPictFile(const std::string& path) {
-  const std::string extension = extensionOf(path);
+  const std::string_view extension = pathExtension(path);
   return extension == "pict" || extension == "pct" || extension == "pic";
 }
 

@@ -16,6 +16,7 @@
 #include "util/Exception.h"
 #include "util/Log.h"
 #include "util/MemoryBudget.h"
+#include "util/PathNames.h"
 #include "util/Strings.h"
 
 namespace quillane {
@@ -36,11 +37,6 @@ constexpr std::size_t kMaxFilesDecodedAhead = 8;
 constexpr std::size_t kExtraAheadBytes = std::size_t{36} << 20;
 // Threads that decode ahead: one per core of the machines we build for.
 constexpr unsigned kDecodingThreads = 2;
-
-std::string lastPathComponent(const std::string& path) {
-  const auto slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
 
 std::optional<Image> decodeSourceFile(const std::string& path) {
   return isPictFile(path) ? createPictImage(path) : decodeImageFile(path);
@@ -79,7 +75,7 @@ MeasuredFile measureFile(const std::string& path) {
     measured.image = decodeImageFile(path);
     if (measured.image) measured.size = measured.image->pixelsSize();
   }
-  logLine("%s: W:%3.0f, H:%3.0f", lastPathComponent(path).c_str(), measured.size.width,
+  logLine("%s: W:%3.0f, H:%3.0f", std::string(lastPathComponent(path)).c_str(), measured.size.width,
           measured.size.height);
   return measured;
 }
@@ -129,7 +125,7 @@ bool JobRecord::createPSDFile(const std::vector<std::string>& files, const std::
 
   std::vector<std::string> names;
   names.reserve(files.size());
-  for (const std::string& file : files) names.push_back(lastPathComponent(file));
+  for (const std::string& file : files) names.emplace_back(lastPathComponent(file));
   // The document goes straight to the output's temporary file, one layer at a time.
   OutputFile output(path);
   OutputFileSink sink(output);

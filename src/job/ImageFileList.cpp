@@ -9,15 +9,10 @@
 #include "image/PictFile.h"
 #include "job/JobRecord.h"
 #include "util/Log.h"
+#include "util/PathNames.h"
 
 namespace quillane {
 namespace {
-
-// The text after the last dot of the name; empty when there is no dot.
-std::string_view pathExtension(std::string_view name) {
-  const auto dot = name.rfind('.');
-  return dot == std::string_view::npos ? std::string_view() : name.substr(dot + 1);
-}
 
 std::string lowerCased(std::string_view text) {
   std::string lower(text);
