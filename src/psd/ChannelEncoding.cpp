@@ -1,6 +1,5 @@
 #include "psd/ChannelEncoding.h"
 
-#include <cstring>
 #include <string>
 
 #include "psd/PSDWriter.h"
@@ -12,10 +11,6 @@ namespace {
 void writeRowCount(std::uint8_t* at, std::size_t count) {
   at[0] = static_cast<std::uint8_t>(count >> 8);
   at[1] = static_cast<std::uint8_t>(count);
-}
-
-void writeRowCount(ByteBuffer& out, std::size_t at, std::size_t count) {
-  writeRowCount(out.data() + at, count);
 }
 
 // The first `channels` samples of each of `width` pixels, as planes of `width` samples.
@@ -84,43 +79,6 @@ void ChannelEncoder::packMargins(LayerBounds bounds) {
   }
 }
 
-ChannelLengths ChannelEncoder::appendLayerChannels(ByteBuffer& out,
-                                                   std::span<const std::uint8_t> pixels,
-                                                   LayerBounds bounds) {
-  if (!bounds.empty()) packMargins(bounds);
-  ChannelLengths lengths{};
-  for (int channel = 0; channel < channelCount_; ++channel) {
-    lengths[channel] = appendLayerChannel(out, pixels, bounds, channel);
-  }
-  return lengths;
-}
-
-std::uint32_t ChannelEncoder::appendLayerChannel(ByteBuffer& out,
-                                                 std::span<const std::uint8_t> pixels,
-                                                 LayerBounds bounds, int channel) const {
-  const std::size_t start = out.size();
-  appendValue(out, kPackBitsCompression, 2);
-  const std::size_t counts = out.size();
-  out.resize(counts + std::size_t(height_) * kRowCountBytes);
-  const std::size_t layerRowBytes = std::size_t(bounds.width) * kPixelBytes;
-  for (int row = 0; row < height_; ++row) {
-    const std::size_t rowStart = out.size();
-    if (bounds.empty() || row < bounds.y || row >= bounds.y + bounds.height) {
-      appendBytes(out, blankRow_);
-    } else {
-      appendBytes(out, leftMargin_);
-      // The row on its own, so that offsets stay small however large the layer is.
-      const auto layerRow =
-          pixels.subspan(std::size_t(row - bounds.y) * layerRowBytes, layerRowBytes);
-      appendPackedBits(out, layerRow, rangeOf(channel, layerRowBytes), kPixelBytes);
-      appendBytes(out, rightMargin_);
-    }
-    writeRowCount(out, counts + std::size_t(row) * kRowCountBytes, out.size() - rowStart);
-    checkSize(out);
-  }
-  return static_cast<std::uint32_t>(out.size() - start);
-}
-
 void ChannelEncoder::packLayerBand(std::span<ByteBuffer> rows,
                                    std::span<std::uint8_t* const> counts,
                                    const LayerRows& layerRow, LayerBounds bounds, int first,
@@ -152,30 +110,57 @@ void ChannelEncoder::packLayerBand(std::span<ByteBuffer> rows,
   }
 }
 
-void ChannelEncoder::packMergedChannel(ByteBuffer& rows, std::uint8_t* counts,
-                                       std::span<const std::uint8_t> pixels, int channel) const {
-  const std::size_t rowBytes = std::size_t(width_) * kPixelBytes;
-  for (int row = 0; row < height_; ++row, counts += kRowCountBytes) {
-    const auto pixelRow = pixels.subspan(std::size_t(row) * rowBytes, rowBytes);
-    const std::size_t packed =
-        appendPackedBits(rows, pixelRow, rangeOf(channel, rowBytes), kPixelBytes);
-    counts[0] = static_cast<std::uint8_t>(packed >> 8);
-    counts[1] = static_cast<std::uint8_t>(packed);
+// Every channel's rows of the whole document in one band; counts laid out channel after
+// channel, as the merged image stores them.
+ChannelEncoder::PackedRows ChannelEncoder::packAllRows(const LayerRows& layerRow,
+                                                       LayerBounds bounds) const {
+  PackedRows packed;
+  const std::size_t channelCountBytes = std::size_t(height_) * kRowCountBytes;
+  packed.counts.resize(std::size_t(channelCount_) * channelCountBytes);
+  std::array<std::uint8_t*, kMaxChannelCount> counts{};
+  for (int channel = 0; channel < channelCount_; ++channel) {
+    counts[std::size_t(channel)] =
+        packed.counts.data() + std::size_t(channel) * channelCountBytes;
   }
+  packLayerBand(std::span(packed.rows.data(), std::size_t(channelCount_)),
+                std::span(counts.data(), std::size_t(channelCount_)), layerRow, bounds, 0,
+                height_);
+  return packed;
+}
+
+ChannelLengths ChannelEncoder::appendLayerChannels(ByteBuffer& out,
+                                                   std::span<const std::uint8_t> pixels,
+                                                   LayerBounds bounds) {
+  if (!bounds.empty()) packMargins(bounds);
+  const std::size_t rowBytes = std::size_t(bounds.width) * kPixelBytes;
+  const PackedRows packed =
+      packAllRows([&](int row) { return pixels.data() + std::size_t(row) * rowBytes; }, bounds);
+  const std::size_t channelCountBytes = std::size_t(height_) * kRowCountBytes;
+  ChannelLengths lengths{};
+  for (int channel = 0; channel < channelCount_; ++channel) {
+    const std::size_t start = out.size();
+    appendValue(out, kPackBitsCompression, 2);
+    const auto counts = packed.counts.begin() + std::ptrdiff_t(channel * channelCountBytes);
+    out.insert(out.end(), counts, counts + std::ptrdiff_t(channelCountBytes));
+    appendBytes(out, packed.rows[std::size_t(channel)]);
+    checkSize(out);
+    lengths[std::size_t(channel)] = static_cast<std::uint32_t>(out.size() - start);
+  }
+  return lengths;
 }
 
 void ChannelEncoder::appendMergedImage(ByteBuffer& out, std::span<const std::uint8_t> pixels) {
+  const LayerBounds whole{0, 0, width_, height_};
+  packMargins(whole);
+  const std::size_t rowBytes = std::size_t(width_) * kPixelBytes;
+  const PackedRows packed =
+      packAllRows([&](int row) { return pixels.data() + std::size_t(row) * rowBytes; }, whole);
   appendValue(out, kPackBitsCompression, 2);
-  const std::size_t countsAt = out.size();
-  const std::size_t channelCountBytes = std::size_t(height_) * kRowCountBytes;
-  out.resize(countsAt + std::size_t(channelCount_) * channelCountBytes);
-  ByteBuffer counts(channelCountBytes);
+  appendBytes(out, packed.counts);
   for (int channel = 0; channel < channelCount_; ++channel) {
-    packMergedChannel(out, counts.data(), pixels, channel);
-    std::memcpy(out.data() + countsAt + std::size_t(channel) * channelCountBytes, counts.data(),
-                channelCountBytes);
-    checkSize(out);
+    appendBytes(out, packed.rows[std::size_t(channel)]);
   }
+  checkSize(out);
 }
 
 }  // namespace quillane

@@ -32,18 +32,17 @@ struct LayerBounds {
 // provides them: a row of its image, or one converted on the calling thread.
 using LayerRows = std::function<const std::uint8_t*(int row)>;
 
-// Encodes the image data of a document, PackBits compressed, straight into the file's
-// buffer: row byte counts are reserved and filled in as the rows are packed, so nothing is
-// packed twice or copied. The blank row and each layer's margins are packed once and reused.
-// Every layer is written at canvas size: transparent (all channels 0) outside its bounds.
+// Encodes the image data of a document, PackBits compressed. The blank row and each layer's
+// margins are packed once and reused. Every layer is written at canvas size: transparent
+// (all channels 0) outside its bounds.
 class ChannelEncoder {
  public:
-  // maxBytes: the buffer (the file so far) may not grow past it; encoding stops with the
-  // "DocumentTooLarge" exception as soon as it does.
+  // maxBytes: the file may not grow past it; encoding stops with the "DocumentTooLarge"
+  // exception as soon as it does.
   ChannelEncoder(int documentWidth, int documentHeight, int channelCount, std::uint64_t maxBytes);
 
-  // Bytes of the file already written out of the buffer (by a writer that streams the file
-  // and empties the buffer): they count toward maxBytes.
+  // Bytes of the file already written out (by a writer that streams the file): they count
+  // toward maxBytes.
   void noteFlushed(std::uint64_t bytes) { flushed_ += bytes; }
 
   // Appends the channel blocks of one layer (compression, row counts, rows; one per channel)
@@ -51,34 +50,27 @@ class ChannelEncoder {
   ChannelLengths appendLayerChannels(ByteBuffer& out, std::span<const std::uint8_t> pixels,
                                      LayerBounds bounds);
 
-  // The same one channel at a time, for a writer that packs channels side by side: call
-  // packMargins once per layer (bounds not empty), then appendLayerChannel from any thread,
-  // each with its own buffer; answers the block's size. The size limit is checked against
-  // that buffer alone.
-  void packMargins(LayerBounds bounds);
-  std::uint32_t appendLayerChannel(ByteBuffer& out, std::span<const std::uint8_t> pixels,
-                                   LayerBounds bounds, int channel) const;
-
-  // Rows first .. end - 1 of every channel of a layer, packed as appendLayerChannel packs
-  // them, for a writer that packs bands of rows side by side: each row's pixels are split
-  // into channels once, so the layer is read once and not once per channel. Call
-  // packMargins first (bounds not empty). Channel c's rows are appended to rows[c], their
-  // byte counts written to counts[c] (kRowCountBytes, big-endian, per row from row 0 of the
-  // document). The size limit is checked against each buffer alone.
-  void packLayerBand(std::span<ByteBuffer> rows, std::span<std::uint8_t* const> counts,
-                     const LayerRows& layerRow, LayerBounds bounds, int first, int end) const;
-
   // Appends the merged image data: compression, the row counts of every channel, then the
   // rows. pixels: the document's RGBA8 pixels.
   void appendMergedImage(ByteBuffer& out, std::span<const std::uint8_t> pixels);
 
-  // One channel of the merged image: its packed rows appended to `rows`, their byte counts
-  // (kRowCountBytes each, big-endian) written to `counts`. Channels may be packed side by
-  // side from different threads, each with its own buffers.
-  void packMergedChannel(ByteBuffer& rows, std::uint8_t* counts,
-                         std::span<const std::uint8_t> pixels, int channel) const;
+  // For a writer that packs bands of rows side by side: packMargins once per layer (bounds
+  // not empty), then packLayerBand from any thread, each band with its own buffers.
+  void packMargins(LayerBounds bounds);
+  // Rows first .. end - 1 of every channel of a layer. Each row's pixels are split into
+  // channels once, so the layer is read once and not once per channel. Channel c's rows are
+  // appended to rows[c], their byte counts written to counts[c] (kRowCountBytes, big-endian,
+  // per row from row 0 of the document). The size limit is checked against each buffer
+  // alone.
+  void packLayerBand(std::span<ByteBuffer> rows, std::span<std::uint8_t* const> counts,
+                     const LayerRows& layerRow, LayerBounds bounds, int first, int end) const;
 
  private:
+  struct PackedRows {
+    std::array<ByteBuffer, kMaxChannelCount> rows;
+    ByteBuffer counts;  // every channel's, one channel after another
+  };
+  PackedRows packAllRows(const LayerRows& layerRow, LayerBounds bounds) const;
   void checkSize(const ByteBuffer& out) const;
 
   int width_;
