@@ -56,9 +56,7 @@ void AppDelegate::onProcessClick() {
   }
 
   waitForWorker();
-  progressFinished = false;
-  progressCancelled = false;
-  progressErrorOccured = false;
+  resetProgress();
   finishSeen_ = false;
   menuItemStop->setEnabled(true);
 

@@ -97,9 +97,7 @@ int runJob(const CommandLine& line) {
     return kExitFailure;
   }
 
-  record.progressFinished = false;
-  record.progressCancelled = false;
-  record.progressErrorOccured = false;
+  record.resetProgress();
   Wakeup wakeup;
   wakeup.catchInterrupts();
   std::optional<Failure> failure;

@@ -40,6 +40,10 @@ class JobRecord {
   SharedValue<const std::string> progressFilename;
   SharedValue<ProgressUtility> progressUtil;
 
+  // Readies the shared fields for a new job: the flags cleared, no file named and a fresh
+  // progress model, so that nothing of an earlier job shows before this one reports.
+  void resetProgress();
+
   // ---- Image file list ----
   // Lists the folder's regular files with an accepted extension, sorted by stem then
   // extension, as full paths; stores and returns the list. The folder becomes srcPath, the
@@ -63,8 +67,7 @@ class JobRecord {
   // ---- Colour keying ----
   // A copy of the image, W x H pixels (its pixelsSize truncated), in which every pixel whose
   // red, green and blue equal the key exactly is fully transparent. Advances the minor step
-  // of progressUtil to the pixels keyed so far after each row. Nothing when the image cannot
-  // be keyed.
+  // of progressUtil once for every pixel keyed. Nothing when the image cannot be keyed.
   std::optional<Image> setTransparentColorToImage(const Image& image, float red, float green,
                                                   float blue);
   // The image redrawn at its rendered pixel size times the factors (high-quality scaling).

@@ -126,7 +126,14 @@ TEST_F(JobFixture, FinishedJobGoesFromIdleThroughRunningBackToIdle) {
 }
 
 TEST_F(JobFixture, TickShowsTheCurrentFileAndProgress) {
-  h.app.jobBody = [this](AppDelegate& app, const auto& files, const auto&) {
+  // What an earlier job left: its last file, all of the bar.
+  h.app.progressFilename.store(std::make_shared<const std::string>(temp.file("a.png")));
+  auto finished = std::make_shared<ProgressUtility>();
+  finished->setMajorStep(finished->majorStepMax());
+  h.app.progressUtil.store(finished);
+  Gate started;
+  h.app.jobBody = [this, &started](AppDelegate& app, const auto& files, const auto&) {
+    started.wait();
     auto progress = std::make_shared<ProgressUtility>();
     progress->setMajorStepMax(2);
     progress->setMajorStep(1);
@@ -135,7 +142,10 @@ TEST_F(JobFixture, TickShowsTheCurrentFileAndProgress) {
     gate.wait();
   };
   h.app.onProcessClick();
-  tick();  // before the job names a file the sheet keeps the source folder
+  tick();  // before the job names a file the sheet keeps the source folder, the bar empty
+  EXPECT_EQ(h.progressSrc.path, temp.path());
+  EXPECT_DOUBLE_EQ(h.bar.value, 0.0);
+  started.open();
   while (!h.app.progressFilename.load() || h.app.progressFilename.load()->empty())
     std::this_thread::yield();
   tick();
