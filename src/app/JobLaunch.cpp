@@ -2,21 +2,10 @@
 
 #include "app/AppDelegate.h"
 #include "app/SettingsKeys.h"
-#include "util/Exception.h"
+#include "job/JobFailure.h"
 #include "util/Log.h"
 
 namespace quillane {
-namespace {
-
-// What ended a job with an exception, as the alert shows it. An exception that is not a
-// quillane::Exception has no name of its own: the alert then shows a general caption.
-struct JobFailure {
-  std::string name;
-  std::string reason;
-  bool named = false;
-};
-
-}  // namespace
 
 AppDelegate::~AppDelegate() {
   if (!progressFinished) progressCancelled = true;
@@ -94,22 +83,14 @@ void AppDelegate::showSheet() {
 }
 
 // The worker's body: runs the job, hands any failure to the main thread as an alert, and
-// marks the job over. Every exception is caught here, whatever its type: one escaping a
-// std::thread would end the process.
+// marks the job over.
 void AppDelegate::runJobWrapper(std::vector<std::string> files, std::string path) {
-  std::optional<JobFailure> failure;
-  try {
+  const std::optional<JobFailure> failure = runCatchingFailure([&] {
     if (jobBody)
       jobBody(*this, files, path);
     else
       createPSDFile(files, path);
-  } catch (const Exception& error) {
-    failure = JobFailure{error.name(), error.reason(), true};
-  } catch (const std::exception& error) {
-    failure = JobFailure{"", error.what(), false};
-  } catch (...) {
-    failure = JobFailure{"", "", false};
-  }
+  });
 
   if (failure) {
     postToMain([this, failure = *failure] {

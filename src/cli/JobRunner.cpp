@@ -6,12 +6,12 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <new>
 #include <optional>
 #include <thread>
 
 #include "cli/ProgressReporter.h"
 #include "cli/Wakeup.h"
+#include "job/JobFailure.h"
 #include "job/JobRecord.h"
 #include "job/OutputFile.h"
 #include "util/Exception.h"
@@ -24,11 +24,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 constexpr std::chrono::milliseconds kTickInterval{300};
 
-struct Failure {
-  std::string name;
-  std::string reason;
-};
-
 // "quillane: NAME: REASON". A name written as a sentence loses its full stop here, where a
 // colon follows it.
 std::string errorLine(std::string name, const std::string& reason) {
@@ -36,24 +31,6 @@ std::string errorLine(std::string name, const std::string& reason) {
     if (name.size() >= stop.size() && name.ends_with(stop)) name.resize(name.size() - stop.size());
   }
   return "quillane: " + name + (reason.empty() ? "" : ": " + reason);
-}
-
-// The job as the worker runs it: every exception, of whatever type, becomes a failure to
-// report instead of ending the process.
-std::optional<Failure> runGuarded(JobRecord& record, const std::vector<std::string>& files,
-                                  const std::string& outputPath) {
-  try {
-    record.createPSDFile(files, outputPath);
-    return std::nullopt;
-  } catch (const Exception& error) {
-    return Failure{error.name(), error.reason()};
-  } catch (const std::bad_alloc&) {
-    return Failure{"Out of memory", "the document does not fit in memory"};
-  } catch (const std::exception& error) {
-    return Failure{"Error", error.what()};
-  } catch (...) {
-    return Failure{"Error", "unknown failure"};
-  }
 }
 
 // Whether the output path names one of the source images (the arguments swapped, say),
@@ -100,9 +77,9 @@ int runJob(const CommandLine& line) {
   record.resetProgress();
   Wakeup wakeup;
   wakeup.catchInterrupts();
-  std::optional<Failure> failure;
+  std::optional<JobFailure> failure;
   std::thread worker([&] {
-    failure = runGuarded(record, files, line.outputPath);
+    failure = runCatchingFailure([&] { record.createPSDFile(files, line.outputPath); });
     record.progressFinished = true;
     wakeup.post(Wakeup::kJobOver);
   });
@@ -133,7 +110,9 @@ int runJob(const CommandLine& line) {
 
   if (failure) {
     reporter.finish(record, false);
-    reporter.note(errorLine(failure->name, failure->reason), true);
+    reporter.note(errorLine(failure->named ? failure->name : "Error",
+                            failure->reason.empty() ? "unknown failure" : failure->reason),
+                  true);
     return kExitFailure;
   }
   // The job clears the stop request when it acts on it; one still set came too late.

@@ -195,7 +195,7 @@ TEST_F(JobFixture, FailedJobShowsItsExceptionOfAnyType) {
   };
   const Case cases[] = {
       {[] { throw Exception("IMAGE_READ_ERROR", "/src/b.png"); }, {"IMAGE_READ_ERROR", "/src/b.png"}},
-      {[] { throw std::bad_alloc(); }, {"JOB_FAILED", "std::bad_alloc"}},
+      {[] { throw std::bad_alloc(); }, {"JOB_FAILED", "out of memory: the document does not fit in memory"}},
       {[] { throw std::runtime_error("disk full"); }, {"JOB_FAILED", "disk full"}},
       {[] { throw 42; }, {"JOB_FAILED", "UNKNOWN_ERROR"}},
   };
