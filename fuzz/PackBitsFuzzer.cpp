@@ -1,6 +1,7 @@
 // Packs fuzzed samples with the channel encoder's PackBits and unpacks them with a decoder
-// written here from the format's definition: the samples must come back, and the stream
-// may grow by at most one header byte per 128 samples.
+// written here from the format's definition: the bytes must be the one-by-one encoder's,
+// the samples must come back, and the stream may grow by at most one header byte per 128
+// samples.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -53,11 +54,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (std::size_t i = offset; i < samples.size(); i += static_cast<std::size_t>(skip))
     expected.push_back(samples[i]);
 
+  // The scanning encoder gives the one-by-one encoder's bytes, appended after what was there.
   const quillane::ByteBuffer packed = quillane::packedBitsForRange(samples, range, skip);
-  quillane::ByteBuffer appended = {0xAB};
-  const std::size_t count = quillane::appendPackedBits(appended, samples, range, skip);
-  if (count != packed.size() || appended.size() != packed.size() + 1 ||
-      !std::equal(packed.begin(), packed.end(), appended.begin() + 1))
+  quillane::ByteBuffer reference = {0xAB};
+  const std::size_t count = quillane::appendPackedBitsOneByOne(reference, samples, range, skip);
+  if (count != packed.size() || reference.size() != packed.size() + 1 ||
+      !std::equal(packed.begin(), packed.end(), reference.begin() + 1))
     std::abort();
   if (unpack(packed) != expected) std::abort();
   const std::size_t packets = (expected.size() + kMaxPacket - 1) / kMaxPacket;

@@ -45,11 +45,14 @@ TEST(RasterMemory, FreedRastersAreReusedAndAllocateStillZeroFills) {
   releaseRasterMemory();
   EXPECT_EQ(keptRasterBytes(), 0u);
 
-  // Small rasters come from the ordinary heap and are copied like any vector.
-  auto tiny = Bitmap::allocate(3, 2);
-  ASSERT_TRUE(tiny);
-  const Bitmap copy = *tiny;
-  EXPECT_EQ(copy.pixels, tiny->pixels);
+  // Small rasters come from the ordinary heap and are copied like any vector; freed, they
+  // are not kept.
+  {
+    auto tiny = Bitmap::allocate(3, 2);
+    ASSERT_TRUE(tiny);
+    const Bitmap copy = *tiny;
+    EXPECT_EQ(copy.pixels, tiny->pixels);
+  }
   EXPECT_EQ(keptRasterBytes(), 0u);
 }
 

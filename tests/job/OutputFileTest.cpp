@@ -3,7 +3,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -118,16 +120,19 @@ TEST(OutputFile, FileSizeLimitIsAFailureAndLeavesNoTrace) {
   }
 }
 
-TEST(OutputFile, AbandonedFilesAreRemoved) {
+TEST(OutputFile, AbandonedFilesAreNeverCommitted) {
   ScratchFolder folder;
   const std::string path = folder.write("out.psd", "old");
-  // In a child: abandoning keeps every later commit waiting, as for a process that ends.
+  // In a child, as for a process that ends: a commit after abandoning waits forever instead
+  // of putting the half-made file in place.
   const pid_t child = ::fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
     OutputFile file(path);
     file.write(bytesOf("half"));
     abandonOutputFiles();
+    std::thread([&file] { file.commit(); }).detach();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
     ::_exit(0);
   }
   int status = 0;

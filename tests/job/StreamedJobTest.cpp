@@ -3,12 +3,10 @@
 // format, transparency, later images smaller and larger than the first, PICT) and for
 // random folders, with and without colour keying.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
@@ -16,6 +14,7 @@
 #include "image/PictFile.h"
 #include "image/decode/Decode.h"
 #include "job/JobRecord.h"
+#include "job/JobTestSupport.h"
 #include "psd/PSDWriter.h"
 
 namespace quillane {
@@ -24,29 +23,11 @@ namespace {
 namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
 
-class Folder {
- public:
-  Folder() {
-    std::string pattern = (fs::temp_directory_path() / "quillane-stream-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
-  }
-  ~Folder() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-  }
-  Folder(const Folder&) = delete;
-  Folder& operator=(const Folder&) = delete;
-  std::string file(const std::string& name) const { return (path_ / name).string(); }
-  const fs::path& path() const { return path_; }
-
- private:
-  fs::path path_;
-};
+using jobtest::ScratchFolder;
 
 Bytes readBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  const std::string bytes = jobtest::readFile(path);
+  return {bytes.begin(), bytes.end()};
 }
 
 // A 32-bit bottom-up BMP (B, G, R, A) of straight RGBA pixels, rows top to bottom.
@@ -107,7 +88,7 @@ std::size_t expectStreamedEqualsInMemory(const fs::path& folder) {
     record.optionTransparent = option;
     const std::vector<std::string> files = record.makeImageFileList(folder.string());
     if (files.empty()) return 0;
-    Folder out;
+    ScratchFolder out;
     const std::string output = out.file("out.psd");
     record.createPSDFile(files, output);
     const Bytes streamed = readBytes(output);
@@ -120,26 +101,26 @@ std::size_t expectStreamedEqualsInMemory(const fs::path& folder) {
 
 // The fixtures that decode, copied into a folder of their own (the job stops at the
 // first unreadable file).
-void copyDecodable(const fs::path& from, const Folder& to, const std::string& prefix = "") {
+void copyDecodable(const fs::path& from, const ScratchFolder& to, const std::string& prefix = "") {
   for (const auto& entry : fs::directory_iterator(from)) {
     if (!entry.is_regular_file() || !JobRecord::isValidFileFormat(entry.path().string())) continue;
     if (!decodeSource(entry.path().string())) continue;
-    fs::copy_file(entry.path(), to.path() / (prefix + entry.path().filename().string()));
+    fs::copy_file(entry.path(), to.file(prefix + entry.path().filename().string()));
   }
 }
 
 TEST(StreamedJob, FixtureFoldersMatchTheInMemoryDocument) {
   const fs::path data = QUILLANE_TEST_DATA_DIR;
-  Folder images;
+  ScratchFolder images;
   copyDecodable(data / "images", images);
   EXPECT_GT(expectStreamedEqualsInMemory(images.path()), 20u);
 
-  Folder picts;
+  ScratchFolder picts;
   copyDecodable(data / "pict", picts);
   EXPECT_GT(expectStreamedEqualsInMemory(picts.path()), 3u);
 
   // PICT and bitmap files in one document, a PICT first.
-  Folder mixed;
+  ScratchFolder mixed;
   copyDecodable(data / "pict", mixed, "a-");
   copyDecodable(data / "images", mixed, "b-");
   EXPECT_GT(expectStreamedEqualsInMemory(mixed.path()), 25u);
@@ -167,11 +148,14 @@ TEST(StreamedJob, RandomFoldersMatchTheInMemoryDocument) {
   std::uniform_int_distribution<int> side(1, 120);
   std::uniform_int_distribution<int> count(1, 6);
   for (int folderIndex = 0; folderIndex < 12; ++folderIndex) {
-    Folder folder;
+    ScratchFolder folder;
     const int files = count(random);
     for (int i = 0; i < files; ++i) {
-      const int width = side(random);
-      const int height = side(random);
+      // The first two folders start with a canvas large enough for the writer to share its
+      // work with its helper thread.
+      const bool large = folderIndex < 2 && i == 0;
+      const int width = large ? 640 : side(random);
+      const int height = large ? 480 : side(random);
       writeBmp32(folder.file("image" + std::to_string(i) + ".bmp"), width, height,
                  randomPixels(random, width, height));
     }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <stdexcept>
 #include <thread>
 #include <vector>
@@ -32,13 +33,21 @@ TEST(HelperThreadThread, EveryTaskRunsOnceInEveryBatchAndFailuresReachTheCaller)
                             }),
                  std::runtime_error);
   }
-  // Still usable after a failure; slow tasks give the helper its share.
-  std::atomic<int> done{0};
-  helper.run(8, [&](int) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    ++done;
+  // Still usable after a failure, and the helper really takes tasks: the first task waits
+  // (a few seconds at most) until the second has started, which only another thread can do.
+  std::atomic<bool> secondStarted{false};
+  std::thread::id threads[2];
+  helper.run(2, [&](int task) {
+    threads[task] = std::this_thread::get_id();
+    if (task == 1) {
+      secondStarted = true;
+      return;
+    }
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!secondStarted && std::chrono::steady_clock::now() < giveUp) std::this_thread::yield();
   });
-  EXPECT_EQ(done, 8);
+  EXPECT_TRUE(secondStarted);
+  EXPECT_NE(threads[0], threads[1]);
 }
 
 }  // namespace
