@@ -46,9 +46,4 @@ class Canvas {
   std::unique_ptr<State> state_;
 };
 
-// Straight RGBA8 pixels to premultiplied ones (colour x alpha / 255, rounded); in and out
-// may be the same buffer.
-void premultiplyPixels(const std::uint8_t* straight, std::uint8_t* premultiplied,
-                       std::size_t pixelCount);
-
 }  // namespace quillane

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "image/Premultiply.h"
 
 namespace quillane {
 namespace {
@@ -21,25 +22,6 @@ constexpr int kFilterSubsampleBits = 4;
 // Bytes R, G, B, A in memory are one 32-bit a8b8g8r8 word on a little-endian machine.
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__);
 constexpr pixman_format_code_t kRgbaFormat = PIXMAN_a8b8g8r8;
-
-void premultiply(Bitmap& bitmap) {
-  std::uint8_t* p = bitmap.pixels.data();
-  for (std::size_t i = 0; i < bitmap.pixels.size(); i += 4) {
-    const unsigned alpha = p[i + 3];
-    for (int c = 0; c < 3; ++c) p[i + c] = static_cast<std::uint8_t>((p[i + c] * alpha + 127) / 255);
-  }
-}
-
-void unpremultiply(Bitmap& bitmap) {
-  std::uint8_t* p = bitmap.pixels.data();
-  for (std::size_t i = 0; i < bitmap.pixels.size(); i += 4) {
-    const unsigned alpha = p[i + 3];
-    for (int c = 0; c < 3; ++c) {
-      const unsigned value = alpha == 0 ? 0 : (p[i + c] * 255u + alpha / 2) / alpha;
-      p[i + c] = static_cast<std::uint8_t>(value > 255 ? 255 : value);
-    }
-  }
-}
 
 PixmanImage wrap(Bitmap& bitmap) {
   return PixmanImage(
@@ -68,13 +50,10 @@ std::optional<Bitmap> scaleBitmap(const Bitmap& source, int width, int height) {
   if (width < 1 || height < 1 || source.width < 1 || source.height < 1) return std::nullopt;
   auto target = Bitmap::allocate(width, height);
   if (!target) return std::nullopt;
-  std::optional<Bitmap> input;
-  try {
-    input = source;
-  } catch (const std::bad_alloc&) {
-    return std::nullopt;
-  }
-  premultiply(*input);
+  auto input = Bitmap::allocateUninitialized(source.width, source.height);
+  if (!input) return std::nullopt;
+  premultiplyPixels(source.pixels.data(), input->pixels.data(),
+                    std::size_t(source.width) * std::size_t(source.height));
 
   PixmanImage from = wrap(*input);
   PixmanImage to = wrap(*target);
@@ -91,7 +70,8 @@ std::optional<Bitmap> scaleBitmap(const Bitmap& source, int width, int height) {
 
   pixman_image_composite32(PIXMAN_OP_SRC, from.get(), nullptr, to.get(), 0, 0, 0, 0, 0, 0, width,
                            height);
-  unpremultiply(*target);
+  unpremultiplyPixelsRounded(target->pixels.data(),
+                             std::size_t(target->width) * std::size_t(target->height));
   return target;
 }
 

@@ -4,8 +4,8 @@
 #include <array>
 #include <cstring>
 
-#include "image/Canvas.h"
 #include "image/PixelAlpha.h"
+#include "image/Premultiply.h"
 #include "psd/ChannelEncoding.h"
 
 namespace quillane {

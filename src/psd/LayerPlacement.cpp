@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "image/Canvas.h"
+#include "image/Premultiply.h"
 
 namespace quillane {
 

@@ -112,6 +112,8 @@ TEST(Decode, RastersWithoutTransparencyAreMarkedOpaque) {
       {"png-palette4.png", true},       {"png-rgba8.png", false},
       {"png-greyalpha8.png", false},    {"png-rgb8-trns.png", false},
       {"png-palette8-trns.png", false}, {"bmp-rgba32.bmp", false},
+      {"bmp-rgb24.bmp", true},          {"tiff-rgb8.tif", true},
+      {"tiff-rgba8-associated-tiled.tif", false},
   };
   for (const auto& [file, opaque] : cases) {
     const auto decoded = decodeImage(fixtureBytes(file));

@@ -135,9 +135,10 @@ std::optional<DecodedBitmap> decodeBmp(std::span<const std::uint8_t> bytes) {
                    &stbi_image_free);
   if (!pixels || width != header->width || height != header->height) return std::nullopt;
 
-  auto bitmap = Bitmap::allocate(width, height);
+  auto bitmap = Bitmap::allocateUninitialized(width, height);
   if (!bitmap) return std::nullopt;
   std::copy_n(pixels.get(), bitmap->pixels.size(), bitmap->pixels.data());
+  bitmap->knownOpaque = channels == 3;  // stb fills in alpha 255 for a file without alpha
 
   DecodedBitmap decoded{std::move(*bitmap)};
   decoded.dpiX = resolution::fromDotsPerMetre(static_cast<float>(header->pelsPerMetreX));

@@ -1,11 +1,13 @@
 #include <tiffio.h>
 
 #include <algorithm>
+#include <bit>
 #include <cstdarg>
 #include <cstring>
 #include <memory>
 #include <mutex>
 
+#include "image/Premultiply.h"
 #include "image/decode/Decode.h"
 #include "image/decode/Resolution.h"
 #include "util/CheckedSize.h"
@@ -88,23 +90,25 @@ struct RgbaImageEnd {
   void operator()(TIFFRGBAImage* image) const { TIFFRGBAImageEnd(image); }
 };
 
-// libtiff hands out ABGR words with colour premultiplied whenever there is alpha (it
-// premultiplies unassociated alpha itself); the bitmap wants straight R, G, B, A bytes.
+// libtiff hands out ABGR words (R, G, B, A bytes on a little-endian machine) with colour
+// premultiplied whenever there is alpha (it premultiplies unassociated alpha itself), and
+// alpha 255 when there is none; the bitmap wants straight R, G, B, A bytes.
 void toStraightRgba(Bitmap& bitmap, bool hasAlpha) {
-  std::uint8_t* p = bitmap.pixels.data();
-  for (std::size_t i = 0; i < bitmap.pixels.size(); i += 4) {
-    std::uint32_t abgr = 0;
-    std::memcpy(&abgr, p + i, 4);
-    const unsigned a = TIFFGetA(abgr);
-    unsigned rgb[3] = {TIFFGetR(abgr), TIFFGetG(abgr), TIFFGetB(abgr)};
-    if (hasAlpha) {
-      for (unsigned& c : rgb) c = a == 0 ? 0 : std::min(255u, (c * 255 + a / 2) / a);
+  if constexpr (std::endian::native != std::endian::little) {
+    std::uint8_t* p = bitmap.pixels.data();
+    for (std::size_t i = 0; i < bitmap.pixels.size(); i += 4) {
+      std::uint32_t abgr = 0;
+      std::memcpy(&abgr, p + i, 4);
+      const std::uint8_t rgba[4] = {std::uint8_t(TIFFGetR(abgr)), std::uint8_t(TIFFGetG(abgr)),
+                                    std::uint8_t(TIFFGetB(abgr)), std::uint8_t(TIFFGetA(abgr))};
+      std::memcpy(p + i, rgba, 4);
     }
-    p[i] = static_cast<std::uint8_t>(rgb[0]);
-    p[i + 1] = static_cast<std::uint8_t>(rgb[1]);
-    p[i + 2] = static_cast<std::uint8_t>(rgb[2]);
-    p[i + 3] = static_cast<std::uint8_t>(a);
   }
+  if (hasAlpha) {
+    unpremultiplyPixelsRounded(bitmap.pixels.data(),
+                               std::size_t(bitmap.width) * std::size_t(bitmap.height));
+  }
+  bitmap.knownOpaque = !hasAlpha;
 }
 
 std::optional<Bitmap> readRgba(TIFF* tif, const MemoryFile& file) {
@@ -121,9 +125,10 @@ std::optional<Bitmap> readRgba(TIFF* tif, const MemoryFile& file) {
   std::unique_ptr<TIFFRGBAImage, RgbaImageEnd> ending(&image);
   image.req_orientation = ORIENTATION_TOPLEFT;
 
-  auto bitmap = Bitmap::allocate(static_cast<int>(width), static_cast<int>(height));
+  // TIFFRGBAImageGet fills every pixel, or the image is refused.
+  auto bitmap = Bitmap::allocateUninitialized(static_cast<int>(width), static_cast<int>(height));
   if (!bitmap) return std::nullopt;
-  // The bitmap's buffer comes from operator new, aligned for 32-bit words.
+  // The bitmap's buffer is aligned for 32-bit words (the heap's or a mapped page).
   auto* raster = reinterpret_cast<std::uint32_t*>(bitmap->pixels.data());
   if (!TIFFRGBAImageGet(&image, raster, width, height) || file.failed) return std::nullopt;
   toStraightRgba(*bitmap, image.alpha != 0);
