@@ -11,6 +11,10 @@ using ByteBuffer = std::vector<std::uint8_t>;
 
 // Appends the low `length` bytes of value, most significant first (1 <= length <= 8).
 void appendValue(ByteBuffer& buffer, std::int64_t value, int length);
+// Writes the same bytes at `at` instead, over what is there.
+void writeValue(std::uint8_t* at, std::int64_t value, int length);
+// Appends the bytes.
+void appendBytes(ByteBuffer& buffer, std::span<const std::uint8_t> bytes);
 
 // A byte range of a buffer: location and length in bytes.
 struct ByteRange {

@@ -8,11 +8,6 @@
 namespace quillane {
 namespace {
 
-void writeRowCount(std::uint8_t* at, std::size_t count) {
-  at[0] = static_cast<std::uint8_t>(count >> 8);
-  at[1] = static_cast<std::uint8_t>(count);
-}
-
 // The first `channels` samples of each of `width` pixels, as planes of `width` samples.
 void splitChannels(const std::uint8_t* pixels, std::size_t width, int channels,
                    std::uint8_t* planes) {
@@ -35,10 +30,6 @@ void splitChannels(const std::uint8_t* pixels, std::size_t width, int channels,
   }
 }
 
-void appendBytes(ByteBuffer& out, const ByteBuffer& bytes) {
-  out.insert(out.end(), bytes.begin(), bytes.end());
-}
-
 ByteRange rangeOf(std::size_t location, std::size_t length) {
   return {static_cast<std::uint32_t>(location), static_cast<std::uint32_t>(length)};
 }
@@ -57,26 +48,20 @@ ChannelEncoder::ChannelEncoder(int documentWidth, int documentHeight, int channe
       height_(documentHeight),
       channelCount_(channelCount),
       maxBytes_(maxBytes),
-      zeros_(static_cast<std::size_t>(documentWidth) * kPixelBytes, 0) {
-  appendPackedBits(blankRow_, zeros_, rangeOf(0, zeros_.size()), kPixelBytes);
+      zeros_(static_cast<std::size_t>(documentWidth), 0) {
+  appendPackedBits(blankRow_, zeros_, rangeOf(0, zeros_.size()), 1);
 }
 
 void ChannelEncoder::checkSize(const ByteBuffer& out) const {
-  if (flushed_ + out.size() > maxBytes_) raiseFileTooLarge(maxBytes_);
+  if (out.size() > maxBytes_) raiseFileTooLarge(maxBytes_);
 }
 
 void ChannelEncoder::packMargins(LayerBounds bounds) {
   leftMargin_.clear();
   rightMargin_.clear();
-  if (bounds.x > 0) {
-    appendPackedBits(leftMargin_, zeros_, rangeOf(0, std::size_t(bounds.x) * kPixelBytes),
-                     kPixelBytes);
-  }
+  if (bounds.x > 0) appendPackedBits(leftMargin_, zeros_, rangeOf(0, std::size_t(bounds.x)), 1);
   const int right = width_ - bounds.x - bounds.width;
-  if (right > 0) {
-    appendPackedBits(rightMargin_, zeros_, rangeOf(0, std::size_t(right) * kPixelBytes),
-                     kPixelBytes);
-  }
+  if (right > 0) appendPackedBits(rightMargin_, zeros_, rangeOf(0, std::size_t(right)), 1);
 }
 
 void ChannelEncoder::packLayerBand(std::span<ByteBuffer> rows,
@@ -103,8 +88,8 @@ void ChannelEncoder::packLayerBand(std::span<ByteBuffer> rows,
         appendPackedBits(out, plane, rangeOf(0, width), 1);
         appendBytes(out, rightMargin_);
       }
-      writeRowCount(counts[std::size_t(channel)] + std::size_t(row) * kRowCountBytes,
-                    out.size() - rowStart);
+      writeValue(counts[std::size_t(channel)] + std::size_t(row) * kRowCountBytes,
+                 std::int64_t(out.size() - rowStart), kRowCountBytes);
       checkSize(out);
     }
   }
@@ -139,7 +124,7 @@ ChannelLengths ChannelEncoder::appendLayerChannels(ByteBuffer& out,
   ChannelLengths lengths{};
   for (int channel = 0; channel < channelCount_; ++channel) {
     const std::size_t start = out.size();
-    appendValue(out, kPackBitsCompression, 2);
+    appendValue(out, kPackBitsCompression, kCompressionBytes);
     const auto counts = packed.counts.begin() + std::ptrdiff_t(channel * channelCountBytes);
     out.insert(out.end(), counts, counts + std::ptrdiff_t(channelCountBytes));
     appendBytes(out, packed.rows[std::size_t(channel)]);
@@ -155,7 +140,7 @@ void ChannelEncoder::appendMergedImage(ByteBuffer& out, std::span<const std::uin
   const std::size_t rowBytes = std::size_t(width_) * kPixelBytes;
   const PackedRows packed =
       packAllRows([&](int row) { return pixels.data() + std::size_t(row) * rowBytes; }, whole);
-  appendValue(out, kPackBitsCompression, 2);
+  appendValue(out, kPackBitsCompression, kCompressionBytes);
   appendBytes(out, packed.counts);
   for (int channel = 0; channel < channelCount_; ++channel) {
     appendBytes(out, packed.rows[std::size_t(channel)]);

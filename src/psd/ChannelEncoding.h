@@ -12,8 +12,10 @@ namespace quillane {
 // A document holds R, G, B and, optionally, transparency: layer pixels have four bytes.
 inline constexpr int kMaxChannelCount = 4;
 inline constexpr int kPixelBytes = 4;
-// Every channel block and the merged image start with their compression: 1, PackBits.
+// Every channel block and the merged image start with their compression: 1, PackBits, in
+// two bytes.
 inline constexpr int kPackBitsCompression = 1;
+inline constexpr int kCompressionBytes = 2;
 // Each packed row's byte count is a 16-bit field.
 inline constexpr int kRowCountBytes = 2;
 using ChannelLengths = std::array<std::uint32_t, kMaxChannelCount>;
@@ -38,12 +40,8 @@ using LayerRows = std::function<const std::uint8_t*(int row)>;
 class ChannelEncoder {
  public:
   // maxBytes: the file may not grow past it; encoding stops with the "DocumentTooLarge"
-  // exception as soon as it does.
+  // exception as soon as a buffer it fills does (a streaming writer checks the whole file).
   ChannelEncoder(int documentWidth, int documentHeight, int channelCount, std::uint64_t maxBytes);
-
-  // Bytes of the file already written out (by a writer that streams the file): they count
-  // toward maxBytes.
-  void noteFlushed(std::uint64_t bytes) { flushed_ += bytes; }
 
   // Appends the channel blocks of one layer (compression, row counts, rows; one per channel)
   // and answers the size of each. pixels: bounds.width x bounds.height RGBA8 pixels.
@@ -77,8 +75,7 @@ class ChannelEncoder {
   int height_;
   int channelCount_;
   std::uint64_t maxBytes_;
-  std::uint64_t flushed_ = 0;
-  ByteBuffer zeros_;
+  ByteBuffer zeros_;  // one channel of a transparent row
   ByteBuffer blankRow_;
   ByteBuffer leftMargin_;
   ByteBuffer rightMargin_;

@@ -3,7 +3,6 @@
 #include <iconv.h>
 
 #include <bit>
-#include <cerrno>
 #include <memory>
 
 #include "psd/PSDWriter.h"

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "image/Premultiply.h"
+#include "psd/LayerPixels.h"
 
 namespace quillane {
 
@@ -32,22 +32,25 @@ LayerPlacement placeLayer(const Bitmap& image, Point offset, Size documentSize) 
   return {source, layer, layer.width >= 1.0f && layer.height >= 1.0f};
 }
 
-void copyPremultiplied(const Bitmap& image, Rect source, std::uint8_t* out) {
+void copyLayerRow(const Bitmap& image, Rect source, int row, std::uint8_t* out,
+                  bool unpremultiply) {
   const int w = static_cast<int>(source.width);
-  const int h = static_cast<int>(source.height);
   const int sx = static_cast<int>(source.x);
   const int sy = static_cast<int>(source.y);
-  const std::size_t rowBytes = std::size_t(w) * 4;
-  const int rows = std::max(0, std::min(h, image.height - sy));
   const int columns = std::max(0, std::min(w, image.width - sx));
-  const std::size_t coveredBytes = std::size_t(columns) * 4;
-  for (int row = 0; row < h; ++row) {
-    std::uint8_t* target = out + std::size_t(row) * rowBytes;
-    if (row < rows && columns > 0) {
-      premultiplyPixels(image.row(sy + row) + std::size_t(sx) * 4, target, std::size_t(columns));
-    }
-    const std::size_t filled = row < rows ? coveredBytes : 0;
-    std::memset(target + filled, 0, rowBytes - filled);
+  std::size_t filled = 0;
+  if (sy + row < image.height && columns > 0) {
+    layerPixelsFromStraight(image.row(sy + row) + std::size_t(sx) * 4, out, std::size_t(columns),
+                            unpremultiply);
+    filled = std::size_t(columns) * 4;
+  }
+  std::memset(out + filled, 0, std::size_t(w) * 4 - filled);
+}
+
+void copyPremultiplied(const Bitmap& image, Rect source, std::uint8_t* out) {
+  const std::size_t rowBytes = std::size_t(source.width) * 4;
+  for (int row = 0; row < static_cast<int>(source.height); ++row) {
+    copyLayerRow(image, source, row, out + std::size_t(row) * rowBytes, false);
   }
 }
 

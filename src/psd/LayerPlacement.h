@@ -22,4 +22,9 @@ LayerPlacement placeLayer(const Bitmap& image, Point offset, Size documentSize);
 // (source.x, source.y); pixels the image does not cover are 0, 0, 0, 0.
 void copyPremultiplied(const Bitmap& image, Rect source, std::uint8_t* out);
 
+// Row `row` of the same part, source.width pixels, to out; unpremultiplied in the same step
+// when asked (as unpremultiplyPixels would do after copyPremultiplied).
+void copyLayerRow(const Bitmap& image, Rect source, int row, std::uint8_t* out,
+                  bool unpremultiply);
+
 }  // namespace quillane

@@ -22,10 +22,6 @@ void appendText(ByteBuffer& out, const char* text) {
   for (; *text; ++text) out.push_back(static_cast<std::uint8_t>(*text));
 }
 
-void append(ByteBuffer& out, const ByteBuffer& bytes) {
-  out.insert(out.end(), bytes.begin(), bytes.end());
-}
-
 [[noreturn]] void raiseOutOfBounds(const char* format, std::size_t index) {
   char reason[128];
   std::snprintf(reason, sizeof reason, format, static_cast<int>(index));
@@ -63,7 +59,7 @@ void checkDocumentShape(Size documentSize, int channelCount, std::size_t layerCo
 }
 
 void writeValueAt(ByteBuffer& out, std::size_t at, std::uint32_t value) {
-  for (int i = 0; i < 4; ++i) out[at + i] = static_cast<std::uint8_t>(value >> (24 - 8 * i));
+  writeValue(out.data() + at, value, 4);
 }
 
 LayerBounds checkedBounds(Rect rect, std::size_t heldBytes, std::size_t index, int dw, int dh) {
@@ -98,12 +94,12 @@ ByteBuffer extraDataFor(const std::string& name) {
   ByteBuffer data;
   appendValue(data, 0, 4);  // no layer mask
   appendValue(data, 0, 4);  // no blending ranges
-  append(data, layerNameBlocks(name));
-  append(data, PSDWriter::createProtectedSetting());
+  appendBytes(data, layerNameBlocks(name));
+  appendBytes(data, PSDWriter::createProtectedSetting());
   ByteBuffer result;
   result.reserve(4 + data.size());
   appendValue(result, static_cast<std::int64_t>(data.size()), 4);
-  append(result, data);
+  appendBytes(result, data);
   return result;
 }
 
@@ -124,13 +120,13 @@ std::size_t appendLayerRecord(ByteBuffer& out, const std::string& name, float op
     }
     appendValue(out, 0, 4);
   }
-  append(out, PSDWriter::signature8BIM());
+  appendBytes(out, PSDWriter::signature8BIM());
   appendText(out, "norm");
   out.push_back(opacityByte(opacity));
   out.push_back(0);  // clipping: base
   out.push_back(kLayerFlags);
   out.push_back(0);  // filler
-  append(out, extraDataFor(name));
+  appendBytes(out, extraDataFor(name));
   return lengths;
 }
 
@@ -148,13 +144,13 @@ void appendHeader(ByteBuffer& out, int dw, int dh, int n) {
 
 void appendImageResources(ByteBuffer& out) {
   ByteBuffer resources = PSDWriter::resolutionInfo();
-  append(resources, PSDWriter::signature8BIM());
+  appendBytes(resources, PSDWriter::signature8BIM());
   appendValue(resources, kLayerStateResourceId, 2);
   appendValue(resources, 0, 2);  // empty name
   appendValue(resources, 2, 4);
   appendValue(resources, 0, 2);  // target layer: the bottom one
   appendValue(out, static_cast<std::int64_t>(resources.size()), 4);
-  append(out, resources);
+  appendBytes(out, resources);
 }
 
 }  // namespace quillane

@@ -6,7 +6,6 @@
 
 #include "psd/ByteBuffer.h"
 #include "psd/ChannelEncoding.h"
-#include "psd/PSDLayer.h"
 #include "util/Geometry.h"
 
 namespace quillane {

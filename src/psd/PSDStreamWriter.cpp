@@ -1,9 +1,6 @@
 #include "psd/PSDStreamWriter.h"
 
-#include <algorithm>
 #include <array>
-#include <cstring>
-#include <new>
 
 #include "psd/LayerPixels.h"
 #include "psd/LayerPlacement.h"
@@ -17,7 +14,7 @@ namespace {
 
 // Bands of rows packed side by side; more than two so that a busy thread takes fewer.
 constexpr int kPackingBands = 8;
-constexpr std::uint64_t kCompressionBytes = 2;
+constexpr std::array<std::uint8_t, kCompressionBytes> kCompression = {0, kPackBitsCompression};
 // Pixel bytes from which a batch of work is shared with the helper thread.
 constexpr std::size_t kSharedWorkBytes = std::size_t{1} << 20;
 
@@ -39,7 +36,6 @@ PSDStreamWriter::PSDStreamWriter(PSDSink& sink, Size documentSize,
       encoder_(width_, height_, options.layerChannelCount, options.maxFileBytes),
       bands_(kPackingBands) {
   added_.reserve(names_.size());
-  appendValue(compression_, kPackBitsCompression, kCompressionBytes);
   // The header and the records, written again by finish() once the lengths are known.
   const ByteBuffer start = fileStart(0);
   reserved_ = start.size();
@@ -103,26 +99,14 @@ PSDStreamWriter::LayerData PSDStreamWriter::placeLayerPixels(const Bitmap& image
 // flipped when asked. Converted a row at a time into a buffer of the calling thread, valid
 // until its next call.
 const std::uint8_t* PSDStreamWriter::layerRow(const LayerData& layer, int row) const {
-  const Bitmap& image = *layer.image;
-  const int w = static_cast<int>(layer.source.width);
   const int h = static_cast<int>(layer.source.height);
-  const int sx = static_cast<int>(layer.source.x);
-  const int sy = static_cast<int>(layer.source.y);
   const int sourceRow = options_.flipLayerData ? h - 1 - row : row;
-  if (layer.inPlace) return image.row(sy + sourceRow);
+  if (layer.inPlace) return layer.image->row(static_cast<int>(layer.source.y) + sourceRow);
 
   thread_local ByteBuffer converted;
-  const std::size_t rowBytes = std::size_t(w) * kPixelBytes;
-  converted.resize(rowBytes);
-  const int columns = std::max(0, std::min(w, image.width - sx));
-  std::size_t filled = 0;
-  if (sy + sourceRow < image.height && columns > 0) {
-    layerPixelsFromStraight(image.row(sy + sourceRow) + std::size_t(sx) * kPixelBytes,
-                            converted.data(), std::size_t(columns),
-                            options_.unpremultiplyLayerData);
-    filled = std::size_t(columns) * kPixelBytes;
-  }
-  std::memset(converted.data() + filled, 0, rowBytes - filled);
+  converted.resize(std::size_t(layer.source.width) * kPixelBytes);
+  copyLayerRow(*layer.image, layer.source, sourceRow, converted.data(),
+               options_.unpremultiplyLayerData);
   return converted.data();
 }
 
@@ -147,13 +131,17 @@ void PSDStreamWriter::writeLayerChannels(const LayerData& layer,
   if (!layer.bounds.empty()) encoder_.packMargins(layer.bounds);
   packBands([&](int row) { return layerRow(layer, row); }, layer.bounds, alongside);
   const std::uint64_t head = kCompressionBytes + std::uint64_t(height_) * kRowCountBytes;
+  std::array<std::uint64_t, kMaxChannelCount> blockBytes{};
   std::uint64_t total = 0;
-  for (int channel = 0; channel < n; ++channel) total += head + bandBytes(channel);
+  for (int channel = 0; channel < n; ++channel) {
+    blockBytes[std::size_t(channel)] = head + bandBytes(channel);
+    total += blockBytes[std::size_t(channel)];
+  }
   checkFileSize(total);
   ChannelLengths& lengths = added_.back().lengths;
   for (int channel = 0; channel < n; ++channel) {
-    lengths[std::size_t(channel)] = static_cast<std::uint32_t>(head + bandBytes(channel));
-    write(compression_);
+    lengths[std::size_t(channel)] = static_cast<std::uint32_t>(blockBytes[std::size_t(channel)]);
+    write(kCompression);
     write(channelRowCounts(channel));
     writeBands(channel);
   }
@@ -224,7 +212,7 @@ void PSDStreamWriter::writeMergedImage() {
   std::uint64_t total = kCompressionBytes + rowCounts_.size();
   for (int channel = 0; channel < n; ++channel) total += bandBytes(channel);
   checkFileSize(total);
-  write(compression_);
+  write(kCompression);
   write(rowCounts_);
   for (int channel = 0; channel < n; ++channel) writeBands(channel);
 }
@@ -255,7 +243,6 @@ void PSDStreamWriter::checkFileSize(std::uint64_t moreBytes) const {
 void PSDStreamWriter::write(std::span<const std::uint8_t> bytes) {
   sink_.write(bytes);
   written_ += bytes.size();
-  encoder_.noteFlushed(bytes.size());
 }
 
 }  // namespace quillane

@@ -105,10 +105,9 @@ class PSDStreamWriter {
   std::uint64_t written_ = 0;
   ChannelEncoder encoder_;
   std::optional<Canvas> composite_;
-  // Reused from layer to layer, so that memory is touched once.
-  ByteBuffer compression_;
   // The packed rows of the current layer (or merged image): a band of rows, channel by
-  // channel; and every channel's row byte counts, one channel after another.
+  // channel; and every channel's row byte counts, one channel after another. Reused from
+  // layer to layer, so that memory is touched once.
   std::vector<std::array<ByteBuffer, kMaxChannelCount>> bands_;
   ByteBuffer rowCounts_;
   HelperThread helper_;

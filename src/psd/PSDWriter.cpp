@@ -1,7 +1,5 @@
 #include "psd/PSDWriter.h"
 
-#include <algorithm>
-#include <cmath>
 #include <cstdio>
 #include <new>
 

@@ -145,15 +145,10 @@ std::size_t packContiguous(const std::uint8_t* b, std::size_t n, std::uint8_t* o
   return static_cast<std::size_t>(out - start);
 }
 
-// Copies every step-th sample to out; the common four-byte pixel stride has its own loop,
-// which the compiler turns into vector shuffles.
+// Copies every step-th sample to out.
 const std::uint8_t* gather(const std::uint8_t* source, std::size_t samples, std::size_t step,
                            std::uint8_t* out) {
-  if (step == 4) {
-    for (std::size_t i = 0; i < samples; ++i) out[i] = source[4 * i];
-  } else {
-    for (std::size_t i = 0; i < samples; ++i) out[i] = source[i * step];
-  }
+  for (std::size_t i = 0; i < samples; ++i) out[i] = source[i * step];
   return out;
 }
 

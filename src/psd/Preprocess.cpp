@@ -1,5 +1,5 @@
-#include <algorithm>
 #include <cmath>
+#include <optional>
 #include <utility>
 
 #include "psd/ChannelEncoding.h"
