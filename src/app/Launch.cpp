@@ -42,15 +42,15 @@ void AppDelegate::applicationDidFinishLaunching() {
   pathCtrlSource->setPath(srcPath);
 
   switch (optionTransparent) {
-    case 0:
+    case kKeyOutNone:
       logLine("SET RADIO 0");
       radio0->setState(1), radio1->setState(0), radio2->setState(0);
       break;
-    case 1:
+    case kKeyOutWhite:
       logLine("SET RADIO 1");
       radio0->setState(0), radio1->setState(1), radio2->setState(0);
       break;
-    case 2:
+    case kKeyOutBlack:
       logLine("SET RADIO 2");
       radio0->setState(0), radio1->setState(0), radio2->setState(1);
       break;

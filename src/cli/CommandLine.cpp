@@ -4,6 +4,8 @@
 #include <iostream>
 #include <map>
 
+#include "job/JobRecord.h"
+
 namespace quillane::cli {
 
 ParseResult parseCommandLine(int argc, char** argv) {
@@ -13,12 +15,14 @@ ParseResult parseCommandLine(int argc, char** argv) {
   app.set_version_flag("--version", std::string("quillane ") + QUILLANE_VERSION);
 
   CommandLine line;
-  const std::map<std::string, std::int32_t> keys{{"none", 0}, {"white", 1}, {"black", 2}};
+  const std::map<std::string, std::int32_t> keys{{"none", JobRecord::kKeyOutNone},
+                                                 {"white", JobRecord::kKeyOutWhite},
+                                                 {"black", JobRecord::kKeyOutBlack}};
   std::string key = "none";
   app.add_option("--key", key,
                  "Colour made transparent in every image: none, white (255, 255, 255) or "
                  "black (0, 0, 0)")
-      ->check(CLI::IsMember({"none", "white", "black"}))
+      ->check(CLI::IsMember(keys))
       ->option_text("none|white|black");
   bool verbose = false;
   bool quiet = false;

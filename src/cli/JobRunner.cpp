@@ -43,10 +43,6 @@ bool isSourceImage(const std::string& outputPath, const std::vector<std::string>
   });
 }
 
-void logToStderr(std::string_view line) {
-  std::fprintf(stderr, "%.*s\n", static_cast<int>(line.size()), line.data());
-}
-
 }  // namespace
 
 int runJob(const CommandLine& line) {

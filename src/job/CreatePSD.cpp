@@ -22,9 +22,6 @@
 namespace quillane {
 namespace {
 
-// Transparency option values and the key colours they stand for.
-constexpr std::int32_t kKeyOutWhite = 1;
-constexpr std::int32_t kKeyOutBlack = 2;
 // Files decoding while the current one is added: two keep both cores busy when decoding is
 // the slower half (PNG); each holds one decoded image in memory.
 constexpr std::size_t kFilesDecodedAhead = 2;
@@ -157,10 +154,10 @@ bool JobRecord::createPSDFile(const std::vector<std::string>& files, const std::
     for (; launched < std::min(current + filesAhead, files.size()); ++launched) {
       if (servedByFirst(files[launched])) continue;
       const bool smallOnly = launched >= current + kFilesDecodedAhead;
-      const std::string& path = files[launched];
-      ahead.push_back({launched, smallOnly, decoder.push([=, &path] {
-                         return smallOnly ? decodeSmallSourceFile(path, extraAheadImageBytes)
-                                          : decodeSourceFile(path);
+      const std::string& source = files[launched];
+      ahead.push_back({launched, smallOnly, decoder.push([=, &source] {
+                         return smallOnly ? decodeSmallSourceFile(source, extraAheadImageBytes)
+                                          : decodeSourceFile(source);
                        })});
     }
   };

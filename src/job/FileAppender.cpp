@@ -52,11 +52,7 @@ FileAppender::~FileAppender() { stopWriter(); }
 int FileAppender::append(std::span<const std::uint8_t> bytes) {
   if (drained_) {
     if (const int error = failure()) return error;
-    const int error = writeAll(fd_, bytes.data(), bytes.size(), appended_);
-    if (error) {
-      std::lock_guard lock(mutex_);
-      error_ = error;
-    }
+    const int error = writeNow(appended_, bytes);
     appended_ += bytes.size();
     return error;
   }
@@ -94,14 +90,27 @@ int FileAppender::drain() {
   }
   // The last chunk is not a whole number of blocks: it goes through the page cache.
   if (filling_ && !failure()) {
-    const int error = writeAll(fd_, filling_->bytes.get(), filling_->filled, filling_->offset);
-    std::lock_guard lock(mutex_);
-    if (!error_) error_ = error;
+    (void)writeNow(filling_->offset, {filling_->bytes.get(), filling_->filled});
   }
   filling_ = nullptr;
   chunks_.clear();
   free_.clear();
   return failure();
+}
+
+int FileAppender::writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
+  if (const int error = drain()) return error;
+  return writeNow(offset, bytes);
+}
+
+// Writes through the page cache on this thread, keeping a failure as the one to answer.
+int FileAppender::writeNow(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
+  const int error = writeAll(fd_, bytes.data(), bytes.size(), offset);
+  if (error) {
+    std::lock_guard lock(mutex_);
+    if (!error_) error_ = error;
+  }
+  return error;
 }
 
 FileAppender::Chunk* FileAppender::freeChunk() {

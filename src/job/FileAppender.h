@@ -36,6 +36,9 @@ class FileAppender {
   // written at once, through the page cache. Call it before rewriting earlier bytes or
   // flushing the file. 0, or the errno of the first failure.
   int drain();
+  // Drains, then writes the bytes at offset over what is there. 0, or the errno of the first
+  // failure.
+  int writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes);
 
   std::uint64_t size() const { return appended_; }
 
@@ -54,6 +57,7 @@ class FileAppender {
   void queue(Chunk* chunk);
   void writerLoop();
   int writeChunk(const Chunk& chunk);
+  int writeNow(std::uint64_t offset, std::span<const std::uint8_t> bytes);
   void stopWriter();
   int failure();
 

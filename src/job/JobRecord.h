@@ -23,6 +23,11 @@ namespace quillane {
 // model are shared pointers (SharedValue).
 class JobRecord {
  public:
+  // The values of optionTransparent: which colour the job keys out.
+  static constexpr std::int32_t kKeyOutNone = 0;
+  static constexpr std::int32_t kKeyOutWhite = 1;
+  static constexpr std::int32_t kKeyOutBlack = 2;
+
   JobRecord();
   virtual ~JobRecord() = default;
   JobRecord(const JobRecord&) = delete;
@@ -31,7 +36,7 @@ class JobRecord {
   // ---- Fields (main thread unless noted) ----
   std::string srcPath;
   std::vector<std::string> imageFileList;
-  std::int32_t optionTransparent = 0;  // 0 none, 1 key out white, 2 key out black
+  std::int32_t optionTransparent = kKeyOutNone;  // one of the kKeyOut values below
 
   // Shared with the worker.
   std::atomic<bool> progressFinished{true};

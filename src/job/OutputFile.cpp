@@ -105,18 +105,7 @@ void OutputFile::write(std::span<const std::uint8_t> bytes) {
 }
 
 void OutputFile::writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
-  if (const int error = appender_->drain()) fail(error);
-  while (!bytes.empty()) {
-    const ssize_t written =
-        ::pwrite(fd_, bytes.data(), bytes.size(), static_cast<off_t>(offset));
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      fail(errno);
-    }
-    if (written == 0) fail(EIO);
-    bytes = bytes.subspan(static_cast<std::size_t>(written));
-    offset += static_cast<std::uint64_t>(written);
-  }
+  if (const int error = appender_->writeAt(offset, bytes)) fail(error);
 }
 
 bool OutputFile::linkUnnamedAs(const std::string& name) const {

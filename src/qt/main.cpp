@@ -32,9 +32,7 @@ int main(int argc, char** argv) {
   parser.process(app);
 
   if (parser.isSet(verbose)) {
-    quillane::setLogSink([](std::string_view line) {
-      std::fprintf(stderr, "%.*s\n", static_cast<int>(line.size()), line.data());
-    });
+    quillane::setLogSink(quillane::logToStderr);
   } else {
     openlog("quillane-app", LOG_PID, LOG_USER);
     quillane::setLogSink([](std::string_view line) {

@@ -48,4 +48,8 @@ void logLine(const char* format, ...) {
   logText(std::string_view(text.data(), length > 0 ? static_cast<std::size_t>(length) : 0));
 }
 
+void logToStderr(std::string_view line) {
+  std::fprintf(stderr, "%.*s\n", static_cast<int>(line.size()), line.data());
+}
+
 }  // namespace quillane

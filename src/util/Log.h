@@ -19,4 +19,7 @@ void logLine(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // Writes one line as it is.
 void logText(std::string_view line);
 
+// A sink that writes each line to stderr, for a verbose front end.
+void logToStderr(std::string_view line);
+
 }  // namespace quillane
