@@ -90,8 +90,9 @@ class AppDelegate : public JobRecord {
   bool sheetShown() const { return sheetShown_; }
   // Whether a worker still runs a job (a cancelled one may run on after its sheet is gone).
   bool jobRunning() const { return !progressFinished; }
-  // Waits for the worker, if any, to end.
+  // Waits for the worker, if any, to end; the second asks a running job to stop first.
   void waitForWorker();
+  void stopAndWaitForWorker();
 
   // ---- Menus and recent folders (Menus.cpp) ----
   bool validateMenuItem(Action action) const;
@@ -109,6 +110,7 @@ class AppDelegate : public JobRecord {
 
  private:
   void setWindowHeight(double height, double originShift, bool animate);
+  void setSourceFolder(const std::string& path);
   void runJobWrapper(std::vector<std::string> files, std::string path);
   void workerEnded();
   void postToMain(std::function<void()> block);

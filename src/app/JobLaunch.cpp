@@ -8,6 +8,11 @@
 namespace quillane {
 
 AppDelegate::~AppDelegate() {
+  stopAndWaitForWorker();
+}
+
+// Asks a running job to stop, then waits for its worker.
+void AppDelegate::stopAndWaitForWorker() {
   if (!progressFinished) progressCancelled = true;
   waitForWorker();
 }

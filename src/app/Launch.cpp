@@ -72,9 +72,8 @@ void AppDelegate::applicationWillTerminate() {
     timerProgress->invalidate();
     timerProgress.reset();
   }
-  // The process must not end under a running job: ask it to stop, then wait for it.
-  if (!progressFinished) progressCancelled = true;
-  waitForWorker();
+  // The process must not end under a running job.
+  stopAndWaitForWorker();
 }
 
 void AppDelegate::onBtnSourceSelectClick() {
@@ -96,11 +95,7 @@ void AppDelegate::onBtnSourceSelectClick() {
         logLine("NOT DIR '%s'", url.text.c_str());
         continue;
       }
-      srcPath = url.path;
-      logLine("dir selected '%s'", srcPath.c_str());
-      pathCtrlSource->setPath(srcPath);
-      userDefaults().setString(kSrcDirKey, srcPath);
-      userDefaults().synchronize();
+      setSourceFolder(url.path);
       addToRecent({url.path});
     }
   });
@@ -147,12 +142,17 @@ void AppDelegate::onBtnUpDownClick() {
 }
 
 bool AppDelegate::applicationOpenFile(const std::string& path) {
+  setSourceFolder(path);
+  return true;
+}
+
+// The folder becomes the source: shown, and kept for the next launch.
+void AppDelegate::setSourceFolder(const std::string& path) {
   srcPath = path;
   logLine("dir selected '%s'", srcPath.c_str());
   pathCtrlSource->setPath(srcPath);
   userDefaults().setString(kSrcDirKey, srcPath);
   userDefaults().synchronize();
-  return true;
 }
 
 }  // namespace quillane

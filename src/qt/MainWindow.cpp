@@ -1,6 +1,5 @@
 #include "MainWindow.h"
 
-#include <QDir>
 #include <algorithm>
 #include <QDragEnterEvent>
 #include <QFileInfo>
@@ -11,12 +10,10 @@
 #include "app/SettingsKeys.h"
 #include "ui_MainWindow.h"
 #include "ui_ProgressSheet.h"
-#include "util/Strings.h"
+#include "LocalizedText.h"
 
 namespace quillane::qt {
 namespace {
-
-QString text(const char* key) { return QString::fromStdString(localizedString(key)); }
 
 // The first local path among the dragged URLs, or an empty string.
 QString droppedPath(const QMimeData* data) {
@@ -54,23 +51,23 @@ MainWindow::~MainWindow() {
 }
 
 void MainWindow::setCaptions() {
-  setWindowTitle(text("APP_NAME"));
-  ui_->boxSource->setTitle(text("SOURCE_BOX"));
-  ui_->btnSourceSelect->setText(text("CHOOSE_BUTTON"));
-  ui_->btnUpDown->setText(text("EXPAND_BUTTON"));
-  ui_->btnProcess->setText(text("PROCESS_BUTTON"));
-  ui_->boxOption->setTitle(text("OPTION_BOX"));
-  ui_->radio0->setText(text("OPTION_NONE"));
-  ui_->radio1->setText(text("OPTION_WHITE"));
-  ui_->radio2->setText(text("OPTION_BLACK"));
-  ui_->menuFile->setTitle(text("MENU_FILE"));
-  ui_->actionSourceSelect->setText(text("MENU_CHOOSE_SOURCE"));
-  ui_->menuOpenRecent->setTitle(text("MENU_OPEN_RECENT"));
-  ui_->actionProcess->setText(text("MENU_PROCESS"));
-  ui_->actionStop->setText(text("MENU_STOP"));
-  ui_->actionQuit->setText(text("MENU_QUIT"));
-  ui_->menuHelp->setTitle(text("MENU_HELP"));
-  ui_->actionAbout->setText(text("MENU_ABOUT"));
+  setWindowTitle(localizedText("APP_NAME"));
+  ui_->boxSource->setTitle(localizedText("SOURCE_BOX"));
+  ui_->btnSourceSelect->setText(localizedText("CHOOSE_BUTTON"));
+  ui_->btnUpDown->setText(localizedText("EXPAND_BUTTON"));
+  ui_->btnProcess->setText(localizedText("PROCESS_BUTTON"));
+  ui_->boxOption->setTitle(localizedText("OPTION_BOX"));
+  ui_->radio0->setText(localizedText("OPTION_NONE"));
+  ui_->radio1->setText(localizedText("OPTION_WHITE"));
+  ui_->radio2->setText(localizedText("OPTION_BLACK"));
+  ui_->menuFile->setTitle(localizedText("MENU_FILE"));
+  ui_->actionSourceSelect->setText(localizedText("MENU_CHOOSE_SOURCE"));
+  ui_->menuOpenRecent->setTitle(localizedText("MENU_OPEN_RECENT"));
+  ui_->actionProcess->setText(localizedText("MENU_PROCESS"));
+  ui_->actionStop->setText(localizedText("MENU_STOP"));
+  ui_->actionQuit->setText(localizedText("MENU_QUIT"));
+  ui_->menuHelp->setTitle(localizedText("MENU_HELP"));
+  ui_->actionAbout->setText(localizedText("MENU_ABOUT"));
 }
 
 void MainWindow::connectControls() {
@@ -153,9 +150,9 @@ void MainWindow::updateCommands() {
 }
 
 void MainWindow::showAbout() {
-  QMessageBox::about(this, text("MENU_ABOUT"),
-                     text("APP_NAME") + " " + QApplication::applicationVersion() + "\n\n" +
-                         text("ABOUT_TEXT"));
+  QMessageBox::about(this, localizedText("MENU_ABOUT"),
+                     localizedText("APP_NAME") + " " + QApplication::applicationVersion() + "\n\n" +
+                         localizedText("ABOUT_TEXT"));
 }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent* event) {

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "ui_ProgressSheet.h"
-#include "util/Strings.h"
+#include "LocalizedText.h"
 
 namespace quillane::qt {
 namespace {
@@ -14,11 +14,10 @@ constexpr int kSheetWidth = 460;
 
 ProgressSheet::ProgressSheet(QWidget* parent) : QDialog(parent), ui_(std::make_unique<Ui::ProgressSheet>()) {
   ui_->setupUi(this);
-  const auto text = [](const char* key) { return QString::fromStdString(localizedString(key)); };
-  setWindowTitle(text("PROGRESS_TITLE"));
-  ui_->labelSource->setText(text("PROGRESS_SOURCE"));
-  ui_->labelOutput->setText(text("PROGRESS_OUTPUT"));
-  ui_->btnCancel->setText(text("CANCEL_BUTTON"));
+  setWindowTitle(localizedText("PROGRESS_TITLE"));
+  ui_->labelSource->setText(localizedText("PROGRESS_SOURCE"));
+  ui_->labelOutput->setText(localizedText("PROGRESS_OUTPUT"));
+  ui_->btnCancel->setText(localizedText("CANCEL_BUTTON"));
   // Wide enough for a path, no taller than its contents.
   resize(std::max(width(), kSheetWidth), sizeHint().height());
   connect(ui_->btnCancel, &QPushButton::clicked, this, [this] { reject(); });

@@ -1,6 +1,6 @@
 #include "RecentFolders.h"
 
-#include "util/Strings.h"
+#include "LocalizedText.h"
 
 namespace quillane::qt {
 namespace {
@@ -46,7 +46,7 @@ void RecentFolders::rebuildMenu() {
     connect(entry, &QAction::triggered, this, [this, folder] { open_(folder.toStdString()); });
   }
   menu_->addSeparator();
-  QAction* clear = menu_->addAction(QString::fromStdString(localizedString("MENU_CLEAR_RECENT")));
+  QAction* clear = menu_->addAction(localizedText("MENU_CLEAR_RECENT"));
   clear->setEnabled(!folders().isEmpty());
   connect(clear, &QAction::triggered, this, [this] { clear_(); });
 }

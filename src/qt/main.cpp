@@ -8,7 +8,7 @@
 
 #include "MainWindow.h"
 #include "util/Log.h"
-#include "util/Strings.h"
+#include "LocalizedText.h"
 
 // quillane-app [-v] [FOLDER...]: the desktop application; each FOLDER opens as from outside.
 int main(int argc, char** argv) {
@@ -23,7 +23,7 @@ int main(int argc, char** argv) {
 
   QCommandLineParser parser;
   parser.setApplicationDescription(
-      QString::fromStdString(quillane::localizedString("ABOUT_TEXT")));
+      quillane::qt::localizedText("ABOUT_TEXT"));
   parser.addHelpOption();
   const QCommandLineOption verbose(QStringList{"v", "verbose"},
                                    "Write the diagnostic log to standard error.");

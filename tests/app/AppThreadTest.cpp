@@ -4,16 +4,19 @@
 #include <random>
 
 #include "app/FakeToolkit.h"
-#include "app/TempFolder.h"
+#include "support/BmpBytes.h"
+#include "support/TempFolder.h"
 
 namespace quillane::fakes {
 namespace {
+
+using testsupport::TempFolder;
 
 // A controller over a folder of small real images, running the real job.
 struct RealJob {
   explicit RealJob(int files) : h(store) {
     for (int i = 0; i < files; ++i)
-      temp.write("img" + std::to_string(i) + ".bmp", bmpBytes(64, 48, 255, 255, i * 40));
+      temp.write("img" + std::to_string(i) + ".bmp", testsupport::solidBmp(64, 48, {255, 255, std::uint8_t(i * 40)}));
     output = temp.file("out/result.psd");
     std::filesystem::create_directories(temp.file("out"));
     h.app.applicationDidFinishLaunching();

@@ -5,11 +5,14 @@
 #include <stdexcept>
 
 #include "app/FakeToolkit.h"
-#include "app/TempFolder.h"
+#include "support/BmpBytes.h"
+#include "support/TempFolder.h"
 #include "util/Exception.h"
 
 namespace quillane::fakes {
 namespace {
+
+using testsupport::TempFolder;
 
 // Holds a job on its worker until the test lets it go on.
 class Gate {

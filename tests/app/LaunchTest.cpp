@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
 #include "app/FakeToolkit.h"
-#include "app/TempFolder.h"
+#include "support/BmpBytes.h"
+#include "support/TempFolder.h"
 
 namespace quillane::fakes {
 namespace {
+
+using testsupport::TempFolder;
 
 TEST(Launch, FirstLaunchUsesTheRegisteredDefaults) {
   MemorySettingsStore store;
