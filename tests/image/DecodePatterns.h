@@ -66,10 +66,19 @@ inline std::string imagePath(const std::string& name) {
   return std::string(QUILLANE_TEST_DATA_DIR) + "/images/" + name;
 }
 
-inline std::vector<std::uint8_t> fixtureBytes(const std::string& name) {
-  auto bytes = readWholeFile(imagePath(name));
+inline std::vector<std::uint8_t> bytesOf(const std::string& path) {
+  auto bytes = readWholeFile(path);
   if (!bytes) std::abort();  // a missing fixture is a broken checkout, not a test result
   return *bytes;
+}
+
+inline std::vector<std::uint8_t> fixtureBytes(const std::string& name) {
+  return bytesOf(imagePath(name));
+}
+
+// A file of the hostile corpus, tests/data/bad/.
+inline std::vector<std::uint8_t> badFileBytes(const std::string& name) {
+  return bytesOf(std::string(QUILLANE_TEST_DATA_DIR) + "/bad/" + name);
 }
 
 }  // namespace quillane::testing

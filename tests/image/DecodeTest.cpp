@@ -14,6 +14,7 @@ namespace quillane {
 namespace {
 
 using testing::expectedPixel;
+using testing::badFileBytes;
 using testing::fixtureBytes;
 using testing::Pattern;
 
@@ -208,18 +209,19 @@ TEST(Decode, EmptyTruncatedAndOversizedFilesAnswerNothingQuietly) {
       case ImageFormat::Unknown: ADD_FAILURE() << "not sniffed"; break;
     }
   }
-  for (const char* file : {"png-40000-wide.png", "jpeg-40000-wide.jpg", "gif-40000-wide-screen.gif",
-                           "bmp-40000-wide.bmp", "tiff-40000-wide.tif"}) {
-    EXPECT_FALSE(decodeImage(fixtureBytes(std::string("bad/") + file)).has_value()) << file;
+  for (const char* file : {"png-40000-wide.png", "jpeg-40000-wide.jpg",
+                           "gif-65535-square-screen.gif", "bmp-40000-wide.bmp",
+                           "tiff-40000-wide.tif"}) {
+    EXPECT_FALSE(decodeImage(badFileBytes(file)).has_value()) << file;
   }
   EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
 }
 
 TEST(Decode, LibraryLimitsStopDecompressionBombs) {
   // 704 valid progressive scans: each would walk the coefficients again.
-  EXPECT_FALSE(decodeImage(fixtureBytes("bad/jpeg-704-scans.jpg")).has_value());
+  EXPECT_FALSE(decodeImage(badFileBytes("jpeg-704-scans.jpg")).has_value());
   // A compressed text chunk inflating to 64 MiB, beyond the chunk cache.
-  EXPECT_FALSE(decodeImage(fixtureBytes("bad/png-ztxt-64mib.png")).has_value());
+  EXPECT_FALSE(decodeImage(badFileBytes("png-ztxt-bomb-64mib.png")).has_value());
 }
 
 // Every shorter prefix and every byte flipped, for one file of each decoder path: no crash
