@@ -31,7 +31,6 @@ constexpr std::size_t kHeaderVersionEnd = 4;
 constexpr std::size_t kResolutionEnd = 14;
 constexpr std::size_t kSourceRectEnd = 22;
 
-constexpr std::array<std::uint8_t, 4> kVersion2Op = {0x00, 0x11, 0x02, 0xFF};
 // The extended header's version, -2; every other header has no resolution fields.
 constexpr std::array<std::uint8_t, 2> kExtendedHeaderVersion = {0xFF, 0xFE};
 // 72.0 in 16.16 fixed point, twice: horizontal and vertical resolution.
@@ -67,8 +66,8 @@ bool isPictFile(const std::string& path) {
 
 bool isPictVersionOptCode(std::span<const std::uint8_t> bytes) {
   if (bytes.size() < kVersionCheckedBytes) return false;
-  const auto op = bytes.subspan(kVersionOpOffset, kVersion2Op.size());
-  if (std::equal(op.begin(), op.end(), kVersion2Op.begin())) return true;
+  const auto op = bytes.subspan(kVersionOpOffset, kPictVersion2Opcode.size());
+  if (std::equal(op.begin(), op.end(), kPictVersion2Opcode.begin())) return true;
   logLine("NOT PICT FILE Ver2: %02x%02x%02x%02x", op[0], op[1], op[2], op[3]);
   return false;
 }

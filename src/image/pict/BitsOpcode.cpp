@@ -22,10 +22,6 @@ bool hasMaskRegion(std::uint16_t opcode) {
 }
 bool isPacked(std::uint16_t opcode) { return opcode != kOpBitsRect && opcode != kOpBitsRgn; }
 
-bool hasDrawableBounds(const PictRect& bounds) {
-  return !bounds.isEmpty() && bounds.width() <= kMaxPsdSide && bounds.height() <= kMaxPsdSide;
-}
-
 bool drawRows(PictBytes& bytes, const PixMapInfo& info, const PixelLayout& layout,
               const Palette& palette, RowPlacer& placer) {
   const int width = info.bounds.width();
@@ -78,7 +74,7 @@ bool drawBitsOpcode(PictBytes& bytes, std::uint16_t opcode, DrawTarget& target, 
     mask = readRegion(bytes);
     if (!mask) return false;
   }
-  if (!bytes.ok() || !hasDrawableBounds(info->bounds)) return false;
+  if (!bytes.ok() || !info->bounds.isDrawable()) return false;
   const auto layout = pixelLayoutFor(*info, isPacked(opcode));
   if (!layout) return false;
   if (!draw) return skipRows(bytes, *info, *layout);

@@ -15,7 +15,6 @@ namespace {
 
 constexpr std::size_t kFileHeaderBytes = 512;
 constexpr std::size_t kVersionOffset = 10;  // after the picture size and frame
-constexpr std::array<std::uint8_t, 4> kVersion2 = {0x00, 0x11, 0x02, 0xFF};
 constexpr std::array<std::uint8_t, 2> kVersion1 = {0x11, 0x01};
 constexpr std::uint16_t kOpClip = 0x0001;
 constexpr std::uint16_t kOpEndPicture = 0x00FF;
@@ -31,9 +30,9 @@ std::optional<PictureLayout> layoutAt(std::span<const std::uint8_t> bytes, std::
   PictureLayout layout;
   layout.start = start;
   const std::size_t version = start + kVersionOffset;
-  if (hasBytesAt(bytes, version, kVersion2)) {
+  if (hasBytesAt(bytes, version, kPictVersion2Opcode)) {
     layout.version = PictVersion::Two;
-    layout.firstOpcode = version + kVersion2.size();
+    layout.firstOpcode = version + kPictVersion2Opcode.size();
   } else if (hasBytesAt(bytes, version, kVersion1)) {
     layout.version = PictVersion::One;
     layout.firstOpcode = version + kVersion1.size();
@@ -43,10 +42,6 @@ std::optional<PictureLayout> layoutAt(std::span<const std::uint8_t> bytes, std::
   PictBytes frame(bytes, start + 2);
   layout.frame = readPictRect(frame);
   return layout;
-}
-
-bool hasDrawableFrame(const PictRect& frame) {
-  return !frame.isEmpty() && frame.width() <= kMaxPsdSide && frame.height() <= kMaxPsdSide;
 }
 
 std::uint16_t readOpcode(PictBytes& bytes, const PictureLayout& layout) {
@@ -97,7 +92,7 @@ Drawing drawOpcodes(std::span<const std::uint8_t> bytes, const PictureLayout& la
 std::optional<PictureLayout> locatePicture(std::span<const std::uint8_t> bytes) {
   auto layout = layoutAt(bytes, kFileHeaderBytes);
   if (!layout) layout = layoutAt(bytes, 0);
-  if (!layout || !hasDrawableFrame(layout->frame)) return std::nullopt;
+  if (!layout || !layout->frame.isDrawable()) return std::nullopt;
   return layout;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -11,6 +12,9 @@
 #include "image/pict/PictRect.h"
 
 namespace quillane {
+
+// The version opcode of a version-2 picture with its version word, as they follow the frame.
+inline constexpr std::array<std::uint8_t, 4> kPictVersion2Opcode = {0x00, 0x11, 0x02, 0xFF};
 
 // Where the picture lies in the bytes: its first byte (512 after a file header, else 0), its
 // version, its frame and the offset of its first opcode after the version.

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "image/pict/PictBytes.h"
+#include "util/CheckedSize.h"
 
 namespace quillane {
 
@@ -16,6 +17,10 @@ struct PictRect {
   int width() const { return right - left; }
   int height() const { return bottom - top; }
   bool isEmpty() const { return right <= left || bottom <= top; }
+  // Not empty, and no side above what a document may have.
+  bool isDrawable() const {
+    return !isEmpty() && width() <= kMaxPsdSide && height() <= kMaxPsdSide;
+  }
 
   PictRect intersected(const PictRect& other) const {
     return {std::max(top, other.top), std::max(left, other.left),

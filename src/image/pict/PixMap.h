@@ -9,8 +9,7 @@
 
 namespace quillane {
 
-// An RGBA colour for each pixel value of an indexed pixel map or bitmap.
-// Colours by pixel value, straight RGBA8; a value the colour table does not define has
+// Colours by pixel value of an indexed pixel map or bitmap, straight RGBA8; a value the colour table does not define has
 // alpha 0, and a pixel using it makes the picture corrupt.
 using Palette = std::array<std::array<std::uint8_t, 4>, 256>;
 
@@ -28,7 +27,7 @@ struct PixMapInfo {
 // (always for direct pixels). Nothing when the data runs out.
 std::optional<PixMapInfo> readPixMapInfo(PictBytes& bytes, bool direct);
 
-// Reads a colour table into a palette; pixel values it does not list are opaque black.
+// Reads a colour table into a palette; pixel values it does not list stay undefined.
 std::optional<Palette> readColourTable(PictBytes& bytes);
 
 // The palette of a one-bit bitmap: 0 white, 1 black.
