@@ -1,11 +1,11 @@
-// The PSD writer's hot paths: PackBits over one channel of a row, adding a layer (crop,
-// premultiply, composite) and encoding a document.
+// The in-memory writer's hot paths: adding a layer (crop, premultiply, composite) and
+// encoding a document.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
-#include <random>
 #include <vector>
 
+#include "BenchImages.h"
 #include "psd/ByteBuffer.h"
 #include "psd/PSDWriter.h"
 
@@ -15,59 +15,8 @@ namespace {
 constexpr int kWidth = 1920;
 constexpr int kHeight = 1080;
 
-// Smooth gradients with sensor noise: few runs, mostly literals.
-Bitmap photoLike(int width, int height, unsigned seed) {
-  Bitmap bitmap = *Bitmap::allocate(width, height);
-  std::mt19937 random(seed);
-  std::uniform_int_distribution<int> noise(-6, 6);
-  for (int y = 0; y < height; ++y) {
-    std::uint8_t* row = bitmap.row(y);
-    for (int x = 0; x < width; ++x) {
-      row[4 * x] = std::uint8_t(std::clamp((x * 255) / width + noise(random), 0, 255));
-      row[4 * x + 1] = std::uint8_t(std::clamp((y * 255) / height + noise(random), 0, 255));
-      row[4 * x + 2] = std::uint8_t(std::clamp(128 + noise(random), 0, 255));
-      row[4 * x + 3] = 255;
-    }
-  }
-  return bitmap;
-}
-
-// A user interface shot: white, flat panels, a transparent cut-out, a half-transparent
-// shadow band.
-Bitmap flatLike(int width, int height) {
-  Bitmap bitmap = *Bitmap::allocate(width, height);
-  for (int y = 0; y < height; ++y) {
-    std::uint8_t* row = bitmap.row(y);
-    for (int x = 0; x < width; ++x) {
-      std::uint8_t* p = row + 4 * x;
-      const bool panel = (x / 240 + y / 135) % 3 == 0;
-      p[0] = panel ? 0x33 : 0xFF;
-      p[1] = panel ? 0x66 : 0xFF;
-      p[2] = panel ? 0x99 : 0xFF;
-      p[3] = 255;
-      if (x > width / 2 && x < width / 2 + 300 && y > 200 && y < 500) p[3] = 0;
-      if (y >= 600 && y < 640) p[3] = 128;
-    }
-  }
-  return bitmap;
-}
-
-void packRows(benchmark::State& state, const Bitmap& bitmap) {
-  ByteBuffer out;
-  const std::span<const std::uint8_t> pixels(bitmap.pixels);
-  const auto rowBytes = static_cast<std::uint32_t>(bitmap.rowBytes());
-  int row = 0;
-  for (auto _ : state) {
-    out.clear();
-    appendPackedBits(out, pixels, ByteRange{row * rowBytes, rowBytes}, 4);
-    benchmark::DoNotOptimize(out.data());
-    row = (row + 1) % bitmap.height;
-  }
-  state.SetBytesProcessed(state.iterations() * bitmap.width);
-}
-
-void BM_PackBitsPhotoRow(benchmark::State& state) { packRows(state, photoLike(kWidth, 64, 1)); }
-void BM_PackBitsFlatRow(benchmark::State& state) { packRows(state, flatLike(kWidth, kHeight)); }
+using bench::flatLike;
+using bench::photoLike;
 
 void BM_AddLayer(benchmark::State& state) {
   const Bitmap image = state.range(0) ? flatLike(kWidth, kHeight) : photoLike(kWidth, kHeight, 2);
@@ -112,8 +61,6 @@ void BM_CreatePSDData(benchmark::State& state) {
   state.SetBytesProcessed(state.iterations() * std::int64_t(layerCount + 1) * kWidth * kHeight * 4);
 }
 
-BENCHMARK(BM_PackBitsPhotoRow);
-BENCHMARK(BM_PackBitsFlatRow);
 BENCHMARK(BM_AddLayer)->Arg(0)->Arg(1)->ArgName("flat")->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CreatePSDData)->Arg(1)->Arg(4)->ArgName("layers")->Unit(benchmark::kMillisecond);
 
