@@ -13,6 +13,7 @@
 
 #include "app/AppDelegate.h"
 #include "app/Toolkit.h"
+#include "support/LogCapture.h"
 #include "util/Log.h"
 
 namespace quillane::fakes {
@@ -209,35 +210,7 @@ struct FakeToolkit : Toolkit {
   }
 };
 
-// Collects log lines from any thread.
-class LogCapture {
- public:
-  LogCapture() {
-    previous_ = setLogSink([this](std::string_view line) {
-      std::lock_guard lock(mutex_);
-      lines_.emplace_back(line);
-    });
-  }
-  ~LogCapture() { setLogSink(previous_); }
-  std::vector<std::string> lines() const {
-    std::lock_guard lock(mutex_);
-    return lines_;
-  }
-  bool contains(const std::string& line) const {
-    for (const std::string& each : lines())
-      if (each == line) return true;
-    return false;
-  }
-  void clear() {
-    std::lock_guard lock(mutex_);
-    lines_.clear();
-  }
-
- private:
-  mutable std::mutex mutex_;
-  std::vector<std::string> lines_;
-  LogSink previous_;
-};
+using testsupport::LogCapture;
 
 // A controller wired to fakes. The settings store is passed in, so that a test can launch a
 // second time over what the first launch stored.

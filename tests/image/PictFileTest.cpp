@@ -10,22 +10,13 @@
 
 #include "image/FileRead.h"
 #include "image/PictFile.h"
+#include "support/LogCapture.h"
 #include "util/Log.h"
 
 namespace quillane {
 namespace {
 
-// Collects the log lines written while it lives.
-class CapturedLog {
- public:
-  CapturedLog()
-      : previous_(setLogSink([this](std::string_view line) { lines.emplace_back(line); })) {}
-  ~CapturedLog() { setLogSink(previous_); }
-  std::vector<std::string> lines;
-
- private:
-  LogSink previous_;
-};
+using testsupport::LogCapture;
 
 // A version-2 picture file: 512-byte file header, picture size, frame, 00 11 02 FF, then the
 // header opcode at 526 with the given header version, resolutions and source rectangle.
@@ -72,7 +63,7 @@ TEST(PictFile, RecognisesTheThreeExtensionsInLowerCaseOnly) {
 }
 
 TEST(PictFile, ShortBuffersAreRefusedQuietly) {
-  CapturedLog log;
+  LogCapture log;
   EXPECT_FALSE(isPictVersionOptCode(sized(525)));
   for (const std::size_t size : {526u, 527u}) {
     auto bytes = sized(size);
@@ -83,7 +74,7 @@ TEST(PictFile, ShortBuffersAreRefusedQuietly) {
     EXPECT_FALSE(pictChangeDPI(bytes)) << size;
     EXPECT_EQ(bytes, before);
   }
-  EXPECT_TRUE(log.lines.empty());
+  EXPECT_TRUE(log.lines().empty());
 }
 
 TEST(PictFile, WellFormedVersion2IsMeasuredAndPatched) {
@@ -106,24 +97,24 @@ TEST(PictFile, HeaderSearchAcceptsAnOddOffsetAndLogsWhenNothingIsFound) {
   EXPECT_EQ(pictSize(odd), (Size{220, 110}));
 
   auto none = sized(600);
-  CapturedLog log;
+  LogCapture log;
   EXPECT_EQ(pictSize(none), Size{});
   EXPECT_FALSE(pictChangeDPI(none));
-  EXPECT_EQ(log.lines, (std::vector<std::string>{"VERSION2 OPT CODE NOT FOUND",
+  EXPECT_EQ(log.lines(), (std::vector<std::string>{"VERSION2 OPT CODE NOT FOUND",
                                                  "VERSION2 OPT CODE NOT FOUND"}));
 }
 
 TEST(PictFile, OtherVersionBytesAreLoggedInHex) {
   auto bytes = version2File();
   bytes[525] = 0xFE;
-  CapturedLog log;
+  LogCapture log;
   EXPECT_FALSE(isPictVersionOptCode(bytes));
   EXPECT_EQ(pictSize(bytes), Size{});
   const auto before = bytes;
   EXPECT_FALSE(pictChangeDPI(bytes));
   EXPECT_EQ(bytes, before);
-  ASSERT_FALSE(log.lines.empty());
-  EXPECT_EQ(log.lines[0], "NOT PICT FILE Ver2: 001102fe");
+  ASSERT_FALSE(log.lines().empty());
+  EXPECT_EQ(log.lines()[0], "NOT PICT FILE Ver2: 001102fe");
 }
 
 TEST(PictFile, HeaderTooNearTheEndCountsAsNotFound) {
@@ -205,9 +196,9 @@ TEST_F(PictFileOnDisk, ExistsAndRemove) {
   EXPECT_FALSE(existsFileWithName(file));
   EXPECT_FALSE(existsFileWithName(folder.string()));
 
-  CapturedLog log;
+  LogCapture log;
   removeFileWithName(file);
-  EXPECT_EQ(log.lines, std::vector<std::string>{"removeFileWithName: FILE NOT EXISTS: " + file});
+  EXPECT_EQ(log.lines(), std::vector<std::string>{"removeFileWithName: FILE NOT EXISTS: " + file});
 }
 
 }  // namespace

@@ -8,7 +8,6 @@
 #include "job/JobRecord.h"
 #include "job/JobTestSupport.h"
 #include "util/Exception.h"
-#include "util/Log.h"
 
 namespace quillane {
 namespace {
@@ -45,24 +44,6 @@ std::vector<Step> everyStep() {
   return steps;
 }
 
-class StopAt {
- public:
-  StopAt(const Step& step, JobRecord& record) : step_(step), record_(record) {
-    previous_ = setLogSink([this](std::string_view line) {
-      if (line.starts_with(step_.prefix) && ++seen_ == step_.occurrence)
-        record_.progressCancelled = true;
-    });
-  }
-  ~StopAt() { setLogSink(std::move(previous_)); }
-  int seen() const { return seen_; }
-
- private:
-  const Step& step_;
-  JobRecord& record_;
-  int seen_ = 0;
-  LogSink previous_;
-};
-
 TEST(CancelEveryStep, StopIsSeenAtTheTopOfAFileOrNotAtAllAndNothingIsLeftHalfDone) {
   ScratchFolder folder;
   for (int i = 0; i < kFiles; ++i) {
@@ -80,7 +61,8 @@ TEST(CancelEveryStep, StopIsSeenAtTheTopOfAFileOrNotAtAllAndNothingIsLeftHalfDon
     record.optionTransparent = 1;  // keying gives each file a step of its own
     const auto files = record.makeImageFileList(folder.path());
     {
-      StopAt stop(step, record);
+      jobtest::OnLogLine stop(step.prefix, step.occurrence,
+                              [&record] { record.progressCancelled = true; });
       EXPECT_FALSE(record.createPSDFile(files, output));
       EXPECT_EQ(stop.seen() >= step.occurrence, true) << "the step never came";
     }

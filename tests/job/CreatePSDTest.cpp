@@ -7,13 +7,13 @@
 #include "job/JobRecord.h"
 #include "job/JobTestSupport.h"
 #include "util/Exception.h"
-#include "util/Log.h"
 #include "util/Strings.h"
 
 namespace quillane {
 namespace {
 
 using jobtest::describePsd;
+using jobtest::OnLogLine;
 using jobtest::readFile;
 using jobtest::Rgb;
 using jobtest::ScratchFolder;
@@ -37,25 +37,6 @@ std::optional<Exception> jobFailure(JobRecord& record, const ScratchFolder& fold
   }
   return std::nullopt;
 }
-
-// Calls `action` on the job's thread when a log line starts with `prefix` for the n-th time.
-class OnLogLine {
- public:
-  OnLogLine(std::string prefix, int n, std::function<void()> action)
-      : prefix_(std::move(prefix)), n_(n), action_(std::move(action)) {
-    previous_ = setLogSink([this](std::string_view line) {
-      if (line.starts_with(prefix_) && ++seen_ == n_) action_();
-    });
-  }
-  ~OnLogLine() { setLogSink(std::move(previous_)); }
-
- private:
-  std::string prefix_;
-  int n_;
-  int seen_ = 0;
-  std::function<void()> action_;
-  LogSink previous_;
-};
 
 TEST(CreatePSD, OneFileGivesOneLayerOfItsSize) {
   ScratchFolder folder, out;

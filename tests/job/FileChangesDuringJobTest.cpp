@@ -10,7 +10,6 @@
 #include "job/JobRecord.h"
 #include "job/JobTestSupport.h"
 #include "util/Exception.h"
-#include "util/Log.h"
 #include "util/Strings.h"
 
 namespace quillane {
@@ -57,20 +56,16 @@ TEST(FileChangesDuringJob, FileThatVanishedOrChangedTypeIsTheReadErrorForThatFil
     JobRecord record;
     const auto files = record.makeImageFileList(folder.path());
     const std::string changed = folder.file("o.bmp");
-    bool done = false;
-    const LogSink previous = setLogSink([&](std::string_view line) {
-      if (!done && line.starts_with("processing: ")) {
-        done = true;
-        change.apply(changed, folder);
-      }
-    });
     std::optional<Exception> failure;
-    try {
-      record.createPSDFile(files, output);
-    } catch (const Exception& error) {
-      failure = error;
+    {
+      const jobtest::OnLogLine firstTurn("processing: ", 1,
+                                         [&] { change.apply(changed, folder); });
+      try {
+        record.createPSDFile(files, output);
+      } catch (const Exception& error) {
+        failure = error;
+      }
     }
-    setLogSink(previous);
     ASSERT_TRUE(failure);
     EXPECT_EQ(failure->name(), localizedString("IMAGE_READ_ERROR"));
     EXPECT_EQ(failure->reason(), changed);

@@ -18,6 +18,7 @@
 #include "image/ImageRep.h"
 #include "support/BmpBytes.h"
 #include "support/TempFolder.h"
+#include "util/Log.h"
 
 namespace quillane::jobtest {
 
@@ -38,6 +39,29 @@ inline Image bitmapImage(int width, int height, std::vector<std::uint8_t> rgba,
   Bitmap bitmap{width, height, {rgba.begin(), rgba.end()}};
   return Image::withRepresentation(std::make_shared<BitmapImageRep>(std::move(bitmap), dpi, dpi));
 }
+
+// Calls `action` on the job's thread when a log line starts with `prefix` for the n-th time.
+class OnLogLine {
+ public:
+  OnLogLine(std::string prefix, int n, std::function<void()> action)
+      : prefix_(std::move(prefix)), n_(n), action_(std::move(action)) {
+    previous_ = setLogSink([this](std::string_view line) {
+      if (line.starts_with(prefix_) && ++seen_ == n_) action_();
+    });
+  }
+  ~OnLogLine() { setLogSink(std::move(previous_)); }
+  OnLogLine(const OnLogLine&) = delete;
+  OnLogLine& operator=(const OnLogLine&) = delete;
+  // How many lines with the prefix have come so far.
+  int seen() const { return seen_; }
+
+ private:
+  std::string prefix_;
+  int n_;
+  int seen_ = 0;
+  std::function<void()> action_;
+  LogSink previous_;
+};
 
 // What psd-tools, an independent reader, sees in a PSD file: "WxH" of the document, then
 // the layer names, then for each requested point "x,y:r,g,b,a" of the bottom layer, each

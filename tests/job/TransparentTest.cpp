@@ -5,6 +5,7 @@
 
 #include "job/JobRecord.h"
 #include "job/JobTestSupport.h"
+#include "support/LogCapture.h"
 #include "util/Log.h"
 
 namespace quillane {
@@ -12,18 +13,7 @@ namespace {
 
 using jobtest::bitmapImage;
 
-// Collects the log lines while alive.
-class LogCapture {
- public:
-  LogCapture() {
-    previous_ = setLogSink([this](std::string_view line) { lines.emplace_back(line); });
-  }
-  ~LogCapture() { setLogSink(std::move(previous_)); }
-  std::vector<std::string> lines;
-
- private:
-  LogSink previous_;
-};
+using testsupport::LogCapture;
 
 std::vector<std::uint8_t> pixelsOf(const Image& image) {
   const RasterBytes& pixels = image.renderBitmap()->pixels;
@@ -126,7 +116,7 @@ TEST(Transparent, HighResolutionBitmapKeepsItsPixelSizeWithoutRescale) {
   const auto keyed = record.setTransparentColorToImage(source, 1, 1, 1);
   ASSERT_TRUE(keyed);
   EXPECT_EQ(keyed->pixelsSize(), (Size{600.0f, 400.0f}));
-  EXPECT_EQ(log.lines, (std::vector<std::string>{
+  EXPECT_EQ(log.lines(), (std::vector<std::string>{
                            "pixelsSize:(600 , 400) , size:(144.0 ,  96.0) ", "inBitImage: 600 , 400"}));
 }
 
@@ -139,10 +129,10 @@ TEST(Transparent, ImageWithoutBitmapIsRescaledToItsTruncatedPointSize) {
   ASSERT_TRUE(keyed);
   EXPECT_EQ(keyed->pixelsSize(), (Size{100.0f, 50.0f}));
   EXPECT_EQ(pixelsOf(*keyed), std::vector<std::uint8_t>(100 * 50 * 4, 0)) << "all white, all keyed";
-  ASSERT_EQ(log.lines.size(), 4u);
-  EXPECT_EQ(log.lines[1], "inBitImage: 201 , 100");
-  EXPECT_EQ(log.lines[2], "resized: W:100 , H: 50");
-  EXPECT_EQ(log.lines[3], "inBitImage: 100 , 50");
+  ASSERT_EQ(log.lines().size(), 4u);
+  EXPECT_EQ(log.lines()[1], "inBitImage: 201 , 100");
+  EXPECT_EQ(log.lines()[2], "resized: W:100 , H: 50");
+  EXPECT_EQ(log.lines()[3], "inBitImage: 100 , 50");
   EXPECT_EQ(record.progressUtil.load()->minorStepMax(), 5000.0);
 
   // Enlarging works the same way; a solid grey stays that grey.
