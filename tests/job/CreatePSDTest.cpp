@@ -215,13 +215,9 @@ TEST(CreatePSD, HalfTransparentPixelKeepsItsOwnColour) {
       "        if s[3] >= 64:\n"
       "            worst = max(worst, max(abs(a - b) for a, b in zip(s, l)))\n"
       "print(worst)\n";
-  const std::string scriptPath = out.write("compare.py", script);
-  const std::string command = "/usr/bin/python3 " + scriptPath + " " + folder.file("a.png") +
-                              " " + out.file("out.psd");
-  std::unique_ptr<FILE, decltype(&pclose)> pipe(popen(command.c_str(), "r"), &pclose);
-  char line[64] = {};
-  ASSERT_TRUE(std::fgets(line, sizeof line, pipe.get()));
-  EXPECT_LE(std::stoi(line), 2) << "largest colour difference where alpha >= 64";
+  const std::string worst = jobtest::runPython(script, {folder.file("a.png"), out.file("out.psd")});
+  ASSERT_FALSE(worst.empty());
+  EXPECT_LE(std::stoi(worst), 2) << "largest colour difference where alpha >= 64";
 }
 
 }  // namespace

@@ -63,6 +63,21 @@ class OnLogLine {
   LogSink previous_;
 };
 
+// Runs the Python script with the arguments under Debian's interpreter (which has psd-tools
+// and Pillow) and answers what it printed; empty when it cannot run.
+inline std::string runPython(const std::string& script, const std::vector<std::string>& arguments) {
+  ScratchFolder folder;
+  std::string command = "/usr/bin/python3 " + folder.write("script.py", script);
+  for (const std::string& argument : arguments) command += " '" + argument + "'";
+  command += " 2>/dev/null";
+  std::unique_ptr<FILE, decltype(&pclose)> pipe(popen(command.c_str(), "r"), &pclose);
+  if (!pipe) return {};
+  std::string output;
+  char buffer[256];
+  while (std::fgets(buffer, sizeof buffer, pipe.get()) != nullptr) output += buffer;
+  return output;
+}
+
 // What psd-tools, an independent reader, sees in a PSD file: "WxH" of the document, then
 // the layer names, then for each requested point "x,y:r,g,b,a" of the bottom layer, each
 // part on its own line. Empty when the file cannot be opened.
@@ -78,16 +93,7 @@ inline std::string describePsd(const std::string& path, const std::string& point
       "    if pt:\n"
       "        x, y = map(int, pt.split(','))\n"
       "        print('%s:%d,%d,%d,%d' % ((pt,) + im.getpixel((x, y))))\n";
-  ScratchFolder folder;
-  const std::string scriptPath = folder.write("describe.py", script);
-  const std::string command =
-      "/usr/bin/python3 " + scriptPath + " '" + path + "' '" + points + "' 2>/dev/null";
-  std::unique_ptr<FILE, decltype(&pclose)> pipe(popen(command.c_str(), "r"), &pclose);
-  if (!pipe) return {};
-  std::string output;
-  char buffer[256];
-  while (std::fgets(buffer, sizeof buffer, pipe.get()) != nullptr) output += buffer;
-  return output;
+  return runPython(script, {path, points});
 }
 
 }  // namespace quillane::jobtest
