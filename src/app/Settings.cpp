@@ -3,6 +3,8 @@
 #include <cctype>
 #include <charconv>
 
+#include "util/Strings.h"
+
 namespace quillane {
 
 void Settings::registerDefaults(const std::map<std::string, std::string>& defaults) {
@@ -19,10 +21,11 @@ std::string Settings::stringForKey(const std::string& key) const {
   return lookUp(key).value_or("");
 }
 
-// Reads the leading decimal number of the text, as the store's integer getter does; text
+namespace {
+
+// The leading decimal number of the text, as the store's integer getter reads it; text
 // without one reads as 0.
-std::int64_t Settings::integerForKey(const std::string& key) const {
-  const std::string text = lookUp(key).value_or("");
+std::int64_t leadingInteger(const std::string& text) {
   std::size_t start = 0;
   while (start < text.size() && std::isspace(static_cast<unsigned char>(text[start]))) ++start;
   if (start < text.size() && text[start] == '+') ++start;
@@ -31,13 +34,17 @@ std::int64_t Settings::integerForKey(const std::string& key) const {
   return value;
 }
 
+}  // namespace
+
+std::int64_t Settings::integerForKey(const std::string& key) const {
+  return leadingInteger(lookUp(key).value_or(""));
+}
+
 // "YES", "true" (any case) and non-zero numbers read as true.
 bool Settings::boolForKey(const std::string& key) const {
   const std::string text = lookUp(key).value_or("");
-  std::string lower;
-  for (char c : text) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  if (lower == "yes" || lower == "true") return true;
-  return integerForKey(key) != 0;
+  const std::string lower = lowerCased(text);
+  return lower == "yes" || lower == "true" || leadingInteger(text) != 0;
 }
 
 void Settings::setInteger(const std::string& key, std::int64_t value) {

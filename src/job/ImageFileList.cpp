@@ -1,7 +1,6 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <cctype>
 #include <filesystem>
 #include <string_view>
 #include <system_error>
@@ -10,16 +9,10 @@
 #include "job/JobRecord.h"
 #include "util/Log.h"
 #include "util/PathNames.h"
+#include "util/Strings.h"
 
 namespace quillane {
 namespace {
-
-std::string lowerCased(std::string_view text) {
-  std::string lower(text);
-  std::transform(lower.begin(), lower.end(), lower.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return lower;
-}
 
 // A regular file itself, not a symbolic link to one, nor a folder, FIFO or device.
 bool isRegularFileItem(const std::string& path) {

@@ -78,4 +78,12 @@ std::string localizedString(std::string_view key) {
   return std::string(key);
 }
 
+std::string lowerCased(std::string_view text) {
+  std::string lower(text);
+  for (char& c : lower) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return lower;
+}
+
 }  // namespace quillane

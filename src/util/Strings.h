@@ -18,6 +18,9 @@ void setStringsLanguage(std::string_view language);
 // The language code that the locale environment names, or "en".
 std::string languageFromEnvironment();
 
+// The text with ASCII letters in lower case, other bytes as they are.
+std::string lowerCased(std::string_view text);
+
 namespace detail {
 struct EmbeddedTable {
   const char* language;
