@@ -4,8 +4,6 @@
 
 #include <algorithm>
 #include <bit>
-#include <cmath>
-#include <cstring>
 #include <new>
 
 #include "image/Premultiply.h"
@@ -38,17 +36,15 @@ PixmanImage wrapPixels(const std::uint8_t* pixels, int width, int height, std::s
       &pixman_image_unref);
 }
 
-bool isOpaque(const Bitmap& bitmap, int x0, int x1, int y0, int y1) {
+bool isOpaque(const Bitmap& bitmap, int columns, int y0, int y1) {
   for (int y = y0; y < y1; ++y) {
     const std::uint8_t* row = bitmap.row(y);
-    for (int x = x0; x < x1; ++x) {
+    for (int x = 0; x < columns; ++x) {
       if (row[4 * x + 3] != 255) return false;
     }
   }
   return true;
 }
-
-bool isWhole(float value) { return std::floor(value) == value; }
 
 }  // namespace
 
@@ -57,79 +53,10 @@ struct Canvas::State {
   int height = 0;
   std::vector<std::uint8_t> pixels;
   PixmanImage image{nullptr, &pixman_image_unref};
-  float alpha = 1.0f;
-
-  // The global alpha as a solid mask, or none when the image is drawn at full strength.
-  PixmanImage alphaMask() const {
-    if (alpha >= 1.0f) return PixmanImage(nullptr, &pixman_image_unref);
-    const pixman_color_t color{0, 0, 0, static_cast<std::uint16_t>(std::lround(alpha * 0xffff))};
-    return PixmanImage(pixman_image_create_solid_fill(&color), &pixman_image_unref);
-  }
-
-  void composite(pixman_image_t* source, int sourceX, int sourceY, int x, int y, int w, int h) {
-    const PixmanImage mask = alphaMask();
-    pixman_image_composite32(PIXMAN_OP_OVER, source, mask.get(), image.get(), sourceX, sourceY, 0,
-                             0, x, y, w, h);
-  }
-
-  void drawAtWholePixel(const Bitmap& bitmap, long long ox, long long oy);
-  void drawBetweenPixels(const Bitmap& bitmap, Point origin);
 };
 
-// Only the part inside the canvas is touched, a strip of rows at a time: an opaque strip is
-// drawn from the image's own pixels, a translucent one is premultiplied into a small buffer
-// first.
-void Canvas::State::drawAtWholePixel(const Bitmap& bitmap, long long ox, long long oy) {
-  const int x0 = static_cast<int>(std::max(0LL, -ox));
-  const int y0 = static_cast<int>(std::max(0LL, -oy));
-  const int x1 = static_cast<int>(std::min<long long>(bitmap.width, width - ox));
-  const int y1 = static_cast<int>(std::min<long long>(bitmap.height, height - oy));
-  if (x0 >= x1 || y0 >= y1) return;
-  const int columns = x1 - x0;
-  const auto destX = static_cast<int>(ox + x0);
-  const std::size_t stripRowBytes = static_cast<std::size_t>(columns) * 4;
-  std::vector<std::uint8_t> strip;
-
-  for (int top = y0; top < y1; top += kStripRows) {
-    const int rows = std::min(kStripRows, y1 - top);
-    const auto destY = static_cast<int>(oy + top);
-    if (bitmap.knownOpaque || isOpaque(bitmap, x0, x1, top, top + rows)) {
-      const PixmanImage source =
-          wrapPixels(bitmap.row(top), bitmap.width, rows, bitmap.rowBytes(), kRgbxBytes);
-      if (source) composite(source.get(), x0, 0, destX, destY, columns, rows);
-      continue;
-    }
-    strip.resize(stripRowBytes * kStripRows);
-    for (int r = 0; r < rows; ++r) {
-      premultiplyPixels(bitmap.row(top + r) + 4 * static_cast<std::size_t>(x0),
-                        strip.data() + r * stripRowBytes, static_cast<std::size_t>(columns));
-    }
-    const PixmanImage source = wrapPixels(strip.data(), columns, rows, stripRowBytes);
-    if (source) composite(source.get(), 0, 0, destX, destY, columns, rows);
-  }
-}
-
-// A fractional origin: the premultiplied image is sampled bilinearly, shifted by the fraction.
-void Canvas::State::drawBetweenPixels(const Bitmap& bitmap, Point origin) {
-  std::vector<std::uint8_t> premultiplied(bitmap.pixels.size());
-  premultiplyPixels(bitmap.pixels.data(), premultiplied.data(),
-                    static_cast<std::size_t>(bitmap.width) * bitmap.height);
-  const PixmanImage source =
-      wrapPixels(premultiplied.data(), bitmap.width, bitmap.height, bitmap.rowBytes());
-  if (!source) return;
-  const double floorX = std::floor(origin.x);
-  const double floorY = std::floor(origin.y);
-  pixman_transform_t shift;
-  pixman_transform_init_translate(&shift, pixman_double_to_fixed(floorX - origin.x),
-                                  pixman_double_to_fixed(floorY - origin.y));
-  pixman_image_set_transform(source.get(), &shift);
-  pixman_image_set_filter(source.get(), PIXMAN_FILTER_BILINEAR, nullptr, 0);
-  composite(source.get(), 0, 0, static_cast<int>(floorX), static_cast<int>(floorY),
-            bitmap.width + 1, bitmap.height + 1);
-}
-
 std::optional<Canvas> Canvas::create(int width, int height) {
-  if (width < 1 || height < 1 || width > kMaxPsdSide || height > kMaxPsdSide) return std::nullopt;
+  if (width < 1 || height < 1) return std::nullopt;
   const auto bytes = rgbaByteCount(width, height);
   if (!bytes) return std::nullopt;
   auto state = std::make_unique<State>();
@@ -156,28 +83,35 @@ int Canvas::height() const { return state_->height; }
 
 void Canvas::fillOpaqueWhite() { std::fill(state_->pixels.begin(), state_->pixels.end(), 0xff); }
 
-void Canvas::setAlpha(float alpha) { state_->alpha = std::clamp(alpha, 0.0f, 1.0f); }
-
-void Canvas::drawBitmap(const Bitmap& bitmap, Point origin) {
-  if (bitmap.width < 1 || bitmap.height < 1 || !(state_->alpha > 0.0f)) return;
-  // An image wholly off the canvas draws nothing; this also keeps the coordinates in range.
-  const bool overlaps = origin.x < state_->width && origin.x + bitmap.width > 0 &&
-                        origin.y < state_->height && origin.y + bitmap.height > 0;
-  if (!overlaps) return;
-  if (isWhole(origin.x) && isWhole(origin.y)) {
-    state_->drawAtWholePixel(bitmap, static_cast<long long>(origin.x),
-                             static_cast<long long>(origin.y));
-  } else {
-    state_->drawBetweenPixels(bitmap, origin);
+// Only the part inside the canvas is touched, a strip of rows at a time: an opaque strip is
+// drawn from the image's own pixels, a translucent one is premultiplied into a small buffer
+// first.
+void Canvas::drawBitmap(const Bitmap& bitmap) {
+  const int columns = std::min(bitmap.width, state_->width);
+  const int rows = std::min(bitmap.height, state_->height);
+  if (columns < 1 || rows < 1) return;
+  const std::size_t stripRowBytes = static_cast<std::size_t>(columns) * 4;
+  std::vector<std::uint8_t> strip;
+  for (int top = 0; top < rows; top += kStripRows) {
+    const int stripRows = std::min(kStripRows, rows - top);
+    PixmanImage source(nullptr, &pixman_image_unref);
+    if (bitmap.knownOpaque || isOpaque(bitmap, columns, top, top + stripRows)) {
+      source = wrapPixels(bitmap.row(top), columns, stripRows, bitmap.rowBytes(), kRgbxBytes);
+    } else {
+      strip.resize(stripRowBytes * kStripRows);
+      for (int r = 0; r < stripRows; ++r) {
+        premultiplyPixels(bitmap.row(top + r), strip.data() + r * stripRowBytes,
+                          static_cast<std::size_t>(columns));
+      }
+      source = wrapPixels(strip.data(), columns, stripRows, stripRowBytes);
+    }
+    if (source) {
+      pixman_image_composite32(PIXMAN_OP_OVER, source.get(), nullptr, state_->image.get(), 0, 0,
+                               0, 0, 0, top, columns, stripRows);
+    }
   }
 }
 
 const std::uint8_t* Canvas::data() const { return state_->pixels.data(); }
-std::vector<std::uint8_t> Canvas::snapshot() const { return state_->pixels; }
-
-std::vector<std::uint8_t> Canvas::takePixels() && {
-  state_->image.reset();
-  return std::move(state_->pixels);
-}
 
 }  // namespace quillane

@@ -1,6 +1,3 @@
-#include <algorithm>
-#include <deque>
-#include <future>
 #include <optional>
 #include <utility>
 
@@ -8,49 +5,18 @@
 #include "image/PictFile.h"
 #include "image/RasterMemory.h"
 #include "image/decode/Decode.h"
-#include "job/DecodeQueue.h"
+#include "job/DecodeAhead.h"
 #include "job/JobRecord.h"
 #include "job/OutputFile.h"
-#include "psd/PSDStreamWriter.h"
+#include "psd/PSDWriter.h"
 #include "util/CheckedSize.h"
 #include "util/Exception.h"
 #include "util/Log.h"
-#include "util/MemoryBudget.h"
 #include "util/PathNames.h"
 #include "util/Strings.h"
 
 namespace quillane {
 namespace {
-
-// Files decoding while the current one is added: two keep both cores busy when decoding is
-// the slower half (PNG); each holds one decoded image in memory.
-constexpr std::size_t kFilesDecodedAhead = 2;
-// Small images take little time each, and a queue that short leaves the cores waiting on one
-// another: when the first image is small, more are decoded ahead, as many as fit
-// kExtraAheadBytes at its size (up to kMaxFilesDecodedAhead). Those past the first two may
-// take no more than their share of those bytes, so that they hold little memory whatever the
-// folder holds; a larger one is decoded in its turn instead.
-constexpr std::size_t kMaxFilesDecodedAhead = 8;
-constexpr std::size_t kExtraAheadBytes = std::size_t{36} << 20;
-// Threads that decode ahead: one per core of the machines we build for.
-constexpr unsigned kDecodingThreads = 2;
-
-std::optional<Image> decodeSourceFile(const std::string& path) {
-  return isPictFile(path) ? createPictImage(path) : decodeImageFile(path);
-}
-
-// The file decoded only if its raster takes at most maxBytes; nothing otherwise.
-std::optional<Image> decodeSmallSourceFile(const std::string& path, std::size_t maxBytes) {
-  const ThreadImageByteLimit small(maxBytes);
-  return decodeSourceFile(path);
-}
-
-// A file being decoded ahead of its turn.
-struct DecodingAhead {
-  std::size_t index;
-  bool smallOnly;  // decoded only if small: nothing may mean "too large", not "unreadable"
-  std::future<std::optional<Image>> image;
-};
 
 // The first file measured, with the decoded image kept for its own turn so that it is not
 // decoded twice. A PICT file is measured from its header and decoded in its turn.
@@ -77,7 +43,23 @@ MeasuredFile measureFile(const std::string& path) {
   return measured;
 }
 
-// The output file as the streaming writer's sink.
+void checkCanvasSide(const std::string& path, Size size) {
+  if (size.width <= kMaxPsdSide && size.height <= kMaxPsdSide) return;
+  throw Exception(localizedString("DOCUMENT_TOO_LARGE"),
+                  path + ": " + std::to_string(static_cast<long long>(size.width)) + " x " +
+                      std::to_string(static_cast<long long>(size.height)) +
+                      " pixels; a PSD file holds at most " + std::to_string(kMaxPsdSide) +
+                      " pixels a side");
+}
+
+std::vector<std::string> layerNames(const std::vector<std::string>& files) {
+  std::vector<std::string> names;
+  names.reserve(files.size());
+  for (const std::string& file : files) names.emplace_back(lastPathComponent(file));
+  return names;
+}
+
+// The output file as the writer's sink.
 class OutputFileSink : public PSDSink {
  public:
   explicit OutputFileSink(OutputFile& file) : file_(file) {}
@@ -98,109 +80,57 @@ std::string JobRecord::baseImageFile() const {
 
 Size JobRecord::imageFileSize(const std::string& path) { return measureFile(path).size; }
 
-bool JobRecord::createPSDFile(const std::vector<std::string>& files, const std::string& path) {
+void JobRecord::createPSDFile(const std::vector<std::string>& files, const std::string& path) {
   const RasterMemoryReturn returnRasterMemory;  // last to go: after every raster of the job
   if (files.empty()) throw Exception(localizedString("NO_IMAGE_FILE"), srcPath);
+  MeasuredFile first = measureFile(files.front());
+  if (!(first.size.width >= 1.0f && first.size.height >= 1.0f)) throw readError(files.front());
+  checkCanvasSide(files.front(), first.size);
 
-  // The list a job is given is the file list; should the two differ, the job's own first
-  // file sets the canvas.
-  const std::string base = imageFileList.empty() ? files.front() : baseImageFile();
-  MeasuredFile first = measureFile(base);
-  const auto readError = [this](const std::string& file) {
-    progressErrorOccured = true;
-    progressFilename.store(std::make_shared<const std::string>(file));
-    return Exception(localizedString("IMAGE_READ_ERROR"), file);
-  };
-  if (!(first.size.width >= 1.0f && first.size.height >= 1.0f)) throw readError(base);
-  if (first.size.width > kMaxPsdSide || first.size.height > kMaxPsdSide) {
-    throw Exception(localizedString("DOCUMENT_TOO_LARGE"),
-                    base + ": " + std::to_string(static_cast<long long>(first.size.width)) +
-                        " x " + std::to_string(static_cast<long long>(first.size.height)) +
-                        " pixels; a PSD file holds at most " + std::to_string(kMaxPsdSide) +
-                        " pixels a side");
-  }
-
-  std::vector<std::string> names;
-  names.reserve(files.size());
-  for (const std::string& file : files) names.emplace_back(lastPathComponent(file));
   // The document goes straight to the output's temporary file, one layer at a time.
   OutputFile output(path);
   OutputFileSink sink(output);
-  PSDStreamOptions options;
-  // PSD layer channels hold straight colour; premultiplied data would darken every
-  // half-transparent pixel.
-  options.unpremultiplyLayerData = true;
-  PSDStreamWriter writer(sink, first.size, std::move(names), options);
+  PSDWriter writer(sink, first.size, layerNames(files));
+  const std::shared_ptr<ProgressUtility> progress = startProgress(files.size());
 
-  progressFilename.store(std::make_shared<const std::string>());
-  auto progress = std::make_shared<ProgressUtility>();
-  progress->setMajorStepMax(static_cast<double>(files.size()));
-  progressUtil.store(progress);
-
-  // Files are decoded on helper threads ahead of their turn; the first file's image, kept
-  // from its measuring, is not decoded again.
-  const auto servedByFirst = [&](const std::string& file) { return file == base && first.image; };
-  const std::size_t canvasBytes = rgbaByteCount(static_cast<int>(first.size.width),
-                                                static_cast<int>(first.size.height))
-                                      .value_or(kExtraAheadBytes);
-  const std::size_t filesAhead =
-      std::clamp(kExtraAheadBytes / std::max<std::size_t>(canvasBytes, 1), kFilesDecodedAhead,
-                 kMaxFilesDecodedAhead);
-  const std::size_t extraAheadImageBytes = kExtraAheadBytes / filesAhead;
-  DecodeQueue decoder(kDecodingThreads);
-  std::deque<DecodingAhead> ahead;
-  std::size_t launched = 0;
-  const auto decodeAhead = [&](std::size_t current) {
-    for (; launched < std::min(current + filesAhead, files.size()); ++launched) {
-      if (servedByFirst(files[launched])) continue;
-      const bool smallOnly = launched >= current + kFilesDecodedAhead;
-      const std::string& source = files[launched];
-      ahead.push_back({launched, smallOnly, decoder.push([=, &source] {
-                         return smallOnly ? decodeSmallSourceFile(source, extraAheadImageBytes)
-                                          : decodeSourceFile(source);
-                       })});
-    }
-  };
-  decodeAhead(0);
-
-  double fileCounter = 0.0;
+  DecodeAhead ahead(files, first.size, std::move(first.image));
+  ahead.decodeFrom(0);
   for (std::size_t index = 0; index < files.size(); ++index) {
     const std::string& file = files[index];
     logLine("processing: %s", file.c_str());
     if (progressCancelled.exchange(false)) {
       logLine("===== CANCELLED =====");
-      return false;
+      return;
     }
     progressFilename.store(std::make_shared<const std::string>(file));
-    fileCounter += 1.0;
-    progress->setMajorStep(fileCounter - 1.0);
+    progress->setMajorStep(static_cast<double>(index));
 
-    std::optional<Image> image;
-    bool decoded = false;
-    if (servedByFirst(file)) {
-      image = std::exchange(first.image, std::nullopt);
-      decoded = true;
-    } else if (!ahead.empty() && ahead.front().index == index) {
-      image = ahead.front().image.get();
-      decoded = image || !ahead.front().smallOnly;
-      ahead.pop_front();
-    }
-    if (!decoded) image = decodeSourceFile(file);
-    if (image && (optionTransparent == kKeyOutWhite || optionTransparent == kKeyOutBlack)) {
-      const float key = optionTransparent == kKeyOutWhite ? 1.0f : 0.0f;
-      image = setTransparentColorToImage(*image, key, key, key);
-    }
+    std::optional<Image> image = ahead.take(index);
+    if (image) image = keyedImage(*image);
     // The next file starts decoding once the decoded image has made way for its keyed copy.
-    decodeAhead(index + 1);
+    ahead.decodeFrom(index + 1);
     if (!image) throw readError(file);
-    writer.addLayerWithImage(*image, 1.0f, Point{0.0f, 0.0f});
+    writer.addLayerWithImage(*image);
   }
 
   logLine("writing: %s", path.c_str());
   writer.finish();
   output.commit();
   logLine("===== DONE =====");
-  return false;
+}
+
+std::shared_ptr<ProgressUtility> JobRecord::startProgress(std::size_t fileCount) {
+  progressFilename.store(std::make_shared<const std::string>());
+  auto progress = std::make_shared<ProgressUtility>();
+  progress->setMajorStepMax(static_cast<double>(fileCount));
+  progressUtil.store(progress);
+  return progress;
+}
+
+Exception JobRecord::readError(const std::string& file) {
+  progressErrorOccured = true;
+  progressFilename.store(std::make_shared<const std::string>(file));
+  return Exception(localizedString("IMAGE_READ_ERROR"), file);
 }
 
 }  // namespace quillane

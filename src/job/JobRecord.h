@@ -8,19 +8,39 @@
 #include <vector>
 
 #include "image/Image.h"
+#include "util/Exception.h"
 #include "util/Geometry.h"
 #include "util/ProgressUtility.h"
 #include "util/SharedValue.h"
 
 namespace quillane {
 
+// The threads of a job, what each owns and what it shares:
+//
+// - The UI thread (the desktop app's event loop, or the command line's main thread) owns the
+//   plain fields below (srcPath, imageFileList, the options). It starts one job worker at a
+//   time, sets progressCancelled, and polls the other progress fields every 0.3 s; its reads
+//   change nothing.
+// - The job worker (createPSDFile) owns the writer, the output file and every image of the
+//   job. It writes progressFilename, progressUtil and its steps, progressErrorOccured, and
+//   clears progressCancelled when it acts on it; its wrapper sets progressFinished last.
+// - Two decode threads (DecodeAhead) decode the next files, each one file at a time, and hand
+//   each image to the worker through a future. A per-thread byte limit
+//   (ThreadImageByteLimit) keeps what they decode far ahead small.
+// - The writer's helper thread (HelperThread) packs bands of a layer's rows, or draws the
+//   layer on the composite, beside the worker; each band has its own buffers, and the layer's
+//   image is not changed while they read it.
+// - The output file's writer thread (FileAppender) writes the chunks the worker has filled,
+//   handed over under its mutex.
+// - Recycled raster memory (RasterMemory) is shared by all of them behind one mutex.
+//
+// Shared fields are atomics (the flags, the progress steps) or SharedValue (the file name and
+// the progress model: a shared_ptr behind a mutex held only to copy it), so every read sees
+// an old or a new value whole.
+
 // The job side of the application controller: the fields that the job and the progress
 // display share, and the operations of the job (file list, canvas measure, keying, the job
 // itself). AppDelegate adds the window side; the command line uses this part alone.
-//
-// Threads: the job runs on one worker; the UI thread polls the progress fields. Each shared
-// field is one value, read whole: flags and steps are atomic, the file name and the progress
-// model are shared pointers (SharedValue).
 class JobRecord {
  public:
   // The values of optionTransparent: which colour the job keys out.
@@ -59,24 +79,30 @@ class JobRecord {
   void fullpathImageFileList();
 
   // ---- The job ----
-  // Builds the layered document from files (full paths, bottom layer first) and writes it
-  // to path atomically. Returns false when written and when cancelled; raises
-  // quillane::Exception on a read error (also for a first file that cannot be measured and
-  // an image that cannot be keyed), a canvas above kMaxPsdSide, a writer failure or a
-  // failed write.
-  bool createPSDFile(const std::vector<std::string>& files, const std::string& path);
+  // Builds the layered document from files (full paths, bottom layer first; the first sets
+  // the canvas) and writes it to path atomically, unless a stop request is seen at the top of
+  // a file's turn. Raises quillane::Exception on a read error (also for a first file that
+  // cannot be measured and an image that cannot be keyed), a canvas above kMaxPsdSide, a
+  // writer failure or a failed write; nothing is written then.
+  void createPSDFile(const std::vector<std::string>& files, const std::string& path);
   std::string baseImageFile() const;
   // The file's size in pixels; 0 by 0 when it cannot be measured.
   Size imageFileSize(const std::string& path);
 
   // ---- Colour keying ----
-  // A copy of the image, W x H pixels (its pixelsSize truncated), in which every pixel whose
-  // red, green and blue equal the key exactly is fully transparent. Advances the minor step
-  // of progressUtil once for every pixel keyed. Nothing when the image cannot be keyed.
+  // A copy of the image in which every pixel whose red, green and blue equal the key exactly
+  // is fully transparent (all four samples 0). Advances the minor step of progressUtil once
+  // for every pixel keyed. Nothing when the image cannot be keyed.
   std::optional<Image> setTransparentColorToImage(const Image& image, float red, float green,
                                                   float blue);
-  // The image redrawn at its rendered pixel size times the factors (high-quality scaling).
-  std::optional<Image> resizeImage(const Image& image, Size scale);
+
+ private:
+  // A fresh progress model for a job of fileCount files, and no file named yet.
+  std::shared_ptr<ProgressUtility> startProgress(std::size_t fileCount);
+  // The image keyed as optionTransparent asks, or as it is.
+  std::optional<Image> keyedImage(const Image& image);
+  // Marks the job failed on the file and answers the read error to raise.
+  Exception readError(const std::string& file);
 };
 
 }  // namespace quillane

@@ -1,11 +1,8 @@
 #include <bit>
-#include <cmath>
 #include <cstring>
 
 #include "image/ImageRep.h"
 #include "job/JobRecord.h"
-#include "job/ScaleBitmap.h"
-#include "util/CheckedSize.h"
 #include "util/Log.h"
 
 namespace quillane {
@@ -44,41 +41,15 @@ bool keyRow(const std::uint8_t* in, std::uint8_t* out, int width, std::uint32_t 
   return keyed != 0;
 }
 
-// A pixel count of a side, truncated toward zero; nothing when it is not in 1..kMaxPsdSide.
-std::optional<int> keyableSide(float pixels) {
-  if (!(pixels >= 1.0f) || !(pixels < static_cast<float>(kMaxPsdSide) + 1.0f)) return std::nullopt;
-  return static_cast<int>(pixels);
-}
-
 }  // namespace
 
 std::optional<Image> JobRecord::setTransparentColorToImage(const Image& image, float red,
                                                            float green, float blue) {
-  const Size pixels = image.pixelsSize();
-  const std::optional<int> width = keyableSide(pixels.width);
-  const std::optional<int> height = keyableSide(pixels.height);
-  if (!width || !height) return std::nullopt;
-  const int W = *width;
-  const int H = *height;
-  logLine("pixelsSize:(%d , %d) , size:(%5.1f , %5.1f) ", W, H, image.size().width,
-          image.size().height);
-
-  std::shared_ptr<const Bitmap> source = image.renderBitmap();
+  const std::shared_ptr<const Bitmap> source = image.renderBitmap();
   if (!source || source->width < 1 || source->height < 1) return std::nullopt;
-  logLine("inBitImage: %d , %d", source->width, source->height);
-  if (source->width != W || source->height != H) {
-    // Ratios, so that the rescaled bitmap is exactly W x H pixels.
-    const Size factors{static_cast<float>(W) / static_cast<float>(source->width),
-                       static_cast<float>(H) / static_cast<float>(source->height)};
-    const std::optional<Image> resized = resizeImage(image, factors);
-    if (!resized) return std::nullopt;
-    logLine("resized: W:%3.0f , H:%3.0f", resized->size().width, resized->size().height);
-    source = resized->renderBitmap();
-    if (!source) return std::nullopt;
-    logLine("inBitImage: %d , %d", source->width, source->height);
-    if (source->width != W || source->height != H) return std::nullopt;
-  }
-
+  const int W = source->width;
+  const int H = source->height;
+  logLine("inBitImage: %d , %d", W, H);
   std::optional<Bitmap> output = Bitmap::allocateUninitialized(W, H);
   if (!output) return std::nullopt;
 
@@ -108,24 +79,10 @@ std::optional<Image> JobRecord::setTransparentColorToImage(const Image& image, f
   return Image::withRepresentation(std::make_shared<BitmapImageRep>(std::move(*output)));
 }
 
-std::optional<Image> JobRecord::resizeImage(const Image& image, Size scale) {
-  const std::shared_ptr<const Bitmap> source = image.renderBitmap();
-  if (!source || source->width < 1 || source->height < 1) return std::nullopt;
-  const Size newSize{static_cast<float>(source->width) * scale.width,
-                     static_cast<float>(source->height) * scale.height};
-  // Rounded: the products of float factors land a hair off whole pixel counts.
-  const float widthPixels = std::round(newSize.width);
-  const float heightPixels = std::round(newSize.height);
-  if (!(widthPixels >= 1.0f && widthPixels <= kMaxPsdSide && heightPixels >= 1.0f &&
-        heightPixels <= kMaxPsdSide))
-    return std::nullopt;
-
-  std::optional<Bitmap> scaled =
-      scaleBitmap(*source, static_cast<int>(widthPixels), static_cast<int>(heightPixels));
-  if (!scaled) return std::nullopt;
-  Image resized(newSize);
-  resized.addRepresentation(std::make_shared<BitmapImageRep>(std::move(*scaled)));
-  return resized;
+std::optional<Image> JobRecord::keyedImage(const Image& image) {
+  if (optionTransparent != kKeyOutWhite && optionTransparent != kKeyOutBlack) return image;
+  const float key = optionTransparent == kKeyOutWhite ? 1.0f : 0.0f;
+  return setTransparentColorToImage(image, key, key, key);
 }
 
 }  // namespace quillane

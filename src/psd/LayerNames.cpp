@@ -5,7 +5,6 @@
 #include <bit>
 #include <memory>
 
-#include "psd/PSDWriter.h"
 
 namespace quillane {
 namespace {
@@ -113,7 +112,7 @@ std::optional<std::string> shiftJisFromUtf16(const std::u16string& text) {
   return ShiftJisConverter().convert(text);
 }
 
-std::string PSDWriter::trancate255(const std::u16string& name) {
+std::string trancate255(const std::u16string& name) {
   ShiftJisConverter converter;
   std::u16string copy = name;
   for (;;) {
@@ -126,10 +125,10 @@ std::string PSDWriter::trancate255(const std::u16string& name) {
   }
 }
 
-ByteBuffer pascalLayerNameBlock(const std::string& name) {
+ByteBuffer createPascalLayerName(const std::string& name) {
   const std::u16string unicode = utf16FromUtf8(name);
   std::string bytes = shiftJisFromUtf16(unicode).value_or(kDefaultLayerName);
-  if (bytes.size() > kMaxPascalNameBytes) bytes = PSDWriter::trancate255(unicode);
+  if (bytes.size() > kMaxPascalNameBytes) bytes = trancate255(unicode);
   if (bytes.empty()) bytes = kDefaultLayerName;
 
   ByteBuffer block;
@@ -140,7 +139,7 @@ ByteBuffer pascalLayerNameBlock(const std::string& name) {
   return block;
 }
 
-ByteBuffer unicodeLayerNameBlock(const std::string& name) {
+ByteBuffer createUnicodeLayerName(const std::string& name) {
   const std::u16string unicode = utf16FromUtf8(name);
   ByteBuffer block{'8', 'B', 'I', 'M', 'l', 'u', 'n', 'i'};
   block.reserve(16 + 2 * unicode.size());
@@ -150,28 +149,11 @@ ByteBuffer unicodeLayerNameBlock(const std::string& name) {
   return block;
 }
 
-ByteBuffer layerNameBlocks(const std::string& name) {
-  ByteBuffer blocks = pascalLayerNameBlock(name);
-  const ByteBuffer unicode = unicodeLayerNameBlock(name);
+ByteBuffer createLayerName(const std::string& name) {
+  ByteBuffer blocks = createPascalLayerName(name);
+  const ByteBuffer unicode = createUnicodeLayerName(name);
   blocks.insert(blocks.end(), unicode.begin(), unicode.end());
   return blocks;
-}
-
-namespace {
-const std::string& currentLayerName(const std::vector<PSDLayer>* layers) {
-  static const std::string kNoName;
-  return layers && !layers->empty() ? layers->front().name : kNoName;
-}
-}  // namespace
-
-ByteBuffer PSDWriter::createLayerName() const {
-  return layerNameBlocks(currentLayerName(layers_ ? &*layers_ : nullptr));
-}
-ByteBuffer PSDWriter::createPascalLayerName() const {
-  return pascalLayerNameBlock(currentLayerName(layers_ ? &*layers_ : nullptr));
-}
-ByteBuffer PSDWriter::createUnicodeLayerName() const {
-  return unicodeLayerNameBlock(currentLayerName(layers_ ? &*layers_ : nullptr));
 }
 
 }  // namespace quillane

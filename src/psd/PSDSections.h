@@ -2,16 +2,15 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 
 #include "psd/ByteBuffer.h"
-#include "psd/ChannelEncoding.h"
 #include "util/Geometry.h"
 
 namespace quillane {
 
-// The parts of a PSD file that the in-memory writer (createPSDData) and the streaming writer
-// (PSDStreamWriter) both write, so that the two make the same bytes.
+// The fixed pieces of a PSD file, each written here and nowhere else.
 
 // Header, colour mode data and image resources: the layer and mask section starts here.
 inline constexpr std::size_t kLayerSectionOffset = 76;
@@ -19,28 +18,22 @@ inline constexpr std::size_t kLayerSectionOffset = 76;
 inline constexpr std::size_t kLayerInfoOffset = kLayerSectionOffset + 8;
 // The layer count is a signed 16-bit field (a negative count means something else).
 inline constexpr std::size_t kMaxLayerCount = 32767;
+// PSD readers and Photoshop refuse files past 2 GB; the section lengths are 32-bit.
+inline constexpr std::uint64_t kMaxPsdFileBytes = (std::uint64_t{1} << 31) - 1;
 
-inline constexpr char kProvideDataReason[] =
-    "Please provide layer data, flattened data and set layer channel count to at least 3.";
+// A canvas side above kMaxPsdSide, more layers than a file holds, or a file above
+// kMaxPsdFileBytes.
+inline constexpr const char* kDocumentTooLargeName = "DocumentTooLarge";
 
-// Raises what createPSDData raises for a document it cannot write: a side above the PSD
-// limit, fewer than 3 or more than 4 channels, no layers or too many, an empty canvas.
-void checkDocumentShape(Size documentSize, int channelCount, std::size_t layerCount);
+// Raises what the writer raises for a document it cannot write: a side above the PSD limit,
+// no layers or too many, an empty canvas.
+void checkDocumentShape(Size documentSize, std::size_t layerCount);
 
-void appendHeader(ByteBuffer& out, int documentWidth, int documentHeight, int channelCount);
+void appendHeader(ByteBuffer& out, int documentWidth, int documentHeight);
+// 72 pixels per inch, and the bottom layer as the target layer.
 void appendImageResources(ByteBuffer& out);
-// Appends a full-canvas layer record whose channel lengths are filled in later; answers
-// where the first length is (the others follow every 6 bytes).
-std::size_t appendLayerRecord(ByteBuffer& out, const std::string& name, float opacity,
-                              int documentWidth, int documentHeight, int channelCount);
-// The extra data of a layer record: no mask, no blending ranges, the names, "lspf".
-ByteBuffer extraDataFor(const std::string& name);
-void writeValueAt(ByteBuffer& out, std::size_t at, std::uint32_t value);
-
-// The whole-pixel bounds of a layer (its rect rounded down), checked against the canvas,
-// and its pixel bytes (held of them) checked against them. A layer without pixels is
-// written transparent.
-LayerBounds checkedBounds(Rect rect, std::size_t heldBytes, std::size_t index, int documentWidth,
-                          int documentHeight);
+// Appends a full-canvas, fully opaque layer record with the channels' byte counts.
+void appendLayerRecord(ByteBuffer& out, const std::string& name, int documentWidth,
+                       int documentHeight, std::span<const std::uint32_t> channelLengths);
 
 }  // namespace quillane

@@ -1,116 +1,207 @@
 #include "psd/PSDWriter.h"
 
-#include <cstdio>
-#include <new>
+#include <algorithm>
 
-#include "image/decode/Decode.h"
-#include "psd/LayerPlacement.h"
-#include "util/CheckedSize.h"
 #include "util/Exception.h"
 #include "util/Log.h"
 
 namespace quillane {
 namespace {
 
-// The cropped part s of a straight RGBA8 image as premultiplied RGBA8 bytes (see
-// copyPremultiplied). Nothing when the buffer cannot be allocated.
-std::shared_ptr<std::vector<std::uint8_t>> CGImageGetData(const Bitmap& image, Rect s) {
-  const auto bytes = rgbaByteCount(static_cast<int>(s.width), static_cast<int>(s.height));
-  if (!bytes) return nullptr;
-  std::shared_ptr<std::vector<std::uint8_t>> data;
-  try {
-    data = std::make_shared<std::vector<std::uint8_t>>(*bytes);
-  } catch (const std::bad_alloc&) {
-    return nullptr;
-  }
-  copyPremultiplied(image, s, data->data());
-  return data;
+// Bands of rows packed side by side; more than two so that a busy thread takes fewer.
+constexpr int kPackingBands = 8;
+constexpr std::array<std::uint8_t, kCompressionBytes> kCompression = {0, kPackBitsCompression};
+// Pixel bytes from which a batch of work is shared with the helper thread: less takes less
+// time than waking it.
+constexpr std::size_t kSharedWorkBytes = std::size_t{1} << 20;
+
+Size checkedShape(Size documentSize, std::size_t layerCount) {
+  checkDocumentShape(documentSize, layerCount);
+  return documentSize;
 }
 
-// A side as the whole pixel count the canvas uses.
-int wholePixels(float side) { return static_cast<int>(side); }
+class MemorySink final : public PSDSink {
+ public:
+  explicit MemorySink(ByteBuffer& bytes) : bytes_(bytes) {}
+  void write(std::span<const std::uint8_t> bytes) override { appendBytes(bytes_, bytes); }
+  void writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) override {
+    std::copy(bytes.begin(), bytes.end(), bytes_.begin() + std::ptrdiff_t(offset));
+  }
+
+ private:
+  ByteBuffer& bytes_;
+};
 
 }  // namespace
 
-void checkDocumentSide(Size documentSize) {
-  const auto tooLarge = [](float side) { return !(side < kMaxPsdSide + 1.0f); };
-  if (tooLarge(documentSize.width) || tooLarge(documentSize.height)) {
-    char reason[160];
-    std::snprintf(
-        reason, sizeof reason,
-        "The canvas is %.0f x %.0f pixels; a PSD document holds at most %d pixels a side.",
-        documentSize.width, documentSize.height, kMaxPsdSide);
-    throw Exception(kDocumentTooLargeName, reason);
-  }
+PSDWriter::PSDWriter(PSDSink& sink, Size documentSize, std::vector<std::string> layerNames,
+                     PSDOptions options)
+    : sink_(sink),
+      width_(static_cast<int>(checkedShape(documentSize, layerNames.size()).width)),
+      height_(static_cast<int>(documentSize.height)),
+      names_(std::move(layerNames)),
+      options_(options),
+      encoder_(width_),
+      bands_(kPackingBands),
+      bandPlanes_(kPackingBands) {
+  channelLengths_.reserve(names_.size());
+  // The header and the records, written again by finish() once the lengths are known.
+  const ByteBuffer start = fileStart(0);
+  reserved_ = start.size();
+  write(start);
 }
 
-PSDWriter::PSDWriter() = default;
-PSDWriter::PSDWriter(Size documentSize) : documentSize_(documentSize) {}
-PSDWriter::~PSDWriter() { removeAllLayers(); }
-
-void PSDWriter::addLayerWithCGImage(const Bitmap& image, const std::string& name, float opacity,
-                                    Point offset) {
-  logLine("adding layer: %s", name.c_str());
-  if (!layers_) {
-    logLine("layer %s not kept: the writer's layers were removed", name.c_str());
-    return;
-  }
-  const float dw = documentSize_.width;
-  const float dh = documentSize_.height;
-  const LayerPlacement placement = placeLayer(image, offset, documentSize_);
-
-  PSDLayer added;
-  added.name = name;
-  added.opacity = opacity;
-  // A layer must lie on the canvas; one that does not overlap it at all is kept empty.
-  if (placement.kept) {
-    added.rect = placement.layer;
-    added.imageData = CGImageGetData(image, placement.source);
-    if (!added.imageData) logLine("layer %s: its pixels could not be rendered", name.c_str());
-  } else {
-    logLine("layer %s does not overlap the canvas; it is kept empty", name.c_str());
-  }
-  layers_->push_back(std::move(added));
-
-  if (flattenedData_) return;
-  if (!(dw >= 1.0f && dh >= 1.0f)) {
-    throw Exception(kGenericExceptionName,
-                    "You must specify a non-zero documentSize before calling addLayer:");
-  }
-  if (!flattenedContext_) {
-    checkDocumentSide(documentSize_);
-    flattenedContext_ = Canvas::create(wholePixels(dw), wholePixels(dh));
-    if (!flattenedContext_) {
-      throw Exception(kGenericExceptionName, "The composite canvas could not be allocated.");
-    }
-    flattenedContext_->fillOpaqueWhite();
-  }
-  flattenedContext_->setAlpha(opacity);
-  flattenedContext_->drawBitmap(image, offset);
-}
-
-void PSDWriter::addLayerWithImage(const Image& image, const std::string& name, float opacity,
-                                  Point offset) {
+void PSDWriter::addLayerWithImage(const Image& image) {
   const std::shared_ptr<const Bitmap> bitmap = image.renderBitmap();
   if (!bitmap) {
+    const std::size_t index = channelLengths_.size();
+    const std::string name = index < names_.size() ? names_[index] : "";
     throw Exception(kGenericExceptionName, "The image of layer \"" + name + "\" cannot be drawn.");
   }
-  addLayerWithCGImage(*bitmap, name, opacity, offset);
+  addLayer(*bitmap);
 }
 
-void PSDWriter::addLayerWithUrl(const std::string& path, const std::string& name, float opacity,
-                                Point offset) {
-  const std::optional<Image> image = decodeImageFile(path);
-  if (!image) {
-    throw Exception(kGenericExceptionName, "The image file \"" + path + "\" cannot be decoded.");
+void PSDWriter::addLayer(const Bitmap& image) {
+  const std::size_t index = channelLengths_.size();
+  if (index >= names_.size()) {
+    throw Exception(kGenericExceptionName, "More layers were added than were named.");
   }
-  addLayerWithImage(*image, name, opacity, offset);
+  logLine("adding layer: %s", names_[index].c_str());
+  createComposite();
+  const LayerBounds bounds{std::min(image.width, width_), std::min(image.height, height_)};
+  if (!bounds.empty()) encoder_.packMargin(bounds);
+  // The composite is drawn while the channels are packed.
+  packBands([&](int row) { return image.row(row); }, bounds,
+            [&] { composite_->drawBitmap(image); });
+
+  const std::uint64_t head = kCompressionBytes + std::uint64_t(height_) * kRowCountBytes;
+  std::uint64_t total = 0;
+  for (int channel = 0; channel < kChannelCount; ++channel) total += head + bandBytes(channel);
+  checkFileSize(total);
+  ChannelLengths& lengths = channelLengths_.emplace_back();
+  for (int channel = 0; channel < kChannelCount; ++channel) {
+    lengths[std::size_t(channel)] = static_cast<std::uint32_t>(head + bandBytes(channel));
+    write(kCompression);
+    write(channelRowCounts(channel));
+    writeBands(channel);
+  }
 }
 
-void PSDWriter::removeAllLayers() {
-  flattenedContext_.reset();
-  layers_.reset();
-  flattenedData_.reset();
+void PSDWriter::createComposite() {
+  if (composite_) return;
+  composite_ = Canvas::create(width_, height_);
+  if (!composite_) {
+    throw Exception(kGenericExceptionName, "The composite canvas could not be allocated.");
+  }
+  composite_->fillOpaqueWhite();
+}
+
+void PSDWriter::packBands(const LayerRows& rowAt, LayerBounds bounds,
+                          const std::function<void()>& alongside) {
+  rowCounts_.resize(std::size_t(kChannelCount) * std::size_t(height_) * kRowCountBytes);
+  std::array<std::uint8_t*, kChannelCount> counts{};
+  for (int channel = 0; channel < kChannelCount; ++channel) {
+    counts[std::size_t(channel)] = channelRowCounts(channel).data();
+  }
+  const auto work = [&](int task) {
+    if (task == 0) {
+      if (alongside) alongside();
+      return;
+    }
+    const auto band = std::size_t(task - 1);
+    for (ByteBuffer& channelRows : bands_[band]) channelRows.clear();
+    const int first = static_cast<int>(std::int64_t(height_) * (task - 1) / kPackingBands);
+    const int end = static_cast<int>(std::int64_t(height_) * task / kPackingBands);
+    encoder_.packLayerBand(bands_[band], counts, rowAt, bounds, first, end, bandPlanes_[band]);
+  };
+  const std::size_t documentBytes = std::size_t(height_) * std::size_t(width_) * kPixelBytes;
+  if (documentBytes >= kSharedWorkBytes) return helper_.run(kPackingBands + 1, work);
+  for (int task = 0; task <= kPackingBands; ++task) work(task);
+}
+
+std::span<std::uint8_t> PSDWriter::channelRowCounts(int channel) {
+  const std::size_t bytes = std::size_t(height_) * kRowCountBytes;
+  return {rowCounts_.data() + std::size_t(channel) * bytes, bytes};
+}
+
+std::uint64_t PSDWriter::bandBytes(int channel) const {
+  std::uint64_t bytes = 0;
+  for (const Band& band : bands_) bytes += band[std::size_t(channel)].size();
+  return bytes;
+}
+
+void PSDWriter::writeBands(int channel) {
+  for (const Band& band : bands_) write(band[std::size_t(channel)]);
+}
+
+void PSDWriter::finish() {
+  if (channelLengths_.size() != names_.size()) {
+    throw Exception(kGenericExceptionName, "Every named layer must be added before finishing.");
+  }
+  if ((written_ - kLayerInfoOffset) % 2 != 0) write(ByteBuffer{0});
+  const std::uint64_t layerInfoLength = written_ - kLayerInfoOffset;
+  writeMergedImage();
+  const ByteBuffer start = fileStart(layerInfoLength);
+  if (start.size() != reserved_) {
+    throw Exception(kGenericExceptionName, "The layer records changed size while streaming.");
+  }
+  sink_.writeAt(0, start);
+}
+
+// Compression, the row counts of every channel, then the rows of each channel. The
+// composite lies over opaque white, so its premultiplied colour is its straight colour.
+void PSDWriter::writeMergedImage() {
+  const std::size_t rowBytes = std::size_t(width_) * kPixelBytes;
+  const std::uint8_t* const pixels = composite_->data();
+  const LayerBounds whole{width_, height_};
+  encoder_.packMargin(whole);
+  packBands([&](int row) { return pixels + std::size_t(row) * rowBytes; }, whole, nullptr);
+  std::uint64_t total = kCompressionBytes + rowCounts_.size();
+  for (int channel = 0; channel < kChannelCount; ++channel) total += bandBytes(channel);
+  checkFileSize(total);
+  write(kCompression);
+  write(rowCounts_);
+  for (int channel = 0; channel < kChannelCount; ++channel) writeBands(channel);
+}
+
+ByteBuffer PSDWriter::fileStart(std::uint64_t layerInfoLength) const {
+  ByteBuffer out;
+  appendHeader(out, width_, height_);
+  appendImageResources(out);
+  appendValue(out, static_cast<std::int64_t>(layerInfoLength + 4), 4);
+  appendValue(out, static_cast<std::int64_t>(layerInfoLength), 4);
+  appendValue(out, static_cast<std::int64_t>(names_.size()), 2);
+  for (std::size_t i = 0; i < names_.size(); ++i) {
+    const ChannelLengths lengths = i < channelLengths_.size() ? channelLengths_[i] : ChannelLengths{};
+    appendLayerRecord(out, names_[i], width_, height_, lengths);
+  }
+  return out;
+}
+
+void PSDWriter::checkFileSize(std::uint64_t moreBytes) const {
+  if (written_ + moreBytes > options_.maxFileBytes) {
+    throw Exception(kDocumentTooLargeName, "The document needs more than " +
+                                               std::to_string(options_.maxFileBytes) +
+                                               " bytes, the most a PSD file can hold.");
+  }
+}
+
+void PSDWriter::write(std::span<const std::uint8_t> bytes) {
+  sink_.write(bytes);
+  written_ += bytes.size();
+}
+
+ByteBuffer createPSDData(Size documentSize, const std::vector<PSDLayer>& layers,
+                         PSDOptions options) {
+  ByteBuffer bytes;
+  MemorySink sink(bytes);
+  std::vector<std::string> names;
+  names.reserve(layers.size());
+  for (const PSDLayer& layer : layers) names.push_back(layer.name);
+  PSDWriter writer(sink, documentSize, std::move(names), options);
+  for (const PSDLayer& layer : layers) writer.addLayer(layer.image);
+  writer.finish();
+  return bytes;
 }
 
 }  // namespace quillane

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
-#include <memory>
+#include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -10,96 +12,102 @@
 #include "image/Canvas.h"
 #include "image/Image.h"
 #include "psd/ByteBuffer.h"
-#include "psd/PSDLayer.h"
+#include "psd/ChannelEncoding.h"
+#include "psd/HelperThread.h"
+#include "psd/PSDSections.h"
 #include "util/Geometry.h"
 
 namespace quillane {
 
-// PSD version 1 readers and Photoshop refuse files past 2 GB; the section lengths are
-// 32-bit. createPSDData refuses a document that would be larger before writing anything.
-inline constexpr std::uint64_t kMaxPsdFileBytes = (std::uint64_t{1} << 31) - 1;
+// Where a document goes: bytes appended in order, and bytes already appended rewritten in
+// place (the header and layer records, once their lengths are known).
+class PSDSink {
+ public:
+  virtual ~PSDSink() = default;
+  virtual void write(std::span<const std::uint8_t> bytes) = 0;
+  virtual void writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) = 0;
+};
 
-// Exception names of the writer besides kGenericExceptionName.
-inline constexpr const char* kLayerOutOfBoundsName = "LayerOutOfBounds";
-// A canvas side above kMaxPsdSide, or a file above kMaxPsdFileBytes.
-inline constexpr const char* kDocumentTooLargeName = "DocumentTooLarge";
-// A layer whose pixel buffer does not hold the pixels of its rect.
-inline constexpr const char* kInvalidLayerDataName = "InvalidLayerData";
+struct PSDOptions {
+  std::uint64_t maxFileBytes = kMaxPsdFileBytes;  // a smaller limit is for tests
+};
 
-// Raises "DocumentTooLarge" when a side of the canvas is above kMaxPsdSide.
-void checkDocumentSide(Size documentSize);
-
-// A layered document: a canvas of fixed size, layers in stack order (first = bottom) and a
-// composite of everything added, encoded as a PSD (version 1, RGB, 8 bits, PackBits).
+// A layered document written as a PSD file (version 1, RGB with transparency, 8 bits,
+// PackBits) while its
+// layers arrive: each layer's channels are packed as it is added and sent to the sink, so
+// memory holds one layer and the composite, never the document. The layer names, and so the
+// sizes of the layer records, are given up front: a record area of that size is reserved at
+// the start of the file and filled in by finish(). Every layer lies at the canvas's top-left,
+// cropped to the canvas, with straight colour; the merged image is the composite of all
+// layers over opaque white. The channels are packed on two threads.
+//
+//   PSDWriter writer(sink, size, names);
+//   writer.addLayerWithImage(image);  // once per name, in order
+//   writer.finish();
+//
+// Raises quillane::Exception: "DocumentTooLarge" for a canvas side above kMaxPsdSide, more
+// layers than a file holds or, as soon as it would happen, a file above maxFileBytes;
+// kGenericExceptionName for everything else it cannot write.
 class PSDWriter {
  public:
-  PSDWriter();
-  explicit PSDWriter(Size documentSize);  // initWithDocumentSize
-  ~PSDWriter();
+  PSDWriter(PSDSink& sink, Size documentSize, std::vector<std::string> layerNames,
+            PSDOptions options = {});
   PSDWriter(const PSDWriter&) = delete;
   PSDWriter& operator=(const PSDWriter&) = delete;
 
-  Size documentSize() const { return documentSize_; }
-  void setDocumentSize(Size size) { documentSize_ = size; }
-  // Nothing after removeAllLayers: the writer then has no list at all.
-  std::vector<PSDLayer>* layers() { return layers_ ? &*layers_ : nullptr; }
-  void setLayers(std::vector<PSDLayer> layers) { layers_ = std::move(layers); }
-  int layerChannelCount() const { return layerChannelCount_; }
-  void setLayerChannelCount(int count) { layerChannelCount_ = count; }
-  const std::shared_ptr<std::vector<std::uint8_t>>& flattenedData() const { return flattenedData_; }
-  void setFlattenedData(std::shared_ptr<std::vector<std::uint8_t>> data) {
-    flattenedData_ = std::move(data);
-  }
-  // Mirrors each layer's pixels top to bottom within its own buffer before encoding; a
-  // layer smaller than the canvas keeps its rect. The merged image is never flipped.
-  bool shouldFlipLayerData() const { return shouldFlipLayerData_; }
-  void setShouldFlipLayerData(bool flip) { shouldFlipLayerData_ = flip; }
-  bool shouldUnpremultiplyLayerData() const { return shouldUnpremultiplyLayerData_; }
-  void setShouldUnpremultiplyLayerData(bool unpremultiply) {
-    shouldUnpremultiplyLayerData_ = unpremultiply;
-  }
-
-  // Appends one layer cropped to the canvas and draws the image on the composite. An image
-  // that does not overlap the canvas becomes an empty layer (rect 0, 0, 0, 0, no pixels),
-  // written fully transparent.
-  void addLayerWithCGImage(const Bitmap& image, const std::string& name, float opacity,
-                           Point offset);
-  // Renders the image (renderBitmap) and adds it as above; an image that cannot render
-  // raises an exception.
-  void addLayerWithImage(const Image& image, const std::string& name, float opacity, Point offset);
-  // Decodes the file and adds it as above; a file that cannot be decoded raises.
-  void addLayerWithUrl(const std::string& path, const std::string& name, float opacity,
-                       Point offset);
-  // Drops the canvas, the layer list and the flattened data.
-  void removeAllLayers();
-
-  // The whole PSD file. Consumes the layers (each layer's pixels are released once
-  // encoded). Raises quillane::Exception on failure, "DocumentTooLarge" as soon as the file
-  // would pass maxFileBytes (a smaller limit is for tests).
-  ByteBuffer createPSDData(std::uint64_t maxFileBytes = kMaxPsdFileBytes);
-
-  // The pieces of the file, public so that they can be checked on their own.
-  void preprocess();
-  static ByteBuffer resolutionInfo();
-  static ByteBuffer signature8BIM();
-  static ByteBuffer createProtectedSetting();
-  ByteBuffer createExtraData() const;  // of the current layer, layers()->front()
-  ByteBuffer createLayerName() const;
-  ByteBuffer createPascalLayerName() const;
-  ByteBuffer createUnicodeLayerName() const;
-  // Shift-JIS (CP932) bytes of the longest prefix of name, shortened one UTF-16 code unit at
-  // a time, whose form has at most 255 bytes.
-  static std::string trancate255(const std::u16string& name);
-  static void dump(const std::uint8_t* bytes, std::size_t count);
+  // Adds the next named layer and writes its channels.
+  void addLayer(const Bitmap& image);
+  // Renders the image (renderBitmap) and adds it; an image that cannot render raises.
+  void addLayerWithImage(const Image& image);
+  // Writes the merged image and fills in the reserved area. Every named layer must have
+  // been added.
+  void finish();
 
  private:
-  Size documentSize_;
-  std::optional<std::vector<PSDLayer>> layers_{std::in_place};
-  int layerChannelCount_ = 4;
-  std::shared_ptr<std::vector<std::uint8_t>> flattenedData_;
-  std::optional<Canvas> flattenedContext_;
-  bool shouldFlipLayerData_ = false;
-  bool shouldUnpremultiplyLayerData_ = false;
+  using Band = std::array<ByteBuffer, kChannelCount>;
+  using ChannelLengths = std::array<std::uint32_t, kChannelCount>;
+
+  void createComposite();
+  // Packs the rows (bounds of the canvas) of every channel in bands side by side, and runs
+  // alongside() meanwhile.
+  void packBands(const LayerRows& rowAt, LayerBounds bounds,
+                 const std::function<void()>& alongside);
+  std::span<std::uint8_t> channelRowCounts(int channel);
+  std::uint64_t bandBytes(int channel) const;
+  void writeBands(int channel);
+  void writeMergedImage();
+  // Header, image resources, section lengths and layer records.
+  ByteBuffer fileStart(std::uint64_t layerInfoLength) const;
+  void write(std::span<const std::uint8_t> bytes);
+  void checkFileSize(std::uint64_t moreBytes) const;
+
+  PSDSink& sink_;
+  int width_;
+  int height_;
+  std::vector<std::string> names_;
+  PSDOptions options_;
+  std::vector<ChannelLengths> channelLengths_;  // one per layer added
+  std::size_t reserved_ = 0;
+  std::uint64_t written_ = 0;
+  ChannelEncoder encoder_;
+  std::optional<Canvas> composite_;
+  // The packed rows of the current layer (or merged image): bands of rows, channel by
+  // channel, each band with its scratch row; and every channel's row byte counts, one
+  // channel after another. Reused from layer to layer, so that memory is touched once.
+  std::vector<Band> bands_;
+  std::vector<ByteBuffer> bandPlanes_;
+  ByteBuffer rowCounts_;
+  HelperThread helper_;
 };
+
+// One layer of a document made in memory: its name and its straight RGBA8 pixels.
+struct PSDLayer {
+  std::string name;
+  Bitmap image;
+};
+
+// The whole file of a document, bottom layer first, written by PSDWriter into memory.
+ByteBuffer createPSDData(Size documentSize, const std::vector<PSDLayer>& layers,
+                         PSDOptions options = {});
 
 }  // namespace quillane

@@ -1,142 +1,145 @@
-#include <cstdio>
+// PackBits that scans sixteen (or eight) bytes at a time for the packets that
+// appendPackedBits (ByteBuffer.h) describes.
+#include <algorithm>
+#include <bit>
 #include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "psd/ByteBuffer.h"
 
 namespace quillane {
 namespace {
 
-// A literal packet holds at most 128 bytes; two more are kept pending because they may still
-// open a run with the next sample.
-constexpr int kMaxLiteral = 128;
-constexpr int kPendingCapacity = kMaxLiteral + 2;
-// A run packet repeats its byte at most 127 times (header 0x82); longer runs are split.
-constexpr int kMaxRun = 127;
+constexpr std::size_t kMaxLiteral = 128;
+constexpr std::size_t kMaxRun = 127;
+// A triple found this far into the pending literal (or nearer) still closes it.
+constexpr std::size_t kLiteralReach = kMaxLiteral - 1;
+constexpr std::size_t kWord = 8;
+constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7FULL;
+constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
 
-// Writes packets straight into a region of the output that is large enough for the worst
-// case, so that the inner loop never checks the buffer's capacity.
-class PacketWriter {
- public:
-  explicit PacketWriter(std::uint8_t* out) : start_(out), out_(out) {}
+#if defined(__SSE2__)
+constexpr std::size_t kVector = 16;
 
-  void literal(const std::uint8_t* bytes, int count) {
-    *out_++ = static_cast<std::uint8_t>(count - 1);
-    std::memcpy(out_, bytes, static_cast<std::size_t>(count));
-    out_ += count;
+__m128i loadVector(const std::uint8_t* p) {
+  return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+}
+#endif
+
+std::uint64_t load(const std::uint8_t* p) {
+  std::uint64_t word;
+  std::memcpy(&word, p, sizeof word);
+  return word;
+}
+
+// A word with the high bit set in exactly the bytes of word that are zero.
+std::uint64_t zeroBytes(std::uint64_t word) { return ~(((word & kLow7) + kLow7) | word | kLow7); }
+
+// Index in memory order of the first non-zero byte of word (word != 0).
+std::size_t firstNonZero(std::uint64_t word) {
+  if constexpr (std::endian::native == std::endian::little) {
+    return static_cast<std::size_t>(std::countr_zero(word)) / 8;
+  } else {
+    return static_cast<std::size_t>(std::countl_zero(word)) / 8;
   }
-  void run(std::uint8_t byte, int count) {
-    *out_++ = static_cast<std::uint8_t>(257 - count);
-    *out_++ = byte;
-  }
-  std::size_t written() const { return static_cast<std::size_t>(out_ - start_); }
+}
 
- private:
-  std::uint8_t* start_;
-  std::uint8_t* out_;
-};
-
-// PackBits of the samples data[pos], data[pos + skip], ... below end. Runs are recognised
-// once their third byte is read; two equal bytes stay inside a literal.
-std::size_t encode(PacketWriter& writer, const std::uint8_t* data, std::uint64_t pos,
-                   std::uint64_t end, std::uint64_t skip) {
-  std::uint8_t pending[kPendingCapacity];
-  int count = 0;
-  // The last sample and how many equal ones end the pending literal (kept out of memory).
-  std::uint8_t last = 0;
-  int same = 0;
-  for (;;) {
-    const std::uint8_t cur = data[pos];
-    pending[count++] = cur;
-    same = same > 0 && cur == last ? same + 1 : 1;
-    last = cur;
-    std::uint64_t next = pos + skip;
-    if (same == 3) {
-      if (count > 3) writer.literal(pending, count - 3);
-      int length = 3;
-      std::uint64_t q = pos;
-      bool differs = false;
-      while (length < kMaxRun) {
-        if (q + skip >= end) break;
-        if (data[q + skip] != cur) {
-          differs = true;
-          break;
-        }
-        q += skip;
-        ++length;
-      }
-      writer.run(cur, length);
-      count = 0;
-      same = 0;
-      next = q + skip;
-      if (differs) {
-        last = data[next];
-        pending[count++] = last;
-        same = 1;
-        next += skip;
-      }
-    } else if (count == kPendingCapacity) {
-      writer.literal(pending, kMaxLiteral);
-      pending[0] = pending[kMaxLiteral];
-      pending[1] = pending[kMaxLiteral + 1];
-      count = 2;
+// The first t in from..last where b[t] == b[t + 1] == b[t + 2] (t + 2 < n), or n.
+std::size_t findTriple(const std::uint8_t* b, std::size_t n, std::size_t from, std::size_t last) {
+  std::size_t t = from;
+#if defined(__SSE2__)
+  while (t <= last && t + 2 + kVector <= n) {
+    const __m128i x = loadVector(b + t);
+    const __m128i y = loadVector(b + t + 1);
+    const __m128i z = loadVector(b + t + 2);
+    const int equal = _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(x, y), _mm_cmpeq_epi8(y, z)));
+    if (equal != 0) {
+      const std::size_t found = t + static_cast<std::size_t>(std::countr_zero(unsigned(equal)));
+      return found <= last ? found : n;
     }
-    if (next >= end) break;
-    pos = next;
+    t += kVector;
   }
-  if (count > kMaxLiteral) {
-    writer.literal(pending, kMaxLiteral);
-    writer.literal(pending + kMaxLiteral, count - kMaxLiteral);
-  } else if (count > 0) {
-    writer.literal(pending, count);
+#endif
+  while (t <= last && t + 2 + kWord <= n) {
+    const std::uint64_t x = load(b + t);
+    const std::uint64_t y = load(b + t + 1);
+    const std::uint64_t z = load(b + t + 2);
+    const std::uint64_t equal = zeroBytes((x ^ y) | (y ^ z));
+    if (equal != 0) {
+      const std::size_t found = t + firstNonZero(equal);
+      return found <= last ? found : n;
+    }
+    t += kWord;
   }
-  return writer.written();
+  for (; t <= last && t + 2 < n; ++t) {
+    if (b[t] == b[t + 1] && b[t + 1] == b[t + 2]) return t;
+  }
+  return n;
+}
+
+// How many samples from t on equal b[t], at most limit - t.
+std::size_t runLength(const std::uint8_t* b, std::size_t t, std::size_t limit) {
+  const std::uint64_t pattern = b[t] * kOnes;
+  std::size_t p = t + 1;
+#if defined(__SSE2__)
+  const __m128i repeated = _mm_set1_epi8(static_cast<char>(b[t]));
+  while (p + kVector <= limit) {
+    const int same = _mm_movemask_epi8(_mm_cmpeq_epi8(loadVector(b + p), repeated));
+    if (same != 0xFFFF) return p + static_cast<std::size_t>(std::countr_one(unsigned(same))) - t;
+    p += kVector;
+  }
+#endif
+  while (p + kWord <= limit) {
+    const std::uint64_t differs = load(b + p) ^ pattern;
+    if (differs != 0) return p + firstNonZero(differs) - t;
+    p += kWord;
+  }
+  while (p < limit && b[p] == b[t]) ++p;
+  return p - t;
+}
+
+std::uint8_t* literal(std::uint8_t* out, const std::uint8_t* bytes, std::size_t count) {
+  *out++ = static_cast<std::uint8_t>(count - 1);
+  std::memcpy(out, bytes, count);
+  return out + count;
+}
+
+// Packs n contiguous samples into out (room for the worst case); answers the bytes written.
+std::size_t packContiguous(const std::uint8_t* b, std::size_t n, std::uint8_t* out) {
+  std::uint8_t* const start = out;
+  std::size_t s = 0;
+  while (s < n) {
+    const std::size_t t = findTriple(b, n, s, s + kLiteralReach);
+    if (t == n) {
+      const std::size_t count = std::min(kMaxLiteral, n - s);
+      out = literal(out, b + s, count);
+      s += count;
+      continue;
+    }
+    if (t > s) out = literal(out, b + s, t - s);
+    const std::size_t length = runLength(b, t, std::min(n, t + kMaxRun));
+    *out++ = static_cast<std::uint8_t>(257 - length);
+    *out++ = b[t];
+    s = t + length;
+  }
+  return static_cast<std::size_t>(out - start);
 }
 
 }  // namespace
 
-std::size_t appendPackedBitsOneByOne(ByteBuffer& out, std::span<const std::uint8_t> data,
-                                     ByteRange range, int skip) {
-  if (range.length == 0 || skip < 1) return 0;
-  const std::uint64_t step = static_cast<std::uint64_t>(skip);
-  const std::uint64_t samples = (range.length + step - 1) / step;
-  // Worst case: every sample in a literal, one header byte per 128 samples.
-  const std::size_t worst = samples + (samples + kMaxLiteral - 1) / kMaxLiteral;
+std::size_t appendPackedBits(ByteBuffer& out, std::span<const std::uint8_t> samples) {
+  const std::size_t n = samples.size();
+  if (n == 0) return 0;
+  // Packed in place into room for the worst case (every sample in a literal, one header byte
+  // per 128), then cut to what was written.
   const std::size_t before = out.size();
-  out.resize(before + worst);
-  PacketWriter writer(out.data() + before);
-  const std::size_t written = encode(writer, data.data(), range.location,
-                                     std::uint64_t{range.location} + range.length, step);
+  out.resize(before + n + (n + kMaxLiteral - 1) / kMaxLiteral);
+  const std::size_t written = packContiguous(samples.data(), n, out.data() + before);
   out.resize(before + written);
   return written;
-}
-
-ByteBuffer packedBitsForRange(std::span<const std::uint8_t> data, ByteRange range, int skip) {
-  ByteBuffer out;
-  appendPackedBits(out, data, range, skip);
-  return out;
-}
-
-std::string packedBitsDescription(std::span<const std::uint8_t> packed) {
-  std::string text;
-  char piece[64];
-  long total = 0;
-  std::size_t pos = 0;
-  while (pos < packed.size()) {
-    const int header = static_cast<std::int8_t>(packed[pos]);
-    if (header < 0) {
-      const unsigned byte = pos + 1 < packed.size() ? packed[pos + 1] : 0u;
-      std::snprintf(piece, sizeof piece, "Printing %u %d times. ", byte, 1 - header);
-      total += 1 - header;
-      pos += 2;
-    } else {
-      std::snprintf(piece, sizeof piece, "Printing %d literal bytes. ", header + 1);
-      total += header + 1;
-      pos += static_cast<std::size_t>(header) + 2;
-    }
-    text += piece;
-  }
-  std::snprintf(piece, sizeof piece, "Total: %ld bytes decoded.", total);
-  return text + piece;
 }
 
 }  // namespace quillane

@@ -18,17 +18,16 @@ class ProgressUtility {
   double minorStepMax() const { return minorStepMax_.load(std::memory_order_relaxed); }
   void setMinorStepMax(double max) { minorStepMax_.store(max, std::memory_order_relaxed); }
 
-  // The progress in percent, 0 to 100. A maximum that is not above 0 answers 0.
-  // Call from one thread only (it stores the clamped steps and the units back).
-  double value();
+  // The progress in percent, 0 to 100: 100 x (major + minor / minorMax) / majorMax, a
+  // negative step read as 0. A maximum that is not above 0 answers 0. Changes nothing, so any
+  // thread may ask.
+  double value() const;
 
  private:
   std::atomic<double> majorStep_{0.0};
   std::atomic<double> majorStepMax_{100.0};
-  double majorStepUnit_ = 1.0;
   std::atomic<double> minorStep_{0.0};
   std::atomic<double> minorStepMax_{100.0};
-  double minorStepUnit_ = 1.0;
 };
 
 }  // namespace quillane

@@ -34,13 +34,13 @@ class CliTestCase(unittest.TestCase):
         if not BIN:
             self.skipTest("QUILLANE_BIN is not set")
         self.scratch = tempfile.mkdtemp(prefix="quillane-cli-")
+        # Registered first, so that it runs last: after the cleanups that unmount or unlock
+        # what a test made inside.
+        self.addCleanup(shutil.rmtree, self.scratch, ignore_errors=True)
         self.src = os.path.join(self.scratch, "src")
         self.out = os.path.join(self.scratch, "out")
         os.mkdir(self.src)
         os.mkdir(self.out)
-
-    def tearDown(self):
-        shutil.rmtree(self.scratch, ignore_errors=True)
 
     def source(self, name):
         return os.path.join(self.src, name)

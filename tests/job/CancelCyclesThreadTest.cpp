@@ -6,13 +6,15 @@
 #include <vector>
 
 #include "job/JobRecord.h"
-#include "job/JobTestSupport.h"
+#include "support/BmpBytes.h"
+#include "support/JobSupport.h"
+#include "support/TempFolder.h"
 #include "util/Exception.h"
 
 namespace quillane {
 namespace {
 
-using jobtest::ScratchFolder;
+using testsupport::TempFolder;
 
 constexpr int kCycles = 60;
 constexpr int kFiles = 6;
@@ -22,11 +24,11 @@ constexpr int kFiles = 6;
 // the progress display does. ThreadSanitizer checks every access; after each cycle the
 // output folder holds nothing or one whole document.
 TEST(CancelCyclesThread, PollerAndStopRequestsAcrossManyJobs) {
-  ScratchFolder folder;
+  TempFolder folder;
   for (int i = 0; i < kFiles; ++i) {
     folder.write("image" + std::to_string(i) + ".bmp",
-                 jobtest::bmpBytes(48, 32, [i](int x, int y) {
-                   return jobtest::Rgb{static_cast<std::uint8_t>(x * 5),
+                 testsupport::bmpBytes(48, 32, [i](int x, int y) {
+                   return testsupport::Rgb{static_cast<std::uint8_t>(x * 5),
                                        static_cast<std::uint8_t>(y * 7),
                                        static_cast<std::uint8_t>(i * 40)};
                  }));
@@ -39,7 +41,7 @@ TEST(CancelCyclesThread, PollerAndStopRequestsAcrossManyJobs) {
 
   int written = 0, stopped = 0, failed = 0;
   for (int cycle = 0; cycle < kCycles; ++cycle) {
-    ScratchFolder out;
+    TempFolder out;
     const bool failing = cycle % 5 == 4;
     const int stopAfterPolls = cycle % 4 == 3 ? -1 : cycle % 7;  // -1: never
     record.resetProgress();

@@ -11,7 +11,9 @@
 #include <gtest/gtest.h>
 
 #include "job/FileAppender.h"
-#include "job/JobTestSupport.h"
+#include "support/BmpBytes.h"
+#include "support/JobSupport.h"
+#include "support/TempFolder.h"
 
 namespace quillane {
 namespace {
@@ -53,7 +55,7 @@ void appendInPieces(FileAppender& appender, const Bytes& bytes, std::mt19937& ra
 }
 
 TEST(FileAppender, WritesEveryByteInOrderOnDiskAndInMemoryFileSystems) {
-  jobtest::ScratchFolder disk;
+  testsupport::TempFolder disk;
   std::vector<std::string> folders{disk.path()};
   if (std::filesystem::is_directory("/dev/shm")) folders.push_back("/dev/shm");
   std::mt19937 random(7);
@@ -73,7 +75,7 @@ TEST(FileAppender, WritesEveryByteInOrderOnDiskAndInMemoryFileSystems) {
     }
     Bytes expected = streamed;
     expected.insert(expected.end(), after.begin(), after.end());
-    const std::string written = jobtest::readFile(file.path());
+    const std::string written = testsupport::readFile(file.path());
     ASSERT_EQ(written.size(), expected.size());
     EXPECT_TRUE(std::equal(expected.begin(), expected.end(),
                            reinterpret_cast<const std::uint8_t*>(written.data())));
@@ -97,7 +99,7 @@ TEST(FileAppender, TheWritersFailureReachesTheCaller) {
   }
 
   // A file that cannot be written at all; dropping the appender stops its writer.
-  jobtest::ScratchFolder folder;
+  testsupport::TempFolder folder;
   const std::string path = folder.write("read-only", "");
   const int readOnly = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   ASSERT_GE(readOnly, 0);

@@ -7,12 +7,14 @@
 #include <gtest/gtest.h>
 
 #include "job/JobRecord.h"
-#include "job/JobTestSupport.h"
+#include "support/BmpBytes.h"
+#include "support/JobSupport.h"
+#include "support/TempFolder.h"
 
 namespace quillane {
 namespace {
 
-using jobtest::ScratchFolder;
+using testsupport::TempFolder;
 
 std::vector<std::string> fullPaths(const std::string& folder,
                                    const std::vector<std::string>& names) {
@@ -22,7 +24,7 @@ std::vector<std::string> fullPaths(const std::string& folder,
 }
 
 TEST(ImageFileList, ListsRegularFilesWithAcceptedExtensionsOnly) {
-  ScratchFolder folder;
+  TempFolder folder;
   for (const char* name : {"a.JPG", "b.Png", "c.PICT", "d.Pct", "e.pict", "f.txt", "noext",
                            ".hidden.png", "g.tiff", "h.Gif", "i.bmp", "j.jpeg", "k.TIF", "l.pic"})
     folder.write(name, "x");
@@ -41,7 +43,7 @@ TEST(ImageFileList, ListsRegularFilesWithAcceptedExtensionsOnly) {
 }
 
 TEST(ImageFileList, SortsByStemThenExtensionComparingBytes) {
-  ScratchFolder folder;
+  TempFolder folder;
   for (const char* name : {"a-b.png", "a.png", "a.jpg", "B.png", "10.png", "2.png", "a.bmp",
                            "ab.gif", "a.b.tif"})
     folder.write(name, "x");
@@ -55,7 +57,7 @@ TEST(ImageFileList, SortsByStemThenExtensionComparingBytes) {
 }
 
 TEST(ImageFileList, JoinsFolderAndNameWithExactlyOneSeparator) {
-  ScratchFolder folder;
+  TempFolder folder;
   folder.write("a.png", "x");
   for (const std::string& given : {folder.path(), folder.path() + "/", folder.path() + "//"}) {
     JobRecord record;
@@ -71,13 +73,13 @@ TEST(ImageFileList, JoinsFolderAndNameWithExactlyOneSeparator) {
 }
 
 TEST(ImageFileList, FolderThatCannotBeReadGivesEmptyList) {
-  ScratchFolder folder;
+  TempFolder folder;
   const std::string notAFolder = folder.write("a.png", "x");
   JobRecord record;
   record.imageFileList = {"stale"};
   EXPECT_TRUE(record.makeImageFileList(folder.file("missing")).empty());
   EXPECT_TRUE(record.makeImageFileList(notAFolder).empty());
-  EXPECT_TRUE(record.makeImageFileList(ScratchFolder().path()).empty());
+  EXPECT_TRUE(record.makeImageFileList(TempFolder().path()).empty());
 
   if (::geteuid() != 0) {  // root reads every folder
     const std::string locked = folder.file("locked");

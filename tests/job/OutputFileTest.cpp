@@ -9,15 +9,17 @@
 
 #include <gtest/gtest.h>
 
-#include "job/JobTestSupport.h"
+#include "support/BmpBytes.h"
+#include "support/JobSupport.h"
+#include "support/TempFolder.h"
 #include "job/OutputFile.h"
 #include "util/Exception.h"
 
 namespace quillane {
 namespace {
 
-using jobtest::readFile;
-using jobtest::ScratchFolder;
+using testsupport::readFile;
+using testsupport::TempFolder;
 
 std::span<const std::uint8_t> bytesOf(const std::string& text) {
   return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
@@ -34,7 +36,7 @@ std::string writeFailure(const std::string& path, const std::string& text = "new
 }
 
 TEST(OutputFile, WritesAndReplacesLeavingNothingElse) {
-  ScratchFolder folder;
+  TempFolder folder;
   const std::string path = folder.file("out.psd");
   writeFileAtomically(path, bytesOf("first"));
   EXPECT_EQ(readFile(path), "first");
@@ -49,7 +51,7 @@ TEST(OutputFile, WritesAndReplacesLeavingNothingElse) {
 }
 
 TEST(OutputFile, ReplacedFileKeepsItsPermissions) {
-  ScratchFolder folder;
+  TempFolder folder;
   const std::string path = folder.write("out.psd", "old");
   std::filesystem::permissions(path, std::filesystem::perms(0640));
   writeFileAtomically(path, bytesOf("new"));
@@ -57,7 +59,7 @@ TEST(OutputFile, ReplacedFileKeepsItsPermissions) {
 }
 
 TEST(OutputFile, DiscardedFileLeavesTargetAsItWas) {
-  ScratchFolder folder;
+  TempFolder folder;
   const std::string path = folder.write("out.psd", "old");
   {
     OutputFile file(path);
@@ -68,7 +70,7 @@ TEST(OutputFile, DiscardedFileLeavesTargetAsItWas) {
 }
 
 TEST(OutputFile, FailuresNameThePathAndTheSystemsReason) {
-  ScratchFolder folder;
+  TempFolder folder;
   std::filesystem::create_directory(folder.file("dir.psd"));
   folder.write("dir.psd/inside", "kept");
   const std::pair<std::string, std::string> cases[] = {
@@ -87,7 +89,7 @@ TEST(OutputFile, FailuresNameThePathAndTheSystemsReason) {
 
 TEST(OutputFile, ReadOnlyFolderKeepsTheOldFile) {
   if (::geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
-  ScratchFolder folder;
+  TempFolder folder;
   const std::string path = folder.write("out.psd", "old");
   std::filesystem::permissions(folder.path(), std::filesystem::perms(0500));
   EXPECT_NE(writeFailure(path).find("Permission denied"), std::string::npos);
@@ -96,7 +98,7 @@ TEST(OutputFile, ReadOnlyFolderKeepsTheOldFile) {
 }
 
 TEST(OutputFile, FileSizeLimitIsAFailureAndLeavesNoTrace) {
-  ScratchFolder folder;
+  TempFolder folder;
   const std::string path = folder.write("out.psd", "old");
   // A small file, and one large enough to be written in chunks, the limit falling inside one.
   const std::pair<rlim_t, std::size_t> limitsAndSizes[] = {{1000, 5000},
@@ -121,7 +123,7 @@ TEST(OutputFile, FileSizeLimitIsAFailureAndLeavesNoTrace) {
 }
 
 TEST(OutputFile, AbandonedFilesAreNeverCommitted) {
-  ScratchFolder folder;
+  TempFolder folder;
   const std::string path = folder.write("out.psd", "old");
   // In a child, as for a process that ends: a commit after abandoning waits forever instead
   // of putting the half-made file in place.

@@ -7,7 +7,9 @@
 #include <string>
 
 #include "job/JobRecord.h"
-#include "job/JobTestSupport.h"
+#include "support/BmpBytes.h"
+#include "support/JobSupport.h"
+#include "support/TempFolder.h"
 
 namespace quillane {
 namespace {
@@ -16,7 +18,7 @@ namespace fs = std::filesystem;
 
 // A colour that changes with seed, and white stripes that the white option keys out.
 std::string stripedBmp(int width, int height, int seed) {
-  return jobtest::bmpBytes(width, height, [seed](int x, int y) -> jobtest::Rgb {
+  return testsupport::bmpBytes(width, height, [seed](int x, int y) -> testsupport::Rgb {
     if ((x / 3 + y + seed * 40) % 7 == 0) return {255, 255, 255};
     return {std::uint8_t(seed * 30), std::uint8_t(x), std::uint8_t(y)};
   });
@@ -24,7 +26,7 @@ std::string stripedBmp(int width, int height, int seed) {
 
 // The first image is large enough for the writer to pack on its helper thread too.
 TEST(StreamedJobThread, DecodeAheadAndChannelThreadsMakeAWholeDocument) {
-  jobtest::ScratchFolder folder;
+  testsupport::TempFolder folder;
   for (int i = 0; i < 6; ++i) {
     folder.write("f" + std::to_string(i) + ".bmp", stripedBmp(640 - i * 70, 480 - i * 50, i));
   }
@@ -33,7 +35,7 @@ TEST(StreamedJobThread, DecodeAheadAndChannelThreadsMakeAWholeDocument) {
     record.optionTransparent = option;
     const std::string output = folder.file("out.psd");
     record.createPSDFile(record.makeImageFileList(folder.path()), output);
-    EXPECT_EQ(jobtest::readFile(output).substr(0, 4), "8BPS");
+    EXPECT_EQ(testsupport::readFile(output).substr(0, 4), "8BPS");
     EXPECT_GT(fs::file_size(output), 6u * 4u * 480u);
     fs::remove(output);
   }

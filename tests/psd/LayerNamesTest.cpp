@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "psd/PSDWriter.h"
+#include "psd/LayerNames.h"
 
 namespace quillane {
 namespace {
@@ -20,14 +20,7 @@ struct NameBlocks {
 };
 
 NameBlocks blocksFor(const std::string& name) {
-  PSDWriter writer(Size{1, 1});
-  PSDLayer layer;
-  layer.name = name;
-  std::vector<PSDLayer> layers;
-  layers.push_back(layer);
-  writer.setLayers(std::move(layers));
-  return {writer.createPascalLayerName(), writer.createUnicodeLayerName(),
-          writer.createLayerName()};
+  return {createPascalLayerName(name), createUnicodeLayerName(name), createLayerName(name)};
 }
 
 Bytes unicodeBlock(const std::u16string& units) {
@@ -100,7 +93,7 @@ TEST(LayerNames, ShortensLongByteNamesToWholeCharacters) {
   EXPECT_EQ(exact.pascal[0], 255);
   EXPECT_EQ(exact.pascal[255], 'x');
 
-  EXPECT_EQ(PSDWriter::trancate255(std::u16string(300, u'y')), std::string(255, 'y'));
+  EXPECT_EQ(trancate255(std::u16string(300, u'y')), std::string(255, 'y'));
 }
 
 }  // namespace

@@ -1,0 +1,69 @@
+#include "job/DecodeAhead.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <utility>
+
+#include "image/PictFile.h"
+#include "image/decode/Decode.h"
+#include "util/CheckedSize.h"
+#include "util/MemoryBudget.h"
+
+namespace quillane {
+namespace {
+
+// Each file decoded ahead holds one decoded image in memory; two keep both cores busy when
+// decoding is the slower half (PNG).
+constexpr std::size_t kFilesDecodedAhead = 2;
+constexpr std::size_t kMaxFilesDecodedAhead = 8;
+constexpr std::size_t kExtraAheadBytes = std::size_t{36} << 20;
+// Threads that decode ahead: one per core of the machines we build for.
+constexpr unsigned kDecodingThreads = 2;
+
+std::size_t filesAheadFor(Size canvas) {
+  const std::size_t canvasBytes =
+      rgbaByteCount(static_cast<long long>(canvas.width), static_cast<long long>(canvas.height))
+          .value_or(kExtraAheadBytes);
+  return std::clamp(kExtraAheadBytes / std::max<std::size_t>(canvasBytes, 1), kFilesDecodedAhead,
+                    kMaxFilesDecodedAhead);
+}
+
+std::optional<Image> decodeSourceFile(const std::string& path) {
+  return isPictFile(path) ? createPictImage(path) : decodeImageFile(path);
+}
+
+}  // namespace
+
+DecodeAhead::DecodeAhead(const std::vector<std::string>& files, Size canvas,
+                         std::optional<Image> first)
+    : files_(files),
+      filesAhead_(filesAheadFor(canvas)),
+      smallImageBytes_(kExtraAheadBytes / filesAhead_),
+      first_(std::move(first)),
+      launched_(first_ ? 1 : 0),
+      queue_(kDecodingThreads) {}
+
+void DecodeAhead::decodeFrom(std::size_t index) {
+  for (; launched_ < std::min(index + filesAhead_, files_.size()); ++launched_) {
+    const bool smallOnly = launched_ >= index + kFilesDecodedAhead;
+    const std::size_t maxBytes = smallOnly ? smallImageBytes_ : SIZE_MAX;
+    const std::string& path = files_[launched_];
+    pending_.push_back({launched_, smallOnly, queue_.push([&path, maxBytes] {
+                          const ThreadImageByteLimit limit(maxBytes);
+                          return decodeSourceFile(path);
+                        })});
+  }
+}
+
+std::optional<Image> DecodeAhead::take(std::size_t index) {
+  if (index == 0 && first_) return std::exchange(first_, std::nullopt);
+  if (!pending_.empty() && pending_.front().index == index) {
+    Pending pending = std::move(pending_.front());
+    pending_.pop_front();
+    std::optional<Image> image = pending.image.get();
+    if (image || !pending.smallOnly) return image;
+  }
+  return decodeSourceFile(files_[index]);
+}
+
+}  // namespace quillane
