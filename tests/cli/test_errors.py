@@ -70,19 +70,11 @@ class BadOutputTest(CliTestCase):
         self.save("a.png", Image.new("RGB", (8, 8), (9, 9, 9)))
 
     def test_output_that_cannot_be_written(self):
-        os.mkdir(self.output("folder.psd"))
-        cases = {
-            self.output("missing/out.psd"): "No such file or directory",
-            self.output("folder.psd"): "Is a directory",
-            "/proc/self/out.psd": "",  # no file can be made there, not even by root
-        }
-        for path, reason in cases.items():
-            with self.subTest(path):
-                result = run(self.src, path)
-                self.assertEqual(result.returncode, 1, result.stderr)
-                self.assertIn(WRITE_ERROR + path + ": " + reason, result.stderr)
-        self.assertOutputFolder(["folder.psd"])
-        self.assertEqual(os.listdir(self.output("folder.psd")), [])
+        path = self.output("missing/out.psd")
+        result = run(self.src, path)
+        self.assertEqual(result.returncode, 1, result.stderr)
+        self.assertIn(WRITE_ERROR + path + ": No such file or directory", result.stderr)
+        self.assertOutputFolder([])
 
     def test_output_that_is_a_source_image(self):
         source = self.source("a.png")
@@ -93,21 +85,6 @@ class BadOutputTest(CliTestCase):
         self.assertIn(WRITE_ERROR + source + ": is one of the source images", result.stderr)
         with open(source, "rb") as f:
             self.assertEqual(f.read(), before)
-
-    def test_read_only_folder(self):
-        if os.geteuid() == 0:
-            self.skipTest("root writes into read-only folders")
-        with open(self.output(), "wb") as f:
-            f.write(b"old document")
-        os.chmod(self.out, 0o500)
-        try:
-            result = run(self.src, self.output())
-        finally:
-            os.chmod(self.out, 0o700)
-        self.assertEqual(result.returncode, 1)
-        self.assertIn(WRITE_ERROR + self.output() + ": Permission denied", result.stderr)
-        with open(self.output(), "rb") as f:
-            self.assertEqual(f.read(), b"old document")
 
 
 if __name__ == "__main__":

@@ -87,41 +87,6 @@ TEST(OutputFile, FailuresNameThePathAndTheSystemsReason) {
   EXPECT_EQ(folder.entries(), std::vector<std::string>{"dir.psd"});
 }
 
-TEST(OutputFile, ReadOnlyFolderKeepsTheOldFile) {
-  if (::geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
-  TempFolder folder;
-  const std::string path = folder.write("out.psd", "old");
-  std::filesystem::permissions(folder.path(), std::filesystem::perms(0500));
-  EXPECT_NE(writeFailure(path).find("Permission denied"), std::string::npos);
-  std::filesystem::permissions(folder.path(), std::filesystem::perms(0700));
-  EXPECT_EQ(readFile(path), "old");
-}
-
-TEST(OutputFile, FileSizeLimitIsAFailureAndLeavesNoTrace) {
-  TempFolder folder;
-  const std::string path = folder.write("out.psd", "old");
-  // A small file, and one large enough to be written in chunks, the limit falling inside one.
-  const std::pair<rlim_t, std::size_t> limitsAndSizes[] = {{1000, 5000},
-                                                           {(6u << 20) + 1000, 13u << 20}};
-  for (const auto& [limitBytes, size] : limitsAndSizes) {
-    // In a child, so that the limit binds nothing else: writing past it fails with EFBIG.
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-      ::signal(SIGXFSZ, SIG_IGN);
-      const rlimit limit{limitBytes, limitBytes};
-      ::setrlimit(RLIMIT_FSIZE, &limit);
-      const std::string failure = writeFailure(path, std::string(size, 'x'));
-      ::_exit(failure.find("File too large") != std::string::npos ? 0 : 1);
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << size;
-    EXPECT_EQ(readFile(path), "old");
-    EXPECT_EQ(folder.entries(), std::vector<std::string>{"out.psd"});
-  }
-}
-
 TEST(OutputFile, AbandonedFilesAreNeverCommitted) {
   TempFolder folder;
   const std::string path = folder.write("out.psd", "old");
