@@ -1,7 +1,7 @@
 #pragma once
 
 // A small PSD reader for the round-trip fuzz target, written from the format's definition
-// and sharing nothing with the writer: version 1, 8-bit RGB, raw or PackBits channels.
+// and sharing nothing with the writer: PSD or PSB, 8-bit RGB, raw or PackBits channels.
 // Every malformed or short field throws BadPsd.
 #include <cstddef>
 #include <cstdint>
@@ -45,8 +45,8 @@ class PsdCursor {
     at_ += count;
     return part;
   }
-  std::uint32_t u(int width) {
-    std::uint32_t value = 0;
+  std::uint64_t u(int width) {
+    std::uint64_t value = 0;
     for (const std::uint8_t byte : take(static_cast<std::size_t>(width))) value = value << 8 | byte;
     return value;
   }
@@ -89,7 +89,8 @@ inline std::vector<std::uint8_t> unpackRow(std::span<const std::uint8_t> packed,
 
 // Planes of `count` channels of width x height after a compression field already read.
 inline std::vector<std::vector<std::uint8_t>> readPlanes(PsdCursor& in, int compression,
-                                                         int count, int width, int height) {
+                                                         int count, int width, int height,
+                                                         int rowCountBytes) {
   std::vector<std::vector<std::uint8_t>> planes(static_cast<std::size_t>(count));
   const std::size_t plane = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
   if (compression == 0) {
@@ -100,8 +101,8 @@ inline std::vector<std::vector<std::uint8_t>> readPlanes(PsdCursor& in, int comp
     return planes;
   }
   if (compression != 1) throw BadPsd("compression");
-  std::vector<std::uint32_t> counts;
-  for (int i = 0; i < count * height; ++i) counts.push_back(in.u(2));
+  std::vector<std::uint64_t> counts;
+  for (int i = 0; i < count * height; ++i) counts.push_back(in.u(rowCountBytes));
   std::size_t next = 0;
   for (auto& p : planes) {
     for (int y = 0; y < height; ++y) {
@@ -116,7 +117,10 @@ inline PsdDocument readPsd(std::span<const std::uint8_t> bytes) {
   PsdCursor in(bytes);
   PsdDocument doc;
   in.expect("8BPS");
-  if (in.u(2) != 1) throw BadPsd("version");
+  const int version = static_cast<int>(in.u(2));
+  if (version != 1 && version != 2) throw BadPsd("version");
+  const int lengthBytes = version == 1 ? 4 : 8;  // PSB: the large-document form
+  const int rowCountBytes = version == 1 ? 2 : 4;
   in.take(6);
   doc.channelCount = static_cast<int>(in.u(2));
   doc.height = static_cast<int>(in.u(4));
@@ -126,13 +130,13 @@ inline PsdDocument readPsd(std::span<const std::uint8_t> bytes) {
   in.take(in.u(4));  // colour mode data
   in.take(in.u(4));  // image resources
 
-  const std::uint32_t sectionLength = in.u(4);
+  const std::uint64_t sectionLength = in.u(lengthBytes);
   const std::size_t sectionEnd = in.position() + sectionLength;
-  const std::uint32_t infoLength = in.u(4);
+  const std::uint64_t infoLength = in.u(lengthBytes);
   const std::size_t infoEnd = in.position() + infoLength;
   int layerCount = in.s16();
   if (layerCount < 0) layerCount = -layerCount;
-  std::vector<std::vector<std::uint32_t>> lengths;
+  std::vector<std::vector<std::uint64_t>> lengths;
   for (int i = 0; i < layerCount; ++i) {
     PsdLayer layer;
     layer.top = in.s32();
@@ -144,7 +148,7 @@ inline PsdDocument readPsd(std::span<const std::uint8_t> bytes) {
     lengths.emplace_back();
     for (std::uint32_t c = 0; c < channels; ++c) {
       layer.channels.push_back({in.s16(), {}});
-      lengths.back().push_back(in.u(4));
+      lengths.back().push_back(in.u(lengthBytes));
     }
     in.expect("8BIM");
     in.take(4);  // blend mode
@@ -159,14 +163,14 @@ inline PsdDocument readPsd(std::span<const std::uint8_t> bytes) {
       const std::size_t start = in.position();
       const int compression = static_cast<int>(in.u(2));
       layer.channels[c].samples =
-          std::move(readPlanes(in, compression, 1, layer.width(), layer.height()).front());
+          std::move(readPlanes(in, compression, 1, layer.width(), layer.height(), rowCountBytes).front());
       if (in.position() - start != lengths[i][c]) throw BadPsd("channel length");
     }
   }
   if (in.position() > infoEnd || infoEnd > sectionEnd) throw BadPsd("layer info length");
   in.seek(sectionEnd);
   const int compression = static_cast<int>(in.u(2));
-  doc.merged = readPlanes(in, compression, doc.channelCount, doc.width, doc.height);
+  doc.merged = readPlanes(in, compression, doc.channelCount, doc.width, doc.height, rowCountBytes);
   return doc;
 }
 

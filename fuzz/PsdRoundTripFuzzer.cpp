@@ -1,6 +1,7 @@
-// Builds a layered document from fuzzed sizes and pixels with the writer, and reads the file
-// back with PsdReader.h: every layer must hold its image's straight pixels where it covers
-// the canvas and be transparent elsewhere, and the merged image must be opaque.
+// Builds a layered document (PSD or PSB) from fuzzed sizes and pixels with the writer, and
+// reads the file back with PsdReader.h: every layer must hold its image's straight pixels
+// where it covers the canvas and be transparent elsewhere, and the merged image must be
+// opaque.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -47,6 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const int width = in.next() % kMaxSide + 1;
   const int height = in.next() % kMaxSide + 1;
   const int layerCount = in.next() % kMaxLayers + 1;
+  const auto format = in.next() % 2 ? quillane::PSDFormat::Psb : quillane::PSDFormat::Psd;
   std::vector<quillane::PSDLayer> layers;
   for (int i = 0; i < layerCount; ++i) {
     auto bitmap = quillane::Bitmap::allocate(in.next() % kMaxSide, in.next() % kMaxSide);
@@ -57,7 +59,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::uint8_t& byte : layer.image.pixels) byte = in.next();
 
   const quillane::ByteBuffer file = quillane::createPSDData(
-      quillane::Size{static_cast<float>(width), static_cast<float>(height)}, layers);
+      quillane::Size{static_cast<float>(width), static_cast<float>(height)}, layers,
+      {.format = format});
   quillane::fuzz::PsdDocument doc;
   try {
     doc = quillane::fuzz::readPsd(file);

@@ -19,8 +19,9 @@ void splitChannels(const std::uint8_t* pixels, std::size_t width, std::uint8_t* 
 
 }  // namespace
 
-ChannelEncoder::ChannelEncoder(int documentWidth)
+ChannelEncoder::ChannelEncoder(int documentWidth, int rowCountBytes)
     : width_(documentWidth),
+      rowCountBytes_(rowCountBytes),
       zeros_(static_cast<std::size_t>(documentWidth), 0) {
   appendPackedBits(blankRow_, zeros_);
 }
@@ -48,8 +49,8 @@ void ChannelEncoder::packLayerBand(std::span<ByteBuffer, kChannelCount> rows,
         appendPackedBits(out, {planes.data() + std::size_t(channel) * width, width});
         appendBytes(out, margin_);
       }
-      writeValue(counts[std::size_t(channel)] + std::size_t(row) * kRowCountBytes,
-                 std::int64_t(out.size() - rowStart), kRowCountBytes);
+      writeValue(counts[std::size_t(channel)] + std::size_t(row) * std::size_t(rowCountBytes_),
+                 std::int64_t(out.size() - rowStart), rowCountBytes_);
     }
   }
 }

@@ -17,8 +17,6 @@ inline constexpr int kPixelBytes = 4;
 // two bytes.
 inline constexpr int kPackBitsCompression = 1;
 inline constexpr int kCompressionBytes = 2;
-// Each packed row's byte count is a 16-bit field.
-inline constexpr int kRowCountBytes = 2;
 
 // The part of the canvas a layer's pixels cover, from its top-left corner, in whole pixels.
 // A layer with no width or height is written fully transparent.
@@ -36,15 +34,16 @@ using LayerRows = std::function<const std::uint8_t*(int row)>;
 // right margin are packed once and reused.
 class ChannelEncoder {
  public:
-  explicit ChannelEncoder(int documentWidth);
+  // rowCountBytes: the width of each packed row's byte count (2 in a PSD, 4 in a PSB).
+  ChannelEncoder(int documentWidth, int rowCountBytes);
 
   // Once per layer, before its bands are packed.
   void packMargin(LayerBounds bounds);
   // Rows first .. end - 1 of every channel, from any thread, each band with its own buffers.
   // Each row's pixels are split into channels once (into planes, the band's scratch), so the
   // layer is read once and not once per channel. Channel c's rows are appended to rows[c],
-  // their byte counts written to counts[c] (kRowCountBytes, big-endian, one per row from
-  // row 0 of the document).
+  // their byte counts written to counts[c] (rowCountBytes each, big-endian, one per row
+  // from row 0 of the document).
   void packLayerBand(std::span<ByteBuffer, kChannelCount> rows,
                      std::span<std::uint8_t* const, kChannelCount> counts,
                      const LayerRows& layerRow, LayerBounds bounds, int first, int end,
@@ -52,6 +51,7 @@ class ChannelEncoder {
 
  private:
   int width_;
+  int rowCountBytes_;
   ByteBuffer zeros_;  // one channel of a transparent row
   ByteBuffer blankRow_;
   ByteBuffer margin_;  // one channel of the transparent part right of the layer

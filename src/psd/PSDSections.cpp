@@ -11,7 +11,6 @@
 namespace quillane {
 namespace {
 
-constexpr int kVersion = 1;
 constexpr int kBitsPerChannel = 8;
 constexpr int kRgbColorMode = 3;
 constexpr int kResolutionResourceId = 1005;
@@ -52,14 +51,21 @@ void appendExtraData(ByteBuffer& out, const std::string& name) {
 
 }  // namespace
 
-void checkDocumentShape(Size documentSize, std::size_t layerCount) {
-  const auto tooLarge = [](float side) { return !(side < kMaxPsdSide + 1.0f); };
+const PSDFormatRules& rulesOf(PSDFormat format) {
+  static constexpr PSDFormatRules kPsd{1, kMaxPsdSide, 4, 2, kMaxPsdFileBytes};
+  static constexpr PSDFormatRules kPsb{2, kMaxPsbSide, 8, 4, UINT64_MAX};
+  return format == PSDFormat::Psb ? kPsb : kPsd;
+}
+
+void checkDocumentShape(PSDFormat format, Size documentSize, std::size_t layerCount) {
+  const int maxSide = rulesOf(format).maxSide;
+  const auto tooLarge = [maxSide](float side) { return !(side < float(maxSide) + 1.0f); };
   if (tooLarge(documentSize.width) || tooLarge(documentSize.height)) {
     char reason[160];
-    std::snprintf(
-        reason, sizeof reason,
-        "The canvas is %.0f x %.0f pixels; a PSD document holds at most %d pixels a side.",
-        documentSize.width, documentSize.height, kMaxPsdSide);
+    std::snprintf(reason, sizeof reason,
+                  "The canvas is %.0f x %.0f pixels; a %s document holds at most %d pixels a side.",
+                  documentSize.width, documentSize.height,
+                  format == PSDFormat::Psb ? "PSB" : "PSD", maxSide);
     throw Exception(kDocumentTooLargeName, reason);
   }
   if (layerCount == 0) throw Exception(kGenericExceptionName, "A document needs a layer.");
@@ -74,9 +80,9 @@ void checkDocumentShape(Size documentSize, std::size_t layerCount) {
   }
 }
 
-void appendHeader(ByteBuffer& out, int documentWidth, int documentHeight) {
+void appendHeader(ByteBuffer& out, PSDFormat format, int documentWidth, int documentHeight) {
   appendText(out, "8BPS");
-  appendValue(out, kVersion, 2);
+  appendValue(out, rulesOf(format).version, 2);
   appendValue(out, 0, 6);
   appendValue(out, kChannelCount, 2);
   appendValue(out, documentHeight, 4);
@@ -95,8 +101,9 @@ void appendImageResources(ByteBuffer& out) {
   appendBytes(out, resources);
 }
 
-void appendLayerRecord(ByteBuffer& out, const std::string& name, int documentWidth,
-                       int documentHeight, std::span<const std::uint32_t> channelLengths) {
+void appendLayerRecord(ByteBuffer& out, PSDFormat format, const std::string& name,
+                       int documentWidth, int documentHeight,
+                       std::span<const std::uint64_t> channelLengths) {
   appendValue(out, 0, 4);  // top
   appendValue(out, 0, 4);  // left
   appendValue(out, documentHeight, 4);
@@ -108,7 +115,8 @@ void appendLayerRecord(ByteBuffer& out, const std::string& name, int documentWid
     } else {
       appendBytes(out, kTransparencyChannelId);
     }
-    appendValue(out, channelLengths[std::size_t(channel)], 4);
+    appendValue(out, static_cast<std::int64_t>(channelLengths[std::size_t(channel)]),
+                rulesOf(format).lengthBytes);
   }
   appendText(out, "8BIMnorm");
   out.push_back(kOpaque);

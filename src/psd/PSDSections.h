@@ -12,28 +12,41 @@ namespace quillane {
 
 // The fixed pieces of a PSD file, each written here and nowhere else.
 
-// Header, colour mode data and image resources: the layer and mask section starts here.
-inline constexpr std::size_t kLayerSectionOffset = 76;
-// After the two section lengths: the layer information (its length counts from here).
-inline constexpr std::size_t kLayerInfoOffset = kLayerSectionOffset + 8;
-// The layer count is a signed 16-bit field (a negative count means something else).
-inline constexpr std::size_t kMaxLayerCount = 32767;
+// The file's two forms: PSD (version 1), and PSB (version 2), the large-document form.
+enum class PSDFormat { Psd, Psb };
+
+// What differs between the two forms.
+struct PSDFormatRules {
+  int version;
+  int maxSide;
+  int lengthBytes;    // of the layer section's two lengths and of each channel's length
+  int rowCountBytes;  // of each packed row's byte count
+  std::uint64_t maxFileBytes;
+};
+
 // PSD readers and Photoshop refuse files past 2 GB; the section lengths are 32-bit.
 inline constexpr std::uint64_t kMaxPsdFileBytes = (std::uint64_t{1} << 31) - 1;
+const PSDFormatRules& rulesOf(PSDFormat format);
 
-// A canvas side above kMaxPsdSide, more layers than a file holds, or a file above
-// kMaxPsdFileBytes.
+// Header, colour mode data and image resources: the layer and mask section starts here.
+inline constexpr std::size_t kLayerSectionOffset = 76;
+// The layer count is a signed 16-bit field (a negative count means something else).
+inline constexpr std::size_t kMaxLayerCount = 32767;
+
+// A canvas side above the format's limit, more layers than a file holds, or a file above
+// the format's size.
 inline constexpr const char* kDocumentTooLargeName = "DocumentTooLarge";
 
-// Raises what the writer raises for a document it cannot write: a side above the PSD limit,
-// no layers or too many, an empty canvas.
-void checkDocumentShape(Size documentSize, std::size_t layerCount);
+// Raises what the writer raises for a document it cannot write: a side above the format's
+// limit, no layers or too many, an empty canvas.
+void checkDocumentShape(PSDFormat format, Size documentSize, std::size_t layerCount);
 
-void appendHeader(ByteBuffer& out, int documentWidth, int documentHeight);
+void appendHeader(ByteBuffer& out, PSDFormat format, int documentWidth, int documentHeight);
 // 72 pixels per inch, and the bottom layer as the target layer.
 void appendImageResources(ByteBuffer& out);
 // Appends a full-canvas, fully opaque layer record with the channels' byte counts.
-void appendLayerRecord(ByteBuffer& out, const std::string& name, int documentWidth,
-                       int documentHeight, std::span<const std::uint32_t> channelLengths);
+void appendLayerRecord(ByteBuffer& out, PSDFormat format, const std::string& name,
+                       int documentWidth, int documentHeight,
+                       std::span<const std::uint64_t> channelLengths);
 
 }  // namespace quillane

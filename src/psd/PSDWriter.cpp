@@ -15,8 +15,8 @@ constexpr std::array<std::uint8_t, kCompressionBytes> kCompression = {0, kPackBi
 // time than waking it.
 constexpr std::size_t kSharedWorkBytes = std::size_t{1} << 20;
 
-Size checkedShape(Size documentSize, std::size_t layerCount) {
-  checkDocumentShape(documentSize, layerCount);
+Size checkedShape(PSDFormat format, Size documentSize, std::size_t layerCount) {
+  checkDocumentShape(format, documentSize, layerCount);
   return documentSize;
 }
 
@@ -37,11 +37,13 @@ class MemorySink final : public PSDSink {
 PSDWriter::PSDWriter(PSDSink& sink, Size documentSize, std::vector<std::string> layerNames,
                      PSDOptions options)
     : sink_(sink),
-      width_(static_cast<int>(checkedShape(documentSize, layerNames.size()).width)),
+      width_(static_cast<int>(checkedShape(options.format, documentSize, layerNames.size()).width)),
       height_(static_cast<int>(documentSize.height)),
       names_(std::move(layerNames)),
-      options_(options),
-      encoder_(width_),
+      format_(options.format),
+      rules_(rulesOf(options.format)),
+      maxFileBytes_(std::min(options.maxFileBytes, rules_.maxFileBytes)),
+      encoder_(width_, rules_.rowCountBytes),
       bands_(kPackingBands),
       bandPlanes_(kPackingBands) {
   channelLengths_.reserve(names_.size());
@@ -74,13 +76,13 @@ void PSDWriter::addLayer(const Bitmap& image) {
   packBands([&](int row) { return image.row(row); }, bounds,
             [&] { composite_->drawBitmap(image); });
 
-  const std::uint64_t head = kCompressionBytes + std::uint64_t(height_) * kRowCountBytes;
+  const std::uint64_t head = kCompressionBytes + std::uint64_t(height_) * rules_.rowCountBytes;
   std::uint64_t total = 0;
   for (int channel = 0; channel < kChannelCount; ++channel) total += head + bandBytes(channel);
   checkFileSize(total);
   ChannelLengths& lengths = channelLengths_.emplace_back();
   for (int channel = 0; channel < kChannelCount; ++channel) {
-    lengths[std::size_t(channel)] = static_cast<std::uint32_t>(head + bandBytes(channel));
+    lengths[std::size_t(channel)] = head + bandBytes(channel);
     write(kCompression);
     write(channelRowCounts(channel));
     writeBands(channel);
@@ -98,7 +100,8 @@ void PSDWriter::createComposite() {
 
 void PSDWriter::packBands(const LayerRows& rowAt, LayerBounds bounds,
                           const std::function<void()>& alongside) {
-  rowCounts_.resize(std::size_t(kChannelCount) * std::size_t(height_) * kRowCountBytes);
+  rowCounts_.resize(std::size_t(kChannelCount) * std::size_t(height_) *
+                    std::size_t(rules_.rowCountBytes));
   std::array<std::uint8_t*, kChannelCount> counts{};
   for (int channel = 0; channel < kChannelCount; ++channel) {
     counts[std::size_t(channel)] = channelRowCounts(channel).data();
@@ -120,8 +123,13 @@ void PSDWriter::packBands(const LayerRows& rowAt, LayerBounds bounds,
 }
 
 std::span<std::uint8_t> PSDWriter::channelRowCounts(int channel) {
-  const std::size_t bytes = std::size_t(height_) * kRowCountBytes;
+  const std::size_t bytes = std::size_t(height_) * std::size_t(rules_.rowCountBytes);
   return {rowCounts_.data() + std::size_t(channel) * bytes, bytes};
+}
+
+// After the two section lengths: the layer information (its length counts from here).
+std::size_t PSDWriter::layerInfoOffset() const {
+  return kLayerSectionOffset + 2 * std::size_t(rules_.lengthBytes);
 }
 
 std::uint64_t PSDWriter::bandBytes(int channel) const {
@@ -138,8 +146,8 @@ void PSDWriter::finish() {
   if (channelLengths_.size() != names_.size()) {
     throw Exception(kGenericExceptionName, "Every named layer must be added before finishing.");
   }
-  if ((written_ - kLayerInfoOffset) % 2 != 0) write(ByteBuffer{0});
-  const std::uint64_t layerInfoLength = written_ - kLayerInfoOffset;
+  if ((written_ - layerInfoOffset()) % 2 != 0) write(ByteBuffer{0});
+  const std::uint64_t layerInfoLength = written_ - layerInfoOffset();
   writeMergedImage();
   const ByteBuffer start = fileStart(layerInfoLength);
   if (start.size() != reserved_) {
@@ -166,23 +174,25 @@ void PSDWriter::writeMergedImage() {
 
 ByteBuffer PSDWriter::fileStart(std::uint64_t layerInfoLength) const {
   ByteBuffer out;
-  appendHeader(out, width_, height_);
+  appendHeader(out, format_, width_, height_);
   appendImageResources(out);
-  appendValue(out, static_cast<std::int64_t>(layerInfoLength + 4), 4);
-  appendValue(out, static_cast<std::int64_t>(layerInfoLength), 4);
+  // The section holds the layer information and its length, and no global mask.
+  appendValue(out, static_cast<std::int64_t>(layerInfoLength + std::uint64_t(rules_.lengthBytes)),
+              rules_.lengthBytes);
+  appendValue(out, static_cast<std::int64_t>(layerInfoLength), rules_.lengthBytes);
   appendValue(out, static_cast<std::int64_t>(names_.size()), 2);
   for (std::size_t i = 0; i < names_.size(); ++i) {
     const ChannelLengths lengths = i < channelLengths_.size() ? channelLengths_[i] : ChannelLengths{};
-    appendLayerRecord(out, names_[i], width_, height_, lengths);
+    appendLayerRecord(out, format_, names_[i], width_, height_, lengths);
   }
   return out;
 }
 
 void PSDWriter::checkFileSize(std::uint64_t moreBytes) const {
-  if (written_ + moreBytes > options_.maxFileBytes) {
+  if (written_ + moreBytes > maxFileBytes_) {
     throw Exception(kDocumentTooLargeName, "The document needs more than " +
-                                               std::to_string(options_.maxFileBytes) +
-                                               " bytes, the most a PSD file can hold.");
+                                               std::to_string(maxFileBytes_) +
+                                               " bytes, the most this file can hold.");
   }
 }
 

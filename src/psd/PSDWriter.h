@@ -29,11 +29,12 @@ class PSDSink {
 };
 
 struct PSDOptions {
-  std::uint64_t maxFileBytes = kMaxPsdFileBytes;  // a smaller limit is for tests
+  PSDFormat format = PSDFormat::Psd;
+  std::uint64_t maxFileBytes = UINT64_MAX;  // below the format's own limit: for tests
 };
 
-// A layered document written as a PSD file (version 1, RGB with transparency, 8 bits,
-// PackBits) while its
+// A layered document written as a PSD file (version 1) or PSB file (version 2): RGB with
+// transparency, 8 bits, PackBits. It is written while its
 // layers arrive: each layer's channels are packed as it is added and sent to the sink, so
 // memory holds one layer and the composite, never the document. The layer names, and so the
 // sizes of the layer records, are given up front: a record area of that size is reserved at
@@ -45,9 +46,9 @@ struct PSDOptions {
 //   writer.addLayerWithImage(image);  // once per name, in order
 //   writer.finish();
 //
-// Raises quillane::Exception: "DocumentTooLarge" for a canvas side above kMaxPsdSide, more
-// layers than a file holds or, as soon as it would happen, a file above maxFileBytes;
-// kGenericExceptionName for everything else it cannot write.
+// Raises quillane::Exception: "DocumentTooLarge" for a canvas side above the format's limit,
+// more layers than a file holds or, as soon as it would happen, a file larger than the
+// format or maxFileBytes allow; kGenericExceptionName for everything else it cannot write.
 class PSDWriter {
  public:
   PSDWriter(PSDSink& sink, Size documentSize, std::vector<std::string> layerNames,
@@ -65,7 +66,7 @@ class PSDWriter {
 
  private:
   using Band = std::array<ByteBuffer, kChannelCount>;
-  using ChannelLengths = std::array<std::uint32_t, kChannelCount>;
+  using ChannelLengths = std::array<std::uint64_t, kChannelCount>;
 
   void createComposite();
   // Packs the rows (bounds of the canvas) of every channel in bands side by side, and runs
@@ -73,6 +74,7 @@ class PSDWriter {
   void packBands(const LayerRows& rowAt, LayerBounds bounds,
                  const std::function<void()>& alongside);
   std::span<std::uint8_t> channelRowCounts(int channel);
+  std::size_t layerInfoOffset() const;
   std::uint64_t bandBytes(int channel) const;
   void writeBands(int channel);
   void writeMergedImage();
@@ -85,7 +87,9 @@ class PSDWriter {
   int width_;
   int height_;
   std::vector<std::string> names_;
-  PSDOptions options_;
+  PSDFormat format_;
+  const PSDFormatRules& rules_;
+  std::uint64_t maxFileBytes_;
   std::vector<ChannelLengths> channelLengths_;  // one per layer added
   std::size_t reserved_ = 0;
   std::uint64_t written_ = 0;

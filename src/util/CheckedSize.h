@@ -9,6 +9,8 @@ namespace quillane {
 // PSD (version 1) holds at most 30000 pixels a side; readers refuse more, and past about
 // 65000 the 16-bit row byte counts overflow. Every image we accept keeps to it too.
 inline constexpr int kMaxPsdSide = 30000;
+// Its large-document form PSB (version 2) holds at most 300000 pixels a side.
+inline constexpr int kMaxPsbSide = 300000;
 
 // The product of the factors, or nothing when it does not fit in std::size_t.
 // Every buffer size computed from image dimensions goes through here.
