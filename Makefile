@@ -59,5 +59,10 @@ bench: build
 screenshot: build
 	BUILD=build scripts/screenshot
 
+# The Debian package, build/quillane_<version>_<arch>.deb (cmake/Packaging.cmake).
+.PHONY: package
+package: build
+	cmake --build build --target package
+
 clean:
 	rm -rf build build-asan build-tsan build-fuzz out

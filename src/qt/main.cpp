@@ -5,15 +5,33 @@
 #include <QIcon>
 #include <csignal>
 #include <cstdio>
+#include <string_view>
 
 #include "MainWindow.h"
 #include "util/Log.h"
 #include "LocalizedText.h"
 
+namespace {
+
+// Whether the command line asks for the usage, which is printed without opening a window.
+bool asksForHelp(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view argument(argv[i]);
+    if (argument == "--") return false;
+    if (argument == "-h" || argument == "--help" || argument == "--help-all") return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 // quillane-app [-v] [FOLDER...]: the desktop application; each FOLDER opens as from outside.
 int main(int argc, char** argv) {
   // Past a file-size limit a write fails with EFBIG and is reported, instead of ending the app.
   std::signal(SIGXFSZ, SIG_IGN);
+  // The usage needs no display: on Qt's offscreen platform it prints over ssh, or where no
+  // desktop runs, instead of the application failing to start.
+  if (asksForHelp(argc, argv)) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   QApplication::setOrganizationName("Quillane");
   QApplication::setApplicationName("quillane-app");

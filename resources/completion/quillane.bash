@@ -1,0 +1,48 @@
+# bash completion for quillane and quillane-app. Installed under both names, so that
+# bash-completion finds it for either command.
+
+_quillane() {
+  local cur prev words cword split
+  _init_completion -s || return
+
+  case $prev in
+    --key)
+      COMPREPLY=($(compgen -W 'none white black' -- "$cur"))
+      return
+      ;;
+  esac
+  $split && return
+
+  if [[ $cur == -* ]]; then
+    COMPREPLY=($(compgen -W '--key --orient --verbose --quiet --help --version' -- "$cur"))
+    return
+  fi
+
+  # The source folder first, then the document to write; options and --key's value do not
+  # count as arguments.
+  local i arguments=0
+  for ((i = 1; i < cword; i++)); do
+    case ${words[i]} in
+      --key) ((i++)) ;;
+      -*) ;;
+      *) ((arguments++)) ;;
+    esac
+  done
+  case $arguments in
+    0) _filedir -d ;;
+    1) _filedir '@(psd|psb)' ;;
+  esac
+} &&
+  complete -F _quillane quillane
+
+_quillane_app() {
+  local cur prev words cword
+  _init_completion || return
+
+  if [[ $cur == -* ]]; then
+    COMPREPLY=($(compgen -W '--verbose --help --help-all' -- "$cur"))
+    return
+  fi
+  _filedir -d
+} &&
+  complete -F _quillane_app quillane-app
