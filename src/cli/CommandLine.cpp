@@ -29,7 +29,10 @@ ParseResult parseCommandLine(int argc, char** argv) {
   auto* verboseFlag = app.add_flag("-v,--verbose", verbose, "Log every step on stderr");
   app.add_flag("-q,--quiet", quiet, "Show nothing but errors")->excludes(verboseFlag);
   app.add_option("SOURCE_FOLDER", line.sourceFolder, "Folder of the images")->required();
-  app.add_option("OUTPUT.psd", line.outputPath, "The PSD file to write")->required();
+  app.add_option("OUTPUT", line.outputPath,
+                 "The document to write: a PSD file, or a PSB (the large-document form) when "
+                 "the name ends in .psb")
+      ->required();
 
   try {
     app.parse(argc, argv);

@@ -12,6 +12,7 @@
 #include "util/CheckedSize.h"
 #include "util/Exception.h"
 #include "util/Log.h"
+#include "util/MemoryBudget.h"
 #include "util/PathNames.h"
 #include "util/Strings.h"
 
@@ -43,13 +44,34 @@ MeasuredFile measureFile(const std::string& path) {
   return measured;
 }
 
-void checkCanvasSide(const std::string& path, Size size) {
-  if (size.width <= kMaxPsdSide && size.height <= kMaxPsdSide) return;
-  throw Exception(localizedString("DOCUMENT_TOO_LARGE"),
-                  path + ": " + std::to_string(static_cast<long long>(size.width)) + " x " +
-                      std::to_string(static_cast<long long>(size.height)) +
-                      " pixels; a PSD file holds at most " + std::to_string(kMaxPsdSide) +
-                      " pixels a side");
+// A name ending in .psb (in any case) asks for the large-document form.
+PSDFormat formatFor(const std::string& path) {
+  return lowerCased(pathExtension(path)) == "psb" ? PSDFormat::Psb : PSDFormat::Psd;
+}
+
+// Raises, before anything is written, for a document the output's format cannot hold or
+// whose canvas (the composite) would take more memory than one image may.
+void checkDocument(const std::vector<std::string>& files, Size canvas, PSDFormat format) {
+  const auto width = static_cast<long long>(canvas.width);
+  const auto height = static_cast<long long>(canvas.height);
+  if (format == PSDFormat::Psd && (width > kMaxPsdSide || height > kMaxPsdSide)) {
+    throw Exception(localizedString("DOCUMENT_TOO_LARGE"),
+                    files.front() + ": " +
+                        localizedString("PSD_SIDE_LIMIT", {width, height, kMaxPsdSide}));
+  }
+  if (files.size() > kMaxLayerCount) {
+    throw Exception(localizedString("TOO_MANY_FILES"),
+                    localizedString("LAYER_COUNT_LIMIT",
+                                    {static_cast<long long>(files.size()), kMaxLayerCount}));
+  }
+  if (!fitsImageByteBudget(width, height)) {
+    constexpr long long kBytesPerMegabyte = 1000 * 1000;
+    const long long needed = (width * height * 4 + kBytesPerMegabyte - 1) / kBytesPerMegabyte;
+    const auto budget = static_cast<long long>(imageByteBudget()) / kBytesPerMegabyte;
+    throw Exception(localizedString("CANVAS_OUT_OF_MEMORY"),
+                    files.front() + ": " +
+                        localizedString("CANVAS_MEMORY_LIMIT", {width, height, needed, budget}));
+  }
 }
 
 std::vector<std::string> layerNames(const std::vector<std::string>& files) {
@@ -83,24 +105,37 @@ Size JobRecord::imageFileSize(const std::string& path) { return measureFile(path
 void JobRecord::createPSDFile(const std::vector<std::string>& files, const std::string& path) {
   const RasterMemoryReturn returnRasterMemory;  // last to go: after every raster of the job
   if (files.empty()) throw Exception(localizedString("NO_IMAGE_FILE"), srcPath);
+  const PSDFormat format = formatFor(path);
   MeasuredFile first = measureFile(files.front());
   if (!(first.size.width >= 1.0f && first.size.height >= 1.0f)) throw readError(files.front());
-  checkCanvasSide(files.front(), first.size);
+  checkDocument(files, first.size, format);
 
   // The document goes straight to the output's temporary file, one layer at a time.
   OutputFile output(path);
-  OutputFileSink sink(output);
-  PSDWriter writer(sink, first.size, layerNames(files));
-  const std::shared_ptr<ProgressUtility> progress = startProgress(files.size());
+  try {
+    if (!writeDocument(files, output, format, first.size, std::move(first.image))) return;
+  } catch (const Exception& error) {
+    if (error.name() != kFileTooLargeName) throw;
+    throw Exception(localizedString("DOCUMENT_TOO_LARGE"),
+                    path + ": " + localizedString("PSD_BYTES_LIMIT"));
+  }
+  output.commit();
+  logLine("===== DONE =====");
+}
 
-  DecodeAhead ahead(files, first.size, std::move(first.image));
+bool JobRecord::writeDocument(const std::vector<std::string>& files, OutputFile& output,
+                              PSDFormat format, Size canvas, std::optional<Image> firstImage) {
+  OutputFileSink sink(output);
+  PSDWriter writer(sink, canvas, layerNames(files), {.format = format});
+  const std::shared_ptr<ProgressUtility> progress = startProgress(files.size());
+  DecodeAhead ahead(files, canvas, std::move(firstImage));
   ahead.decodeFrom(0);
   for (std::size_t index = 0; index < files.size(); ++index) {
     const std::string& file = files[index];
     logLine("processing: %s", file.c_str());
     if (progressCancelled.exchange(false)) {
       logLine("===== CANCELLED =====");
-      return;
+      return false;
     }
     progressFilename.store(std::make_shared<const std::string>(file));
     progress->setMajorStep(static_cast<double>(index));
@@ -113,10 +148,9 @@ void JobRecord::createPSDFile(const std::vector<std::string>& files, const std::
     writer.addLayerWithImage(*image);
   }
 
-  logLine("writing: %s", path.c_str());
+  logLine("writing: %s", output.path().c_str());
   writer.finish();
-  output.commit();
-  logLine("===== DONE =====");
+  return true;
 }
 
 std::shared_ptr<ProgressUtility> JobRecord::startProgress(std::size_t fileCount) {

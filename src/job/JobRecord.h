@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "image/Image.h"
+#include "job/OutputFile.h"
+#include "psd/PSDSections.h"
 #include "util/Exception.h"
 #include "util/Geometry.h"
 #include "util/ProgressUtility.h"
@@ -81,8 +83,9 @@ class JobRecord {
   // ---- The job ----
   // Builds the layered document from files (full paths, bottom layer first; the first sets
   // the canvas) and writes it to path atomically, unless a stop request is seen at the top of
-  // a file's turn. Raises quillane::Exception on a read error (also for a first file that
-  // cannot be measured and an image that cannot be keyed), a canvas above kMaxPsdSide, a
+  // a file's turn: a PSB when the name ends in .psb, else a PSD. Raises quillane::Exception
+  // on a read error (also for a first file that cannot be measured and an image that cannot
+  // be keyed), a document the format cannot hold, a canvas beyond the memory budget, a
   // writer failure or a failed write; nothing is written then.
   void createPSDFile(const std::vector<std::string>& files, const std::string& path);
   std::string baseImageFile() const;
@@ -97,6 +100,10 @@ class JobRecord {
                                                   float blue);
 
  private:
+  // Streams every file's layer and the merged image to output; false when a stop request
+  // was seen.
+  bool writeDocument(const std::vector<std::string>& files, OutputFile& output, PSDFormat format,
+                     Size canvas, std::optional<Image> firstImage);
   // A fresh progress model for a job of fileCount files, and no file named yet.
   std::shared_ptr<ProgressUtility> startProgress(std::size_t fileCount);
   // The image keyed as optionTransparent asks, or as it is.

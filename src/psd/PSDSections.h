@@ -33,9 +33,10 @@ inline constexpr std::size_t kLayerSectionOffset = 76;
 // The layer count is a signed 16-bit field (a negative count means something else).
 inline constexpr std::size_t kMaxLayerCount = 32767;
 
-// A canvas side above the format's limit, more layers than a file holds, or a file above
-// the format's size.
+// A canvas side above the format's limit, or more layers than a file holds.
 inline constexpr const char* kDocumentTooLargeName = "DocumentTooLarge";
+// More bytes than the format (or the writer's options) allow, found while writing.
+inline constexpr const char* kFileTooLargeName = "FileTooLarge";
 
 // Raises what the writer raises for a document it cannot write: a side above the format's
 // limit, no layers or too many, an empty canvas.

@@ -190,7 +190,7 @@ ByteBuffer PSDWriter::fileStart(std::uint64_t layerInfoLength) const {
 
 void PSDWriter::checkFileSize(std::uint64_t moreBytes) const {
   if (written_ + moreBytes > maxFileBytes_) {
-    throw Exception(kDocumentTooLargeName, "The document needs more than " +
+    throw Exception(kFileTooLargeName, "The document needs more than " +
                                                std::to_string(maxFileBytes_) +
                                                " bytes, the most this file can hold.");
   }

@@ -46,9 +46,10 @@ struct PSDOptions {
 //   writer.addLayerWithImage(image);  // once per name, in order
 //   writer.finish();
 //
-// Raises quillane::Exception: "DocumentTooLarge" for a canvas side above the format's limit,
-// more layers than a file holds or, as soon as it would happen, a file larger than the
-// format or maxFileBytes allow; kGenericExceptionName for everything else it cannot write.
+// Raises quillane::Exception: kDocumentTooLargeName for a canvas side above the format's
+// limit or more layers than a file holds; kFileTooLargeName as soon as the file would grow
+// past what the format or maxFileBytes allow; kGenericExceptionName for everything else it
+// cannot write.
 class PSDWriter {
  public:
   PSDWriter(PSDSink& sink, Size documentSize, std::vector<std::string> layerNames,

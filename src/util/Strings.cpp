@@ -86,4 +86,16 @@ std::string lowerCased(std::string_view text) {
   return lower;
 }
 
+std::string localizedString(std::string_view key, std::initializer_list<long long> values) {
+  std::string text = localizedString(key);
+  int number = 1;
+  for (const long long value : values) {
+    const std::string mark = "%" + std::to_string(number++);
+    if (const auto at = text.find(mark); at != std::string::npos) {
+      text.replace(at, mark.size(), std::to_string(value));
+    }
+  }
+  return text;
+}
+
 }  // namespace quillane

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -10,6 +11,8 @@ namespace quillane {
 // strings table of the user's language (resources/strings/<lang>.strings). An unknown key
 // answers the key itself, so a missing text is visible instead of empty.
 std::string localizedString(std::string_view key);
+// The text with its marks %1, %2, ... replaced by the values in order.
+std::string localizedString(std::string_view key, std::initializer_list<long long> values);
 
 // Chooses the table by language code ("en", "ja"); an unknown language falls back to English.
 // The default is taken from the locale environment (LC_ALL, LC_MESSAGES, LANG).

@@ -13,6 +13,7 @@
 #include "support/JobSupport.h"
 #include "support/TempFolder.h"
 #include "util/Exception.h"
+#include "util/MemoryBudget.h"
 #include "util/Strings.h"
 
 namespace quillane {
@@ -134,22 +135,44 @@ std::string pictHeaderOnly(int width, int height) {
   return bytes + std::string(8, '\0');
 }
 
-TEST(CreatePSD, FirstFileTooLargeOrEmptyIsRefusedBeforeAnythingElse) {
-  const std::tuple<int, int, std::string> cases[] = {
-      {40000, 10, localizedString("DOCUMENT_TOO_LARGE")},
-      {10, 30001, localizedString("DOCUMENT_TOO_LARGE")},
-      {0, 0, localizedString("IMAGE_READ_ERROR")},
+// What the output's format or the memory cannot hold is refused before anything is written.
+TEST(CreatePSD, DocumentTooLargeOrEmptyIsRefusedBeforeAnythingElse) {
+  const struct {
+    int width, height;
+    const char* output;
+    std::string name;
+    std::string reasonPart;
+  } cases[] = {
+      {40000, 10, "out.psd", localizedString("DOCUMENT_TOO_LARGE"), ".psb"},
+      {10, 30001, "out.psd", localizedString("DOCUMENT_TOO_LARGE"), "30000"},
+      {0, 0, "out.psd", localizedString("IMAGE_READ_ERROR"), ""},
+      {3000, 1000, "out.PSB", localizedString("CANVAS_OUT_OF_MEMORY"), "3000"},
   };
-  for (const auto& [width, height, name] : cases) {
+  setImageByteBudget(1000 * 1000 * 4);
+  for (const auto& c : cases) {
     TempFolder folder, out;
-    folder.write("a.pict", pictHeaderOnly(width, height));
+    folder.write("a.pict", pictHeaderOnly(c.width, c.height));
     JobRecord record;
-    EXPECT_EQ(record.imageFileSize(folder.file("a.pict")), (Size{float(width), float(height)}));
-    const auto failure = jobFailure(record, folder.path(), out.file("out.psd"));
+    EXPECT_EQ(record.imageFileSize(folder.file("a.pict")), (Size{float(c.width), float(c.height)}));
+    const auto failure = jobFailure(record, folder.path(), out.file(c.output));
     ASSERT_TRUE(failure);
-    EXPECT_EQ(failure->name(), name);
-    EXPECT_NE(failure->reason().find(folder.file("a.pict")), std::string::npos);
+    EXPECT_EQ(failure->name(), c.name);
+    EXPECT_EQ(failure->reason().find(folder.file("a.pict")), 0u) << failure->reason();
+    EXPECT_NE(failure->reason().find(c.reasonPart), std::string::npos) << failure->reason();
     EXPECT_TRUE(out.entries().empty());
+  }
+  setImageByteBudget(0);
+}
+
+// A name ending in .psb, in any case, makes the large-document form.
+TEST(CreatePSD, PsbNameWritesTheLargeDocumentForm) {
+  const std::string samples = QUILLANE_SOURCE_DIR "/samples";
+  for (const char* name : {"out.psb", "out.Psb"}) {
+    TempFolder out;
+    JobRecord record;
+    runJob(record, samples, out.file(name));
+    EXPECT_EQ(readFile(out.file(name)).substr(0, 6), std::string("8BPS\0\2", 6));
+    EXPECT_EQ(psdFaults({out.file(name), samples}), "");
   }
 }
 

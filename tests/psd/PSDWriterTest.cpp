@@ -113,7 +113,7 @@ TEST(PSDWriter, RefusesWhatItCannotWrite) {
   EXPECT_EQ(failureName(document({0, 5}, 1)), kGenericExceptionName);
   EXPECT_EQ(failureName(document({1, 1}, 0)), kGenericExceptionName);
   EXPECT_EQ(failureName(document({1, 1}, kMaxLayerCount + 1)), kDocumentTooLargeName);
-  EXPECT_EQ(failureName(document({8, 8}, 3, {.maxFileBytes = 300})), kDocumentTooLargeName);
+  EXPECT_EQ(failureName(document({8, 8}, 3, {.maxFileBytes = 300})), kFileTooLargeName);
   EXPECT_EQ(failureName(document({8, 8}, 3, {.maxFileBytes = 10000})), "none");
 
   struct : PSDSink {
