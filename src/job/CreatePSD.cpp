@@ -119,6 +119,7 @@ bool JobRecord::createPSDFile(const std::vector<std::string>& files, const std::
                         " pixels; a PSD file holds at most " + std::to_string(kMaxPsdSide) +
                         " pixels a side");
   }
+  documentSize = first.size;
 
   std::vector<std::string> names;
   names.reserve(files.size());
