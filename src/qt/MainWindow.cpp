@@ -62,6 +62,7 @@ MainWindow::~MainWindow() {
 // The end-of-job line lives in the status bar, below the content, so it shows in both forms.
 void MainWindow::buildResultLine() {
   resultLabel_ = new QLabel(ui_->statusbar);
+  resultLabel_->setObjectName("jobResult");
   revealButton_ = new QPushButton(ui_->statusbar);
   revealButton_->setObjectName("btnReveal");
   ui_->statusbar->addWidget(resultLabel_, 1);
