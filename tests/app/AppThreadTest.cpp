@@ -1,5 +1,4 @@
-// The controller and the real job on their threads, for ThreadSanitizer: the tick reads what
-// the worker writes while a stop races the last file; Quit waits for the worker.
+// The controller and the real job on their threads, for ThreadSanitizer.
 
 #include <gtest/gtest.h>
 

@@ -4,18 +4,17 @@
 // panels as the test sets them up, and run the main queue and the timer when the test says so.
 // Texts are the real English ones, as a user reads them.
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <deque>
-#include <functional>
 #include <map>
-#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "app/AppDelegate.h"
-#include "app/Toolkit.h"
 #include "util/Strings.h"
 
 namespace quillane::fakes {
@@ -32,15 +31,11 @@ struct FakeWindow : Window {
   void setFrame(const WindowFrame& frame, bool animate) override { changes.emplace_back(frame, animate); }
 };
 
-struct FakeText : PathControl, TextLine {
-  std::string text;
-  void setPath(const std::string& value) override { text = value; }
-  void setText(const std::string& value) override { text = value; }
-};
-
-struct FakeResult : ResultLine {
+struct FakeText : PathControl, TextLine, ResultLine {
   std::string text;
   bool canReveal = false;
+  void setPath(const std::string& value) override { text = value; }
+  void setText(const std::string& value) override { text = value; }
   void setResult(const std::string& value, bool reveal) override { text = value, canReveal = reveal; }
 };
 
@@ -104,7 +99,7 @@ struct FakeMainQueue : MainQueue {
   }
 };
 
-// values holds what was written through; a value set but not yet synchronized is unsaved.
+// What was written through, and what was set since: nothing, by the time the next is set.
 struct MemorySettingsStore : SettingsStore {
   std::map<std::string, std::string> values, unsaved;
   std::optional<std::string> value(const std::string& key) const override {
@@ -112,7 +107,10 @@ struct MemorySettingsStore : SettingsStore {
       if (auto found = map->find(key); found != map->end()) return found->second;
     return std::nullopt;
   }
-  void setValue(const std::string& key, const std::string& value) override { unsaved[key] = value; }
+  void setValue(const std::string& key, const std::string& value) override {
+    EXPECT_TRUE(unsaved.empty()) << unsaved.begin()->first << " was not written through";
+    unsaved[key] = value;
+  }
   void synchronize() override {
     for (auto& [key, value] : unsaved) values[key] = value;
     unsaved.clear();
@@ -126,10 +124,7 @@ struct FakeRecentList : RecentList {
   void clearRecentDocuments() override { paths.clear(); }
 };
 
-struct Alert {
-  std::string message, detail;
-  friend bool operator==(const Alert&, const Alert&) = default;
-};
+using Alert = std::pair<std::string, std::string>;  // message, detail
 
 struct FakeToolkit : Toolkit {
   FakeMainQueue queue;
@@ -200,17 +195,13 @@ struct AppHarness {
   }
   // Runs the main queue until the summary line shows what the folder holds.
   const std::string& folderSummary() {
-    while (summary.text == quillane::localizedString("SUMMARY_LOOKING")) {
-      toolkit.queue.drain();
-      std::this_thread::yield();
-    }
+    for (; summary.text == localizedString("SUMMARY_LOOKING"); std::this_thread::yield()) toolkit.queue.drain();
     return summary.text;
   }
 
   FakeToolkit toolkit;
   FakeWindow window;
-  FakeText pathSource, summary, progressSrc, progressDst, progressFile;
-  FakeResult result;
+  FakeText pathSource, summary, progressSrc, progressDst, progressFile, result;
   FakeButton radio0{0}, radio1{1}, radio2{2}, orient, upDown;
   FakeSheet sheet;
   FakeIndicator bar, openRecent, stop;
