@@ -59,7 +59,7 @@ class AppDelegate : public JobRecord {
   toolkit::PathControl* pathCtrlProgressSrc = nullptr;
   toolkit::PathControl* pathCtrlProgressDst = nullptr;
   toolkit::TextLine* progressFileLine = nullptr;  // the file being processed, and its number
-  toolkit::ResultLine* jobResultLine = nullptr;
+  toolkit::ResultLine* jobResultLine = nullptr;  // how the last job ended
   toolkit::MenuItem* menuOpenRecent = nullptr;
   toolkit::MenuItem* menuItemStop = nullptr;
 
@@ -87,18 +87,10 @@ class AppDelegate : public JobRecord {
   // Takes the folder as the source if it is a readable folder; otherwise says so in an alert
   // and leaves the source as it was. Answers whether it was taken.
   bool applicationOpenFile(const std::string& path);
-  static bool isReadableFolder(const std::string& path);
-  // The summary line for a summary of the source folder.
-  std::string summaryText(const FolderSummary& summary);
 
   // ---- Job launch and progress sheet (JobLaunch.cpp) ----
   void onProcessClick();
   std::optional<std::string> outputFileDialog();
-  // The save panel's start folder: the last output folder, else the default one, else home.
-  std::string saveStartFolder();
-  // The chosen output path with ".psd" added unless it ends in ".psd" or ".psb" (any case).
-  static std::string withDocumentExtension(const std::string& path);
-  void onRevealClick();
   void showSheet();
   void sheetDidEnd(int returnCode);
   void sheetOk();
@@ -112,6 +104,16 @@ class AppDelegate : public JobRecord {
   // Waits for the worker, if any, to end; the second asks a running job to stop first.
   void waitForWorker();
   void stopAndWaitForWorker();
+
+  // ---- The save panel's proposals and the end of a job (JobResult.cpp) ----
+  // The save panel's start folder: the last output folder, else the default one, else home.
+  std::string saveStartFolder();
+  // The source folder's name with ".psd", or nothing when it has no name.
+  std::string proposedDocumentName() const;
+  // The chosen output path with ".psd" added unless it ends in ".psd" or ".psb" (any case).
+  static std::string withDocumentExtension(const std::string& path);
+  // Shows the file that the last job wrote in the file manager.
+  void onRevealClick();
 
   // ---- Menus and recent folders (Menus.cpp) ----
   bool validateMenuItem(Action action) const;
@@ -127,9 +129,11 @@ class AppDelegate : public JobRecord {
 
  private:
   void setWindowHeight(double height, double originShift, bool animate);
+  static bool isReadableFolder(const std::string& path);
   bool setSourceFolder(const std::string& path);
   void summarizeSourceFolder();
   void showFolderSummary(const FolderSummary& summary);
+  std::string summaryText(const FolderSummary& summary);
   void runJobWrapper(std::vector<std::string> files, std::string path);
   void workerEnded(bool failed);
   void showJobResult(bool failed);

@@ -71,10 +71,7 @@ std::optional<std::string> AppDelegate::outputFileDialog() {
   options.prompt = toolkit->localizedString("SAVE_PROMPT");
   options.allowedFileTypes = {"psd", "psb"};
   options.directory = saveStartFolder();
-  const std::filesystem::path source = std::filesystem::path(srcPath).lexically_normal();
-  const std::string folderName =
-      (source.has_filename() ? source : source.parent_path()).filename().string();
-  if (!folderName.empty()) options.nameFieldValue = folderName + ".psd";
+  options.nameFieldValue = proposedDocumentName();
   const toolkit::SavePanelResult answer = toolkit->runSavePanel(options);
   if (answer.result == toolkit::kPanelCancel) {
     logLine("Cancel button was pressed.");

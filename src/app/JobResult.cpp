@@ -1,3 +1,5 @@
+#include <filesystem>
+
 #include "app/AppDelegate.h"
 #include "app/SettingsKeys.h"
 #include "app/TextFormat.h"
@@ -10,6 +12,13 @@ std::string AppDelegate::saveStartFolder() {
   for (const std::string& folder : {userDefaults().stringForKey(kDstDirKey), defaultsDic[kDstDirKey]})
     if (isReadableFolder(folder)) return folder;
   return toolkit->homeDirectory();
+}
+
+std::string AppDelegate::proposedDocumentName() const {
+  // "/a/storyboard/" names its folder as "/a/storyboard" does.
+  const std::filesystem::path source = std::filesystem::path(srcPath).lexically_normal();
+  const std::string name = (source.has_filename() ? source : source.parent_path()).filename();
+  return name.empty() ? std::string() : name + ".psd";
 }
 
 std::string AppDelegate::withDocumentExtension(const std::string& path) {
