@@ -46,8 +46,9 @@ TEST(AppThread, StopRacingTheLastFileWritesTheFileOnlyWhenTheLineSaysSo) {
     run.h.app.onMenuStop();
     run.runUntilTheJobEnds();
     const bool written = std::filesystem::exists(run.temp.file("result.psd"));
-    EXPECT_EQ(run.h.result.text, written ? "Saved result.psd — 2 layers, 64 × 48"
-                                         : "Stopped — nothing was written") << round;
+    EXPECT_EQ(run.h.result.text,
+              written ? "Saved result.psd — 2 layers, 64 × 48" : "Stopped — nothing was written")
+        << round;
     // The next job starts clean, whatever the stop left, and runs to its end.
     run.h.app.onProcessClick();
     run.runUntilTheJobEnds();

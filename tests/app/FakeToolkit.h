@@ -26,9 +26,12 @@ struct FakeWindow : Window {
   std::vector<std::pair<WindowFrame, bool>> changes;  // frame, animated
   void setFrameAutosaveName(const std::string& name) override { autosaveName = name; }
   WindowFrame frame() const override {
-    return changes.empty() ? WindowFrame{100, 200, 480, AppDelegate::kExpandedHeight} : changes.back().first;
+    return changes.empty() ? WindowFrame{100, 200, 480, AppDelegate::kExpandedHeight}
+                           : changes.back().first;
   }
-  void setFrame(const WindowFrame& frame, bool animate) override { changes.emplace_back(frame, animate); }
+  void setFrame(const WindowFrame& frame, bool animate) override {
+    changes.emplace_back(frame, animate);
+  }
 };
 
 struct FakeText : PathControl, TextLine, ResultLine {
@@ -36,7 +39,9 @@ struct FakeText : PathControl, TextLine, ResultLine {
   bool canReveal = false;
   void setPath(const std::string& value) override { text = value; }
   void setText(const std::string& value) override { text = value; }
-  void setResult(const std::string& value, bool reveal) override { text = value, canReveal = reveal; }
+  void setResult(const std::string& value, bool reveal) override {
+    text = value, canReveal = reveal;
+  }
 };
 
 struct FakeButton : RadioCell {
@@ -164,9 +169,13 @@ struct FakeToolkit : Toolkit {
   MainQueue& mainQueue() override { return queue; }
   SettingsStore& settings() override { return *store; }
   RecentList& recentList() override { return recent; }
-  std::string localizedString(const std::string& key) override { return quillane::localizedString(key); }
+  std::string localizedString(const std::string& key) override {
+    return quillane::localizedString(key);
+  }
   std::string homeDirectory() override { return home; }
-  void watchFolder(const std::string& folder, std::function<void()>) override { watchedFolder = folder; }
+  void watchFolder(const std::string& folder, std::function<void()>) override {
+    watchedFolder = folder;
+  }
   void revealInFileManager(const std::string& path) override { revealed = path; }
   void commandsChanged() override {}
   void terminate() override { terminated = true; }
@@ -195,7 +204,8 @@ struct AppHarness {
   }
   // Runs the main queue until the summary line shows what the folder holds.
   const std::string& folderSummary() {
-    for (; summary.text == localizedString("SUMMARY_LOOKING"); std::this_thread::yield()) toolkit.queue.drain();
+    for (; summary.text == localizedString("SUMMARY_LOOKING"); std::this_thread::yield())
+      toolkit.queue.drain();
     return summary.text;
   }
 
