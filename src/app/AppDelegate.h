@@ -59,7 +59,7 @@ class AppDelegate : public JobRecord {
   toolkit::PathControl* pathCtrlProgressSrc = nullptr;
   toolkit::PathControl* pathCtrlProgressDst = nullptr;
   toolkit::TextLine* progressFileLine = nullptr;  // the file being processed, and its number
-  toolkit::ResultLine* jobResultLine = nullptr;  // how the last job ended
+  toolkit::ResultLine* jobResultLine = nullptr;   // how the last job ended
   toolkit::MenuItem* menuOpenRecent = nullptr;
   toolkit::MenuItem* menuItemStop = nullptr;
 

@@ -9,7 +9,8 @@
 namespace quillane {
 
 std::string AppDelegate::saveStartFolder() {
-  for (const std::string& folder : {userDefaults().stringForKey(kDstDirKey), defaultsDic[kDstDirKey]})
+  for (const std::string& folder :
+       {userDefaults().stringForKey(kDstDirKey), defaultsDic[kDstDirKey]})
     if (isReadableFolder(folder)) return folder;
   return toolkit->homeDirectory();
 }

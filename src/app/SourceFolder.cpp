@@ -34,9 +34,7 @@ void AppDelegate::onBtnSourceSelectClick() {
   });
 }
 
-bool AppDelegate::applicationOpenFile(const std::string& path) {
-  return setSourceFolder(path);
-}
+bool AppDelegate::applicationOpenFile(const std::string& path) { return setSourceFolder(path); }
 
 // A readable folder becomes the source: shown, summarized and kept for the next launch.
 // Anything else is refused in words, and taken off the recent menu if it was there.

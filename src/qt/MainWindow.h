@@ -50,9 +50,9 @@ class MainWindow final : public QMainWindow {
 
   AppDelegate& controller_;
   std::unique_ptr<Ui::MainWindow> ui_;
-  ProgressSheet* sheet_;          // owned by the central widget
-  QLabel* resultLabel_;           // owned by the status bar
-  QPushButton* revealButton_;     // owned by the status bar
+  ProgressSheet* sheet_;       // owned by the central widget
+  QLabel* resultLabel_;        // owned by the status bar
+  QPushButton* revealButton_;  // owned by the status bar
   int fullContentHeight_ = 0;  // the content's height with the option area shown
   QSettingsStore settingsStore_;
   SerialMainQueue mainQueue_;

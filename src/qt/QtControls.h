@@ -5,7 +5,6 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QWidget>
-
 #include <vector>
 
 #include "app/Toolkit.h"

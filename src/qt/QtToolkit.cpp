@@ -72,7 +72,8 @@ toolkit::SavePanelResult QtToolkit::runSavePanel(const toolkit::SavePanelOptions
   panel.setNameFilters(filters);
   // A name typed without an extension gets the first type's, before the panel asks whether to
   // replace an existing file of that name.
-  if (!options.allowedFileTypes.empty()) panel.setDefaultSuffix(qs(options.allowedFileTypes.front()));
+  if (!options.allowedFileTypes.empty())
+    panel.setDefaultSuffix(qs(options.allowedFileTypes.front()));
   panel.setDirectory(qs(options.directory));
   panel.selectFile(qs(options.nameFieldValue));
   panel.setWindowModality(Qt::WindowModal);
