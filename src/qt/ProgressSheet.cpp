@@ -7,7 +7,8 @@
 
 namespace quillane::qt {
 
-ProgressSheet::ProgressSheet(QWidget* parent) : QFrame(parent), ui_(std::make_unique<Ui::ProgressSheet>()) {
+ProgressSheet::ProgressSheet(QWidget* parent)
+    : QFrame(parent), ui_(std::make_unique<Ui::ProgressSheet>()) {
   ui_->setupUi(this);
   ui_->labelSource->setText(localizedText("PROGRESS_SOURCE"));
   ui_->labelOutput->setText(localizedText("PROGRESS_OUTPUT"));
