@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/FolderSummary.h"
 #include "app/Settings.h"
 #include "app/Toolkit.h"
 #include "job/JobRecord.h"
@@ -18,9 +19,11 @@ namespace quillane {
 // the front end connects its controls and services (Toolkit.h) and sends it the user's actions.
 // Everything here runs on the main thread except the job's wrapper, which runs on the worker.
 //
-// Its operations are defined one concern per file: Launch.cpp (launch, source folder, option,
-// window form, folders opened from outside), JobLaunch.cpp (process command, progress sheet,
-// worker), Menus.cpp (validation, Quit, recent folders), UserDefaults.cpp (default settings).
+// Its operations are defined one concern per file: Launch.cpp (launch, options, window form),
+// SourceFolder.cpp (the source folder, its summary, folders opened from outside),
+// JobLaunch.cpp (process command, progress sheet, worker), JobResult.cpp (the save panel's
+// proposals, the line that says how a job ended), Menus.cpp (validation, Quit, recent
+// folders), UserDefaults.cpp (default settings).
 class AppDelegate : public JobRecord {
  public:
   // The commands whose enabled state depends on the job (validateMenuItem).
@@ -45,14 +48,18 @@ class AppDelegate : public JobRecord {
   toolkit::Toolkit* toolkit = nullptr;
   toolkit::Window* window = nullptr;
   toolkit::PathControl* pathCtrlSource = nullptr;
+  toolkit::TextLine* sourceSummary = nullptr;  // what the source folder holds
   toolkit::RadioCell* radio0 = nullptr;
   toolkit::RadioCell* radio1 = nullptr;
   toolkit::RadioCell* radio2 = nullptr;
+  toolkit::Button* checkOrient = nullptr;
   toolkit::Button* btnUpDown = nullptr;
   toolkit::Sheet* panelProgress = nullptr;
   toolkit::ProgressBar* progressBar = nullptr;
   toolkit::PathControl* pathCtrlProgressSrc = nullptr;
   toolkit::PathControl* pathCtrlProgressDst = nullptr;
+  toolkit::TextLine* progressFileLine = nullptr;  // the file being processed, and its number
+  toolkit::ResultLine* jobResultLine = nullptr;   // how the last job ended
   toolkit::MenuItem* menuOpenRecent = nullptr;
   toolkit::MenuItem* menuItemStop = nullptr;
 
@@ -72,9 +79,13 @@ class AppDelegate : public JobRecord {
   bool applicationShouldTerminateAfterLastWindowClosed() const { return true; }
   void onBtnSourceSelectClick();
   void onRawSelected(const toolkit::RadioCell& selectedCell);
+  void onOrientClick();
   void expandWindowAnimate(bool animate);
   void shrinkWindowAnimate(bool animate);
   void onBtnUpDownClick();
+  // ---- The source folder (SourceFolder.cpp) ----
+  // Takes the folder as the source if it is a readable folder; otherwise says so in an alert
+  // and leaves the source as it was. Answers whether it was taken.
   bool applicationOpenFile(const std::string& path);
 
   // ---- Job launch and progress sheet (JobLaunch.cpp) ----
@@ -94,6 +105,16 @@ class AppDelegate : public JobRecord {
   void waitForWorker();
   void stopAndWaitForWorker();
 
+  // ---- The save panel's proposals and the end of a job (JobResult.cpp) ----
+  // The save panel's start folder: the last output folder, else the default one, else home.
+  std::string saveStartFolder();
+  // The source folder's name with ".psd", or nothing when it has no name.
+  std::string proposedDocumentName() const;
+  // The chosen output path with ".psd" added unless it ends in ".psd" or ".psb" (any case).
+  static std::string withDocumentExtension(const std::string& path);
+  // Shows the file that the last job wrote in the file manager.
+  void onRevealClick();
+
   // ---- Menus and recent folders (Menus.cpp) ----
   bool validateMenuItem(Action action) const;
   void onMenuQuit();
@@ -103,23 +124,31 @@ class AppDelegate : public JobRecord {
   // ---- Default settings (UserDefaults.cpp) ----
   void makeDefaultDictionary();
   void registerDefaultValue();
-  void removeDefaultValue();
-  void resetDefaultValue();
   // The settings store with the registered defaults under it.
   Settings& userDefaults();
 
  private:
   void setWindowHeight(double height, double originShift, bool animate);
-  void setSourceFolder(const std::string& path);
+  static bool isReadableFolder(const std::string& path);
+  bool setSourceFolder(const std::string& path);
+  void summarizeSourceFolder();
+  void showFolderSummary(const FolderSummary& summary);
+  std::string summaryText(const FolderSummary& summary);
   void runJobWrapper(std::vector<std::string> files, std::string path);
-  void workerEnded();
+  void workerEnded(bool failed);
+  void showJobResult(bool failed);
+  std::string progressFileText(const std::string& file) const;
   void postToMain(std::function<void()> block);
   void commandsChanged();
 
   std::unique_ptr<Settings> userDefaults_;
   std::thread worker_;
   bool sheetShown_ = false;
-  bool finishSeen_ = false;  // the finish of the current job has been acted on
+  bool finishSeen_ = false;     // the finish of the current job has been acted on
+  bool stopRequested_ = false;  // the current job's sheet was cancelled
+  std::string writtenPath_;     // the file that the last job wrote
+  // Last: its thread ends before the fields it delivers to go.
+  std::unique_ptr<FolderSummarizer> summarizer_;
 };
 
 }  // namespace quillane

@@ -1,9 +1,12 @@
+#include <algorithm>
 #include <filesystem>
 
 #include "app/AppDelegate.h"
 #include "app/SettingsKeys.h"
+#include "app/TextFormat.h"
 #include "job/JobFailure.h"
 #include "util/Log.h"
+#include "util/PathNames.h"
 
 namespace quillane {
 
@@ -51,7 +54,10 @@ void AppDelegate::onProcessClick() {
 
   waitForWorker();
   resetProgress();
+  documentSize = {};
   finishSeen_ = false;
+  stopRequested_ = false;
+  jobResultLine->setResult("", false);
   menuItemStop->setEnabled(true);
 
   showSheet();
@@ -63,7 +69,9 @@ std::optional<std::string> AppDelegate::outputFileDialog() {
   toolkit::SavePanelOptions options;
   options.title = toolkit->localizedString("SAVE_TITLE");
   options.prompt = toolkit->localizedString("SAVE_PROMPT");
-  options.allowedFileTypes = {"psd"};
+  options.allowedFileTypes = {"psd", "psb"};
+  options.directory = saveStartFolder();
+  options.nameFieldValue = proposedDocumentName();
   const toolkit::SavePanelResult answer = toolkit->runSavePanel(options);
   if (answer.result == toolkit::kPanelCancel) {
     logLine("Cancel button was pressed.");
@@ -71,7 +79,7 @@ std::optional<std::string> AppDelegate::outputFileDialog() {
   }
   if (answer.result != toolkit::kPanelOK) return std::nullopt;
 
-  dstPath = answer.path;
+  dstPath = withDocumentExtension(answer.path);
   logLine("saving file '%s'", dstPath.c_str());
   userDefaults().setString(kDstDirKey, std::filesystem::path(dstPath).parent_path().string());
   userDefaults().synchronize();
@@ -82,6 +90,7 @@ void AppDelegate::showSheet() {
   progressBar->setDoubleValue(0.0);
   pathCtrlProgressSrc->setPath(srcPath);
   pathCtrlProgressDst->setPath(dstPath);
+  progressFileLine->setText("");
   sheetShown_ = true;
   panelProgress->begin([this](int code) { sheetDidEnd(code); });
   timerProgress = toolkit->scheduleTimer(kProgressInterval, [this] { tickProgress(); });
@@ -110,12 +119,13 @@ void AppDelegate::runJobWrapper(std::vector<std::string> files, std::string path
   }
   progressFinished = true;
   // The Stop command belongs to the main thread.
-  postToMain([this] { workerEnded(); });
+  postToMain([this, failed = failure.has_value()] { workerEnded(failed); });
 }
 
-void AppDelegate::workerEnded() {
+void AppDelegate::workerEnded(bool failed) {
   waitForWorker();
   menuItemStop->setEnabled(false);
+  showJobResult(failed);
   commandsChanged();
 }
 
@@ -133,8 +143,7 @@ void AppDelegate::tickProgress() {
   const std::shared_ptr<const std::string> name = progressFilename.load();
   const std::string file = name ? *name : std::string();
   postToMain([this, file] {
-    // Before the job takes up its first file the sheet keeps showing the source folder.
-    if (!file.empty()) pathCtrlProgressSrc->setPath(file);
+    progressFileLine->setText(progressFileText(file));
     const std::shared_ptr<ProgressUtility> progress = progressUtil.load();
     progressBar->setDoubleValue(progress ? progress->value() : 0.0);
     progressBar->setNeedsDisplay();
@@ -157,6 +166,7 @@ void AppDelegate::sheetDidEnd(int returnCode) {
   } else if (returnCode == kSheetCancel) {
     logLine("sheetDidEnd: cancel button click");
     progressCancelled = true;
+    stopRequested_ = true;
   }
   if (timerProgress) {
     timerProgress->invalidate();
@@ -168,6 +178,16 @@ void AppDelegate::sheetDidEnd(int returnCode) {
   // the top of its next file.
   menuItemStop->setEnabled(false);
   commandsChanged();
+}
+
+// "File 37 of 200: a-frame-037.png"; nothing before the job takes up its first file.
+std::string AppDelegate::progressFileText(const std::string& file) const {
+  if (file.empty()) return {};
+  const auto found = std::find(imageFileList.begin(), imageFileList.end(), file);
+  if (found == imageFileList.end()) return std::string(lastPathComponent(file));
+  return fillIn(toolkit->localizedString("PROGRESS_FILE"),
+                {std::to_string(found - imageFileList.begin() + 1),
+                 std::to_string(imageFileList.size()), std::string(lastPathComponent(file))});
 }
 
 void AppDelegate::onMenuStop() {

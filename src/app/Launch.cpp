@@ -1,4 +1,3 @@
-#include <filesystem>
 #include <limits>
 
 #include "app/AppDelegate.h"
@@ -37,9 +36,16 @@ void AppDelegate::applicationDidFinishLaunching() {
   makeDefaultDictionary();
   registerDefaultValue();
 
+  // A stored folder that is gone (or no longer readable) is not shown: processing it could
+  // only fail.
   srcPath = userDefaults().stringForKey(kSrcDirKey);
+  if (!isReadableFolder(srcPath)) srcPath.clear();
   optionTransparent = optionFromSetting(userDefaults().integerForKey(kOptionTransKey));
   pathCtrlSource->setPath(srcPath);
+  summarizeSourceFolder();
+  optionOrient = userDefaults().boolForKey(kOrientPhotosKey);
+  checkOrient->setState(optionOrient ? 1 : 0);
+  jobResultLine->setResult("", false);
 
   switch (optionTransparent) {
     case kKeyOutNone:
@@ -72,33 +78,10 @@ void AppDelegate::applicationWillTerminate() {
     timerProgress->invalidate();
     timerProgress.reset();
   }
-  // The process must not end under a running job.
+  // The process must not end under a running job, nor under a summary being worked out.
   stopAndWaitForWorker();
-}
-
-void AppDelegate::onBtnSourceSelectClick() {
-  toolkit::OpenPanelOptions options;
-  options.canChooseFiles = false;
-  options.canChooseDirectories = true;
-  options.canCreateDirectories = true;
-  options.prompt = toolkit->localizedString("OPEN_PROMPT");
-  options.directory = srcPath;
-  toolkit->beginOpenPanel(options, [this](int result, std::vector<toolkit::ChosenUrl> urls) {
-    if (result != toolkit::kPanelOK) return;
-    for (const toolkit::ChosenUrl& url : urls) {
-      if (!url.isFileUrl) {
-        logLine("NOT FILE or DIR '%s'", url.text.c_str());
-        continue;
-      }
-      std::error_code error;
-      if (!std::filesystem::is_directory(url.path, error)) {
-        logLine("NOT DIR '%s'", url.text.c_str());
-        continue;
-      }
-      setSourceFolder(url.path);
-      addToRecent({url.path});
-    }
-  });
+  summarizer_.reset();
+  if (toolkit) toolkit->watchFolder("", nullptr);
 }
 
 void AppDelegate::onRawSelected(const toolkit::RadioCell& selectedCell) {
@@ -113,6 +96,14 @@ void AppDelegate::onRawSelected(const toolkit::RadioCell& selectedCell) {
   }
   optionTransparent = tag;
   userDefaults().setInteger(kOptionTransKey, tag);
+  userDefaults().synchronize();
+}
+
+void AppDelegate::onOrientClick() {
+  // The job reads the option, like the transparency option.
+  if (!validateMenuItem(Action::onRawSelected)) return;
+  optionOrient = checkOrient->state() == 1;
+  userDefaults().setBool(kOrientPhotosKey, optionOrient);
   userDefaults().synchronize();
 }
 
@@ -138,20 +129,6 @@ void AppDelegate::onBtnUpDownClick() {
   else
     shrinkWindowAnimate(true);
   userDefaults().setBool(kExpandWindowKey, expand);
-  userDefaults().synchronize();
-}
-
-bool AppDelegate::applicationOpenFile(const std::string& path) {
-  setSourceFolder(path);
-  return true;
-}
-
-// The folder becomes the source: shown, and kept for the next launch.
-void AppDelegate::setSourceFolder(const std::string& path) {
-  srcPath = path;
-  logLine("dir selected '%s'", srcPath.c_str());
-  pathCtrlSource->setPath(srcPath);
-  userDefaults().setString(kSrcDirKey, srcPath);
   userDefaults().synchronize();
 }
 

@@ -25,7 +25,6 @@ class Settings {
   void setString(const std::string& key, const std::string& value) { store_.setValue(key, value); }
   void setInteger(const std::string& key, std::int64_t value);
   void setBool(const std::string& key, bool value);
-  void removeObjectForKey(const std::string& key) { store_.remove(key); }
   void synchronize() { store_.synchronize(); }
 
  private:

@@ -29,11 +29,27 @@ class Window {
   virtual void setFrame(const WindowFrame& frame, bool animate) = 0;
 };
 
-// Shows a path (a folder or a file); never takes the keyboard focus.
+// Shows a path (a folder or a file), elided in the middle when it is too long; never takes
+// the keyboard focus.
 class PathControl {
  public:
   virtual ~PathControl() = default;
   virtual void setPath(const std::string& path) = 0;
+};
+
+// A line of text in the window, elided in the middle when it is too long.
+class TextLine {
+ public:
+  virtual ~TextLine() = default;
+  virtual void setText(const std::string& text) = 0;
+};
+
+// The line that says how the last job ended, with a button that shows the written file in the
+// file manager. An empty text hides the line.
+class ResultLine {
+ public:
+  virtual ~ResultLine() = default;
+  virtual void setResult(const std::string& text, bool canRevealFile) = 0;
 };
 
 // A toggle button or a radio cell: state 1 on, 0 off.
@@ -99,7 +115,9 @@ struct SavePanelResult {
 struct SavePanelOptions {
   std::string title;
   std::string prompt;
-  std::vector<std::string> allowedFileTypes;
+  std::vector<std::string> allowedFileTypes;  // the first is the one chosen at first
+  std::string directory;                      // where the panel starts
+  std::string nameFieldValue;                 // the name it proposes
 };
 
 // A repeating timer; it fires until invalidated or destroyed.
@@ -123,7 +141,6 @@ class SettingsStore {
   virtual ~SettingsStore() = default;
   virtual std::optional<std::string> value(const std::string& key) const = 0;
   virtual void setValue(const std::string& key, const std::string& value) = 0;
-  virtual void remove(const std::string& key) = 0;
   // Writes the values through to persistent storage.
   virtual void synchronize() = 0;
 };
@@ -133,6 +150,7 @@ class RecentList {
  public:
   virtual ~RecentList() = default;
   virtual void noteNewRecentDocument(const std::string& path) = 0;
+  virtual void removeRecentDocument(const std::string& path) = 0;
   virtual void clearRecentDocuments() = 0;
 };
 
@@ -153,6 +171,11 @@ class Toolkit {
   // The user-visible text for a key.
   virtual std::string localizedString(const std::string& key) = 0;
   virtual std::string homeDirectory() = 0;
+  // Calls changed on the main thread whenever entries are added to, removed from or renamed
+  // in the folder; one folder at a time, an empty path watches none.
+  virtual void watchFolder(const std::string& folder, std::function<void()> changed) = 0;
+  // Shows the file in the desktop's file manager.
+  virtual void revealInFileManager(const std::string& path) = 0;
   // Tells the front end that the enabled state of the commands may have changed (it asks
   // AppDelegate::validateMenuItem again).
   virtual void commandsChanged() = 0;

@@ -17,24 +17,13 @@ void AppDelegate::makeDefaultDictionary() {
       {kDstDirKey, pictures},
       {kOptionTransKey, "0"},
       {kExpandWindowKey, "YES"},
+      {kOrientPhotosKey, "NO"},
   };
 }
 
 void AppDelegate::registerDefaultValue() {
   userDefaults().registerDefaults(defaultsDic);
   userDefaults().synchronize();
-}
-
-void AppDelegate::removeDefaultValue() {
-  userDefaults().registerDefaults(defaultsDic);
-  for (const auto& [key, value] : defaultsDic) userDefaults().removeObjectForKey(key);
-}
-
-void AppDelegate::resetDefaultValue() {
-  userDefaults().registerDefaults(defaultsDic);
-  const auto keys = defaultsDic;
-  for (const auto& [key, value] : keys) userDefaults().removeObjectForKey(key);
-  registerDefaultValue();
 }
 
 }  // namespace quillane

@@ -109,6 +109,7 @@ void JobRecord::createPSDFile(const std::vector<std::string>& files, const std::
   MeasuredFile first = measureFile(files.front());
   if (!(first.size.width >= 1.0f && first.size.height >= 1.0f)) throw readError(files.front());
   checkDocument(files, first.size, format);
+  documentSize = first.size;
 
   // The document goes straight to the output's temporary file, one layer at a time.
   OutputFile output(path);

@@ -59,6 +59,7 @@ class JobRecord {
   std::string srcPath;
   std::vector<std::string> imageFileList;
   std::int32_t optionTransparent = kKeyOutNone;  // one of the kKeyOut values below
+  bool optionOrient = false;
 
   // Shared with the worker.
   std::atomic<bool> progressFinished{true};
@@ -66,6 +67,9 @@ class JobRecord {
   std::atomic<bool> progressErrorOccured{false};
   SharedValue<const std::string> progressFilename;
   SharedValue<ProgressUtility> progressUtil;
+  // The canvas of the current or last job; written by the worker once the first file is
+  // measured, read by the UI thread once progressFinished is set.
+  Size documentSize;
 
   // Readies the shared fields for a new job: the flags cleared, no file named and a fresh
   // progress model, so that nothing of an earlier job shows before this one reports.

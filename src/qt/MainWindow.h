@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QLabel>
 #include <QMainWindow>
+#include <QPushButton>
 #include <memory>
 
 #include "ProgressSheet.h"
@@ -39,14 +41,18 @@ class MainWindow final : public QMainWindow {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  void buildResultLine();
   void setCaptions();
+  void setToolTips();
   void connectControls();
   void connectActions();
   void showAbout();
 
   AppDelegate& controller_;
   std::unique_ptr<Ui::MainWindow> ui_;
-  ProgressSheet* sheet_;
+  ProgressSheet* sheet_;       // owned by the central widget
+  QLabel* resultLabel_;        // owned by the status bar
+  QPushButton* revealButton_;  // owned by the status bar
   int fullContentHeight_ = 0;  // the content's height with the option area shown
   QSettingsStore settingsStore_;
   SerialMainQueue mainQueue_;
@@ -55,8 +61,10 @@ class MainWindow final : public QMainWindow {
 
   std::unique_ptr<WindowControl> window_;
   std::unique_ptr<PathLine> pathSource_, progressSource_, progressOutput_;
+  std::unique_ptr<TextLabel> sourceSummary_, progressFile_;
+  std::unique_ptr<ResultBar> result_;
   std::unique_ptr<RadioButtonCell> radio0_, radio1_, radio2_;
-  std::unique_ptr<CheckButton> upDown_;
+  std::unique_ptr<CheckButton> upDown_, orient_;
   std::unique_ptr<SheetControl> sheetControl_;
   std::unique_ptr<ProgressBarControl> progressBar_;
   std::unique_ptr<ActionItem> openRecent_, stop_;

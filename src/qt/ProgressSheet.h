@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QDialog>
+#include <QFrame>
 #include <functional>
 #include <memory>
 
@@ -10,9 +10,10 @@ class ProgressSheet;
 
 namespace quillane::qt {
 
-// The progress sheet: the source (then the current file), the output file, a bar and Cancel.
-// Cancel, Escape and the close button all send the cancel action.
-class ProgressSheet final : public QDialog {
+// The progress sheet: a panel over the main window's content with the source folder, the
+// output file, the file being processed, a bar and Cancel. Cancel and Escape send the cancel
+// action.
+class ProgressSheet final : public QFrame {
   Q_OBJECT
  public:
   explicit ProgressSheet(QWidget* parent);
@@ -20,8 +21,6 @@ class ProgressSheet final : public QDialog {
 
   Ui::ProgressSheet& ui() { return *ui_; }
   std::function<void()> onCancel;
-
-  void reject() override;
 
  private:
   std::unique_ptr<Ui::ProgressSheet> ui_;

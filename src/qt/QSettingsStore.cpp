@@ -12,8 +12,4 @@ void QSettingsStore::setValue(const std::string& key, const std::string& value) 
   settings_.setValue(QString::fromStdString(key), QString::fromStdString(value));
 }
 
-void QSettingsStore::remove(const std::string& key) {
-  settings_.remove(QString::fromStdString(key));
-}
-
 }  // namespace quillane::qt

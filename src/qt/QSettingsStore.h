@@ -11,7 +11,6 @@ class QSettingsStore final : public toolkit::SettingsStore {
  public:
   std::optional<std::string> value(const std::string& key) const override;
   void setValue(const std::string& key, const std::string& value) override;
-  void remove(const std::string& key) override;
   void synchronize() override { settings_.sync(); }
 
   QSettings& settings() { return settings_; }

@@ -15,15 +15,37 @@ constexpr int kFrameAnimationMs = 200;
 
 }  // namespace
 
-PathLine::PathLine(QLineEdit* line) : line_(line) {
-  line_->setReadOnly(true);
-  line_->setFocusPolicy(Qt::NoFocus);
+ElidedLabel::ElidedLabel(QLabel* label) : label_(label) {
+  // Any width will do: the text is elided to fit, and never widens the window.
+  label_->setSizePolicy(QSizePolicy::Ignored, label_->sizePolicy().verticalPolicy());
+  label_->setTextFormat(Qt::PlainText);
+  label_->installEventFilter(this);
 }
 
-void PathLine::setPath(const std::string& path) {
-  line_->setText(QString::fromStdString(path));
-  line_->setToolTip(line_->text());
-  line_->setCursorPosition(0);
+void ElidedLabel::setText(const QString& text) {
+  text_ = text;
+  elide();
+}
+
+void ElidedLabel::elide() {
+  const QString shown =
+      label_->fontMetrics().elidedText(text_, Qt::ElideMiddle, label_->contentsRect().width());
+  label_->setText(shown);
+  label_->setToolTip(shown == text_ ? QString() : text_);
+}
+
+bool ElidedLabel::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == label_ && event->type() == QEvent::Resize) elide();
+  return QObject::eventFilter(watched, event);
+}
+
+ResultBar::ResultBar(QLabel* label, QWidget* revealButton)
+    : label_(label), text_(label), revealButton_(revealButton) {}
+
+void ResultBar::setResult(const std::string& text, bool canRevealFile) {
+  text_.setText(QString::fromStdString(text));
+  label_->setVisible(!text.empty());
+  revealButton_->setVisible(!text.empty() && canRevealFile);
 }
 
 void ProgressBarControl::setDoubleValue(double value) {
@@ -99,8 +121,19 @@ bool WindowControl::eventFilter(QObject* watched, QEvent* event) {
 void SheetControl::begin(std::function<void(int)> didEnd) {
   didEnd_ = std::move(didEnd);
   up_ = true;
-  dialog_->setWindowModality(Qt::WindowModal);
-  dialog_->open();
+  setCoveredEnabled(false);
+  panel_->show();
+  panel_->raise();
+  focus_->setFocus();
+}
+
+void SheetControl::orderOut() {
+  panel_->hide();
+  setCoveredEnabled(true);
+}
+
+void SheetControl::setCoveredEnabled(bool enabled) {
+  for (QWidget* widget : covered_) widget->setEnabled(enabled);
 }
 
 void SheetControl::end(int code) {

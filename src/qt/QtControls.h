@@ -2,10 +2,10 @@
 
 #include <QAbstractButton>
 #include <QAction>
-#include <QDialog>
-#include <QLineEdit>
+#include <QLabel>
 #include <QProgressBar>
 #include <QWidget>
+#include <vector>
 
 #include "app/Toolkit.h"
 
@@ -13,14 +13,51 @@
 // widget that the window layout owns.
 namespace quillane::qt {
 
-// A read-only line that shows a path and never takes the keyboard focus.
-class PathLine final : public toolkit::PathControl {
+// Keeps a label's text elided in the middle to the label's width, so that both ends of a
+// long path stay in sight; the whole text is then its tooltip.
+class ElidedLabel final : public QObject {
  public:
-  explicit PathLine(QLineEdit* line);
-  void setPath(const std::string& path) override;
+  explicit ElidedLabel(QLabel* label);
+  void setText(const QString& text);
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  QLineEdit* line_;
+  void elide();
+
+  QLabel* label_;
+  QString text_;
+};
+
+class PathLine final : public toolkit::PathControl {
+ public:
+  explicit PathLine(QLabel* label) : text_(label) {}
+  void setPath(const std::string& path) override { text_.setText(QString::fromStdString(path)); }
+
+ private:
+  ElidedLabel text_;
+};
+
+class TextLabel final : public toolkit::TextLine {
+ public:
+  explicit TextLabel(QLabel* label) : text_(label) {}
+  void setText(const std::string& text) override { text_.setText(QString::fromStdString(text)); }
+
+ private:
+  ElidedLabel text_;
+};
+
+// The end-of-job line: a label and the button that shows the written file.
+class ResultBar final : public toolkit::ResultLine {
+ public:
+  ResultBar(QLabel* label, QWidget* revealButton);
+  void setResult(const std::string& text, bool canRevealFile) override;
+
+ private:
+  QLabel* label_;
+  ElidedLabel text_;
+  QWidget* revealButton_;
 };
 
 class CheckButton final : public toolkit::Button {
@@ -85,16 +122,22 @@ class WindowControl final : public QObject, public toolkit::Window {
   bool restoring_ = false;
 };
 
-// A window-modal dialog over the main window, as a sheet.
+// A panel over the window's content, which is disabled while the panel shows; the menu bar
+// stays live.
 class SheetControl final : public toolkit::Sheet {
  public:
-  explicit SheetControl(QDialog* dialog) : dialog_(dialog) {}
+  SheetControl(QWidget* panel, QWidget* focus, std::vector<QWidget*> covered)
+      : panel_(panel), focus_(focus), covered_(std::move(covered)) {}
   void begin(std::function<void(int)> didEnd) override;
   void end(int code) override;
-  void orderOut() override { dialog_->hide(); }
+  void orderOut() override;
 
  private:
-  QDialog* dialog_;
+  void setCoveredEnabled(bool enabled);
+
+  QWidget* panel_;
+  QWidget* focus_;  // takes the keyboard focus when the panel shows
+  std::vector<QWidget*> covered_;
   std::function<void(int)> didEnd_;
   bool up_ = false;
 };

@@ -1,10 +1,15 @@
 #include "QtToolkit.h"
 
 #include <QApplication>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QTimer>
+#include <QUrl>
 #include <cmath>
 
 #include "util/Strings.h"
@@ -61,13 +66,16 @@ toolkit::SavePanelResult QtToolkit::runSavePanel(const toolkit::SavePanelOptions
   QFileDialog panel(window_, qs(options.title));
   panel.setAcceptMode(QFileDialog::AcceptSave);
   panel.setLabelText(QFileDialog::Accept, qs(options.prompt));
-  QStringList patterns;
-  for (const std::string& type : options.allowedFileTypes) patterns << "*." + qs(type);
-  if (!patterns.isEmpty()) {
-    panel.setNameFilter(qs(options.allowedFileTypes.front()).toUpper() + " (" +
-                        patterns.join(' ') + ")");
+  QStringList filters;
+  for (const std::string& type : options.allowedFileTypes)
+    filters << qs(type).toUpper() + " (*." + qs(type) + ")";
+  panel.setNameFilters(filters);
+  // A name typed without an extension gets the first type's, before the panel asks whether to
+  // replace an existing file of that name.
+  if (!options.allowedFileTypes.empty())
     panel.setDefaultSuffix(qs(options.allowedFileTypes.front()));
-  }
+  panel.setDirectory(qs(options.directory));
+  panel.selectFile(qs(options.nameFieldValue));
   panel.setWindowModality(Qt::WindowModal);
   if (panel.exec() != QDialog::Accepted || panel.selectedFiles().isEmpty()) return {};
   return {toolkit::kPanelOK, panel.selectedFiles().front().toStdString()};
@@ -77,7 +85,14 @@ void QtToolkit::runAlert(const std::string& message, const std::string& detail) 
   QMessageBox alert(QMessageBox::Warning, QApplication::applicationDisplayName(), qs(message),
                     QMessageBox::Ok, window_);
   alert.setInformativeText(qs(detail));
+  alert.setDefaultButton(QMessageBox::Ok);
+  alert.setEscapeButton(QMessageBox::Ok);
   alert.setWindowModality(Qt::WindowModal);
+  // An alert that no click of the user brought up (a job's failure) takes the keyboard all
+  // the same, so that Enter and Escape answer it.
+  alert.show();
+  alert.raise();
+  alert.activateWindow();
   alert.exec();
 }
 
@@ -91,6 +106,27 @@ std::string QtToolkit::localizedString(const std::string& key) {
 }
 
 std::string QtToolkit::homeDirectory() { return QDir::homePath().toStdString(); }
+
+void QtToolkit::watchFolder(const std::string& folder, std::function<void()> changed) {
+  if (!watcher_.directories().isEmpty()) watcher_.removePaths(watcher_.directories());
+  watcher_.disconnect();
+  if (folder.empty()) return;
+  watcher_.addPath(qs(folder));
+  QObject::connect(&watcher_, &QFileSystemWatcher::directoryChanged, std::move(changed));
+}
+
+// The file manager selects the file when it answers the desktop's ShowItems call; otherwise
+// the folder opens.
+void QtToolkit::revealInFileManager(const std::string& path) {
+  const QUrl file = QUrl::fromLocalFile(qs(path));
+  QDBusMessage call = QDBusMessage::createMethodCall(
+      "org.freedesktop.FileManager1", "/org/freedesktop/FileManager1",
+      "org.freedesktop.FileManager1", "ShowItems");
+  call << QStringList{file.toString()} << QString();
+  const QDBusMessage reply = QDBusConnection::sessionBus().call(call, QDBus::Block, 3000);
+  if (reply.type() != QDBusMessage::ReplyMessage)
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(qs(path)).absolutePath()));
+}
 
 void QtToolkit::terminate() { QApplication::quit(); }
 

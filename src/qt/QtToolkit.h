@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFileSystemWatcher>
 #include <QWidget>
 
 #include "QSettingsStore.h"
@@ -26,6 +27,8 @@ class QtToolkit final : public toolkit::Toolkit {
   toolkit::RecentList& recentList() override { return recent_; }
   std::string localizedString(const std::string& key) override;
   std::string homeDirectory() override;
+  void watchFolder(const std::string& folder, std::function<void()> changed) override;
+  void revealInFileManager(const std::string& path) override;
   void commandsChanged() override { commandsChanged_(); }
   void terminate() override;
 
@@ -35,6 +38,7 @@ class QtToolkit final : public toolkit::Toolkit {
   QSettingsStore& settings_;
   RecentFolders& recent_;
   std::function<void()> commandsChanged_;
+  QFileSystemWatcher watcher_;
 };
 
 }  // namespace quillane::qt

@@ -28,6 +28,15 @@ void RecentFolders::noteNewRecentDocument(const std::string& path) {
   list.removeAll(folder);
   list.prepend(folder);
   while (list.size() > kMaxRecentFolders) list.removeLast();
+  store(list);
+}
+
+void RecentFolders::removeRecentDocument(const std::string& path) {
+  QStringList list = folders();
+  if (list.removeAll(QString::fromStdString(path)) > 0) store(list);
+}
+
+void RecentFolders::store(const QStringList& list) {
   settings_.setValue(kRecentFoldersKey, list);
   settings_.sync();
   rebuildMenu();

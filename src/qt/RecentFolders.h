@@ -16,10 +16,12 @@ class RecentFolders final : public QObject, public toolkit::RecentList {
   RecentFolders(QMenu* menu, QSettings& settings, std::function<void(const std::string&)> open,
                 std::function<void()> clear);
   void noteNewRecentDocument(const std::string& path) override;
+  void removeRecentDocument(const std::string& path) override;
   void clearRecentDocuments() override;
   QStringList folders() const;
 
  private:
+  void store(const QStringList& list);
   void rebuildMenu();
 
   QMenu* menu_;

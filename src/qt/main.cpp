@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "MainWindow.h"
+#include "QtTranslations.h"
 #include "util/Log.h"
 #include "LocalizedText.h"
 
@@ -38,10 +39,10 @@ int main(int argc, char** argv) {
   QApplication::setApplicationDisplayName("Quillane");
   QApplication::setApplicationVersion(QUILLANE_VERSION);
   QApplication::setWindowIcon(QIcon(":/icons/quillane.png"));
+  quillane::qt::installQtTranslations(quillane::languageFromEnvironment());
 
   QCommandLineParser parser;
-  parser.setApplicationDescription(
-      quillane::qt::localizedText("ABOUT_TEXT"));
+  parser.setApplicationDescription(quillane::qt::localizedText("ABOUT_TEXT"));
   parser.addHelpOption();
   const QCommandLineOption verbose(QStringList{"v", "verbose"},
                                    "Write the diagnostic log to standard error.");

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "util/Geometry.h"
+
+namespace quillane {
+
+// What a source folder holds for a job: how many images would become layers, and the canvas
+// that the first of them would set.
+struct FolderSummary {
+  std::string folder;
+  std::size_t imageCount = 0;
+  std::string firstFile;  // its name
+  Size canvas;            // 0 by 0 when the first file cannot be measured
+};
+
+// Lists the folder and measures its first image, as the job would.
+FolderSummary summarizeFolder(const std::string& folder);
+
+// Summarizes folders on a thread of its own, so that listing and measuring never hold up the
+// window. Requests made while one is under way are merged: only the latest is worked out
+// next. Each summary goes to deliver, called on that thread.
+class FolderSummarizer {
+ public:
+  explicit FolderSummarizer(std::function<void(FolderSummary)> deliver);
+  // Waits for the summary under way, if any; those not begun are dropped.
+  ~FolderSummarizer();
+  FolderSummarizer(const FolderSummarizer&) = delete;
+  FolderSummarizer& operator=(const FolderSummarizer&) = delete;
+
+  void request(const std::string& folder);
+
+ private:
+  void run();
+
+  std::function<void(FolderSummary)> deliver_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::optional<std::string> pending_;
+  bool stopping_ = false;
+  std::thread thread_;  // last: started once the fields above exist
+};
+
+}  // namespace quillane
