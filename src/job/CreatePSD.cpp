@@ -7,8 +7,9 @@
 #include "image/FileRead.h"
 #include "image/PictFile.h"
 #include "image/RasterMemory.h"
-#include "image/decode/Decode.h"
+#include "image/SourceFile.h"
 #include "job/DecodeQueue.h"
+#include "job/ImageReadFailure.h"
 #include "job/JobRecord.h"
 #include "job/OutputFile.h"
 #include "psd/PSDStreamWriter.h"
@@ -35,20 +36,18 @@ constexpr std::size_t kExtraAheadBytes = std::size_t{36} << 20;
 // Threads that decode ahead: one per core of the machines we build for.
 constexpr unsigned kDecodingThreads = 2;
 
-std::optional<Image> decodeSourceFile(const std::string& path) {
-  return isPictFile(path) ? createPictImage(path) : decodeImageFile(path);
-}
-
-// The file decoded only if its raster takes at most maxBytes; nothing otherwise.
-std::optional<Image> decodeSmallSourceFile(const std::string& path, std::size_t maxBytes) {
-  const ThreadImageByteLimit small(maxBytes);
-  return decodeSourceFile(path);
+// The file decoded ahead of its turn, if its raster takes at most maxBytes; nothing
+// otherwise, and it is decoded again in its turn to tell why.
+std::optional<Image> decodeAheadSourceFile(const std::string& path, std::size_t maxBytes) {
+  const ThreadImageByteLimit limit(maxBytes);
+  auto image = decodeSourceFile(path);
+  if (!image) return std::nullopt;
+  return std::move(*image);
 }
 
 // A file being decoded ahead of its turn.
 struct DecodingAhead {
   std::size_t index;
-  bool smallOnly;  // decoded only if small: nothing may mean "too large", not "unreadable"
   std::future<std::optional<Image>> image;
 };
 
@@ -56,7 +55,7 @@ struct DecodingAhead {
 // decoded twice. A PICT file is measured from its header and decoded in its turn.
 struct MeasuredFile {
   Size size;
-  std::optional<Image> image;
+  Decoded<Image> image = DecodeFailure::Unreadable;
 };
 
 // Rasters are recycled while a job runs; when it ends, their memory goes back to the system.
@@ -68,8 +67,12 @@ MeasuredFile measureFile(const std::string& path) {
   MeasuredFile measured;
   if (isPictFile(path)) {
     if (const auto bytes = readWholeFile(path)) measured.size = pictSize(*bytes);
+    // A picture that cannot be measured keeps the reason its decoding gives, if any.
+    if (!(measured.size.width >= 1.0f && measured.size.height >= 1.0f)) {
+      if (auto decoded = decodeSourceFile(path); !decoded) measured.image = decoded;
+    }
   } else {
-    measured.image = decodeImageFile(path);
+    measured.image = decodeSourceFile(path);
     if (measured.image) measured.size = measured.image->pixelsSize();
   }
   logLine("%s: W:%3.0f, H:%3.0f", std::string(lastPathComponent(path)).c_str(), measured.size.width,
@@ -106,12 +109,12 @@ bool JobRecord::createPSDFile(const std::vector<std::string>& files, const std::
   // file sets the canvas.
   const std::string base = imageFileList.empty() ? files.front() : baseImageFile();
   MeasuredFile first = measureFile(base);
-  const auto readError = [this](const std::string& file) {
+  const auto readError = [this](const std::string& file, const Decoded<Image>& image) {
     progressErrorOccured = true;
     progressFilename.store(std::make_shared<const std::string>(file));
-    return Exception(localizedString("IMAGE_READ_ERROR"), file);
+    return imageReadFailure(file, image ? DecodeError{} : image.error());
   };
-  if (!(first.size.width >= 1.0f && first.size.height >= 1.0f)) throw readError(base);
+  if (!(first.size.width >= 1.0f && first.size.height >= 1.0f)) throw readError(base, first.image);
   if (first.size.width > kMaxPsdSide || first.size.height > kMaxPsdSide) {
     throw Exception(localizedString("DOCUMENT_TOO_LARGE"),
                     base + ": " + std::to_string(static_cast<long long>(first.size.width)) +
@@ -155,9 +158,9 @@ bool JobRecord::createPSDFile(const std::vector<std::string>& files, const std::
       if (servedByFirst(files[launched])) continue;
       const bool smallOnly = launched >= current + kFilesDecodedAhead;
       const std::string& source = files[launched];
-      ahead.push_back({launched, smallOnly, decoder.push([=, &source] {
-                         return smallOnly ? decodeSmallSourceFile(source, extraAheadImageBytes)
-                                          : decodeSourceFile(source);
+      const std::size_t maxBytes = smallOnly ? extraAheadImageBytes : SIZE_MAX;
+      ahead.push_back({launched, decoder.push([=, &source] {
+                         return decodeAheadSourceFile(source, maxBytes);
                        })});
     }
   };
@@ -175,24 +178,22 @@ bool JobRecord::createPSDFile(const std::vector<std::string>& files, const std::
     fileCounter += 1.0;
     progress->setMajorStep(fileCounter - 1.0);
 
-    std::optional<Image> image;
-    bool decoded = false;
+    Decoded<Image> image = DecodeFailure::Unreadable;
     if (servedByFirst(file)) {
-      image = std::exchange(first.image, std::nullopt);
-      decoded = true;
+      image = std::exchange(first.image, DecodeFailure::Unreadable);
     } else if (!ahead.empty() && ahead.front().index == index) {
-      image = ahead.front().image.get();
-      decoded = image || !ahead.front().smallOnly;
+      if (auto ready = ahead.front().image.get()) image = std::move(*ready);
       ahead.pop_front();
     }
-    if (!decoded) image = decodeSourceFile(file);
+    if (!image) image = decodeSourceFile(file);
     if (image && (optionTransparent == kKeyOutWhite || optionTransparent == kKeyOutBlack)) {
       const float key = optionTransparent == kKeyOutWhite ? 1.0f : 0.0f;
-      image = setTransparentColorToImage(*image, key, key, key);
+      auto keyed = setTransparentColorToImage(*image, key, key, key);
+      image = keyed ? Decoded<Image>(std::move(*keyed)) : DecodeFailure::Unreadable;
     }
     // The next file starts decoding once the decoded image has made way for its keyed copy.
     decodeAhead(index + 1);
-    if (!image) throw readError(file);
+    if (!image) throw readError(file, image);
     writer.addLayerWithImage(*image, 1.0f, Point{0.0f, 0.0f});
   }
 

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <new>
 
-#include "image/decode/Decode.h"
+#include "image/SourceFile.h"
 #include "psd/LayerPlacement.h"
 #include "util/CheckedSize.h"
 #include "util/Exception.h"
@@ -100,7 +100,7 @@ void PSDWriter::addLayerWithImage(const Image& image, const std::string& name, f
 
 void PSDWriter::addLayerWithUrl(const std::string& path, const std::string& name, float opacity,
                                 Point offset) {
-  const std::optional<Image> image = decodeImageFile(path);
+  const auto image = decodeSourceFile(path);
   if (!image) {
     throw Exception(kGenericExceptionName, "The image file \"" + path + "\" cannot be decoded.");
   }

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "image/PictFile.h"
-#include "image/decode/Decode.h"
+#include "image/SourceFile.h"
 #include "job/JobRecord.h"
 #include "job/JobTestSupport.h"
 #include "psd/PSDWriter.h"
@@ -61,7 +61,8 @@ void writeBmp32(const std::string& path, int width, int height, const Bytes& rgb
 }
 
 std::optional<Image> decodeSource(const std::string& path) {
-  return isPictFile(path) ? createPictImage(path) : decodeImageFile(path);
+  auto image = decodeSourceFile(path);
+  return image ? std::optional<Image>(std::move(*image)) : std::nullopt;
 }
 
 // The job's document made the in-memory way: the same canvas, keying and layers.
