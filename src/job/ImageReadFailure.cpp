@@ -52,7 +52,8 @@ std::string sizeDetail(const DecodeError& error) {
 
 Exception imageReadFailure(const std::string& path, const DecodeError& error) {
   const std::string detail = sizeDetail(error);
-  return Exception(localizedString(nameKey(error.kind)), detail.empty() ? path : path + ": " + detail);
+  return Exception(localizedString(nameKey(error.kind)),
+                   detail.empty() ? path : path + ": " + detail);
 }
 
 }  // namespace quillane

@@ -35,14 +35,15 @@ std::vector<std::uint8_t> version2File(std::uint16_t headerVersion = 0xFFFE,
                                       0x0C00, headerVersion, 0, 0x012C, 0, 0x012C, 0};
   words.insert(words.end(), source.begin(), source.end());
   words.insert(words.end(), {0, 0, 0x00FF});
-  for (const std::uint16_t word : words) bytes.insert(bytes.end(), {std::uint8_t(word >> 8), std::uint8_t(word)});
+  for (const std::uint16_t word : words)
+    bytes.insert(bytes.end(), {std::uint8_t(word >> 8), std::uint8_t(word)});
   return bytes;
 }
 
 TEST(PictFile, TheExtendedHeaderGivesTheSizeAndIsPatchedTo72Dpi) {
   auto bytes = version2File();
   EXPECT_EQ(pictV2OptHeaderIndex(bytes), 526u);
-  EXPECT_EQ(pictSize(bytes), (Size{220, 110}));  // right and bottom: top and left are not subtracted
+  EXPECT_EQ(pictSize(bytes), (Size{220, 110}));  // right and bottom, top and left not subtracted
   auto patched = bytes;
   const std::uint8_t dpi72[] = {0x00, 0x48, 0x00, 0x00, 0x00, 0x48, 0x00, 0x00};
   std::copy(std::begin(dpi72), std::end(dpi72), patched.begin() + 532);

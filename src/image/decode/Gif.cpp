@@ -7,8 +7,8 @@
 #include <optional>
 #include <vector>
 
-#include "image/decode/Decode.h"
 #include "image/Palette.h"
+#include "image/decode/Decode.h"
 #include "image/decode/SizeCheck.h"
 
 namespace quillane {

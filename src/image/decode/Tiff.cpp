@@ -125,7 +125,8 @@ Decoded<Bitmap> readRgba(TIFF* tif, const MemoryFile& file) {
   char message[1024] = {};
   if (!TIFFRGBAImageOK(tif, message)) return DecodeError{DecodeFailure::Unsupported, width, height};
   TIFFRGBAImage image{};
-  if (!TIFFRGBAImageBegin(&image, tif, 1, message)) return DecodeError{DecodeFailure::Unreadable, width, height};
+  if (!TIFFRGBAImageBegin(&image, tif, 1, message))
+    return DecodeError{DecodeFailure::Unreadable, width, height};
   std::unique_ptr<TIFFRGBAImage, RgbaImageEnd> ending(&image);
   image.req_orientation = ORIENTATION_TOPLEFT;
 
@@ -164,7 +165,8 @@ Decoded<DecodedBitmap> decodeTiff(std::span<const std::uint8_t> bytes) {
   auto bitmap = tif ? readRgba(tif.get(), file) : Decoded<Bitmap>(DecodeFailure::Unreadable);
   if (!bitmap) {
     DecodeError error = bitmap.error();
-    if (error.kind == DecodeFailure::Unreadable && file.ranOut) error.kind = DecodeFailure::CutShort;
+    if (error.kind == DecodeFailure::Unreadable && file.ranOut)
+      error.kind = DecodeFailure::CutShort;
     return error;
   }
   DecodedBitmap decoded{std::move(*bitmap)};

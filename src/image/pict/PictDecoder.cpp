@@ -112,7 +112,8 @@ Decoded<std::shared_ptr<const ImageRep>> decodePict(std::span<const std::uint8_t
     return DecodeError{cursor.ok() ? DecodeFailure::Unreadable : DecodeFailure::CutShort,
                        raster->width, raster->height};
   }
-  return std::shared_ptr<const ImageRep>(std::make_shared<const PictureImageRep>(std::move(*raster)));
+  std::shared_ptr<const ImageRep> rep = std::make_shared<const PictureImageRep>(std::move(*raster));
+  return rep;
 }
 
 }  // namespace quillane
