@@ -6,7 +6,7 @@
 #include <cstdlib>
 
 #include "image/Bitmap.h"
-#include "util/CheckedSize.h"
+#include "image/decode/SizeCheck.h"
 #include "util/MemoryBudget.h"
 
 namespace quillane::fuzz {
@@ -22,11 +22,21 @@ inline void limitImageBytes() { setImageByteBudget(kFuzzImageBytes); }
 // readable (ASan sees a freed or short buffer when each byte is touched).
 inline void checkBitmap(const Bitmap& bitmap) {
   const auto bytes = rgbaByteCount(bitmap.width, bitmap.height);
-  if (!bytes || *bytes != bitmap.pixels.size() || bitmap.width > kMaxPsdSide ||
-      bitmap.height > kMaxPsdSide)
+  if (!bytes || *bytes != bitmap.pixels.size() || checkImageSize(bitmap.width, bitmap.height))
     std::abort();
   volatile std::uint8_t sink = 0;
   for (const std::uint8_t byte : bitmap.pixels) sink = sink ^ byte;
+}
+
+// A bitmap as above, or a refusal that is true to its kind: too large only for a side above
+// the limit.
+template <class T>
+void check(const Decoded<T>& decoded) {
+  if (decoded) return checkBitmap(decoded->bitmap);
+  const DecodeError& error = decoded.error();
+  if (error.kind == DecodeFailure::TooLarge && error.width <= kMaxImageSide &&
+      error.height <= kMaxImageSide)
+    std::abort();
 }
 
 }  // namespace quillane::fuzz

@@ -22,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   quillane::pictSize(bytes);
   quillane::pictChangeDPI(bytes);
   if (const auto rep = quillane::decodePict(bytes)) {
-    if (const auto bitmap = rep->render()) quillane::fuzz::checkBitmap(*bitmap);
+    if (const auto bitmap = (*rep)->render()) quillane::fuzz::checkBitmap(*bitmap);
   }
   return 0;
 }

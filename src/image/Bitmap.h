@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "image/RasterMemory.h"
+#include "image/decode/Decoded.h"
 
 namespace quillane {
 
@@ -21,10 +22,13 @@ struct Bitmap {
   // Lets the writer skip looking at every pixel to find out.
   bool knownOpaque = false;
 
-  // A zero-filled raster, or nothing when a side is negative or above kMaxPsdSide, the
-  // buffer exceeds imageByteBudget(), or it cannot be allocated.
+  enum class Fill { Zeroes, Nothing };
+  // A raster of width x height, or why there is none: a size that checkImageSize refuses,
+  // or memory that cannot be had. Fill::Nothing leaves the bytes as they are, for a writer
+  // that sets every one of them.
+  static Decoded<Bitmap> create(long long width, long long height, Fill fill);
+  // create() for callers that only ask whether they got one: zero-filled, and unfilled.
   static std::optional<Bitmap> allocate(int width, int height);
-  // The same with its bytes left as they are, for a writer that sets every one of them.
   static std::optional<Bitmap> allocateUninitialized(int width, int height);
 
   std::size_t rowBytes() const { return static_cast<std::size_t>(width) * 4; }

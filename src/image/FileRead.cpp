@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <new>
 
 namespace quillane {
 namespace {
@@ -34,12 +33,7 @@ std::optional<std::vector<std::uint8_t>> readWholeFile(const std::string& path,
   if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
   if (info.st_size < 0 || static_cast<std::uint64_t>(info.st_size) > maxBytes) return std::nullopt;
 
-  std::vector<std::uint8_t> bytes;
-  try {
-    bytes.resize(static_cast<std::size_t>(info.st_size));
-  } catch (const std::bad_alloc&) {
-    return std::nullopt;
-  }
+  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(info.st_size));
   std::size_t done = 0;
   while (done < bytes.size()) {
     const ssize_t got = ::read(fd.get(), bytes.data() + done, bytes.size() - done);

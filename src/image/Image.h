@@ -1,7 +1,6 @@
 #pragma once
 
 #include <memory>
-#include <string>
 #include <vector>
 
 #include "image/ImageRep.h"
@@ -27,10 +26,6 @@ class Image {
 
   // Pixel size of the first bitmap representation, or else the point size.
   Size pixelsSize() const;
-  // Pixel size of the first representation of any kind; 0 by 0 without one.
-  Size getRealSize() const;
-  // Kept for callers of the old interface: does nothing and writes nothing.
-  void saveAsImageType(unsigned type, float dpi, const std::string& path) const;
 
   // The image rendered to a straight RGBA8 raster: its first representation drawn at that
   // representation's pixel size. Nothing when there is no representation or it cannot draw.

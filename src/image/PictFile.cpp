@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 
-#include "image/FileRead.h"
 #include "image/pict/PictBytes.h"
 #include "image/pict/PictDecoder.h"
 #include "util/Log.h"
@@ -103,14 +102,11 @@ bool pictChangeDPI(std::span<std::uint8_t> bytes) {
   return true;
 }
 
-std::optional<Image> createPictImage(const std::string& path) {
-  std::optional<std::vector<std::uint8_t>> bytes = readWholeFile(path);
-  if (!bytes) return std::nullopt;
-  // The resolution is patched in this private copy only; nothing is written anywhere.
-  pictChangeDPI(*bytes);
-  std::shared_ptr<const ImageRep> rep = decodePict(*bytes);
-  if (!rep) return std::nullopt;
-  return Image::withRepresentation(std::move(rep));
+Decoded<Image> createPictImage(std::span<std::uint8_t> bytes) {
+  pictChangeDPI(bytes);
+  auto rep = decodePict(bytes);
+  if (!rep) return rep.error();
+  return Image::withRepresentation(std::move(*rep));
 }
 
 }  // namespace quillane

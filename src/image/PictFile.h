@@ -2,12 +2,11 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <span>
 #include <string>
-#include <vector>
 
 #include "image/Image.h"
+#include "image/decode/Decoded.h"
 #include "util/Geometry.h"
 
 namespace quillane {
@@ -28,13 +27,8 @@ Size pictSize(std::span<const std::uint8_t> bytes);
 // Patches the extended header's resolutions to 72 dpi in place; false (bytes untouched)
 // when there is no such header to patch, or it is cut off by the end.
 bool pictChangeDPI(std::span<std::uint8_t> bytes);
-// The picture at path, read whole, patched and decoded in memory (nothing is written), or
-// nothing when it cannot be read or holds no picture the decoder can draw.
-std::optional<Image> createPictImage(const std::string& path);
-
-// Whether a file-system item exists at path.
-bool existsFileWithName(const std::string& path);
-// Removes the item at path; logs when there is none. Failures are ignored.
-void removeFileWithName(const std::string& path);
+// The picture in a PICT file's bytes, its resolution patched in place (pictChangeDPI) and
+// decoded, or why it cannot be.
+Decoded<Image> createPictImage(std::span<std::uint8_t> bytes);
 
 }  // namespace quillane

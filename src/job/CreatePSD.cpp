@@ -4,8 +4,9 @@
 #include "image/FileRead.h"
 #include "image/PictFile.h"
 #include "image/RasterMemory.h"
-#include "image/decode/Decode.h"
+#include "image/SourceFile.h"
 #include "job/DecodeAhead.h"
+#include "job/ImageReadFailure.h"
 #include "job/JobRecord.h"
 #include "job/OutputFile.h"
 #include "psd/PSDWriter.h"
@@ -23,7 +24,7 @@ namespace {
 // decoded twice. A PICT file is measured from its header and decoded in its turn.
 struct MeasuredFile {
   Size size;
-  std::optional<Image> image;
+  Decoded<Image> image = DecodeFailure::Unreadable;
 };
 
 // Rasters are recycled while a job runs; when it ends, their memory goes back to the system.
@@ -35,8 +36,12 @@ MeasuredFile measureFile(const std::string& path) {
   MeasuredFile measured;
   if (isPictFile(path)) {
     if (const auto bytes = readWholeFile(path)) measured.size = pictSize(*bytes);
+    // A picture that cannot be measured keeps the reason its decoding gives.
+    if (!(measured.size.width >= 1.0f && measured.size.height >= 1.0f)) {
+      measured.image = decodeSourceFile(path);
+    }
   } else {
-    measured.image = decodeImageFile(path);
+    measured.image = decodeSourceFile(path);
     if (measured.image) measured.size = measured.image->pixelsSize();
   }
   logLine("%s: W:%3.0f, H:%3.0f", std::string(lastPathComponent(path)).c_str(), measured.size.width,
@@ -107,14 +112,18 @@ void JobRecord::createPSDFile(const std::vector<std::string>& files, const std::
   if (files.empty()) throw Exception(localizedString("NO_IMAGE_FILE"), srcPath);
   const PSDFormat format = formatFor(path);
   MeasuredFile first = measureFile(files.front());
-  if (!(first.size.width >= 1.0f && first.size.height >= 1.0f)) throw readError(files.front());
+  if (!(first.size.width >= 1.0f && first.size.height >= 1.0f)) {
+    throw readError(files.front(), first.image ? DecodeError{} : first.image.error());
+  }
   checkDocument(files, first.size, format);
   documentSize = first.size;
 
   // The document goes straight to the output's temporary file, one layer at a time.
   OutputFile output(path);
   try {
-    if (!writeDocument(files, output, format, first.size, std::move(first.image))) return;
+    std::optional<Image> firstImage;
+    if (first.image) firstImage = std::move(*first.image);
+    if (!writeDocument(files, output, format, first.size, std::move(firstImage))) return;
   } catch (const Exception& error) {
     if (error.name() != kFileTooLargeName) throw;
     throw Exception(localizedString("DOCUMENT_TOO_LARGE"),
@@ -141,11 +150,11 @@ bool JobRecord::writeDocument(const std::vector<std::string>& files, OutputFile&
     progressFilename.store(std::make_shared<const std::string>(file));
     progress->setMajorStep(static_cast<double>(index));
 
-    std::optional<Image> image = ahead.take(index);
+    Decoded<Image> image = ahead.take(index);
     if (image) image = keyedImage(*image);
     // The next file starts decoding once the decoded image has made way for its keyed copy.
     ahead.decodeFrom(index + 1);
-    if (!image) throw readError(file);
+    if (!image) throw readError(file, image.error());
     writer.addLayerWithImage(*image);
   }
 
@@ -162,10 +171,10 @@ std::shared_ptr<ProgressUtility> JobRecord::startProgress(std::size_t fileCount)
   return progress;
 }
 
-Exception JobRecord::readError(const std::string& file) {
+Exception JobRecord::readError(const std::string& file, const DecodeError& error) {
   progressErrorOccured = true;
   progressFilename.store(std::make_shared<const std::string>(file));
-  return Exception(localizedString("IMAGE_READ_ERROR"), file);
+  return imageReadFailure(file, error);
 }
 
 }  // namespace quillane

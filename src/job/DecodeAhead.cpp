@@ -4,8 +4,7 @@
 #include <cstdint>
 #include <utility>
 
-#include "image/PictFile.h"
-#include "image/decode/Decode.h"
+#include "image/SourceFile.h"
 #include "util/CheckedSize.h"
 #include "util/MemoryBudget.h"
 
@@ -28,10 +27,6 @@ std::size_t filesAheadFor(Size canvas) {
                     kMaxFilesDecodedAhead);
 }
 
-std::optional<Image> decodeSourceFile(const std::string& path) {
-  return isPictFile(path) ? createPictImage(path) : decodeImageFile(path);
-}
-
 }  // namespace
 
 DecodeAhead::DecodeAhead(const std::vector<std::string>& files, Size canvas,
@@ -48,20 +43,19 @@ void DecodeAhead::decodeFrom(std::size_t index) {
     const bool smallOnly = launched_ >= index + kFilesDecodedAhead;
     const std::size_t maxBytes = smallOnly ? smallImageBytes_ : SIZE_MAX;
     const std::string& path = files_[launched_];
-    pending_.push_back({launched_, smallOnly, queue_.push([&path, maxBytes] {
+    pending_.push_back({launched_, queue_.push([&path, maxBytes] {
                           const ThreadImageByteLimit limit(maxBytes);
                           return decodeSourceFile(path);
                         })});
   }
 }
 
-std::optional<Image> DecodeAhead::take(std::size_t index) {
-  if (index == 0 && first_) return std::exchange(first_, std::nullopt);
+Decoded<Image> DecodeAhead::take(std::size_t index) {
+  if (index == 0 && first_) return *std::exchange(first_, std::nullopt);
   if (!pending_.empty() && pending_.front().index == index) {
     Pending pending = std::move(pending_.front());
     pending_.pop_front();
-    std::optional<Image> image = pending.image.get();
-    if (image || !pending.smallOnly) return image;
+    if (Decoded<Image> image = pending.image.get()) return image;
   }
   return decodeSourceFile(files_[index]);
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "image/Image.h"
+#include "image/decode/Decoded.h"
 #include "job/DecodeQueue.h"
 #include "util/Geometry.h"
 
@@ -18,7 +19,8 @@ namespace quillane {
 // more, as many as fit kExtraAheadBytes at its size: small images take little time each,
 // and a short queue leaves the cores waiting on one another. Those past the first two are
 // decoded ahead only if small, so that they hold little memory whatever the folder holds; a
-// larger one is decoded in its turn instead.
+// larger one is decoded in its turn instead. So is any file whose decoding ahead failed,
+// which gives its reason.
 //
 //   DecodeAhead ahead(files, canvas, std::move(firstImage));
 //   ahead.decodeFrom(0);
@@ -31,15 +33,14 @@ class DecodeAhead {
 
   // Starts decoding the files from index on, as many as may be ahead of it.
   void decodeFrom(std::size_t index);
-  // The image of the file at index, taken in order: decoded ahead, or decoded now. Nothing
-  // when the file cannot be decoded.
-  std::optional<Image> take(std::size_t index);
+  // The image of the file at index, taken in order: decoded ahead, or decoded now; or why
+  // the file cannot be decoded.
+  Decoded<Image> take(std::size_t index);
 
  private:
   struct Pending {
     std::size_t index;
-    bool smallOnly;  // nothing may mean "too large to decode ahead", not "unreadable"
-    std::future<std::optional<Image>> image;
+    std::future<Decoded<Image>> image;
   };
 
   const std::vector<std::string>& files_;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "image/Image.h"
+#include "image/decode/Decoded.h"
 
 namespace quillane {
 
@@ -18,7 +19,7 @@ namespace quillane {
 // order it is pushed: the file needed next is never behind later ones.
 class DecodeQueue {
  public:
-  using Decode = std::function<std::optional<Image>()>;
+  using Decode = std::function<Decoded<Image>()>;
 
   explicit DecodeQueue(unsigned workers);
   // Waits for the decodes in progress; those not started are dropped.
@@ -27,14 +28,14 @@ class DecodeQueue {
   DecodeQueue& operator=(const DecodeQueue&) = delete;
 
   // The decode's image, or its exception, once a worker has run it.
-  std::future<std::optional<Image>> push(Decode decode);
+  std::future<Decoded<Image>> push(Decode decode);
 
  private:
   void work();
 
   std::mutex mutex_;
   std::condition_variable pushed_;
-  std::deque<std::packaged_task<std::optional<Image>()>> waiting_;
+  std::deque<std::packaged_task<Decoded<Image>()>> waiting_;
   bool stopping_ = false;
   std::vector<std::thread> workers_;
 };

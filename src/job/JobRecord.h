@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "image/Image.h"
+#include "image/decode/Decoded.h"
 #include "job/OutputFile.h"
 #include "psd/PSDSections.h"
 #include "util/Exception.h"
@@ -111,9 +112,9 @@ class JobRecord {
   // A fresh progress model for a job of fileCount files, and no file named yet.
   std::shared_ptr<ProgressUtility> startProgress(std::size_t fileCount);
   // The image keyed as optionTransparent asks, or as it is.
-  std::optional<Image> keyedImage(const Image& image);
+  Decoded<Image> keyedImage(const Image& image);
   // Marks the job failed on the file and answers the read error to raise.
-  Exception readError(const std::string& file);
+  Exception readError(const std::string& file, const DecodeError& error);
 };
 
 }  // namespace quillane

@@ -79,10 +79,15 @@ std::optional<Image> JobRecord::setTransparentColorToImage(const Image& image, f
   return Image::withRepresentation(std::make_shared<BitmapImageRep>(std::move(*output)));
 }
 
-std::optional<Image> JobRecord::keyedImage(const Image& image) {
+Decoded<Image> JobRecord::keyedImage(const Image& image) {
   if (optionTransparent != kKeyOutWhite && optionTransparent != kKeyOutBlack) return image;
   const float key = optionTransparent == kKeyOutWhite ? 1.0f : 0.0f;
-  return setTransparentColorToImage(image, key, key, key);
+  std::optional<Image> keyed = setTransparentColorToImage(image, key, key, key);
+  if (keyed) return std::move(*keyed);
+  // Only the keyed copy's memory can fail: the image itself is decoded already.
+  const Size size = image.pixelsSize();
+  return DecodeError{DecodeFailure::OutOfMemory, static_cast<long long>(size.width),
+                     static_cast<long long>(size.height)};
 }
 
 }  // namespace quillane

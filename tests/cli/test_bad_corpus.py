@@ -1,6 +1,8 @@
-"""Every file of tests/data/bad/ through quillane: refused files name themselves and leave
-the old output alone; drawn files become their layer; nothing crashes or is left behind."""
+"""Every file of tests/data/bad/ through quillane: refused files name themselves and the kind
+of their refusal and leave the old output alone; drawn files become their layer; nothing
+crashes or is left behind."""
 import os
+import re
 import shutil
 import signal
 import unittest
@@ -10,6 +12,12 @@ from PIL import Image
 from cli_support import CliTestCase, run
 
 CORPUS = os.path.join(os.environ.get("QUILLANE_TEST_DATA_DIR", ""), "bad")
+STRINGS = os.path.join(os.environ.get("QUILLANE_SOURCE_DIR", ""), "resources", "strings",
+                       "en.strings")
+# The strings-table text that names each kind of refusal in the corpus index.
+REFUSAL_KEYS = {"unreadable": "IMAGE_READ_ERROR", "cut short": "IMAGE_CUT_SHORT",
+                "unsupported": "IMAGE_UNSUPPORTED", "too large": "IMAGE_TOO_LARGE",
+                "out of memory": "IMAGE_OUT_OF_MEMORY", "document too large": "DOCUMENT_TOO_LARGE"}
 IMAGES = os.path.join(os.environ.get("QUILLANE_TEST_DATA_DIR", ""), "images")
 SANITIZER_MARKS = ("AddressSanitizer", "LeakSanitizer", "runtime error:")
 OLD = b"old document"
@@ -21,9 +29,17 @@ def corpus_index():
     with open(os.path.join(CORPUS, "README.md")) as f:
         for line in f:
             cells = [cell.strip() for cell in line.strip().strip("|").split("|")]
-            if len(cells) == 3 and cells[1] in ("refused", "drawn"):
+            if len(cells) == 3 and (cells[1] == "drawn" or cells[1] in REFUSAL_KEYS):
                 entries.append((cells[0], cells[1]))
     return entries
+
+
+def english_text(key):
+    with open(STRINGS, encoding="utf-8") as f:
+        for line in f:
+            if line.startswith('"%s"' % key):
+                return line.split('" = "', 1)[1].rsplit('";', 1)[0]
+    raise KeyError(key)
 
 
 class BadCorpusTest(CliTestCase):
@@ -44,9 +60,16 @@ class BadCorpusTest(CliTestCase):
         for mark in SANITIZER_MARKS:
             self.assertNotIn(mark, result.stderr)
 
-    def assertRefused(self, result, name):
+    def assertRefused(self, result, name, kind=None):
         self.assertEqual(result.returncode, 1, result.stderr)
         self.assertIn(self.source(name), result.stderr)
+        if kind:  # "quillane: NAME: PATH", the name without its full stop
+            name_text = english_text(REFUSAL_KEYS[kind]).rstrip(".")
+            self.assertIn("quillane: %s: %s" % (name_text, self.source(name)), result.stderr)
+        if kind == "too large":  # then the declared size and the limit
+            size = re.escape(english_text("IMAGE_SIZE_LIMIT")).replace("%1", r"\d+")
+            size = size.replace("%2", r"\d+").replace("%3", "30000")
+            self.assertRegex(result.stderr, re.escape(self.source(name)) + ": " + size)
         with open(self.output(), "rb") as f:
             self.assertEqual(f.read(), OLD)
         self.assertOutputFolder(["out.psd"])
@@ -63,22 +86,23 @@ class BadCorpusTest(CliTestCase):
                 self.fresh_folders(name)
                 result = run(self.src, self.output())
                 self.assertCleanRun(result)
-                if outcome == "refused":
-                    self.assertRefused(result, name)
+                if outcome != "drawn":
+                    self.assertRefused(result, name, outcome)
                     continue
                 self.assertEqual(result.returncode, 0, result.stderr)
                 self.assertEqual([layer.name for layer in self.open_psd()], [name])
                 self.assertOutputFolder(["out.psd"])
 
     def test_each_file_after_a_sound_first_file(self):
-        for name, _ in self.entries:
+        for name, outcome in self.entries:
             with self.subTest(name):
                 self.fresh_folders(name)
                 self.save("0-first.png", Image.new("RGB", (16, 8), (9, 99, 199)))
                 result = run(self.src, self.output())
                 self.assertCleanRun(result)
-                if result.returncode == 1:
-                    self.assertRefused(result, name)
+                if result.returncode == 1:  # for the reason it has alone, but a first file's
+                    kind = outcome if outcome not in ("drawn", "document too large") else None
+                    self.assertRefused(result, name, kind)
                     continue
                 self.assertEqual(result.returncode, 0, result.stderr)
                 self.assertEqual([layer.name for layer in self.open_psd()], ["0-first.png", name])

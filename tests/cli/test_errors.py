@@ -19,15 +19,16 @@ def jpeg_bytes():
 
 class BadSourceTest(CliTestCase):
     BAD_FILES = {
-        "undecodable middle file": ("b.png", os.urandom(4096)),
-        "zero-byte png": ("b.png", b""),
-        "truncated jpeg": ("b.jpg", jpeg_bytes()[:300]),
-        "text named jpg": ("b.jpg", b"This is not a picture.\n" * 10),
-        "png declaring 100000 x 100000": ("b.png", png_header_only(100000, 100000)),
+        "undecodable middle file": ("b.png", os.urandom(4096), READ_ERROR),
+        "zero-byte png": ("b.png", b"", READ_ERROR),
+        "truncated jpeg": ("b.jpg", jpeg_bytes()[:300], "quillane: The image file is incomplete: "),
+        "text named jpg": ("b.jpg", b"This is not a picture.\n" * 10, READ_ERROR),
+        "png declaring 100000 x 100000": ("b.png", png_header_only(100000, 100000),
+                                          "quillane: The image is too large: "),
     }
 
     def test_each_bad_file_fails_naming_it_and_keeps_the_old_output(self):
-        for case, (name, data) in self.BAD_FILES.items():
+        for case, (name, data, message) in self.BAD_FILES.items():
             with self.subTest(case):
                 for entry in os.listdir(self.src):
                     os.remove(self.source(entry))
@@ -38,7 +39,7 @@ class BadSourceTest(CliTestCase):
                     f.write(b"old document")
                 result = run(self.src, self.output())
                 self.assertEqual(result.returncode, 1, result.stderr)
-                self.assertIn(READ_ERROR + bad + "\n", result.stderr)
+                self.assertIn(message + bad, result.stderr)
                 with open(self.output(), "rb") as f:
                     self.assertEqual(f.read(), b"old document")
                 self.assertOutputFolder(["out.psd"])

@@ -1,7 +1,7 @@
 #pragma once
 
 // The pixel patterns scripts/make-test-images paints into tests/data/images/ (keep the two
-// in step), and helpers to load those fixtures.
+// in step), and helpers to load the fixtures of tests/data/.
 
 #include <array>
 #include <cstdint>
@@ -62,23 +62,15 @@ inline Rgba expectedPixel(Pattern pattern, int x, int y) {
   std::abort();
 }
 
-inline std::string imagePath(const std::string& name) {
-  return std::string(QUILLANE_TEST_DATA_DIR) + "/images/" + name;
+// A file of tests/data/ ("images/png-rgb8.png", "bad/png-40000-wide.png", "pict/...").
+inline std::string dataPath(const std::string& name) {
+  return std::string(QUILLANE_TEST_DATA_DIR) + "/" + name;
 }
 
-inline std::vector<std::uint8_t> bytesOf(const std::string& path) {
-  auto bytes = readWholeFile(path);
+inline std::vector<std::uint8_t> dataBytes(const std::string& name) {
+  auto bytes = readWholeFile(dataPath(name));
   if (!bytes) std::abort();  // a missing fixture is a broken checkout, not a test result
   return *bytes;
-}
-
-inline std::vector<std::uint8_t> fixtureBytes(const std::string& name) {
-  return bytesOf(imagePath(name));
-}
-
-// A file of the hostile corpus, tests/data/bad/.
-inline std::vector<std::uint8_t> badFileBytes(const std::string& name) {
-  return bytesOf(std::string(QUILLANE_TEST_DATA_DIR) + "/bad/" + name);
 }
 
 }  // namespace quillane::testing

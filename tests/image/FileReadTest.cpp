@@ -4,47 +4,30 @@
 #include <sys/stat.h>
 
 #include <filesystem>
-#include <fstream>
+
+#include "support/TempFolder.h"
 
 namespace quillane {
 namespace {
 
-namespace fs = std::filesystem;
-
-class FileRead : public ::testing::Test {
- protected:
-  void SetUp() override {
-    folder_ = fs::path(::testing::TempDir()) / "quillane-file-read";
-    fs::remove_all(folder_);
-    fs::create_directories(folder_);
-    std::ofstream(folder_ / "data.bin", std::ios::binary) << "0123456789";
-  }
-  void TearDown() override { fs::remove_all(folder_); }
-  std::string at(const char* name) const { return (folder_ / name).string(); }
-
-  fs::path folder_;
-};
-
-TEST_F(FileRead, ReadsARegularFileWhole) {
-  const auto bytes = readWholeFile(at("data.bin"));
+TEST(FileRead, ReadsRegularFilesWholeAndRefusesEverythingElse) {
+  const testsupport::TempFolder folder;
+  const auto data = folder.write("data.bin", "0123456789");
+  const auto bytes = readWholeFile(data);
   ASSERT_TRUE(bytes);
   EXPECT_EQ(std::string(bytes->begin(), bytes->end()), "0123456789");
-  std::ofstream(folder_ / "empty.bin");
-  const auto empty = readWholeFile(at("empty.bin"));
+  const auto empty = readWholeFile(folder.write("empty.bin", ""));
   ASSERT_TRUE(empty);
   EXPECT_TRUE(empty->empty());
-}
 
-TEST_F(FileRead, RefusesLinksDirectoriesFifosMissingAndOversizedFiles) {
-  fs::create_symlink(folder_ / "data.bin", folder_ / "link.bin");
-  ASSERT_EQ(::mkfifo(at("pipe.bin").c_str(), 0600), 0);  // opening it must not block
-  fs::create_directory(folder_ / "folder.png");
-  EXPECT_FALSE(readWholeFile(at("link.bin")));
-  EXPECT_FALSE(readWholeFile(at("pipe.bin")));
-  EXPECT_FALSE(readWholeFile(at("folder.png")));
-  EXPECT_FALSE(readWholeFile(at("missing.bin")));
-  EXPECT_FALSE(readWholeFile(at("data.bin"), 9));
-  EXPECT_TRUE(readWholeFile(at("data.bin"), 10));
+  std::filesystem::create_symlink(data, folder.file("link.bin"));
+  ASSERT_EQ(::mkfifo(folder.file("pipe.bin").c_str(), 0600), 0);  // opening it must not block
+  for (const std::string& path : {folder.file("link.bin"), folder.file("pipe.bin"),
+                                  folder.makeFolder("folder.png"), folder.file("missing.bin")}) {
+    EXPECT_FALSE(readWholeFile(path)) << path;
+  }
+  EXPECT_FALSE(readWholeFile(data, 9));
+  EXPECT_TRUE(readWholeFile(data, 10));
 }
 
 }  // namespace

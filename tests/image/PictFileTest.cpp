@@ -1,204 +1,167 @@
-// The PICT reader's rules: recognising, measuring, patching and loading pictures.
+// The PICT reader: recognising, measuring and patching pictures, and decoding every picture
+// of tests/data/pict/ (written by ImageMagick and netpbm, or byte by byte by
+// scripts/make-test-picts) to the pixels stored beside it.
+#include "image/PictFile.h"
+
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <filesystem>
 #include <fstream>
-#include <string>
-#include <vector>
+#include <iterator>
 
-#include "image/FileRead.h"
-#include "image/PictFile.h"
-#include "support/LogCapture.h"
-#include "util/Log.h"
+#include "image/DecodePatterns.h"
+#include "image/pict/PictDecoder.h"
 
 namespace quillane {
 namespace {
 
-using testsupport::LogCapture;
-
-// A version-2 picture file: 512-byte file header, picture size, frame, 00 11 02 FF, then the
-// header opcode at 526 with the given header version, resolutions and source rectangle.
-std::vector<std::uint8_t> version2File(std::uint16_t headerVersion = 0xFFFE,
-                                       std::array<std::uint16_t, 4> source = {10, 20, 110, 220},
-                                       std::array<std::uint16_t, 4> frame = {0, 0, 50, 60}) {
-  std::vector<std::uint8_t> bytes(512, 0);
-  const auto put16 = [&](std::uint16_t value) {
-    bytes.push_back(static_cast<std::uint8_t>(value >> 8));
-    bytes.push_back(static_cast<std::uint8_t>(value));
-  };
-  put16(0);
-  for (const auto v : frame) put16(v);
-  for (const auto v : {0x0011, 0x02FF, 0x0C00}) put16(static_cast<std::uint16_t>(v));
-  put16(headerVersion);
-  put16(0);
-  for (const auto v : {0x012C, 0x0000, 0x012C, 0x0000}) put16(static_cast<std::uint16_t>(v));
-  for (const auto v : source) put16(v);
-  put16(0);
-  put16(0);
-  put16(0x00FF);
-  return bytes;
-}
-
-std::vector<std::uint8_t> sized(std::size_t size) {
-  std::vector<std::uint8_t> bytes(size, 0);
-  if (size >= 526) {
-    bytes[522] = 0x00;
-    bytes[523] = 0x11;
-    bytes[524] = 0x02;
-    bytes[525] = 0xFF;
-  }
-  return bytes;
-}
+using testing::dataBytes;
 
 TEST(PictFile, RecognisesTheThreeExtensionsInLowerCaseOnly) {
   const std::pair<const char*, bool> cases[] = {
-      {"/a/b.pict", true},       {"/a/b.pct", true},        {"b.pic", true},
-      {"/a/b.PICT", false},      {"/a/b.Pct", false},       {"/a/b.pict.png", false},
-      {"/a/pict", false},        {"/a.pict/b", false},      {"/a/b.", false},
-      {"/a/b.jpg.pct", true},    {"", false},
+      {"/a/b.pict", true},  {"/a/b.pct", true},       {"b.pic", true},      {"/a/b.jpg.pct", true},
+      {"/a/b.PICT", false}, {"/a/b.pict.png", false}, {"/a/pict", false},   {"/a.pict/b", false},
+      {"/a/b.", false},     {"", false},
   };
   for (const auto& [path, expected] : cases) EXPECT_EQ(isPictFile(path), expected) << path;
 }
 
-TEST(PictFile, ShortBuffersAreRefusedQuietly) {
-  LogCapture log;
-  EXPECT_FALSE(isPictVersionOptCode(sized(525)));
-  for (const std::size_t size : {526u, 527u}) {
-    auto bytes = sized(size);
-    EXPECT_TRUE(isPictVersionOptCode(bytes)) << size;
-    EXPECT_EQ(pictV2OptHeaderIndex(bytes), kPictHeaderNotFound) << size;
-    EXPECT_EQ(pictSize(bytes), Size{}) << size;
-    const auto before = bytes;
-    EXPECT_FALSE(pictChangeDPI(bytes)) << size;
-    EXPECT_EQ(bytes, before);
-  }
-  EXPECT_TRUE(log.lines().empty());
+// A version-2 picture file: file header, picture size, frame, 00 11 02 FF, then the header
+// opcode at 526 with the given header version, 300 dpi and the source rectangle.
+std::vector<std::uint8_t> version2File(std::uint16_t headerVersion = 0xFFFE,
+                                       std::array<std::uint16_t, 4> source = {10, 20, 110, 220},
+                                       std::array<std::uint16_t, 4> frame = {0, 0, 50, 60}) {
+  std::vector<std::uint8_t> bytes(512, 0);
+  std::vector<std::uint16_t> words = {0, frame[0], frame[1], frame[2], frame[3], 0x0011, 0x02FF,
+                                      0x0C00, headerVersion, 0, 0x012C, 0, 0x012C, 0};
+  words.insert(words.end(), source.begin(), source.end());
+  words.insert(words.end(), {0, 0, 0x00FF});
+  for (const std::uint16_t word : words)
+    bytes.insert(bytes.end(), {std::uint8_t(word >> 8), std::uint8_t(word)});
+  return bytes;
 }
 
-TEST(PictFile, WellFormedVersion2IsMeasuredAndPatched) {
+TEST(PictFile, TheExtendedHeaderGivesTheSizeAndIsPatchedTo72Dpi) {
   auto bytes = version2File();
   EXPECT_EQ(pictV2OptHeaderIndex(bytes), 526u);
-  // The source rectangle's right and bottom; top and left are not subtracted.
-  EXPECT_EQ(pictSize(bytes), (Size{220, 110}));
-  auto expected = bytes;
+  EXPECT_EQ(pictSize(bytes), (Size{220, 110}));  // right and bottom, top and left not subtracted
+  auto patched = bytes;
   const std::uint8_t dpi72[] = {0x00, 0x48, 0x00, 0x00, 0x00, 0x48, 0x00, 0x00};
-  std::copy(std::begin(dpi72), std::end(dpi72), expected.begin() + 532);
+  std::copy(std::begin(dpi72), std::end(dpi72), patched.begin() + 532);
   EXPECT_TRUE(pictChangeDPI(bytes));
-  EXPECT_EQ(bytes, expected);
-  EXPECT_EQ(pictSize(version2File(0xFFFE, {0, 0, 0xFFFF, 0xFFFF})), (Size{65535, 65535}));
-}
-
-TEST(PictFile, HeaderSearchAcceptsAnOddOffsetAndLogsWhenNothingIsFound) {
-  auto odd = version2File();
-  odd.insert(odd.begin() + 526, 0x77);
-  EXPECT_EQ(pictV2OptHeaderIndex(odd), 527u);
-  EXPECT_EQ(pictSize(odd), (Size{220, 110}));
-
-  auto none = sized(600);
-  LogCapture log;
-  EXPECT_EQ(pictSize(none), Size{});
-  EXPECT_FALSE(pictChangeDPI(none));
-  EXPECT_EQ(log.lines(), (std::vector<std::string>{"VERSION2 OPT CODE NOT FOUND",
-                                                 "VERSION2 OPT CODE NOT FOUND"}));
-}
-
-TEST(PictFile, OtherVersionBytesAreLoggedInHex) {
-  auto bytes = version2File();
-  bytes[525] = 0xFE;
-  LogCapture log;
-  EXPECT_FALSE(isPictVersionOptCode(bytes));
+  EXPECT_EQ(bytes, patched);
+  bytes.insert(bytes.begin() + 526, 0x77);  // the header opcode is searched for, at any offset
+  EXPECT_EQ(pictSize(bytes), (Size{220, 110}));
+  bytes.resize(527 + 14);  // room for the resolutions, not the source rectangle
   EXPECT_EQ(pictSize(bytes), Size{});
-  const auto before = bytes;
-  EXPECT_FALSE(pictChangeDPI(bytes));
-  EXPECT_EQ(bytes, before);
-  ASSERT_FALSE(log.lines().empty());
-  EXPECT_EQ(log.lines()[0], "NOT PICT FILE Ver2: 001102fe");
+  EXPECT_TRUE(pictChangeDPI(bytes));
 }
 
-TEST(PictFile, HeaderTooNearTheEndCountsAsNotFound) {
-  // Header opcode as the last two bytes, then with room for the resolutions only.
-  auto atEnd = sized(540);
-  atEnd[538] = 0x0C;
-  auto resolutionsOnly = sized(540);
-  resolutionsOnly[526] = 0x0C;
-  resolutionsOnly[528] = 0xFF;
-  resolutionsOnly[529] = 0xFE;
-  const auto before = atEnd;
-  EXPECT_EQ(pictSize(atEnd), Size{});
-  EXPECT_FALSE(pictChangeDPI(atEnd));
-  EXPECT_EQ(atEnd, before);
-
-  EXPECT_EQ(pictSize(resolutionsOnly), Size{});
-  EXPECT_TRUE(pictChangeDPI(resolutionsOnly));
-  EXPECT_EQ(resolutionsOnly[533], 0x48);
-  EXPECT_EQ(resolutionsOnly[537], 0x48);
-}
-
-TEST(PictFile, OlderHeadersAreMeasuredByTheFrameAndLeftUnpatched) {
-  // netpbm's version -1 header: a fixed-point rectangle where the resolutions would be.
-  auto bytes = version2File(0xFFFF, {0, 0, 0, 0}, {5, 7, 105, 207});
-  EXPECT_EQ(pictSize(bytes), (Size{207, 105}));
-  const auto before = bytes;
-  EXPECT_FALSE(pictChangeDPI(bytes));
-  EXPECT_EQ(bytes, before);
-}
-
-class PictFileOnDisk : public testing::Test {
- protected:
-  void SetUp() override {
-    dir_ = std::filesystem::temp_directory_path() /
-           ("quillane-pict-" + std::to_string(::getpid()) + "-" +
-            testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::create_directories(dir_);
+TEST(PictFile, OtherHeadersAreMeasuredByTheFrameOrNotAtAllAndNeverPatched) {
+  const auto whole = version2File();
+  auto wrongVersion = whole;
+  wrongVersion[525] = 0xFE;
+  auto noHeaderOpcode = whole;
+  noHeaderOpcode[526] = 0x0B;
+  const std::pair<std::vector<std::uint8_t>, Size> cases[] = {
+      // netpbm's version -1 header: a fixed-point rectangle where the resolutions would be.
+      {version2File(0xFFFF, {0, 0, 0, 0}, {5, 7, 105, 207}), {207, 105}},
+      {wrongVersion, {}},
+      {noHeaderOpcode, {}},
+      {{whole.begin(), whole.begin() + 525}, {}},
+      {{whole.begin(), whole.begin() + 527}, {}},
+      {{whole.begin(), whole.begin() + 526 + 13}, {}},  // no room for the resolutions
+  };
+  for (auto [bytes, size] : cases) {
+    SCOPED_TRACE(bytes.size());
+    EXPECT_EQ(pictSize(bytes), size);
+    const auto before = bytes;
+    EXPECT_FALSE(pictChangeDPI(bytes));
+    EXPECT_EQ(bytes, before);
   }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
+}
 
-  std::string write(const std::string& name, const std::vector<std::uint8_t>& bytes) {
-    const auto path = (dir_ / name).string();
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
-    return path;
-  }
-
-  std::filesystem::path dir_;
+struct Pixels {
+  int width = 0;
+  int height = 0;
+  std::vector<std::uint8_t> rgba;
 };
 
-TEST_F(PictFileOnDisk, LoadsInMemoryWithoutWritingAnything) {
-  const std::string name = "quillane-probe-" + std::to_string(::getpid()) + ".pict";
-  const auto path = write(name, version2File());
-  const auto image = createPictImage(path);
-  ASSERT_TRUE(image);
-  EXPECT_EQ(image->size(), (Size{60, 50}));  // the frame
-  EXPECT_EQ(readWholeFile(path), version2File());  // the source is not patched
-  EXPECT_FALSE(std::filesystem::exists("/tmp/tmp_" + name));
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_), {}), 1);
+// A binary PPM (P6) or PAM (P7, RGB_ALPHA), of samples up to 255, as RGBA.
+Pixels readNetpbm(const std::string& name) {
+  std::ifstream in(testing::dataPath(name), std::ios::binary);
+  std::string word;
+  Pixels pixels;
+  int depth = 3;
+  in >> word;
+  const bool pam = word == "P7";
+  if (!pam) in >> pixels.width >> pixels.height >> word;
+  while (pam && in >> word && word != "ENDHDR") {
+    if (word == "WIDTH") in >> pixels.width;
+    if (word == "HEIGHT") in >> pixels.height;
+    if (word == "DEPTH") in >> depth;
+  }
+  in.get();
+  const std::vector<std::uint8_t> samples(std::istreambuf_iterator<char>(in), {});
+  for (std::size_t i = 0; i + depth <= samples.size(); i += depth) {
+    pixels.rgba.insert(pixels.rgba.end(), samples.begin() + i, samples.begin() + i + 3);
+    pixels.rgba.push_back(depth == 4 ? samples[i + 3] : 255);
+  }
+  return pixels;
 }
 
-TEST_F(PictFileOnDisk, AnswersNothingForWhatCannotBeRead) {
-  EXPECT_FALSE(createPictImage((dir_ / "missing.pict").string()));
-  EXPECT_FALSE(createPictImage(dir_.string()));
-  EXPECT_FALSE(createPictImage(write("empty.pict", {})));
-  const auto emptyFrame = version2File(0xFFFE, {0, 0, 1, 1}, {0, 0, 0, 0});
-  EXPECT_FALSE(createPictImage(write("frame.pict", emptyFrame)));
+TEST(PictFile, EveryPictureDecodesToThePixelsBesideIt) {
+  const std::pair<const char*, int> cases[] = {  // the picture, and the largest colour difference
+      {"im-indexed", 0},                               // 8-bit PackBitsRect
+      {"im-wide-indexed", 0},                          // word byte counts
+      {"im-direct", 0},          {"im-wide", 0},       // 32-bit DirectBitsRect, 3 planes
+      {"im-alpha", 0},                                 // 4 planes, alpha first
+      {"netpbm-indexed", 0},     {"netpbm-wide", 0},   // version -1 header
+      {"im-jpeg", 8},            {"im-jpeg-progressive", 8},  // QuickTime JPEG, lossy
+      {"built-indexed", 0},     {"built-short-row", 0},      {"built-direct", 0},
+      {"built-placement", 0},   {"built-clip", 0},           {"built-mask", 0},
+      {"built-version-1", 0},   {"built-skipped-opcodes", 0}, {"built-unknown-opcode", 0},
+      {"built-small-polygon", 0}, {"built-quicktime", 8},    {"built-redraw-64", 0},
+      {"built-empty", 0},
+  };
+  for (const auto& [name, tolerance] : cases) {
+    SCOPED_TRACE(name);
+    const std::string picture = std::string("pict/") + name;
+    auto bytes = dataBytes(picture + ".pict");
+    const auto image = createPictImage(bytes);
+    ASSERT_TRUE(image) << int(image.error().kind);
+    const bool built = picture.starts_with("pict/built");
+    const Pixels expected = readNetpbm(
+        built ? picture + ".pam" : picture.substr(0, picture.find("-progressive")) + ".ppm");
+    const Size size{float(expected.width), float(expected.height)};
+    EXPECT_EQ(image->size(), size);
+    if (!built) {
+      EXPECT_EQ(pictSize(dataBytes(picture + ".pict")), size);
+    }
+    EXPECT_FALSE(image->representations()[0]->isBitmap());
+    const auto bitmap = image->renderBitmap();
+    ASSERT_EQ(bitmap->pixels.size(), expected.rgba.size());
+    int worst = 0;
+    for (std::size_t i = 0; i < expected.rgba.size(); i += 4) {
+      ASSERT_EQ(bitmap->pixels[i + 3], expected.rgba[i + 3]) << "alpha of pixel " << i / 4;
+      for (std::size_t c = i; c < i + 3 && expected.rgba[i + 3] != 0; ++c)
+        worst = std::max(worst, std::abs(bitmap->pixels[c] - expected.rgba[c]));
+    }
+    EXPECT_LE(worst, tolerance);
+  }
 }
 
-TEST_F(PictFileOnDisk, ExistsAndRemove) {
-  const auto file = write("a.pict", {1});
-  const auto folder = dir_ / "sub";
-  std::filesystem::create_directories(folder / "deeper");
-  EXPECT_TRUE(existsFileWithName(file));
-  EXPECT_TRUE(existsFileWithName(folder.string()));
-  removeFileWithName(file);
-  removeFileWithName(folder.string());
-  EXPECT_FALSE(existsFileWithName(file));
-  EXPECT_FALSE(existsFileWithName(folder.string()));
-
-  LogCapture log;
-  removeFileWithName(file);
-  EXPECT_EQ(log.lines(), std::vector<std::string>{"removeFileWithName: FILE NOT EXISTS: " + file});
+// Every prefix of a picture is cut short, and read no further than its end (the sanitizers
+// watch).
+TEST(PictFile, EveryPrefixOfAPictureIsCutShort) {
+  for (const char* name : {"im-indexed", "im-direct", "im-jpeg", "netpbm-wide", "built-direct"}) {
+    SCOPED_TRACE(name);
+    const auto bytes = dataBytes(std::string("pict/") + name + ".pict");
+    for (std::size_t length = 1; length < bytes.size(); ++length) {
+      const auto rep = decodePict(std::span(bytes).first(length));
+      ASSERT_FALSE(rep) << length;
+      EXPECT_EQ(rep.error().kind, DecodeFailure::CutShort) << length;
+    }
+  }
 }
 
 }  // namespace

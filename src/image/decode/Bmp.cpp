@@ -1,12 +1,12 @@
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
+#include <iterator>
 #include <memory>
 
 #include "image/decode/Decode.h"
 #include "image/decode/Resolution.h"
-#include "util/CheckedSize.h"
-#include "util/MemoryBudget.h"
+#include "image/decode/SizeCheck.h"
 
 // stb_image's BMP decoder only, private to this file.
 #define STB_IMAGE_IMPLEMENTATION
@@ -15,7 +15,7 @@
 #define STBI_NO_STDIO
 #define STBI_NO_LINEAR
 #define STBI_NO_HDR
-#define STBI_MAX_DIMENSIONS (quillane::kMaxPsdSide)
+#define STBI_MAX_DIMENSIONS (quillane::kMaxImageSide)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wunused-function"
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"
@@ -55,20 +55,20 @@ struct BmpHeader {
   std::int32_t pelsPerMetreY = 0;
 };
 
-std::optional<BmpHeader> readHeader(std::span<const std::uint8_t> bytes) {
-  if (bytes.size() < kFileHeaderBytes + 4) return std::nullopt;
+Decoded<BmpHeader> readHeader(std::span<const std::uint8_t> bytes) {
+  if (bytes.size() < kFileHeaderBytes + 4) return DecodeFailure::CutShort;
   BmpHeader h;
   h.pixelOffset = readU32(bytes, 10);
   h.infoSize = readU32(bytes, 14);
-  if (h.infoSize < kCoreHeaderBytes || bytes.size() < kFileHeaderBytes + h.infoSize)
-    return std::nullopt;
+  if (h.infoSize < kCoreHeaderBytes) return DecodeFailure::Unreadable;
+  if (bytes.size() < kFileHeaderBytes + h.infoSize) return DecodeFailure::CutShort;
   if (h.infoSize == kCoreHeaderBytes) {
     h.width = readU16(bytes, 18);
     h.height = readU16(bytes, 20);
     h.bitsPerPixel = readU16(bytes, 24);
     return h;
   }
-  if (h.infoSize < kInfoHeaderBytes) return std::nullopt;
+  if (h.infoSize < kInfoHeaderBytes) return DecodeFailure::Unsupported;  // OS/2 2.x
   h.width = readS32(bytes, 18);
   h.height = std::llabs(static_cast<long long>(readS32(bytes, 22)));
   h.bitsPerPixel = readU16(bytes, 28);
@@ -103,40 +103,48 @@ bool indicesWithinPalette(std::span<const std::uint8_t> bytes, const BmpHeader& 
   return true;
 }
 
-bool isDecodable(std::span<const std::uint8_t> bytes, const BmpHeader& h) {
-  if (h.width <= 0 || h.height <= 0 || h.width > kMaxPsdSide || h.height > kMaxPsdSide ||
-      !fitsImageByteBudget(h.width, h.height))
-    return false;
-  if (h.compression != kCompressionRgb && h.compression != kCompressionBitfields) return false;
-  // stb_image miscounts the 3-byte palette of OS/2 1.x files.
-  if (h.infoSize == kCoreHeaderBytes && h.bitsPerPixel < 24) return false;
-  const auto rowBits = checkedProduct(h.width, h.bitsPerPixel);
-  if (!rowBits) return false;
-  const std::size_t rowBytes = (*rowBits + 31) / 32 * 4;
+// Why stb_image is not to be given the file, or nothing when it may decode it.
+std::optional<DecodeError> refusal(std::span<const std::uint8_t> bytes, const BmpHeader& h) {
+  const auto failure = [&](DecodeFailure kind) { return DecodeError{kind, h.width, h.height}; };
+  if (const auto refused = checkImageSize(h.width, h.height)) return refused;
+  if (h.width == 0 || h.height == 0) return failure(DecodeFailure::Unreadable);
+  // Run-length compression, and the palettes of OS/2 1.x files, which stb_image miscounts.
+  if (h.compression != kCompressionRgb && h.compression != kCompressionBitfields)
+    return failure(DecodeFailure::Unsupported);
+  if (h.infoSize == kCoreHeaderBytes && h.bitsPerPixel < 24)
+    return failure(DecodeFailure::Unsupported);
+  if (h.bitsPerPixel == 2) return failure(DecodeFailure::Unsupported);  // Windows CE only
+  constexpr std::uint32_t kDepths[] = {1, 4, 8, 16, 24, 32};
+  if (std::find(std::begin(kDepths), std::end(kDepths), h.bitsPerPixel) == std::end(kDepths))
+    return failure(DecodeFailure::Unreadable);
+  const std::size_t rowBytes = (static_cast<std::size_t>(h.width) * h.bitsPerPixel + 31) / 32 * 4;
   const auto pixelBytes = checkedProduct(rowBytes, h.height);
   if (!pixelBytes || h.pixelOffset > bytes.size() || bytes.size() - h.pixelOffset < *pixelBytes)
-    return false;  // truncated: stb_image would fill the missing rows with black
-  if (h.bitsPerPixel == 1 || h.bitsPerPixel == 4 || h.bitsPerPixel == 8)
-    return indicesWithinPalette(bytes, h, rowBytes);
-  return true;
+    return failure(DecodeFailure::CutShort);  // stb_image would fill the missing rows with black
+  if (h.bitsPerPixel <= 8 && !indicesWithinPalette(bytes, h, rowBytes))
+    return failure(DecodeFailure::Unreadable);
+  return std::nullopt;
 }
 
 using StbPixels = std::unique_ptr<stbi_uc, decltype(&stbi_image_free)>;
 
 }  // namespace
 
-std::optional<DecodedBitmap> decodeBmp(std::span<const std::uint8_t> bytes) {
+Decoded<DecodedBitmap> decodeBmp(std::span<const std::uint8_t> bytes) {
   const auto header = readHeader(bytes);
-  if (!header || !isDecodable(bytes, *header) || bytes.size() > INT_MAX) return std::nullopt;
+  if (!header) return header.error();
+  if (const auto refused = refusal(bytes, *header)) return *refused;
+  if (bytes.size() > INT_MAX) return DecodeFailure::Unsupported;
 
   int width = 0, height = 0, channels = 0;
   StbPixels pixels(stbi_load_from_memory(bytes.data(), static_cast<int>(bytes.size()), &width,
                                          &height, &channels, 4),
                    &stbi_image_free);
-  if (!pixels || width != header->width || height != header->height) return std::nullopt;
+  if (!pixels || width != header->width || height != header->height)
+    return DecodeError{DecodeFailure::Unreadable, header->width, header->height};
 
-  auto bitmap = Bitmap::allocateUninitialized(width, height);
-  if (!bitmap) return std::nullopt;
+  auto bitmap = Bitmap::create(width, height, Bitmap::Fill::Nothing);
+  if (!bitmap) return bitmap.error();
   std::copy_n(pixels.get(), bitmap->pixels.size(), bitmap->pixels.data());
   bitmap->knownOpaque = channels == 3;  // stb fills in alpha 255 for a file without alpha
 

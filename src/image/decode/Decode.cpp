@@ -2,13 +2,12 @@
 
 #include <memory>
 
-#include "image/FileRead.h"
 #include "image/ImageRep.h"
 
 namespace quillane {
 namespace {
 
-std::optional<DecodedBitmap> decodeByFormat(std::span<const std::uint8_t> bytes) {
+Decoded<DecodedBitmap> decodeByFormat(std::span<const std::uint8_t> bytes) {
   switch (sniffImageFormat(bytes)) {
     case ImageFormat::Jpeg: return decodeJpeg(bytes);
     case ImageFormat::Png: return decodePng(bytes);
@@ -17,23 +16,17 @@ std::optional<DecodedBitmap> decodeByFormat(std::span<const std::uint8_t> bytes)
     case ImageFormat::Tiff: return decodeTiff(bytes);
     case ImageFormat::Unknown: break;
   }
-  return std::nullopt;
+  return isCutSignature(bytes) ? DecodeFailure::CutShort : DecodeFailure::Unreadable;
 }
 
 }  // namespace
 
-std::optional<Image> decodeImage(std::span<const std::uint8_t> bytes) {
+Decoded<Image> decodeImage(std::span<const std::uint8_t> bytes) {
   auto decoded = decodeByFormat(bytes);
-  if (!decoded) return std::nullopt;
+  if (!decoded) return decoded.error();
   auto rep = std::make_shared<const BitmapImageRep>(std::move(decoded->bitmap), decoded->dpiX,
                                                     decoded->dpiY);
   return Image::withRepresentation(std::move(rep));
-}
-
-std::optional<Image> decodeImageFile(const std::string& path) {
-  const auto bytes = readWholeFile(path);
-  if (!bytes) return std::nullopt;
-  return decodeImage(*bytes);
 }
 
 }  // namespace quillane

@@ -4,10 +4,12 @@
 #include <array>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <vector>
 
+#include "image/Palette.h"
 #include "image/decode/Decode.h"
-#include "util/CheckedSize.h"
+#include "image/decode/SizeCheck.h"
 
 namespace quillane {
 namespace {
@@ -23,19 +25,19 @@ using GifFile = std::unique_ptr<GifFileType, GifCloser>;
 struct MemoryReader {
   std::span<const std::uint8_t> bytes;
   std::size_t offset = 0;
+  bool ranOut = false;  // giflib asked for bytes past the end
 };
 
 int readFromMemory(GifFileType* gif, GifByteType* out, int wanted) {
   auto* reader = static_cast<MemoryReader*>(gif->UserData);
-  if (wanted <= 0 || reader->offset >= reader->bytes.size()) return 0;
+  if (wanted <= 0) return 0;
   const std::size_t count =
       std::min(static_cast<std::size_t>(wanted), reader->bytes.size() - reader->offset);
+  if (count < static_cast<std::size_t>(wanted)) reader->ranOut = true;
   std::memcpy(out, reader->bytes.data() + reader->offset, count);
   reader->offset += count;
   return static_cast<int>(count);
 }
-
-using Palette = std::array<std::array<std::uint8_t, 4>, 256>;
 
 // Indices beyond the colour map read as opaque black; the transparent index as clear.
 Palette makePalette(const ColorMapObject& map, int transparentIndex) {
@@ -68,14 +70,13 @@ std::vector<int> rowOrder(int height, bool interlaced) {
 
 // Reads the frame described by gif->Image and draws it onto the screen-sized bitmap,
 // clipping what lies outside.
-bool drawFrame(GifFileType* gif, const Palette& palette, Bitmap& screen) {
+std::optional<DecodeError> drawFrame(GifFileType* gif, const Palette& palette, Bitmap& screen) {
   const GifImageDesc& frame = gif->Image;
-  if (frame.Width <= 0 || frame.Height <= 0 || frame.Width > kMaxPsdSide ||
-      frame.Height > kMaxPsdSide)
-    return false;
+  if (const auto refused = checkImageSize(frame.Width, frame.Height)) return refused;
+  if (frame.Width == 0 || frame.Height == 0) return DecodeError{};
   std::vector<GifPixelType> line(static_cast<std::size_t>(frame.Width));
   for (const int frameRow : rowOrder(frame.Height, frame.Interlace)) {
-    if (DGifGetLine(gif, line.data(), frame.Width) != GIF_OK) return false;
+    if (DGifGetLine(gif, line.data(), frame.Width) != GIF_OK) return DecodeError{};
     const int y = frame.Top + frameRow;
     if (y < 0 || y >= screen.height) continue;
     std::uint8_t* out = screen.row(y);
@@ -85,7 +86,7 @@ bool drawFrame(GifFileType* gif, const Palette& palette, Bitmap& screen) {
       std::memcpy(out + static_cast<std::size_t>(screenX) * 4, palette[line[x]].data(), 4);
     }
   }
-  return true;
+  return std::nullopt;
 }
 
 // Skips an extension, keeping the transparent index of a graphics control block.
@@ -105,36 +106,41 @@ bool readExtension(GifFileType* gif, int& transparentIndex) {
 }
 
 // The first frame, drawn on a clear logical screen; later frames are not read.
-std::optional<Bitmap> readFirstFrame(GifFileType* gif) {
+Decoded<Bitmap> readFirstFrame(GifFileType* gif) {
   int transparentIndex = NO_TRANSPARENT_COLOR;
   GifRecordType record = UNDEFINED_RECORD_TYPE;
   while (DGifGetRecordType(gif, &record) == GIF_OK) {
     if (record == EXTENSION_RECORD_TYPE) {
-      if (!readExtension(gif, transparentIndex)) return std::nullopt;
+      if (!readExtension(gif, transparentIndex)) break;
     } else if (record == IMAGE_DESC_RECORD_TYPE) {
-      if (DGifGetImageDesc(gif) != GIF_OK) return std::nullopt;
+      if (DGifGetImageDesc(gif) != GIF_OK) break;
       const ColorMapObject* map = gif->Image.ColorMap ? gif->Image.ColorMap : gif->SColorMap;
-      if (map == nullptr) return std::nullopt;
-      auto screen = Bitmap::allocate(gif->SWidth, gif->SHeight);
-      if (!screen || screen->width == 0 || screen->height == 0) return std::nullopt;
-      if (!drawFrame(gif, makePalette(*map, transparentIndex), *screen)) return std::nullopt;
+      if (map == nullptr) break;
+      auto screen = Bitmap::create(gif->SWidth, gif->SHeight, Bitmap::Fill::Zeroes);
+      if (!screen) return screen;
+      if (screen->width == 0 || screen->height == 0) break;
+      const auto failed = drawFrame(gif, makePalette(*map, transparentIndex), *screen);
+      if (failed) return *failed;
       return screen;
     } else {
-      return std::nullopt;  // the stream ended before any frame
+      break;  // the stream ended before any frame
     }
   }
-  return std::nullopt;
+  return DecodeFailure::Unreadable;
 }
 
 }  // namespace
 
-std::optional<DecodedBitmap> decodeGif(std::span<const std::uint8_t> bytes) {
+Decoded<DecodedBitmap> decodeGif(std::span<const std::uint8_t> bytes) {
   MemoryReader reader{bytes};
   int error = 0;
   GifFile gif(DGifOpen(&reader, readFromMemory, &error));
-  if (!gif) return std::nullopt;
-  auto screen = readFirstFrame(gif.get());
-  if (!screen) return std::nullopt;
+  auto screen = gif ? readFirstFrame(gif.get()) : Decoded<Bitmap>(DecodeFailure::Unreadable);
+  if (!screen) {
+    if (screen.error().kind == DecodeFailure::Unreadable && reader.ranOut)
+      return DecodeError{DecodeFailure::CutShort, screen.error().width, screen.error().height};
+    return screen.error();
+  }
   // GIF declares no resolution (only a pixel aspect ratio), so it stays at 72 dpi.
   return DecodedBitmap{std::move(*screen)};
 }

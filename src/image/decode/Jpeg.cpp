@@ -2,6 +2,7 @@
 #include <cstdio>  // jpeglib.h needs FILE declared first
 
 #include <jpeglib.h>
+#include <jerror.h>
 
 #include <algorithm>
 #include <climits>
@@ -10,7 +11,7 @@
 
 #include "image/decode/Decode.h"
 #include "image/decode/Resolution.h"
-#include "util/CheckedSize.h"
+#include "image/decode/SizeCheck.h"
 #include "util/MemoryBudget.h"
 
 namespace quillane {
@@ -26,6 +27,7 @@ constexpr UINT8 kJfifUnitsDotsPerCentimetre = 2;
 struct ErrorManager {
   jpeg_error_mgr base{};
   std::jmp_buf jump{};
+  bool tooManyScans = false;
 };
 
 // libjpeg's error handler must not return; it jumps back into guarded() below.
@@ -41,7 +43,10 @@ void warningIsFailure(j_common_ptr cinfo, int level) {
 
 void limitScans(j_common_ptr cinfo) {
   const auto* dinfo = reinterpret_cast<j_decompress_ptr>(cinfo);
-  if (dinfo->input_scan_number > kMaxProgressiveScans) failDecoding(cinfo);
+  if (dinfo->input_scan_number > kMaxProgressiveScans) {
+    reinterpret_cast<ErrorManager*>(cinfo->err)->tooManyScans = true;
+    failDecoding(cinfo);
+  }
 }
 
 // The decompressor with its error and progress managers; destroyed with the session.
@@ -95,6 +100,27 @@ void readRow(Session& s) {
 
 void finishDecompress(Session& s) { jpeg_finish_decompress(&s.cinfo); }
 
+// Why the session failed: the declared size when it is refused (libjpeg stops at 65500 pixels
+// a side on its own), else what libjpeg reported last.
+DecodeError failureOf(const Session& s) {
+  const long long width = s.cinfo.image_width;
+  const long long height = s.cinfo.image_height;
+  if (const auto refused = checkImageSize(width, height)) return *refused;
+  const auto failure = [&](DecodeFailure kind) { return DecodeError{kind, width, height}; };
+  if (s.errors.tooManyScans) return failure(DecodeFailure::Unsupported);
+  switch (s.errors.base.msg_code) {
+    case JWRN_JPEG_EOF:
+    case JERR_INPUT_EOF: return failure(DecodeFailure::CutShort);
+    case JERR_OUT_OF_MEMORY:
+    case JERR_NO_BACKING_STORE: return failure(DecodeFailure::OutOfMemory);
+    case JERR_IMAGE_TOO_BIG: return failure(DecodeFailure::TooLarge);
+    case JERR_SOF_UNSUPPORTED:
+    case JERR_NOT_COMPILED:
+    case JERR_ARITH_NOTIMPL: return failure(DecodeFailure::Unsupported);
+    default: return failure(DecodeFailure::Unreadable);
+  }
+}
+
 bool isCmyk(const jpeg_decompress_struct& cinfo) {
   return cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
 }
@@ -146,24 +172,25 @@ bool readPixels(Session& s, Bitmap& bitmap) {
 
 }  // namespace
 
-std::optional<DecodedBitmap> decodeJpeg(std::span<const std::uint8_t> bytes) {
+Decoded<DecodedBitmap> decodeJpeg(std::span<const std::uint8_t> bytes) {
   Session s;
   s.cinfo.err = jpeg_std_error(&s.errors.base);
   s.errors.base.error_exit = failDecoding;
   s.errors.base.emit_message = warningIsFailure;
   s.input = bytes;
-  if (bytes.empty() || !guarded(s, createAndReadHeader)) return std::nullopt;
+  if (bytes.empty()) return DecodeFailure::Unreadable;
+  if (!guarded(s, createAndReadHeader)) return failureOf(s);
+  if (const auto refused = checkImageSize(s.cinfo.image_width, s.cinfo.image_height))
+    return *refused;
 
-  if (s.cinfo.image_width > kMaxPsdSide || s.cinfo.image_height > kMaxPsdSide ||
-      !fitsImageByteBudget(s.cinfo.image_width, s.cinfo.image_height))
-    return std::nullopt;
   s.cinfo.out_color_space = isCmyk(s.cinfo) ? JCS_CMYK : JCS_EXT_RGBA;
-  if (!guarded(s, startDecompress) || s.cinfo.output_components != 4) return std::nullopt;
+  if (!guarded(s, startDecompress)) return failureOf(s);
+  if (s.cinfo.output_components != 4) return DecodeFailure::Unsupported;
 
   // Every row is written below, or the image is refused.
-  auto bitmap = Bitmap::allocateUninitialized(static_cast<int>(s.cinfo.output_width),
-                                              static_cast<int>(s.cinfo.output_height));
-  if (!bitmap || !readPixels(s, *bitmap)) return std::nullopt;
+  auto bitmap = Bitmap::create(s.cinfo.output_width, s.cinfo.output_height, Bitmap::Fill::Nothing);
+  if (!bitmap) return bitmap.error();
+  if (!readPixels(s, *bitmap)) return failureOf(s);
 
   bitmap->knownOpaque = true;  // JPEG has no transparency
   DecodedBitmap decoded{std::move(*bitmap)};

@@ -1,10 +1,12 @@
 #include <spng.h>
 
+#include <algorithm>
+#include <iterator>
 #include <memory>
 
 #include "image/decode/Decode.h"
 #include "image/decode/Resolution.h"
-#include "util/CheckedSize.h"
+#include "image/decode/SizeCheck.h"
 
 namespace quillane {
 namespace {
@@ -34,31 +36,57 @@ bool hasNoTransparency(spng_ctx* ctx, const spng_ihdr& ihdr) {
   return !alphaChannel && spng_get_trns(ctx, &trns) == SPNG_ECHUNKAVAIL;
 }
 
+// The size IHDR declares, read before libspng sees the file: its own limits would refuse a
+// large image as invalid before our size check could name it. IHDR is the first chunk.
+std::optional<DecodeError> checkDeclaredSize(std::span<const std::uint8_t> bytes) {
+  constexpr std::size_t kTypeOffset = 12;
+  constexpr std::size_t kWidthOffset = 16;
+  constexpr std::uint8_t kIhdr[] = {'I', 'H', 'D', 'R'};
+  if (bytes.size() < kWidthOffset + 8 ||
+      !std::equal(std::begin(kIhdr), std::end(kIhdr), bytes.begin() + kTypeOffset))
+    return std::nullopt;
+  const auto readU32 = [&](std::size_t at) {
+    return std::uint32_t{bytes[at]} << 24 | std::uint32_t{bytes[at + 1]} << 16 |
+           std::uint32_t{bytes[at + 2]} << 8 | std::uint32_t{bytes[at + 3]};
+  };
+  return checkImageSize(readU32(kWidthOffset), readU32(kWidthOffset + 4));
+}
+
+DecodeFailure failureOf(int spngError) {
+  switch (spngError) {
+    case SPNG_IO_EOF:
+    case SPNG_EOF:
+    case SPNG_EIDAT_TOO_SHORT: return DecodeFailure::CutShort;
+    case SPNG_EMEM: return DecodeFailure::OutOfMemory;
+    case SPNG_ECHUNK_LIMITS: return DecodeFailure::Unsupported;
+    default: return DecodeFailure::Unreadable;
+  }
+}
+
 }  // namespace
 
-std::optional<DecodedBitmap> decodePng(std::span<const std::uint8_t> bytes) {
+Decoded<DecodedBitmap> decodePng(std::span<const std::uint8_t> bytes) {
+  if (const auto refused = checkDeclaredSize(bytes)) return *refused;
   SpngCtx ctx(spng_ctx_new(0), &spng_ctx_free);
-  if (!ctx) return std::nullopt;
-  if (spng_set_image_limits(ctx.get(), kMaxPsdSide, kMaxPsdSide) != 0 ||
-      spng_set_chunk_limits(ctx.get(), kMaxPngChunkBytes, kMaxPngChunkCacheBytes) != 0 ||
-      spng_set_png_buffer(ctx.get(), bytes.data(), bytes.size()) != 0)
-    return std::nullopt;
-
+  if (!ctx) return DecodeFailure::OutOfMemory;
+  int error = spng_set_image_limits(ctx.get(), kMaxImageSide, kMaxImageSide);
+  if (error == 0)
+    error = spng_set_chunk_limits(ctx.get(), kMaxPngChunkBytes, kMaxPngChunkCacheBytes);
+  if (error == 0) error = spng_set_png_buffer(ctx.get(), bytes.data(), bytes.size());
   spng_ihdr ihdr{};
-  if (spng_get_ihdr(ctx.get(), &ihdr) != 0) return std::nullopt;
-  // spng_decode_image fills every byte, or the image is refused.
-  auto bitmap = Bitmap::allocateUninitialized(static_cast<int>(ihdr.width),
-                                              static_cast<int>(ihdr.height));
-  if (!bitmap) return std::nullopt;
+  if (error == 0) error = spng_get_ihdr(ctx.get(), &ihdr);
+  if (error != 0) return failureOf(error);
 
+  // spng_decode_image fills every byte, or the image is refused.
+  auto bitmap = Bitmap::create(ihdr.width, ihdr.height, Bitmap::Fill::Nothing);
+  if (!bitmap) return bitmap.error();
   std::size_t decodedBytes = 0;
-  if (spng_decoded_image_size(ctx.get(), SPNG_FMT_RGBA8, &decodedBytes) != 0 ||
-      decodedBytes != bitmap->pixels.size())
-    return std::nullopt;
+  error = spng_decoded_image_size(ctx.get(), SPNG_FMT_RGBA8, &decodedBytes);
+  if (error != 0 || decodedBytes != bitmap->pixels.size()) return failureOf(error);
   // SPNG_DECODE_TRNS turns a tRNS colour key or palette alpha into the alpha channel.
-  if (spng_decode_image(ctx.get(), bitmap->pixels.data(), decodedBytes, SPNG_FMT_RGBA8,
-                        SPNG_DECODE_TRNS) != 0)
-    return std::nullopt;
+  error = spng_decode_image(ctx.get(), bitmap->pixels.data(), decodedBytes, SPNG_FMT_RGBA8,
+                            SPNG_DECODE_TRNS);
+  if (error != 0) return failureOf(error);
 
   bitmap->knownOpaque = hasNoTransparency(ctx.get(), ihdr);
   DecodedBitmap decoded{std::move(*bitmap)};

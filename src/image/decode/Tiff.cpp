@@ -10,14 +10,13 @@
 #include "image/Premultiply.h"
 #include "image/decode/Decode.h"
 #include "image/decode/Resolution.h"
-#include "util/CheckedSize.h"
-#include "util/MemoryBudget.h"
+#include "image/decode/SizeCheck.h"
 
 namespace quillane {
 namespace {
 
 // No single buffer libtiff makes for us (a strip or tile, a tag array) may exceed this. An
-// honest strip of an image within kMaxPsdSide fits; a crafted sample count or tag length
+// honest strip of an image within kMaxImageSide fits; a crafted sample count or tag length
 // asks for far more from a file of a few bytes.
 constexpr tmsize_t kMaxTiffSingleAllocation = tmsize_t{2} << 30;
 
@@ -25,14 +24,18 @@ struct MemoryFile {
   std::span<const std::uint8_t> bytes;
   toff_t offset = 0;
   bool failed = false;  // libtiff reported an error, even one it carried on after
+  bool ranOut = false;  // libtiff asked for bytes past the end
 };
 
 MemoryFile& fileOf(thandle_t handle) { return *static_cast<MemoryFile*>(handle); }
 
 tmsize_t readMemory(thandle_t handle, void* out, tmsize_t wanted) {
   MemoryFile& file = fileOf(handle);
-  if (wanted <= 0 || file.offset >= file.bytes.size()) return 0;
-  const auto count = std::min<toff_t>(static_cast<toff_t>(wanted), file.bytes.size() - file.offset);
+  if (wanted <= 0) return 0;
+  const toff_t left = file.offset < file.bytes.size() ? file.bytes.size() - file.offset : 0;
+  const auto count = std::min<toff_t>(static_cast<toff_t>(wanted), left);
+  if (count < static_cast<toff_t>(wanted)) file.ranOut = true;
+  if (count == 0) return 0;
   std::memcpy(out, file.bytes.data() + file.offset, count);
   file.offset += count;
   return static_cast<tmsize_t>(count);
@@ -111,26 +114,29 @@ void toStraightRgba(Bitmap& bitmap, bool hasAlpha) {
   bitmap.knownOpaque = !hasAlpha;
 }
 
-std::optional<Bitmap> readRgba(TIFF* tif, const MemoryFile& file) {
+Decoded<Bitmap> readRgba(TIFF* tif, const MemoryFile& file) {
   std::uint32_t width = 0, height = 0;
   if (!TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width) ||
-      !TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height) || width == 0 || height == 0 ||
-      width > kMaxPsdSide || height > kMaxPsdSide || !fitsImageByteBudget(width, height))
-    return std::nullopt;
+      !TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height) || width == 0 || height == 0)
+    return DecodeError{DecodeFailure::Unreadable, width, height};
+  if (const auto refused = checkImageSize(width, height)) return *refused;
 
+  // TIFFRGBAImageOK refuses the variants TIFFRGBAImage cannot convert.
   char message[1024] = {};
-  if (!TIFFRGBAImageOK(tif, message)) return std::nullopt;
+  if (!TIFFRGBAImageOK(tif, message)) return DecodeError{DecodeFailure::Unsupported, width, height};
   TIFFRGBAImage image{};
-  if (!TIFFRGBAImageBegin(&image, tif, 1, message)) return std::nullopt;
+  if (!TIFFRGBAImageBegin(&image, tif, 1, message))
+    return DecodeError{DecodeFailure::Unreadable, width, height};
   std::unique_ptr<TIFFRGBAImage, RgbaImageEnd> ending(&image);
   image.req_orientation = ORIENTATION_TOPLEFT;
 
   // TIFFRGBAImageGet fills every pixel, or the image is refused.
-  auto bitmap = Bitmap::allocateUninitialized(static_cast<int>(width), static_cast<int>(height));
-  if (!bitmap) return std::nullopt;
+  auto bitmap = Bitmap::create(width, height, Bitmap::Fill::Nothing);
+  if (!bitmap) return bitmap;
   // The bitmap's buffer is aligned for 32-bit words (the heap's or a mapped page).
   auto* raster = reinterpret_cast<std::uint32_t*>(bitmap->pixels.data());
-  if (!TIFFRGBAImageGet(&image, raster, width, height) || file.failed) return std::nullopt;
+  if (!TIFFRGBAImageGet(&image, raster, width, height) || file.failed)
+    return DecodeError{DecodeFailure::Unreadable, width, height};
   toStraightRgba(*bitmap, image.alpha != 0);
   return bitmap;
 }
@@ -152,13 +158,17 @@ void readResolution(TIFF* tif, DecodedBitmap& decoded) {
 
 }  // namespace
 
-std::optional<DecodedBitmap> decodeTiff(std::span<const std::uint8_t> bytes) {
+Decoded<DecodedBitmap> decodeTiff(std::span<const std::uint8_t> bytes) {
   silenceGlobalHandlers();
   MemoryFile file{bytes};
   TiffHandle tif = openMemory(file);
-  if (!tif) return std::nullopt;
-  auto bitmap = readRgba(tif.get(), file);
-  if (!bitmap) return std::nullopt;
+  auto bitmap = tif ? readRgba(tif.get(), file) : Decoded<Bitmap>(DecodeFailure::Unreadable);
+  if (!bitmap) {
+    DecodeError error = bitmap.error();
+    if (error.kind == DecodeFailure::Unreadable && file.ranOut)
+      error.kind = DecodeFailure::CutShort;
+    return error;
+  }
   DecodedBitmap decoded{std::move(*bitmap)};
   readResolution(tif.get(), decoded);
   return decoded;

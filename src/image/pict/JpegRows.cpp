@@ -7,7 +7,7 @@ namespace quillane {
 // The JPEG decoder of the image layer does the work, with its limits (scan count, memory
 // budget, warnings as failures); the picture only places the rows.
 bool drawJpeg(std::span<const std::uint8_t> data, const JpegPlacement& placement) {
-  const std::optional<DecodedBitmap> decoded = decodeJpeg(data);
+  const auto decoded = decodeJpeg(data);
   if (!decoded) return false;
   const Bitmap& bitmap = decoded->bitmap;
   std::optional<RowPlacer> placer = placement(bitmap.width, bitmap.height);

@@ -13,7 +13,7 @@ namespace quillane {
 using JpegPlacement = std::function<std::optional<RowPlacer>(int width, int height)>;
 
 // Decodes a JPEG and hands each row, top to bottom, to the placer that `placement` makes.
-// False when the JPEG cannot be decoded (corrupt, truncated, larger than kMaxPsdSide a side)
+// False when the JPEG cannot be decoded (corrupt, truncated, refused by checkImageSize)
 // or `placement` refuses it.
 bool drawJpeg(std::span<const std::uint8_t> data, const JpegPlacement& placement);
 

@@ -8,7 +8,7 @@
 #include "image/pict/QuickTimeJpeg.h"
 #include "image/pict/Region.h"
 #include "image/pict/RowPlacer.h"
-#include "util/CheckedSize.h"
+#include "image/decode/SizeCheck.h"
 
 namespace quillane {
 namespace {
@@ -51,61 +51,69 @@ std::uint16_t readOpcode(PictBytes& bytes, const PictureLayout& layout) {
   return bytes.u16();
 }
 
-enum class Drawing { Complete, Corrupt };
-
 // Runs the opcodes in order until the end of the picture or an opcode this decoder does not
 // know (which ends the drawing and keeps what was drawn). Data that is cut short or does not
 // hold together (a bitmap whose rows overrun, a size past the end of the bytes, a picture
 // without its end) makes the whole picture corrupt: half a picture is not a picture.
-Drawing drawOpcodes(std::span<const std::uint8_t> bytes, const PictureLayout& layout,
-                    DrawTarget& target) {
-  PictBytes cursor(bytes, layout.firstOpcode);
+// Answers whether the opcodes were drawn whole.
+bool drawOpcodes(PictBytes& cursor, const PictureLayout& layout, DrawTarget& target) {
   std::optional<Region> clip;
   // A compressed QuickTime image is followed by a bitmap for QuickDraw without QuickTime
   // (a placeholder); once the image is drawn, that bitmap is not.
   bool skipFallbackBitmap = false;
   while (true) {
     const std::uint16_t opcode = readOpcode(cursor, layout);
-    if (!cursor.ok()) return Drawing::Corrupt;
-    if (opcode == kOpEndPicture) return Drawing::Complete;
+    if (!cursor.ok()) return false;
+    if (opcode == kOpEndPicture) return true;
     if (opcode == kOpClip) {
       clip = readRegion(cursor);
-      if (!clip) return Drawing::Corrupt;
+      if (!clip) return false;
       target.clip = &*clip;
     } else if (isBitsOpcode(opcode)) {
-      if (!drawBitsOpcode(cursor, opcode, target, !skipFallbackBitmap)) return Drawing::Corrupt;
+      if (!drawBitsOpcode(cursor, opcode, target, !skipFallbackBitmap)) return false;
       skipFallbackBitmap = false;
     } else if (opcode == kOpCompressedQuickTime && layout.version == PictVersion::Two) {
       const QuickTimeResult result = drawQuickTimeOpcode(cursor, target);
-      if (result == QuickTimeResult::Failed) return Drawing::Corrupt;
+      if (result == QuickTimeResult::Failed) return false;
       skipFallbackBitmap = result == QuickTimeResult::Drawn;
     } else if (!skipOpcodeData(cursor, opcode, layout.version)) {
       // A skip that ran past the end is a cut picture; one that stopped in place is an
       // opcode without a known length.
-      return cursor.ok() ? Drawing::Complete : Drawing::Corrupt;
+      return cursor.ok();
     }
   }
 }
 
 }  // namespace
 
-std::optional<PictureLayout> locatePicture(std::span<const std::uint8_t> bytes) {
+Decoded<PictureLayout> locatePicture(std::span<const std::uint8_t> bytes) {
   auto layout = layoutAt(bytes, kFileHeaderBytes);
   if (!layout) layout = layoutAt(bytes, 0);
-  if (!layout || !layout->frame.isDrawable()) return std::nullopt;
-  return layout;
+  if (!layout) {
+    const bool cut = !bytes.empty() && bytes.size() < kFileHeaderBytes + kVersionOffset + 4;
+    return cut ? DecodeFailure::CutShort : DecodeFailure::Unreadable;
+  }
+  const PictRect& frame = layout->frame;
+  if (frame.isEmpty()) return DecodeError{DecodeFailure::Unreadable, frame.width(), frame.height()};
+  if (const auto refused = checkImageSize(frame.width(), frame.height())) return *refused;
+  return *layout;
 }
 
-std::shared_ptr<const ImageRep> decodePict(std::span<const std::uint8_t> bytes) {
+Decoded<std::shared_ptr<const ImageRep>> decodePict(std::span<const std::uint8_t> bytes) {
   const auto layout = locatePicture(bytes);
-  if (!layout) return nullptr;
-  auto raster = Bitmap::allocate(layout->frame.width(), layout->frame.height());
-  if (!raster) return nullptr;
+  if (!layout) return layout.error();
+  auto raster = Bitmap::create(layout->frame.width(), layout->frame.height(), Bitmap::Fill::Zeroes);
+  if (!raster) return raster.error();
   const auto framePixels = static_cast<std::uint64_t>(raster->width) *
                            static_cast<std::uint64_t>(raster->height);
   DrawTarget target{*raster, layout->frame, nullptr, framePixels * kDrawnFramesBudget};
-  if (drawOpcodes(bytes, *layout, target) == Drawing::Corrupt) return nullptr;
-  return std::make_shared<const PictureImageRep>(std::move(*raster));
+  PictBytes cursor(bytes, layout->firstOpcode);
+  if (!drawOpcodes(cursor, *layout, target)) {
+    return DecodeError{cursor.ok() ? DecodeFailure::Unreadable : DecodeFailure::CutShort,
+                       raster->width, raster->height};
+  }
+  std::shared_ptr<const ImageRep> rep = std::make_shared<const PictureImageRep>(std::move(*raster));
+  return rep;
 }
 
 }  // namespace quillane

@@ -8,6 +8,7 @@
 #include <span>
 
 #include "image/ImageRep.h"
+#include "image/decode/Decoded.h"
 #include "image/pict/OpcodeLengths.h"
 #include "image/pict/PictRect.h"
 
@@ -25,15 +26,16 @@ struct PictureLayout {
   std::size_t firstOpcode = 0;
 };
 
-// The picture's layout, or nothing when the bytes begin no version-1 or version-2 picture,
-// with or without the file header, or its frame is empty or above kMaxPsdSide a side.
-std::optional<PictureLayout> locatePicture(std::span<const std::uint8_t> bytes);
+// The picture's layout, or why there is none: the bytes begin no version-1 or version-2
+// picture, with or without the file header, or its frame is empty or refused by
+// checkImageSize.
+Decoded<PictureLayout> locatePicture(std::span<const std::uint8_t> bytes);
 
-// Decodes a QuickDraw picture into a picture representation sized by its frame, or nothing
-// when the bytes hold no picture (see locatePicture) or its raster cannot be allocated.
-// The bitmap opcodes and JPEG QuickTime opcodes are drawn, every other known opcode is
-// skipped, and an unknown one ends the drawing with what was drawn so far. Corrupt data (cut
-// short, overrunning rows, unsupported pixel maps) answers nothing.
-std::shared_ptr<const ImageRep> decodePict(std::span<const std::uint8_t> bytes);
+// Decodes a QuickDraw picture into a picture representation sized by its frame, or says why
+// it cannot. The bitmap opcodes and JPEG QuickTime opcodes are drawn, every other known opcode
+// is skipped, and an unknown one ends the drawing with what was drawn so far. Data that runs
+// past the end is cut short; other corrupt data (overrunning rows, undefined pixel maps or
+// colours, endless redrawing) is unreadable.
+Decoded<std::shared_ptr<const ImageRep>> decodePict(std::span<const std::uint8_t> bytes);
 
 }  // namespace quillane

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "image/pict/PictBytes.h"
-#include "util/CheckedSize.h"
+#include "image/decode/SizeCheck.h"
 
 namespace quillane {
 
@@ -17,9 +17,9 @@ struct PictRect {
   int width() const { return right - left; }
   int height() const { return bottom - top; }
   bool isEmpty() const { return right <= left || bottom <= top; }
-  // Not empty, and no side above what a document may have.
+  // Not empty, and no side above what an image may have.
   bool isDrawable() const {
-    return !isEmpty() && width() <= kMaxPsdSide && height() <= kMaxPsdSide;
+    return !isEmpty() && width() <= kMaxImageSide && height() <= kMaxImageSide;
   }
 
   PictRect intersected(const PictRect& other) const {

@@ -1,17 +1,13 @@
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <optional>
 
+#include "image/Palette.h"
 #include "image/pict/PictBytes.h"
 #include "image/pict/PictRect.h"
 
 namespace quillane {
-
-// Colours by pixel value of an indexed pixel map or bitmap, straight RGBA8; a value the colour table does not define has
-// alpha 0, and a pixel using it makes the picture corrupt.
-using Palette = std::array<std::array<std::uint8_t, 4>, 256>;
 
 // How a bitmap or pixel map lays out its pixels, as a bits opcode describes it.
 struct PixMapInfo {
@@ -27,7 +23,8 @@ struct PixMapInfo {
 // (always for direct pixels). Nothing when the data runs out.
 std::optional<PixMapInfo> readPixMapInfo(PictBytes& bytes, bool direct);
 
-// Reads a colour table into a palette; pixel values it does not list stay undefined.
+// Reads a colour table into a palette; pixel values it does not list stay undefined (alpha
+// 0), and a pixel using one makes the picture corrupt.
 std::optional<Palette> readColourTable(PictBytes& bytes);
 
 // The palette of a one-bit bitmap: 0 white, 1 black.

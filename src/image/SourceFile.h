@@ -1,0 +1,15 @@
+#pragma once
+
+#include <string>
+
+#include "image/Image.h"
+#include "image/decode/Decoded.h"
+
+namespace quillane {
+
+// The image in a source file, or why it cannot be had: a PICT file (by its extension)
+// through the PICT reader, any other by its content. A file that cannot be opened as a
+// regular file is unreadable; memory that runs out on the way is reported, not thrown.
+Decoded<Image> decodeSourceFile(const std::string& path);
+
+}  // namespace quillane

@@ -1,0 +1,15 @@
+#include "image/decode/SizeCheck.h"
+
+#include "util/MemoryBudget.h"
+
+namespace quillane {
+
+std::optional<DecodeError> checkImageSize(long long width, long long height) {
+  const auto failure = [&](DecodeFailure kind) { return DecodeError{kind, width, height}; };
+  if (width < 0 || height < 0) return failure(DecodeFailure::Unreadable);
+  if (width > kMaxImageSide || height > kMaxImageSide) return failure(DecodeFailure::TooLarge);
+  if (!fitsImageByteBudget(width, height)) return failure(DecodeFailure::OutOfMemory);
+  return std::nullopt;
+}
+
+}  // namespace quillane

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <optional>
+
+#include "image/decode/Decoded.h"
+#include "util/CheckedSize.h"
+
+namespace quillane {
+
+// The largest side of an image we decode: what a PSD document holds.
+inline constexpr long long kMaxImageSide = kMaxPsdSide;
+
+// Why an image of the declared width x height cannot be decoded, or nothing when it can:
+// a negative side is unreadable, a side above kMaxImageSide too large, and a raster above
+// imageByteBudget() does not fit in memory. Every decoder asks this before it decodes.
+std::optional<DecodeError> checkImageSize(long long width, long long height);
+
+}  // namespace quillane

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <string>
+
+#include "image/decode/Decoded.h"
+#include "util/Exception.h"
+
+namespace quillane {
+
+// The failure that ends a job on a source image that cannot be decoded: named by the text
+// of its kind from the strings table, its reason the file's full path, followed for a size
+// that is refused by the size and the limit it exceeds.
+Exception imageReadFailure(const std::string& path, const DecodeError& error);
+
+}  // namespace quillane
