@@ -68,7 +68,7 @@ class BadCorpusTest(CliTestCase):
             self.assertIn("quillane: %s: %s" % (name_text, self.source(name)), result.stderr)
         if kind == "too large":  # then the declared size and the limit
             size = re.escape(english_text("IMAGE_SIZE_LIMIT")).replace("%1", r"\d+")
-            size = size.replace("%2", r"\d+").replace("%3", "30000")
+            size = size.replace("%2", r"\d+").replace("%3", "300000")
             self.assertRegex(result.stderr, re.escape(self.source(name)) + ": " + size)
         with open(self.output(), "rb") as f:
             self.assertEqual(f.read(), OLD)

@@ -140,10 +140,9 @@ TEST(Decode, DeclaredSidesAboveTheLimitAreTooLargeWithTheirSize) {
     long long width;
     long long height;
   };
-  for (const Case& c : {Case{"png-40000-wide.png", 40000, 1},
-                        Case{"jpeg-65535-square.jpg", 65535, 65535},
-                        Case{"gif-65535-square-frame.gif", 65535, 65535},
-                        Case{"bmp-negative-height-40000.bmp", 13, 40000},
+  // JPEG and GIF sides are 16-bit: never above the limit.
+  for (const Case& c : {Case{"png-2147483647-wide.png", 2147483647, 1},
+                        Case{"bmp-negative-height-min.bmp", 13, 2147483648},
                         Case{"tiff-4294967295-wide.tif", 4294967295, 11}}) {
     const auto image = decodeImage(dataBytes(std::string("bad/") + c.file));
     ASSERT_FALSE(image) << c.file;

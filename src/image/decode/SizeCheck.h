@@ -7,8 +7,9 @@
 
 namespace quillane {
 
-// The largest side of an image we decode: what a PSD document holds.
-inline constexpr long long kMaxImageSide = kMaxPsdSide;
+// The largest side of an image we decode: what a PSB document holds. A first image past
+// what a PSD holds is refused by the job when the output is a PSD.
+inline constexpr long long kMaxImageSide = kMaxPsbSide;
 
 // Why an image of the declared width x height cannot be decoded, or nothing when it can:
 // a negative side is unreadable, a side above kMaxImageSide too large, and a raster above
