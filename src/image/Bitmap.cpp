@@ -29,6 +29,19 @@ Decoded<Bitmap> Bitmap::create(long long width, long long height, Fill fill) {
   }
 }
 
+void Bitmap::keepTopLeft(long long keepWidth, long long keepHeight) {
+  const int newWidth = static_cast<int>(std::min<long long>(width, keepWidth));
+  const int newHeight = static_cast<int>(std::min<long long>(height, keepHeight));
+  if (newWidth == width && newHeight == height) return;
+  const std::size_t newRowBytes = static_cast<std::size_t>(newWidth) * 4;
+  for (int y = 0; y < newHeight; ++y) {
+    std::copy_n(row(y), newRowBytes, pixels.data() + static_cast<std::size_t>(y) * newRowBytes);
+  }
+  width = newWidth;
+  height = newHeight;
+  pixels.resize(newRowBytes * static_cast<std::size_t>(newHeight));
+}
+
 std::optional<Bitmap> Bitmap::allocate(int width, int height) {
   return orNothing(create(width, height, Fill::Zeroes));
 }

@@ -31,6 +31,9 @@ struct Bitmap {
   static std::optional<Bitmap> allocate(int width, int height);
   static std::optional<Bitmap> allocateUninitialized(int width, int height);
 
+  // Cuts the raster to its top-left width x height pixels (no more than it has), in place.
+  void keepTopLeft(long long keepWidth, long long keepHeight);
+
   std::size_t rowBytes() const { return static_cast<std::size_t>(width) * 4; }
   std::uint8_t* row(int y) { return pixels.data() + static_cast<std::size_t>(y) * rowBytes(); }
   const std::uint8_t* row(int y) const {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "image/Image.h"
+#include "image/decode/DecodeRequest.h"
 #include "image/decode/Decoded.h"
 #include "util/Geometry.h"
 
@@ -29,6 +30,6 @@ Size pictSize(std::span<const std::uint8_t> bytes);
 bool pictChangeDPI(std::span<std::uint8_t> bytes);
 // The picture in a PICT file's bytes, its resolution patched in place (pictChangeDPI) and
 // decoded, or why it cannot be.
-Decoded<Image> createPictImage(std::span<std::uint8_t> bytes);
+Decoded<Image> createPictImage(std::span<std::uint8_t> bytes, const DecodeRequest& request = {});
 
 }  // namespace quillane

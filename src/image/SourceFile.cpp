@@ -8,12 +8,12 @@
 
 namespace quillane {
 
-Decoded<Image> decodeSourceFile(const std::string& path) {
+Decoded<Image> decodeSourceFile(const std::string& path, const DecodeRequest& request) {
   try {
     auto bytes = readWholeFile(path);
     if (!bytes) return DecodeFailure::Unreadable;
-    if (isPictFile(path)) return createPictImage(*bytes);
-    return decodeImage(*bytes);
+    if (isPictFile(path)) return createPictImage(*bytes, request);
+    return decodeImage(*bytes, request);
   } catch (const std::bad_alloc&) {
     return DecodeFailure::OutOfMemory;
   }

@@ -34,6 +34,7 @@ DecodeAhead::DecodeAhead(const std::vector<std::string>& files, Size canvas,
     : files_(files),
       filesAhead_(filesAheadFor(canvas)),
       smallImageBytes_(kExtraAheadBytes / filesAhead_),
+      canvasPart_{static_cast<long long>(canvas.width), static_cast<long long>(canvas.height)},
       first_(std::move(first)),
       launched_(first_ ? 1 : 0),
       queue_(kDecodingThreads) {}
@@ -43,9 +44,9 @@ void DecodeAhead::decodeFrom(std::size_t index) {
     const bool smallOnly = launched_ >= index + kFilesDecodedAhead;
     const std::size_t maxBytes = smallOnly ? smallImageBytes_ : SIZE_MAX;
     const std::string& path = files_[launched_];
-    pending_.push_back({launched_, queue_.push([&path, maxBytes] {
+    pending_.push_back({launched_, queue_.push([this, &path, maxBytes] {
                           const ThreadImageByteLimit limit(maxBytes);
-                          return decodeSourceFile(path);
+                          return decodeSourceFile(path, canvasPart_);
                         })});
   }
 }
@@ -57,7 +58,7 @@ Decoded<Image> DecodeAhead::take(std::size_t index) {
     pending_.pop_front();
     if (Decoded<Image> image = pending.image.get()) return image;
   }
-  return decodeSourceFile(files_[index]);
+  return decodeSourceFile(files_[index], canvasPart_);
 }
 
 }  // namespace quillane

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "image/Image.h"
+#include "image/decode/DecodeRequest.h"
 #include "image/decode/Decoded.h"
 #include "job/DecodeQueue.h"
 #include "util/Geometry.h"
@@ -46,6 +47,8 @@ class DecodeAhead {
   const std::vector<std::string>& files_;
   const std::size_t filesAhead_;
   const std::size_t smallImageBytes_;
+  // Every file is decoded only within the canvas its layer is cropped to.
+  const DecodeRequest canvasPart_;
   std::optional<Image> first_;
   std::size_t launched_ = 0;
   std::deque<Pending> pending_;

@@ -21,9 +21,10 @@ Decoded<DecodedBitmap> decodeByFormat(std::span<const std::uint8_t> bytes) {
 
 }  // namespace
 
-Decoded<Image> decodeImage(std::span<const std::uint8_t> bytes) {
+Decoded<Image> decodeImage(std::span<const std::uint8_t> bytes, const DecodeRequest& request) {
   auto decoded = decodeByFormat(bytes);
   if (!decoded) return decoded.error();
+  decoded->bitmap.keepTopLeft(request.keepWidth, request.keepHeight);
   auto rep = std::make_shared<const BitmapImageRep>(std::move(decoded->bitmap), decoded->dpiX,
                                                     decoded->dpiY);
   return Image::withRepresentation(std::move(rep));

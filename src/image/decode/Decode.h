@@ -6,6 +6,7 @@
 
 #include "image/Bitmap.h"
 #include "image/Image.h"
+#include "image/decode/DecodeRequest.h"
 #include "image/decode/Decoded.h"
 
 namespace quillane {
@@ -34,9 +35,9 @@ Decoded<DecodedBitmap> decodeGif(std::span<const std::uint8_t> bytes);
 Decoded<DecodedBitmap> decodeBmp(std::span<const std::uint8_t> bytes);
 Decoded<DecodedBitmap> decodeTiff(std::span<const std::uint8_t> bytes);
 
-// The image in the bytes (JPEG, PNG, GIF, BMP or TIFF, chosen by content) as an Image with
-// one bitmap representation; bytes of no known format are unreadable, or cut short when they
-// end inside a signature.
-Decoded<Image> decodeImage(std::span<const std::uint8_t> bytes);
+// The image in the bytes (JPEG, PNG, GIF, BMP or TIFF, chosen by content), or the part of
+// it the request keeps, as an Image with one bitmap representation; bytes of no known format
+// are unreadable, or cut short when they end inside a signature.
+Decoded<Image> decodeImage(std::span<const std::uint8_t> bytes, const DecodeRequest& request = {});
 
 }  // namespace quillane
