@@ -3,16 +3,19 @@
 namespace quillane {
 namespace {
 
-// The samples of each of `width` pixels, as four planes of `width` samples.
+// The samples of each of `width` pixels, as four planes of `width` samples. A fully
+// transparent pixel has no colour to keep: it is written white, as it always was, which packs
+// into runs whatever the source left under it.
 void splitChannels(const std::uint8_t* pixels, std::size_t width, std::uint8_t* planes) {
   std::uint8_t* const red = planes;
   std::uint8_t* const green = planes + width;
   std::uint8_t* const blue = planes + 2 * width;
   std::uint8_t* const alpha = planes + 3 * width;
   for (std::size_t x = 0; x < width; ++x, pixels += kPixelBytes) {
-    red[x] = pixels[0];
-    green[x] = pixels[1];
-    blue[x] = pixels[2];
+    const std::uint8_t clear = pixels[3] == 0 ? 0xFF : 0;
+    red[x] = pixels[0] | clear;
+    green[x] = pixels[1] | clear;
+    blue[x] = pixels[2] | clear;
     alpha[x] = pixels[3];
   }
 }

@@ -8,8 +8,9 @@
         {"canvas": [w, h], "layers": [{"name", "raw", "width", "height"}]}: raw straight RGBA8
         files as the layers' sources
 
-A layer equals its source where the source covers the canvas and is transparent elsewhere;
-colour counts wherever alpha is not 0. The merged image is the layers drawn over white.
+A layer equals its source where the source covers the canvas and is transparent (all 0)
+elsewhere; where the source itself is fully transparent, its colour is written white. The
+merged image is the layers drawn over white.
 Prints each fault; the exit status is 1 when there is one.
 """
 import argparse
@@ -77,6 +78,8 @@ def on_canvas(pixels, width, height):
     layer = numpy.zeros((height, width, 4), dtype=numpy.uint8)
     h, w = min(height, pixels.shape[0]), min(width, pixels.shape[1])
     layer[:h, :w] = pixels[:h, :w]
+    clear = layer[:h, :w, 3] == 0
+    layer[:h, :w, :3][clear] = 255
     return layer
 
 
@@ -112,8 +115,7 @@ def check(psd_path, canvas, names, sources):
             continue
         expected = on_canvas(source, width, height)
         drawn.append(expected)
-        shown = expected[..., 3] > 0
-        wrong = (actual[..., 3] != expected[..., 3]) | (shown & (actual != expected).any(axis=2))
+        wrong = (actual != expected).any(axis=2)
         if wrong.any():
             y, x = numpy.argwhere(wrong)[0]
             faults.append("%s: %d pixels differ, first (%d, %d): %r, not %r" % (
