@@ -16,8 +16,10 @@ namespace {
 // request: touching fresh memory a 4 KiB page at a time costs more than decoding into it.
 constexpr std::size_t kHugePageBytes = std::size_t{2} << 20;
 // The job holds a few rasters at once (the image, its keyed copy, two decoded ahead); that
-// many freed blocks are enough to serve the next ones.
+// many freed blocks are enough to serve the next ones. Large rasters are kept only as far as
+// they fit kMaxKeptBytes: a freed block is memory the process holds for nothing meanwhile.
 constexpr std::size_t kMaxKeptBlocks = 4;
+constexpr std::size_t kMaxKeptBytes = std::size_t{256} << 20;
 
 struct Block {
   void* address;
@@ -56,20 +58,27 @@ class RasterPool {
   }
 
   void giveBack(void* address) noexcept {
-    Block unkept{nullptr, 0};
+    std::array<Block, kMaxKeptBlocks + 1> unkept{};
+    std::size_t unkeptCount = 0;
     {
       std::lock_guard lock(mutex_);
       const auto found = live_.find(address);
       if (found == live_.end()) return;
-      if (keptCount_ == kMaxKeptBlocks) {  // the oldest makes way
-        unkept = kept_[0];
-        std::move(kept_.begin() + 1, kept_.end(), kept_.begin());
-        --keptCount_;
-      }
-      kept_[keptCount_++] = {address, found->second};
+      const Block freed{address, found->second};
       live_.erase(found);
+      if (freed.bytes > kMaxKeptBytes) {
+        unkept[unkeptCount++] = freed;
+      } else {
+        // The oldest make way.
+        while (keptCount_ == kMaxKeptBlocks || keptBytesLocked() + freed.bytes > kMaxKeptBytes) {
+          unkept[unkeptCount++] = kept_[0];
+          std::move(kept_.begin() + 1, kept_.begin() + std::ptrdiff_t(keptCount_), kept_.begin());
+          --keptCount_;
+        }
+        kept_[keptCount_++] = freed;
+      }
     }
-    if (unkept.address) (void)::munmap(unkept.address, unkept.bytes);
+    for (std::size_t i = 0; i < unkeptCount; ++i) (void)::munmap(unkept[i].address, unkept[i].bytes);
   }
 
   void release() noexcept {
@@ -85,12 +94,16 @@ class RasterPool {
 
   std::size_t keptBytes() noexcept {
     std::lock_guard lock(mutex_);
+    return keptBytesLocked();
+  }
+
+ private:
+  std::size_t keptBytesLocked() const noexcept {
     std::size_t bytes = 0;
     for (std::size_t i = 0; i < keptCount_; ++i) bytes += kept_[i].bytes;
     return bytes;
   }
 
- private:
   // The smallest kept block that holds `bytes` without wasting more than half of it, or a
   // null block.
   Block takeKept(std::size_t bytes) {

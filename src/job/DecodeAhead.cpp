@@ -12,19 +12,27 @@ namespace quillane {
 namespace {
 
 // Each file decoded ahead holds one decoded image in memory; two keep both cores busy when
-// decoding is the slower half (PNG).
+// decoding is the slower half (PNG). Past kLargeCanvasBytes an image is a large share of the
+// memory, and one is decoded ahead.
 constexpr std::size_t kFilesDecodedAhead = 2;
+constexpr std::size_t kLargeCanvasBytes = std::size_t{100} << 20;
 constexpr std::size_t kMaxFilesDecodedAhead = 8;
 constexpr std::size_t kExtraAheadBytes = std::size_t{36} << 20;
 // Threads that decode ahead: one per core of the machines we build for.
 constexpr unsigned kDecodingThreads = 2;
 
+std::size_t canvasBytesOf(Size canvas) {
+  return rgbaByteCount(static_cast<long long>(canvas.width), static_cast<long long>(canvas.height))
+      .value_or(SIZE_MAX);
+}
+
+std::size_t wholeFilesAheadFor(Size canvas) {
+  return canvasBytesOf(canvas) > kLargeCanvasBytes ? 1 : kFilesDecodedAhead;
+}
+
 std::size_t filesAheadFor(Size canvas) {
-  const std::size_t canvasBytes =
-      rgbaByteCount(static_cast<long long>(canvas.width), static_cast<long long>(canvas.height))
-          .value_or(kExtraAheadBytes);
-  return std::clamp(kExtraAheadBytes / std::max<std::size_t>(canvasBytes, 1), kFilesDecodedAhead,
-                    kMaxFilesDecodedAhead);
+  return std::clamp(kExtraAheadBytes / std::max<std::size_t>(canvasBytesOf(canvas), 1),
+                    wholeFilesAheadFor(canvas), kMaxFilesDecodedAhead);
 }
 
 }  // namespace
@@ -32,6 +40,7 @@ std::size_t filesAheadFor(Size canvas) {
 DecodeAhead::DecodeAhead(const std::vector<std::string>& files, Size canvas,
                          std::optional<Image> first)
     : files_(files),
+      wholeFilesAhead_(wholeFilesAheadFor(canvas)),
       filesAhead_(filesAheadFor(canvas)),
       smallImageBytes_(kExtraAheadBytes / filesAhead_),
       canvasPart_{static_cast<long long>(canvas.width), static_cast<long long>(canvas.height)},
@@ -41,7 +50,7 @@ DecodeAhead::DecodeAhead(const std::vector<std::string>& files, Size canvas,
 
 void DecodeAhead::decodeFrom(std::size_t index) {
   for (; launched_ < std::min(index + filesAhead_, files_.size()); ++launched_) {
-    const bool smallOnly = launched_ >= index + kFilesDecodedAhead;
+    const bool smallOnly = launched_ >= index + wholeFilesAhead_;
     const std::size_t maxBytes = smallOnly ? smallImageBytes_ : SIZE_MAX;
     const std::string& path = files_[launched_];
     pending_.push_back({launched_, queue_.push([this, &path, maxBytes] {

@@ -16,7 +16,8 @@
 namespace quillane {
 
 // Decodes a job's files on two threads ahead of their turn, so that decoding the next files
-// overlaps adding the current one. Two files are decoded ahead; when the canvas is small,
+// overlaps adding the current one. Two files are decoded ahead (one on a canvas so large
+// that each image is a large share of memory); when the canvas is small,
 // more, as many as fit kExtraAheadBytes at its size: small images take little time each,
 // and a short queue leaves the cores waiting on one another. Those past the first two are
 // decoded ahead only if small, so that they hold little memory whatever the folder holds; a
@@ -45,6 +46,7 @@ class DecodeAhead {
   };
 
   const std::vector<std::string>& files_;
+  const std::size_t wholeFilesAhead_;
   const std::size_t filesAhead_;
   const std::size_t smallImageBytes_;
   // Every file is decoded only within the canvas its layer is cropped to.
