@@ -108,12 +108,7 @@ void AppDelegate::runJobWrapper(std::vector<std::string> files, std::string path
 
   if (failure) {
     postToMain([this, failure = *failure] {
-      const std::string name =
-          failure.named ? failure.name : toolkit->localizedString("JOB_FAILED");
-      const std::string reason =
-          failure.named || !failure.reason.empty() ? failure.reason
-                                                   : toolkit->localizedString("UNKNOWN_ERROR");
-      toolkit->runAlert(name, reason);
+      toolkit->runAlert(failure.name, failure.reason);
       sheetCancel();
     });
   }

@@ -106,9 +106,7 @@ int runJob(const CommandLine& line) {
 
   if (failure) {
     reporter.finish(record, false);
-    reporter.note(errorLine(failure->named ? failure->name : "Error",
-                            failure->reason.empty() ? "unknown failure" : failure->reason),
-                  true);
+    reporter.note(errorLine(failure->name, failure->reason), true);
     return kExitFailure;
   }
   // The job clears the stop request when it acts on it; one still set came too late.

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "util/Exception.h"
+#include "util/Strings.h"
 
 namespace quillane {
 
@@ -12,13 +13,13 @@ std::optional<JobFailure> runCatchingFailure(const std::function<void()>& job) {
     job();
     return std::nullopt;
   } catch (const Exception& error) {
-    return JobFailure{error.name(), error.reason(), true};
+    return JobFailure{error.name(), error.reason()};
   } catch (const std::bad_alloc&) {
-    return JobFailure{"", "out of memory: the document does not fit in memory", false};
+    return JobFailure{localizedString("OUT_OF_MEMORY"), ""};
   } catch (const std::exception& error) {
-    return JobFailure{"", error.what(), false};
+    return JobFailure{localizedString("JOB_FAILED"), error.what()};
   } catch (...) {
-    return JobFailure{};
+    return JobFailure{localizedString("JOB_FAILED"), localizedString("UNKNOWN_ERROR")};
   }
 }
 
