@@ -70,12 +70,9 @@ void checkDocument(const std::vector<std::string>& files, Size canvas, PSDFormat
                                     {static_cast<long long>(files.size()), kMaxLayerCount}));
   }
   if (!fitsImageByteBudget(width, height)) {
-    constexpr long long kBytesPerMegabyte = 1000 * 1000;
-    const long long needed = (width * height * 4 + kBytesPerMegabyte - 1) / kBytesPerMegabyte;
-    const auto budget = static_cast<long long>(imageByteBudget()) / kBytesPerMegabyte;
     throw Exception(localizedString("CANVAS_OUT_OF_MEMORY"),
                     files.front() + ": " +
-                        localizedString("CANVAS_MEMORY_LIMIT", {width, height, needed, budget}));
+                        memoryLimitDetail("CANVAS_MEMORY_LIMIT", width, height));
   }
 }
 

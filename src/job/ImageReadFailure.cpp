@@ -29,13 +29,17 @@ std::string sizeDetail(const DecodeError& error) {
   // Memory that ran out for a raster within the budget has no limit to name.
   if (error.kind != DecodeFailure::OutOfMemory || fitsImageByteBudget(error.width, error.height))
     return {};
-  const double bytes = static_cast<double>(error.width) * static_cast<double>(error.height) * 4;
-  const auto needed = static_cast<long long>(std::ceil(bytes / kBytesPerMegabyte));
-  const auto budget = static_cast<long long>(imageByteBudget() / kBytesPerMegabyte);
-  return localizedString("IMAGE_MEMORY_LIMIT", {error.width, error.height, needed, budget});
+  return memoryLimitDetail("IMAGE_MEMORY_LIMIT", error.width, error.height);
 }
 
 }  // namespace
+
+std::string memoryLimitDetail(const char* key, long long width, long long height) {
+  const double bytes = static_cast<double>(width) * static_cast<double>(height) * 4;
+  const auto needed = static_cast<long long>(std::ceil(bytes / kBytesPerMegabyte));
+  const auto budget = static_cast<long long>(imageByteBudget() / kBytesPerMegabyte);
+  return localizedString(key, {width, height, needed, budget});
+}
 
 Exception imageReadFailure(const std::string& path, const DecodeError& error) {
   const std::string detail = sizeDetail(error);

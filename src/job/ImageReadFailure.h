@@ -12,4 +12,8 @@ namespace quillane {
 // that is refused by the size and the limit it exceeds.
 Exception imageReadFailure(const std::string& path, const DecodeError& error);
 
+// The text of key with the raster's size, the megabytes it takes and those one image may
+// use filled in (%1 to %4).
+std::string memoryLimitDetail(const char* key, long long width, long long height);
+
 }  // namespace quillane
