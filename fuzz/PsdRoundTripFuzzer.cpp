@@ -51,7 +51,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto format = in.next() % 2 ? quillane::PSDFormat::Psb : quillane::PSDFormat::Psd;
   std::vector<quillane::PSDLayer> layers;
   for (int i = 0; i < layerCount; ++i) {
-    auto bitmap = quillane::Bitmap::allocate(in.next() % kMaxSide, in.next() % kMaxSide);
+    auto bitmap = quillane::Bitmap::create(in.next() % kMaxSide, in.next() % kMaxSide,
+                                           quillane::Bitmap::Fill::Zeroes);
     if (!bitmap) std::abort();
     layers.push_back({"layer " + std::to_string(i), std::move(*bitmap)});
   }

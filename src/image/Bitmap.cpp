@@ -6,15 +6,6 @@
 #include "image/decode/SizeCheck.h"
 
 namespace quillane {
-namespace {
-
-std::optional<Bitmap> orNothing(Decoded<Bitmap> bitmap) {
-  if (!bitmap) return std::nullopt;
-  return std::move(*bitmap);
-}
-
-}  // namespace
-
 Decoded<Bitmap> Bitmap::create(long long width, long long height, Fill fill) {
   if (const auto refused = checkImageSize(width, height)) return *refused;
   try {
@@ -40,14 +31,6 @@ void Bitmap::keepTopLeft(long long keepWidth, long long keepHeight) {
   width = newWidth;
   height = newHeight;
   pixels.resize(newRowBytes * static_cast<std::size_t>(newHeight));
-}
-
-std::optional<Bitmap> Bitmap::allocate(int width, int height) {
-  return orNothing(create(width, height, Fill::Zeroes));
-}
-
-std::optional<Bitmap> Bitmap::allocateUninitialized(int width, int height) {
-  return orNothing(create(width, height, Fill::Nothing));
 }
 
 }  // namespace quillane

@@ -27,9 +27,6 @@ struct Bitmap {
   // or memory that cannot be had. Fill::Nothing leaves the bytes as they are, for a writer
   // that sets every one of them.
   static Decoded<Bitmap> create(long long width, long long height, Fill fill);
-  // create() for callers that only ask whether they got one: zero-filled, and unfilled.
-  static std::optional<Bitmap> allocate(int width, int height);
-  static std::optional<Bitmap> allocateUninitialized(int width, int height);
 
   // Cuts the raster to its top-left width x height pixels (no more than it has), in place.
   void keepTopLeft(long long keepWidth, long long keepHeight);

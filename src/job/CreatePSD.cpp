@@ -98,10 +98,6 @@ class OutputFileSink : public PSDSink {
 
 }  // namespace
 
-std::string JobRecord::baseImageFile() const {
-  return imageFileList.empty() ? std::string() : imageFileList.front();
-}
-
 Size JobRecord::imageFileSize(const std::string& path) { return measureFile(path).size; }
 
 void JobRecord::createPSDFile(const std::vector<std::string>& files, const std::string& path) {

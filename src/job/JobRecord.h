@@ -93,7 +93,6 @@ class JobRecord {
   // be keyed), a document the format cannot hold, a canvas beyond the memory budget, a
   // writer failure or a failed write; nothing is written then.
   void createPSDFile(const std::vector<std::string>& files, const std::string& path);
-  std::string baseImageFile() const;
   // The file's size in pixels; 0 by 0 when it cannot be measured.
   Size imageFileSize(const std::string& path);
 

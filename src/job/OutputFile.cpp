@@ -161,12 +161,6 @@ void OutputFile::commit() {
   }
 }
 
-void writeFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes) {
-  OutputFile file(path);
-  file.write(bytes);
-  file.commit();
-}
-
 void abandonOutputFiles() {
   pendingMutex().lock();  // never unlocked: the process ends right after
   for (const std::string& name : pendingNames()) ::unlink(name.c_str());

@@ -47,9 +47,6 @@ class OutputFile {
   std::unique_ptr<FileAppender> appender_;
 };
 
-// Writes the bytes to path through an OutputFile.
-void writeFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes);
-
 // For a process about to end at once (a second Ctrl-C): removes the temporary files of
 // every OutputFile not yet committed and makes later commits wait forever, so that nothing
 // half-made is left. Not async-signal-safe; call it from an ordinary thread, then _exit.

@@ -50,7 +50,7 @@ std::optional<Image> JobRecord::setTransparentColorToImage(const Image& image, f
   const int W = source->width;
   const int H = source->height;
   logLine("inBitImage: %d , %d", W, H);
-  std::optional<Bitmap> output = Bitmap::allocateUninitialized(W, H);
+  Decoded<Bitmap> output = Bitmap::create(W, H, Bitmap::Fill::Nothing);
   if (!output) return std::nullopt;
 
   const std::optional<std::uint8_t> keyRed = sampleReadingAs(red);

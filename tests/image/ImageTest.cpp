@@ -21,7 +21,7 @@ class FakePictureRep final : public ImageRep {
 };
 
 std::shared_ptr<const BitmapImageRep> bitmapRep(int width, int height, float dpi = 72.0f) {
-  return std::make_shared<const BitmapImageRep>(*Bitmap::allocate(width, height), dpi, dpi);
+  return std::make_shared<const BitmapImageRep>(*Bitmap::create(width, height, Bitmap::Fill::Zeroes), dpi, dpi);
 }
 
 TEST(Image, PixelsSizeIsTheFirstBitmapsPixelSizeElseThePointSize) {
@@ -40,7 +40,7 @@ TEST(Image, PixelsSizeIsTheFirstBitmapsPixelSizeElseThePointSize) {
 }
 
 TEST(Image, CopiesShareTheRenderedPixels) {
-  auto bitmap = *Bitmap::allocate(2, 1);
+  auto bitmap = *Bitmap::create(2, 1, Bitmap::Fill::Zeroes);
   bitmap.pixels = {1, 2, 3, 4, 5, 6, 7, 8};
   const auto image = Image::withRepresentation(std::make_shared<const BitmapImageRep>(bitmap));
   const auto rendered = image.renderBitmap();
@@ -56,7 +56,7 @@ TEST(Image, UnusableResolutionsReadAsSeventyTwoDpi) {
   for (const float dpi : {0.0f, -300.0f, nan, inf}) {
     EXPECT_EQ(bitmapRep(60, 40, dpi)->size(), (Size{60, 40})) << dpi;
   }
-  const BitmapImageRep anisotropic(*Bitmap::allocate(60, 40), 144.0f, 36.0f);
+  const BitmapImageRep anisotropic(*Bitmap::create(60, 40, Bitmap::Fill::Zeroes), 144.0f, 36.0f);
   EXPECT_EQ(anisotropic.size(), (Size{30, 80}));
 }
 
@@ -66,11 +66,11 @@ TEST(Bitmap, CreateRefusesSizesThroughTheSizeCheck) {
   ASSERT_FALSE(wide);
   EXPECT_EQ(wide.error().kind, DecodeFailure::TooLarge);
   EXPECT_EQ(wide.error().width, kMaxImageSide + 1);
-  EXPECT_FALSE(Bitmap::allocate(1, kMaxImageSide + 1));
-  const auto edge = Bitmap::allocate(kMaxImageSide, 1);
+  EXPECT_FALSE(Bitmap::create(1, kMaxImageSide + 1, Bitmap::Fill::Zeroes));
+  const auto edge = Bitmap::create(kMaxImageSide, 1, Bitmap::Fill::Zeroes);
   ASSERT_TRUE(edge);
   EXPECT_EQ(edge->pixels.size(), std::size_t{kMaxImageSide} * 4);
-  const auto bitmap = Bitmap::allocate(3, 2);
+  const auto bitmap = Bitmap::create(3, 2, Bitmap::Fill::Zeroes);
   ASSERT_TRUE(bitmap);
   EXPECT_EQ(bitmap->row(1) - bitmap->row(0), 12);
   EXPECT_EQ(bitmap->pixels, RasterBytes(24, 0));

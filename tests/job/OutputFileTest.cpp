@@ -25,6 +25,12 @@ std::span<const std::uint8_t> bytesOf(const std::string& text) {
   return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
 }
 
+void writeFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes) {
+  OutputFile file(path);
+  file.write(bytes);
+  file.commit();
+}
+
 // The reason of the exception that writing `text` to path raises; empty when none is raised.
 std::string writeFailure(const std::string& path, const std::string& text = "new") {
   try {

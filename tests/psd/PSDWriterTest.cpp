@@ -16,7 +16,7 @@ namespace {
 
 // A bitmap whose pixel (x, y) is rgba(x, y) as 0xRRGGBBAA.
 Bitmap pixels(int width, int height, const std::function<std::uint32_t(int, int)>& rgba) {
-  Bitmap bitmap = *Bitmap::allocate(width, height);
+  Bitmap bitmap = *Bitmap::create(width, height, Bitmap::Fill::Zeroes);
   for (int y = 0; y < height; ++y) {
     for (int x = 0; x < width; ++x) {
       const std::uint32_t pixel = rgba(x, y);
@@ -100,7 +100,7 @@ TEST(PSDWriter, RedPixelLargeDocumentIsExact) {
 }
 
 TEST(PSDWriter, RefusesWhatItCannotWrite) {
-  const Bitmap one = *Bitmap::allocate(1, 1);
+  const Bitmap one = *Bitmap::create(1, 1, Bitmap::Fill::Zeroes);
   const auto document = [&](Size size, std::size_t count, PSDOptions options = {}) {
     return [=, &one] { createPSDData(size, std::vector<PSDLayer>(count, {"x", one}), options); };
   };
