@@ -67,7 +67,8 @@ struct Session {
   std::span<const std::uint8_t> input;
   JDIMENSION cropWidth = 0;
   JDIMENSION nextRow = 0;
-  // Where the rows go: the bitmap's pixels (RGBA output) or a scratch row (CMYK output).
+  // Where the rows go: the bitmap's pixels (RGBA rows of its width) or a scratch row (CMYK
+  // rows, or rows wider than the bitmap).
   std::uint8_t* rows = nullptr;
   std::size_t rowStride = 0;
   // Last, so it runs first. Destroying a decompressor never created is a no-op.
@@ -113,8 +114,8 @@ void readRow(Session& s) {
 
 void finishDecompress(Session& s) { jpeg_finish_decompress(&s.cinfo); }
 
-// Why the session failed: the declared size when it is refused (libjpeg stops at 65500 pixels
-// a side on its own), else what libjpeg reported last.
+// Why the session failed: the declared size when it is refused, else what libjpeg reported
+// last.
 DecodeError failureOf(const Session& s, const DecodeRequest& request) {
   const long long width = s.cinfo.image_width;
   const long long height = s.cinfo.image_height;
@@ -126,7 +127,7 @@ DecodeError failureOf(const Session& s, const DecodeRequest& request) {
     case JERR_INPUT_EOF: return failure(DecodeFailure::CutShort);
     case JERR_OUT_OF_MEMORY:
     case JERR_NO_BACKING_STORE: return failure(DecodeFailure::OutOfMemory);
-    case JERR_IMAGE_TOO_BIG: return failure(DecodeFailure::TooLarge);
+    case JERR_IMAGE_TOO_BIG:  // a legal side above libjpeg's 65500
     case JERR_SOF_UNSUPPORTED:
     case JERR_NOT_COMPILED:
     case JERR_ARITH_NOTIMPL: return failure(DecodeFailure::Unsupported);
