@@ -29,7 +29,8 @@ struct DecodedBitmap {
 };
 
 // Decoders, one per format. Each answers the bitmap or why it cannot: the declared size
-// goes through checkImageSize before anything is decoded.
+// goes through checkImageSize before anything is decoded. Those given a request answer only
+// the part it keeps, and decode no more of the file than that part needs.
 Decoded<DecodedBitmap> decodeJpeg(std::span<const std::uint8_t> bytes,
                                   const DecodeRequest& request = {});
 // The pixel size a JPEG's header declares, or nothing when the header cannot be read.
