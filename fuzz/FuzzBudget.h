@@ -1,11 +1,13 @@
 #pragma once
 
 // Shared by the decoder fuzz targets: a small image budget and a check of what decoders
-// hand back.
+// hand back, whole and within a region.
 #include <cstdint>
 #include <cstdlib>
+#include <span>
 
 #include "image/Bitmap.h"
+#include "image/decode/Decode.h"
 #include "image/decode/SizeCheck.h"
 #include "util/MemoryBudget.h"
 
@@ -37,6 +39,43 @@ void check(const Decoded<T>& decoded) {
   if (error.kind == DecodeFailure::TooLarge && error.width <= kMaxImageSide &&
       error.height <= kMaxImageSide)
     std::abort();
+}
+
+// A region of 1 to 256 pixels a side from the last two bytes and the length: formats ignore
+// bytes after their end, so the seeds stay whole images.
+inline DecodeRequest regionOf(std::span<const std::uint8_t> bytes) {
+  const long long n = static_cast<long long>(bytes.size());
+  if (n < 2) return {1, 1};
+  return {1 + (bytes[n - 2] ^ (n & 0xFF)), 1 + (bytes[n - 1] ^ (n >> 8 & 0xFF))};
+}
+
+// A part decoded within the region is no larger than it, and is the whole image cut to it.
+inline void checkPart(const Bitmap* whole, const Bitmap* part, const DecodeRequest& region) {
+  if (!part) return;
+  if (part->width > region.keepWidth || part->height > region.keepHeight) std::abort();
+  if (!whole) return;
+  Bitmap cut = *whole;
+  cut.keepTopLeft(region.keepWidth, region.keepHeight);
+  if (cut.width != part->width || cut.height != part->height || cut.pixels != part->pixels)
+    std::abort();
+}
+
+// decode(request) whole and within the input's region: each answer as check() wants it, the
+// part as checkPart() wants it, and an image that fits the budget whole fits it in part.
+template <class Decode>
+void checkRegion(std::span<const std::uint8_t> bytes, Decode decode) {
+  const auto whole = decode(DecodeRequest{});
+  const auto part = decode(regionOf(bytes));
+  check(whole);
+  check(part);
+  if (whole && !part) std::abort();
+  checkPart(whole ? &whole->bitmap : nullptr, part ? &part->bitmap : nullptr, regionOf(bytes));
+}
+
+// decodeImage's answer as a decoder's: PNG, TIFF and BMP take their region through it.
+inline Decoded<DecodedBitmap> decodedBitmapOf(const Decoded<Image>& image) {
+  if (!image) return image.error();
+  return DecodedBitmap{*image->renderBitmap()};
 }
 
 }  // namespace quillane::fuzz

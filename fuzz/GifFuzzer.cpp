@@ -12,6 +12,9 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  quillane::fuzz::check(quillane::decodeGif(std::span<const std::uint8_t>(data, size)));
+  const std::span<const std::uint8_t> bytes(data, size);
+  quillane::fuzz::checkRegion(bytes, [&](const quillane::DecodeRequest& request) {
+    return quillane::decodeGif(bytes, request);
+  });
   return 0;
 }

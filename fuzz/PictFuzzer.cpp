@@ -1,4 +1,5 @@
-// Feeds arbitrary bytes to the PICT reader (measure, patch) and to the picture decoder.
+// Feeds arbitrary bytes to the PICT reader (measure, patch) and to the picture decoder, whole
+// and within a region.
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -21,8 +22,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::vector<std::uint8_t> bytes(data, data + size);
   quillane::pictSize(bytes);
   quillane::pictChangeDPI(bytes);
-  if (const auto rep = quillane::decodePict(bytes)) {
-    if (const auto bitmap = (*rep)->render()) quillane::fuzz::checkBitmap(*bitmap);
-  }
+  const auto raster = [&](const quillane::DecodeRequest& request) {
+    const auto rep = quillane::decodePict(bytes, request);
+    const auto bitmap = rep ? (*rep)->render() : nullptr;
+    if (bitmap) quillane::fuzz::checkBitmap(*bitmap);
+    return bitmap;
+  };
+  // A part may be refused where the whole is not: its drawing budget is the region's.
+  const auto region = quillane::fuzz::regionOf(bytes);
+  quillane::fuzz::checkPart(raster({}).get(), raster(region).get(), region);
   return 0;
 }

@@ -5,7 +5,6 @@
 
 #include "image/pict/PictBytes.h"
 #include "image/pict/PictDecoder.h"
-#include "image/pict/PictureImageRep.h"
 #include "util/Log.h"
 #include "util/PathNames.h"
 
@@ -105,14 +104,8 @@ bool pictChangeDPI(std::span<std::uint8_t> bytes) {
 
 Decoded<Image> createPictImage(std::span<std::uint8_t> bytes, const DecodeRequest& request) {
   pictChangeDPI(bytes);
-  auto rep = decodePict(bytes);
+  auto rep = decodePict(bytes, request);
   if (!rep) return rep.error();
-  const std::shared_ptr<const Bitmap> raster = (*rep)->render();
-  if (raster->width > request.keepWidth || raster->height > request.keepHeight) {
-    Bitmap kept = *raster;
-    kept.keepTopLeft(request.keepWidth, request.keepHeight);
-    return Image::withRepresentation(std::make_shared<const PictureImageRep>(std::move(kept)));
-  }
   return Image::withRepresentation(std::move(*rep));
 }
 

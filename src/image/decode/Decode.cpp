@@ -7,11 +7,12 @@
 namespace quillane {
 namespace {
 
-Decoded<DecodedBitmap> decodeByFormat(std::span<const std::uint8_t> bytes) {
+Decoded<DecodedBitmap> decodeByFormat(std::span<const std::uint8_t> bytes,
+                                      const DecodeRequest& request) {
   switch (sniffImageFormat(bytes)) {
-    case ImageFormat::Jpeg: return decodeJpeg(bytes);
+    case ImageFormat::Jpeg: return decodeJpeg(bytes, request);
     case ImageFormat::Png: return decodePng(bytes);
-    case ImageFormat::Gif: return decodeGif(bytes);
+    case ImageFormat::Gif: return decodeGif(bytes, request);
     case ImageFormat::Bmp: return decodeBmp(bytes);
     case ImageFormat::Tiff: return decodeTiff(bytes);
     case ImageFormat::Unknown: break;
@@ -22,7 +23,7 @@ Decoded<DecodedBitmap> decodeByFormat(std::span<const std::uint8_t> bytes) {
 }  // namespace
 
 Decoded<Image> decodeImage(std::span<const std::uint8_t> bytes, const DecodeRequest& request) {
-  auto decoded = decodeByFormat(bytes);
+  auto decoded = decodeByFormat(bytes, request);
   if (!decoded) return decoded.error();
   decoded->bitmap.keepTopLeft(request.keepWidth, request.keepHeight);
   auto rep = std::make_shared<const BitmapImageRep>(std::move(decoded->bitmap), decoded->dpiX,

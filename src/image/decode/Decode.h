@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -28,10 +29,15 @@ struct DecodedBitmap {
 };
 
 // Decoders, one per format. Each answers the bitmap or why it cannot: the declared size
-// goes through checkImageSize before anything is decoded.
-Decoded<DecodedBitmap> decodeJpeg(std::span<const std::uint8_t> bytes);
+// goes through checkImageSize before anything is decoded. Those given a request answer only
+// the part it keeps, and decode no more of the file than that part needs.
+Decoded<DecodedBitmap> decodeJpeg(std::span<const std::uint8_t> bytes,
+                                  const DecodeRequest& request = {});
+// The pixel size a JPEG's header declares, or nothing when the header cannot be read.
+std::optional<Size> jpegPixelSize(std::span<const std::uint8_t> bytes);
 Decoded<DecodedBitmap> decodePng(std::span<const std::uint8_t> bytes);
-Decoded<DecodedBitmap> decodeGif(std::span<const std::uint8_t> bytes);
+Decoded<DecodedBitmap> decodeGif(std::span<const std::uint8_t> bytes,
+                                 const DecodeRequest& request = {});
 Decoded<DecodedBitmap> decodeBmp(std::span<const std::uint8_t> bytes);
 Decoded<DecodedBitmap> decodeTiff(std::span<const std::uint8_t> bytes);
 

@@ -68,14 +68,24 @@ std::vector<int> rowOrder(int height, bool interlaced) {
   return order;
 }
 
-// Reads the frame described by gif->Image and draws it onto the screen-sized bitmap,
-// clipping what lies outside.
-std::optional<DecodeError> drawFrame(GifFileType* gif, const Palette& palette, Bitmap& screen) {
+// The frame's rows in the order it stores them, up to the last one that lands on the screen:
+// the rows after it are not decoded.
+std::vector<int> rowsToRead(const GifImageDesc& frame, int screenHeight) {
+  std::vector<int> order = rowOrder(frame.Height, frame.Interlace);
+  const auto onScreen = [&](int row) { return frame.Top + row < screenHeight; };
+  order.erase(std::find_if(order.rbegin(), order.rend(), onScreen).base(), order.end());
+  return order;
+}
+
+// Reads the frame described by gif->Image and draws it onto the screen-sized bitmap (the
+// kept part of the logical screen), clipping what lies outside.
+std::optional<DecodeError> drawFrame(GifFileType* gif, const Palette& palette, Bitmap& screen,
+                                     const DecodeRequest& request) {
   const GifImageDesc& frame = gif->Image;
-  if (const auto refused = checkImageSize(frame.Width, frame.Height)) return refused;
+  if (const auto refused = checkImageSize(frame.Width, frame.Height, request)) return refused;
   if (frame.Width == 0 || frame.Height == 0) return DecodeError{};
   std::vector<GifPixelType> line(static_cast<std::size_t>(frame.Width));
-  for (const int frameRow : rowOrder(frame.Height, frame.Interlace)) {
+  for (const int frameRow : rowsToRead(frame, screen.height)) {
     if (DGifGetLine(gif, line.data(), frame.Width) != GIF_OK) return DecodeError{};
     const int y = frame.Top + frameRow;
     if (y < 0 || y >= screen.height) continue;
@@ -105,8 +115,9 @@ bool readExtension(GifFileType* gif, int& transparentIndex) {
   return true;
 }
 
-// The first frame, drawn on a clear logical screen; later frames are not read.
-Decoded<Bitmap> readFirstFrame(GifFileType* gif) {
+// The first frame, drawn on the kept part of a clear logical screen; later frames are not
+// read.
+Decoded<Bitmap> readFirstFrame(GifFileType* gif, const DecodeRequest& request) {
   int transparentIndex = NO_TRANSPARENT_COLOR;
   GifRecordType record = UNDEFINED_RECORD_TYPE;
   while (DGifGetRecordType(gif, &record) == GIF_OK) {
@@ -116,10 +127,13 @@ Decoded<Bitmap> readFirstFrame(GifFileType* gif) {
       if (DGifGetImageDesc(gif) != GIF_OK) break;
       const ColorMapObject* map = gif->Image.ColorMap ? gif->Image.ColorMap : gif->SColorMap;
       if (map == nullptr) break;
-      auto screen = Bitmap::create(gif->SWidth, gif->SHeight, Bitmap::Fill::Zeroes);
+      if (gif->SWidth == 0 || gif->SHeight == 0) break;
+      if (const auto refused = checkImageSize(gif->SWidth, gif->SHeight, request))
+        return *refused;
+      auto screen = Bitmap::create(request.keptWidth(gif->SWidth),
+                                   request.keptHeight(gif->SHeight), Bitmap::Fill::Zeroes);
       if (!screen) return screen;
-      if (screen->width == 0 || screen->height == 0) break;
-      const auto failed = drawFrame(gif, makePalette(*map, transparentIndex), *screen);
+      const auto failed = drawFrame(gif, makePalette(*map, transparentIndex), *screen, request);
       if (failed) return *failed;
       return screen;
     } else {
@@ -131,11 +145,13 @@ Decoded<Bitmap> readFirstFrame(GifFileType* gif) {
 
 }  // namespace
 
-Decoded<DecodedBitmap> decodeGif(std::span<const std::uint8_t> bytes) {
+Decoded<DecodedBitmap> decodeGif(std::span<const std::uint8_t> bytes,
+                                 const DecodeRequest& request) {
   MemoryReader reader{bytes};
   int error = 0;
   GifFile gif(DGifOpen(&reader, readFromMemory, &error));
-  auto screen = gif ? readFirstFrame(gif.get()) : Decoded<Bitmap>(DecodeFailure::Unreadable);
+  auto screen =
+      gif ? readFirstFrame(gif.get(), request) : Decoded<Bitmap>(DecodeFailure::Unreadable);
   if (!screen) {
     if (screen.error().kind == DecodeFailure::Unreadable && reader.ranOut)
       return DecodeError{DecodeFailure::CutShort, screen.error().width, screen.error().height};

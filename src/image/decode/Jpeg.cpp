@@ -21,6 +21,12 @@ namespace {
 // thousands of tiny scans, each making libjpeg walk the whole coefficient buffer again.
 constexpr int kMaxProgressiveScans = 500;
 
+// Columns decoded to the right of the kept ones when a row is cropped: libjpeg smooths
+// chroma across neighbouring samples, so kept columns come out as a whole decode gives them
+// only while the blocks beside them are decoded too. Two iMCUs of the widest sampling
+// (4 x 8 pixels) cover every neighbour libjpeg reads.
+constexpr JDIMENSION kCropMarginColumns = 2 * 4 * DCTSIZE;
+
 constexpr UINT8 kJfifUnitsDotsPerInch = 1;
 constexpr UINT8 kJfifUnitsDotsPerCentimetre = 2;
 
@@ -59,8 +65,10 @@ struct Session {
   ErrorManager errors;
   jpeg_progress_mgr progress{};
   std::span<const std::uint8_t> input;
+  JDIMENSION cropWidth = 0;
   JDIMENSION nextRow = 0;
-  // Where the rows go: the bitmap's pixels (RGBA output) or a scratch row (CMYK output).
+  // Where the rows go: the bitmap's pixels (RGBA rows of its width) or a scratch row (CMYK
+  // rows, or rows wider than the bitmap).
   std::uint8_t* rows = nullptr;
   std::size_t rowStride = 0;
   // Last, so it runs first. Destroying a decompressor never created is a no-op.
@@ -90,6 +98,12 @@ void createAndReadHeader(Session& s) {
 
 void startDecompress(Session& s) { jpeg_start_decompress(&s.cinfo); }
 
+// Decodes only the columns left of cropWidth from here on.
+void cropColumns(Session& s) {
+  JDIMENSION left = 0;
+  jpeg_crop_scanline(&s.cinfo, &left, &s.cropWidth);
+}
+
 // Reads one row at a time into rows; the caller converts CMYK rows between calls.
 void readRow(Session& s) {
   JSAMPROW row = s.rows + (s.rowStride == 0 ? 0 : s.nextRow * s.rowStride);
@@ -100,12 +114,12 @@ void readRow(Session& s) {
 
 void finishDecompress(Session& s) { jpeg_finish_decompress(&s.cinfo); }
 
-// Why the session failed: the declared size when it is refused (libjpeg stops at 65500 pixels
-// a side on its own), else what libjpeg reported last.
-DecodeError failureOf(const Session& s) {
+// Why the session failed: the declared size when it is refused, else what libjpeg reported
+// last.
+DecodeError failureOf(const Session& s, const DecodeRequest& request) {
   const long long width = s.cinfo.image_width;
   const long long height = s.cinfo.image_height;
-  if (const auto refused = checkImageSize(width, height)) return *refused;
+  if (const auto refused = checkImageSize(width, height, request)) return *refused;
   const auto failure = [&](DecodeFailure kind) { return DecodeError{kind, width, height}; };
   if (s.errors.tooManyScans) return failure(DecodeFailure::Unsupported);
   switch (s.errors.base.msg_code) {
@@ -113,7 +127,7 @@ DecodeError failureOf(const Session& s) {
     case JERR_INPUT_EOF: return failure(DecodeFailure::CutShort);
     case JERR_OUT_OF_MEMORY:
     case JERR_NO_BACKING_STORE: return failure(DecodeFailure::OutOfMemory);
-    case JERR_IMAGE_TOO_BIG: return failure(DecodeFailure::TooLarge);
+    case JERR_IMAGE_TOO_BIG:  // a legal side above libjpeg's 65500
     case JERR_SOF_UNSUPPORTED:
     case JERR_NOT_COMPILED:
     case JERR_ARITH_NOTIMPL: return failure(DecodeFailure::Unsupported);
@@ -150,47 +164,74 @@ void readResolution(const jpeg_decompress_struct& cinfo, DecodedBitmap& decoded)
   }
 }
 
+// Decodes the bitmap's rows, the top-left part of the image: full rows go straight into the
+// bitmap, wider ones (or CMYK ones) through a scratch row. The rows below it are not decoded.
 bool readPixels(Session& s, Bitmap& bitmap) {
+  const JDIMENSION wanted = static_cast<JDIMENSION>(bitmap.width);
+  if (wanted + kCropMarginColumns < s.cinfo.output_width) {
+    s.cropWidth = wanted + kCropMarginColumns;
+    if (!guarded(s, cropColumns)) return false;
+  }
   const bool cmyk = isCmyk(s.cinfo);
+  const bool direct = !cmyk && s.cinfo.output_width == wanted;
   std::vector<std::uint8_t> scratch;
-  if (cmyk) {
-    scratch.resize(bitmap.rowBytes());
-    s.rows = scratch.data();
-    s.rowStride = 0;
-  } else {
+  if (direct) {
     s.rows = bitmap.pixels.data();
     s.rowStride = bitmap.rowBytes();
+  } else {
+    scratch.resize(static_cast<std::size_t>(s.cinfo.output_width) * 4);
+    s.rows = scratch.data();
+    s.rowStride = 0;
   }
   const bool inverted = s.cinfo.saw_Adobe_marker;
-  while (s.nextRow < s.cinfo.output_height) {
+  while (s.nextRow < static_cast<JDIMENSION>(bitmap.height)) {
     const int y = static_cast<int>(s.nextRow);
     if (!guarded(s, readRow)) return false;
-    if (cmyk) cmykRowToRgba(scratch.data(), bitmap.row(y), bitmap.width, inverted);
+    if (cmyk) {
+      cmykRowToRgba(scratch.data(), bitmap.row(y), bitmap.width, inverted);
+    } else if (!direct) {
+      std::copy_n(scratch.data(), bitmap.rowBytes(), bitmap.row(y));
+    }
   }
-  return guarded(s, finishDecompress);
+  // A decode stopped above the last row ends with the session; a whole one reads to the end.
+  return s.nextRow < s.cinfo.output_height || guarded(s, finishDecompress);
 }
 
-}  // namespace
-
-Decoded<DecodedBitmap> decodeJpeg(std::span<const std::uint8_t> bytes) {
-  Session s;
+// Reads the header of the bytes into the session; false when it cannot be read.
+bool readHeader(Session& s, std::span<const std::uint8_t> bytes) {
   s.cinfo.err = jpeg_std_error(&s.errors.base);
   s.errors.base.error_exit = failDecoding;
   s.errors.base.emit_message = warningIsFailure;
   s.input = bytes;
+  return !bytes.empty() && guarded(s, createAndReadHeader);
+}
+
+}  // namespace
+
+std::optional<Size> jpegPixelSize(std::span<const std::uint8_t> bytes) {
+  Session s;
+  if (!readHeader(s, bytes)) return std::nullopt;
+  return Size{static_cast<float>(s.cinfo.image_width), static_cast<float>(s.cinfo.image_height)};
+}
+
+Decoded<DecodedBitmap> decodeJpeg(std::span<const std::uint8_t> bytes,
+                                  const DecodeRequest& request) {
+  Session s;
   if (bytes.empty()) return DecodeFailure::Unreadable;
-  if (!guarded(s, createAndReadHeader)) return failureOf(s);
-  if (const auto refused = checkImageSize(s.cinfo.image_width, s.cinfo.image_height))
-    return *refused;
+  if (!readHeader(s, bytes)) return failureOf(s, request);
+  const long long width = s.cinfo.image_width;
+  const long long height = s.cinfo.image_height;
+  if (const auto refused = checkImageSize(width, height, request)) return *refused;
 
   s.cinfo.out_color_space = isCmyk(s.cinfo) ? JCS_CMYK : JCS_EXT_RGBA;
-  if (!guarded(s, startDecompress)) return failureOf(s);
+  if (!guarded(s, startDecompress)) return failureOf(s, request);
   if (s.cinfo.output_components != 4) return DecodeFailure::Unsupported;
 
   // Every row is written below, or the image is refused.
-  auto bitmap = Bitmap::create(s.cinfo.output_width, s.cinfo.output_height, Bitmap::Fill::Nothing);
+  auto bitmap = Bitmap::create(request.keptWidth(width), request.keptHeight(height),
+                               Bitmap::Fill::Nothing);
   if (!bitmap) return bitmap.error();
-  if (!readPixels(s, *bitmap)) return failureOf(s);
+  if (!readPixels(s, *bitmap)) return failureOf(s, request);
 
   bitmap->knownOpaque = true;  // JPEG has no transparency
   DecodedBitmap decoded{std::move(*bitmap)};

@@ -86,7 +86,8 @@ bool drawOpcodes(PictBytes& cursor, const PictureLayout& layout, DrawTarget& tar
 
 }  // namespace
 
-Decoded<PictureLayout> locatePicture(std::span<const std::uint8_t> bytes) {
+Decoded<PictureLayout> locatePicture(std::span<const std::uint8_t> bytes,
+                                     const DecodeRequest& request) {
   auto layout = layoutAt(bytes, kFileHeaderBytes);
   if (!layout) layout = layoutAt(bytes, 0);
   if (!layout) {
@@ -95,22 +96,25 @@ Decoded<PictureLayout> locatePicture(std::span<const std::uint8_t> bytes) {
   }
   const PictRect& frame = layout->frame;
   if (frame.isEmpty()) return DecodeError{DecodeFailure::Unreadable, frame.width(), frame.height()};
-  if (const auto refused = checkImageSize(frame.width(), frame.height())) return *refused;
+  if (const auto refused = checkImageSize(frame.width(), frame.height(), request)) return *refused;
   return *layout;
 }
 
-Decoded<std::shared_ptr<const ImageRep>> decodePict(std::span<const std::uint8_t> bytes) {
-  const auto layout = locatePicture(bytes);
+Decoded<std::shared_ptr<const ImageRep>> decodePict(std::span<const std::uint8_t> bytes,
+                                                    const DecodeRequest& request) {
+  const auto layout = locatePicture(bytes, request);
   if (!layout) return layout.error();
-  auto raster = Bitmap::create(layout->frame.width(), layout->frame.height(), Bitmap::Fill::Zeroes);
+  const PictRect& frame = layout->frame;
+  auto raster = Bitmap::create(request.keptWidth(frame.width()), request.keptHeight(frame.height()),
+                               Bitmap::Fill::Zeroes);
   if (!raster) return raster.error();
-  const auto framePixels = static_cast<std::uint64_t>(raster->width) *
-                           static_cast<std::uint64_t>(raster->height);
-  DrawTarget target{*raster, layout->frame, nullptr, framePixels * kDrawnFramesBudget};
+  const auto rasterPixels = static_cast<std::uint64_t>(raster->width) *
+                            static_cast<std::uint64_t>(raster->height);
+  DrawTarget target{*raster, frame, nullptr, rasterPixels * kDrawnFramesBudget};
   PictBytes cursor(bytes, layout->firstOpcode);
   if (!drawOpcodes(cursor, *layout, target)) {
     return DecodeError{cursor.ok() ? DecodeFailure::Unreadable : DecodeFailure::CutShort,
-                       raster->width, raster->height};
+                       frame.width(), frame.height()};
   }
   std::shared_ptr<const ImageRep> rep = std::make_shared<const PictureImageRep>(std::move(*raster));
   return rep;

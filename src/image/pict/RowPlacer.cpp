@@ -15,7 +15,7 @@ long long mapCoordinate(int d, int dstStart, int dstLength, int srcStart, int sr
 RowPlacer::RowPlacer(DrawTarget& target, const PictRect& sourceBounds, const PictRect& srcRect,
                      const PictRect& dstRect, const Region* mask)
     : target_(target), sourceBounds_(sourceBounds), srcRect_(srcRect), dstRect_(dstRect) {
-  visible_ = dstRect.intersected(target.frame);
+  visible_ = dstRect.intersected(target.rasterRect());
   if (target.clip) visible_ = visible_.intersected(target.clip->bounds);
   if (mask) visible_ = visible_.intersected(mask->bounds);
   if (visible_.isEmpty() || srcRect.isEmpty()) {
@@ -52,6 +52,13 @@ int RowPlacer::sourceRowFor(int y) const {
       mapCoordinate(y, dstRect_.top, dstRect_.height(), srcRect_.top, srcRect_.height()) -
       sourceBounds_.top;
   return static_cast<int>(std::clamp<long long>(row, -1, sourceBounds_.height()));
+}
+
+DecodeRequest RowPlacer::sourceNeeded() const {
+  if (visible_.isEmpty()) return {0, 0};
+  const int lastColumn = *std::max_element(sourceColumns_.begin(), sourceColumns_.end());
+  const int lastRow = sourceRowFor(visible_.bottom - 1);
+  return {lastColumn + 1, std::clamp(lastRow + 1, 0, sourceBounds_.height())};
 }
 
 bool RowPlacer::wantsRow(int row) {

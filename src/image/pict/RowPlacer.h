@@ -5,31 +5,37 @@
 #include <vector>
 
 #include "image/Bitmap.h"
+#include "image/decode/DecodeRequest.h"
 #include "image/pict/PictRect.h"
 #include "image/pict/Region.h"
 
 namespace quillane {
 
-// Where the opcodes draw: the frame-sized raster, the picture's frame (its origin is the
-// raster's top-left), the clip region when the picture set one, and what is left of the
-// drawing budget.
+// Where the opcodes draw: the raster (the top-left part of the frame that the caller keeps,
+// or the whole frame), the picture's frame (its origin is the raster's top-left), the clip
+// region when the picture set one, and what is left of the drawing budget.
 struct DrawTarget {
   Bitmap& raster;
   PictRect frame;
   const Region* clip = nullptr;
-  // Pixels the opcodes may still write; a picture cannot make the decoder redraw its frame
+  // Pixels the opcodes may still write; a picture cannot make the decoder redraw its raster
   // without end.
   std::uint64_t pixelBudget = 0;
+
+  // The part of the picture's plane that the raster holds: nothing is drawn outside it.
+  PictRect rasterRect() const {
+    return {frame.top, frame.left, frame.top + raster.height, frame.left + raster.width};
+  }
 };
 
-// Every opcode together may write this many times the frame's pixels: real pictures cover
+// Every opcode together may write this many times the raster's pixels: real pictures cover
 // their frame about once, in one piece or in bands.
 inline constexpr std::uint64_t kDrawnFramesBudget = 64;
 
 // Draws the rows of a source image into the target: the part srcRect of the source (in the
 // source's own coordinates, whose first row and column are sourceBounds' top and left) goes to
 // dstRect of the picture, scaled by nearest neighbour when the sizes differ, clipped by the
-// frame, the clip region and the opcode's mask region. Rows arrive in order, top first.
+// raster, the clip region and the opcode's mask region. Rows arrive in order, top first.
 class RowPlacer {
  public:
   RowPlacer(DrawTarget& target, const PictRect& sourceBounds, const PictRect& srcRect,
@@ -39,6 +45,9 @@ class RowPlacer {
   bool withinBudget() const { return withinBudget_; }
   // Whether source row `row` (0 for the first row) lands anywhere; rows are asked in order.
   bool wantsRow(int row);
+  // The top-left part of the source that the drawing reads: the columns and rows up to the
+  // last one it samples.
+  DecodeRequest sourceNeeded() const;
   // Whether every destination row has been drawn or passed.
   bool finished() const { return nextY_ >= visible_.bottom; }
   // Draws source row `row`, given as RGBA8 pixels of the whole source width.
