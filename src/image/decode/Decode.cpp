@@ -7,13 +7,14 @@
 namespace quillane {
 namespace {
 
-Decoded<DecodedBitmap> decodeByFormat(std::span<const std::uint8_t> bytes) {
+Decoded<DecodedBitmap> decodeByFormat(std::span<const std::uint8_t> bytes,
+                                      const DecodeRequest& request) {
   switch (sniffImageFormat(bytes)) {
     case ImageFormat::Jpeg: return decodeJpeg(bytes);
-    case ImageFormat::Png: return decodePng(bytes);
+    case ImageFormat::Png: return decodePng(bytes, request);
     case ImageFormat::Gif: return decodeGif(bytes);
-    case ImageFormat::Bmp: return decodeBmp(bytes);
-    case ImageFormat::Tiff: return decodeTiff(bytes);
+    case ImageFormat::Bmp: return decodeBmp(bytes, request);
+    case ImageFormat::Tiff: return decodeTiff(bytes, request);
     case ImageFormat::Unknown: break;
   }
   return isCutSignature(bytes) ? DecodeFailure::CutShort : DecodeFailure::Unreadable;
@@ -22,7 +23,7 @@ Decoded<DecodedBitmap> decodeByFormat(std::span<const std::uint8_t> bytes) {
 }  // namespace
 
 Decoded<Image> decodeImage(std::span<const std::uint8_t> bytes, const DecodeRequest& request) {
-  auto decoded = decodeByFormat(bytes);
+  auto decoded = decodeByFormat(bytes, request);
   if (!decoded) return decoded.error();
   decoded->bitmap.keepTopLeft(request.keepWidth, request.keepHeight);
   auto rep = std::make_shared<const BitmapImageRep>(std::move(decoded->bitmap), decoded->dpiX,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <climits>
 
 namespace quillane {
@@ -10,6 +11,10 @@ namespace quillane {
 struct DecodeRequest {
   long long keepWidth = LLONG_MAX;
   long long keepHeight = LLONG_MAX;
+
+  // The sides of what is kept of an image of width x height.
+  long long keptWidth(long long width) const { return std::min(width, keepWidth); }
+  long long keptHeight(long long height) const { return std::min(height, keepHeight); }
 };
 
 }  // namespace quillane

@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "image/decode/DecodeRequest.h"
 #include "image/decode/Decoded.h"
 #include "util/CheckedSize.h"
 
@@ -12,8 +13,10 @@ namespace quillane {
 inline constexpr long long kMaxImageSide = kMaxPsbSide;
 
 // Why an image of the declared width x height cannot be decoded, or nothing when it can:
-// a negative side is unreadable, a side above kMaxImageSide too large, and a raster above
-// imageByteBudget() does not fit in memory. Every decoder asks this before it decodes.
-std::optional<DecodeError> checkImageSize(long long width, long long height);
+// a negative side is unreadable, a side above kMaxImageSide too large, and a raster of the
+// part the request keeps above imageByteBudget() does not fit in memory. Every decoder asks
+// this before it decodes.
+std::optional<DecodeError> checkImageSize(long long width, long long height,
+                                          const DecodeRequest& request = {});
 
 }  // namespace quillane
