@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "image/Bitmap.h"
+#include "image/decode/DecodeRequest.h"
 #include "image/decode/SizeCheck.h"
 #include "util/MemoryBudget.h"
 
@@ -24,6 +25,7 @@ inline void checkBitmap(const Bitmap& bitmap) {
   const auto bytes = rgbaByteCount(bitmap.width, bitmap.height);
   if (!bytes || *bytes != bitmap.pixels.size() || checkImageSize(bitmap.width, bitmap.height))
     std::abort();
+  if (!bitmap.extremes.empty() && bitmap.extremes.size() * 4 != bitmap.pixels.size()) std::abort();
   volatile std::uint8_t sink = 0;
   for (const std::uint8_t byte : bitmap.pixels) sink = sink ^ byte;
 }
@@ -36,6 +38,17 @@ void check(const Decoded<T>& decoded) {
   const DecodeError& error = decoded.error();
   if (error.kind == DecodeFailure::TooLarge && error.width <= kMaxImageSide &&
       error.height <= kMaxImageSide)
+    std::abort();
+}
+
+// The part of a later file that a small canvas keeps: a decoder answers no more than it.
+inline constexpr DecodeRequest kKeptPart{.keepWidth = 7, .keepHeight = 5};
+
+template <class T>
+void checkKeptPart(const Decoded<T>& decoded) {
+  check(decoded);
+  if (decoded && (decoded->bitmap.width > kKeptPart.keepWidth ||
+                  decoded->bitmap.height > kKeptPart.keepHeight))
     std::abort();
 }
 

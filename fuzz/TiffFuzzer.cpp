@@ -1,4 +1,5 @@
-// Feeds arbitrary bytes to the Tiff decoder with its limits, as the job calls it.
+// Feeds arbitrary bytes to the Tiff decoder with its limits, as the job calls it: whole,
+// and for the part a small canvas keeps.
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -12,6 +13,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  quillane::fuzz::check(quillane::decodeTiff(std::span<const std::uint8_t>(data, size)));
+  const std::span<const std::uint8_t> bytes(data, size);
+  quillane::fuzz::check(quillane::decodeTiff(bytes));
+  quillane::fuzz::checkKeptPart(quillane::decodeTiff(bytes, quillane::fuzz::kKeptPart));
   return 0;
 }
