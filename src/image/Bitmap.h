@@ -25,7 +25,7 @@ struct Bitmap {
   // colour sample was exactly the largest value of its depth, kAllZero where every one was 0.
   // Reduced to 8 bits, 65534 reads as 255 and 1 as 0; colour keying asks this instead.
   // Empty for 8-bit sources, whose samples say it themselves.
-  RasterBytes extremes;
+  RasterBytes extremes = {};
   static constexpr std::uint8_t kAllMaximum = 1;
   static constexpr std::uint8_t kAllZero = 2;
 

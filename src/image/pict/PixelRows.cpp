@@ -12,22 +12,24 @@ namespace {
 constexpr std::uint16_t kOpClip = 0x0001;
 constexpr std::uint16_t kOpEndPicture = 0x00FF;
 
-// Whether the bytes at the cursor hold an opcode this reader knows, with all of its data: a
+// The last opcode QuickDraw defines; past it (but for QuickTime's) lie reserved ones, whose
+// lengths are defined but which no writer uses.
+constexpr std::uint16_t kLastDefinedOpcode = 0x00A1;
+
+// Whether the bytes at the cursor hold an opcode QuickDraw defines, with all of its data: a
 // version-2 opcode on an even offset, or a version-1 opcode byte.
 bool opcodeStartsAt(PictBytes at) {
   const auto known = [](PictBytes bytes, std::uint16_t opcode, PictVersion version) {
     if (!bytes.ok()) return false;
     if (opcode == kOpEndPicture || opcode == kOpClip || isBitsOpcode(opcode)) return true;
     if (version == PictVersion::Two && opcode == kOpCompressedQuickTime) return true;
-    return skipOpcodeData(bytes, opcode, version);
+    return opcode <= kLastDefinedOpcode && skipOpcodeData(bytes, opcode, version);
   };
   PictBytes two = at;
   if (two.position() % 2 != 0) two.skip(1);
   const std::uint16_t opcodeTwo = two.u16();
   const std::uint16_t opcodeOne = at.u8();
-  return known(two, opcodeTwo, PictVersion::Two) ||
-         (opcodeOne != kOpEndPicture && known(at, opcodeOne, PictVersion::One)) ||
-         (opcodeOne == kOpEndPicture && at.ok());
+  return known(two, opcodeTwo, PictVersion::Two) || known(at, opcodeOne, PictVersion::One);
 }
 
 // Whether PackBits data unpacks to exactly `length` bytes, using every byte of it.
