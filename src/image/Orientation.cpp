@@ -99,7 +99,8 @@ Decoded<Bitmap> turnedUpright(const Bitmap& stored, int orientation) {
   return upright;
 }
 
-Decoded<Image> decodeImageUpright(std::span<const std::uint8_t> bytes, const DecodeRequest& request) {
+Decoded<Image> decodeImageUpright(std::span<const std::uint8_t> bytes,
+                                  const DecodeRequest& request) {
   const int orientation = storedOrientation(bytes);
   if (orientation == kUprightOrientation) return decodeImage(bytes, request);
   auto stored = decodeImage(bytes);

@@ -25,6 +25,7 @@ Decoded<Bitmap> turnedUpright(const Bitmap& stored, int orientation);
 // The image in the bytes turned upright by its orientation tag, then cut to the request. A
 // turned photo's upright part is no top-left part of what is stored, so it is decoded
 // whole first; one stored upright is decoded as decodeImage does.
-Decoded<Image> decodeImageUpright(std::span<const std::uint8_t> bytes, const DecodeRequest& request);
+Decoded<Image> decodeImageUpright(std::span<const std::uint8_t> bytes,
+                                  const DecodeRequest& request);
 
 }  // namespace quillane

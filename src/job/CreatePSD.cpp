@@ -108,7 +108,9 @@ std::string JobRecord::baseImageFile() const {
   return imageFileList.empty() ? std::string() : imageFileList.front();
 }
 
-Size JobRecord::imageFileSize(const std::string& path) { return measureFile(path, optionOrient).size; }
+Size JobRecord::imageFileSize(const std::string& path) {
+  return measureFile(path, optionOrient).size;
+}
 
 void JobRecord::createPSDFile(const std::vector<std::string>& files, const std::string& path) {
   const RasterMemoryReturn returnRasterMemory;  // last to go: after every raster of the job

@@ -105,7 +105,8 @@ TEST(Decode, EveryTiffLayoutAndAlphaKindMatchesItsPattern) {
                                              {"palette", Pattern::Rgb},
                                              {"rgba", Pattern::Rgba}};
   int files = 0;
-  for (const auto& entry : std::filesystem::directory_iterator(testing::dataPath("images/tiff-matrix"))) {
+  const auto folder = testing::dataPath("images/tiff-matrix");
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
     const std::string name = entry.path().filename();
     const std::string kind = name.substr(0, name.find('-'));
     const bool unspecified = name.find("-unspecified-") != std::string::npos;

@@ -151,7 +151,8 @@ Decoded<DecodedBitmap> decodeBmp(std::span<const std::uint8_t> bytes,
     const auto pixelBytes = checkedProduct(h.rowBytes(), h.height);
     if (!pixelBytes || data.size() < *pixelBytes) return failure(DecodeFailure::CutShort);
     rows.emplace(StoredRows{h, data.first(*pixelBytes)});
-    if (h.bitsPerPixel <= 8 && !indicesWithinPalette(*rows)) return failure(DecodeFailure::Unreadable);
+    if (h.bitsPerPixel <= 8 && !indicesWithinPalette(*rows))
+      return failure(DecodeFailure::Unreadable);
   }
 
   // Only the kept part is allocated, whatever the file declares.

@@ -20,7 +20,8 @@ std::uint32_t readU16(std::span<const std::uint8_t> b, std::size_t at) {
   return b[at] | (b[at + 1] << 8);
 }
 std::uint32_t readU32(std::span<const std::uint8_t> b, std::size_t at) {
-  return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (static_cast<std::uint32_t>(b[at + 3]) << 24);
+  return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) |
+         (static_cast<std::uint32_t>(b[at + 3]) << 24);
 }
 
 // The masks a file without its own uses; 32-bit pixels may carry alpha in their fourth byte.
@@ -49,7 +50,8 @@ void readPalette(std::span<const std::uint8_t> bytes, BmpHeader& h, std::uint32_
   const std::size_t start = kFileHeaderBytes + h.infoSize;
   const std::size_t end = std::min<std::size_t>(h.pixelOffset, bytes.size());
   const std::size_t room = end > start ? (end - start) / entryBytes : 0;
-  const std::size_t declared = core || colorsUsed == 0 ? std::size_t{1} << h.bitsPerPixel : colorsUsed;
+  const std::size_t declared =
+      core || colorsUsed == 0 ? std::size_t{1} << h.bitsPerPixel : colorsUsed;
   const std::size_t count = std::min({room, declared, std::size_t{1} << h.bitsPerPixel});
   for (std::size_t i = 0; i < count; ++i) {
     const std::uint8_t* entry = bytes.data() + start + i * entryBytes;  // blue, green, red

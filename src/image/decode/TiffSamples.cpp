@@ -98,9 +98,12 @@ class PixelMaker {
       const std::uint32_t value = sample(block, pixel, l_.colourSamples == 3 ? c : 0);
       colour[c] = l_.minIsWhite ? max - value : value;
     }
-    const std::uint32_t alpha = l_.alphaSample == kNoAlpha ? max : sample(block, pixel, l_.alphaSample);
-    if (l_.associatedAlpha) {
-      for (std::uint32_t& c : colour) c = alpha == 0 ? 0 : std::min(max, (c * max + alpha / 2) / alpha);
+    const std::uint32_t alpha =
+        l_.alphaSample == kNoAlpha ? max : sample(block, pixel, l_.alphaSample);
+    if (l_.associatedAlpha) {  // divided out at the source's depth (65535² fits 32 bits)
+      for (std::uint32_t& c : colour) {
+        c = alpha == 0 ? 0 : std::min(max, (c * max + alpha / 2) / alpha);
+      }
     }
     std::uint8_t* out = bitmap_.row(y) + 4 * static_cast<std::size_t>(x);
     for (int c = 0; c < 3; ++c) out[c] = to8Bits(colour[c]);
@@ -122,7 +125,8 @@ bool readTiles(TIFF* tif, const SampleLayout& l, PixelMaker& maker, int keepWidt
   if (tileBytes <= 0) return false;
   Block block;
   block.width = l.tileWidth;
-  block.planes.assign(l.planeCount(), std::vector<std::uint8_t>(static_cast<std::size_t>(tileBytes)));
+  block.planes.assign(l.planeCount(),
+                      std::vector<std::uint8_t>(static_cast<std::size_t>(tileBytes)));
   for (std::uint32_t top = 0; top < std::uint32_t(keepHeight); top += l.tileHeight) {
     for (std::uint32_t left = 0; left < std::uint32_t(keepWidth); left += l.tileWidth) {
       for (std::uint16_t p = 0; p < l.planeCount(); ++p) {
@@ -142,10 +146,11 @@ bool readTiles(TIFF* tif, const SampleLayout& l, PixelMaker& maker, int keepWidt
 bool readStrips(TIFF* tif, const SampleLayout& l, PixelMaker& maker, int keepHeight) {
   const tmsize_t rowBytes = TIFFScanlineSize(tif);
   if (rowBytes <= 0) return false;
-  const std::uint32_t band = l.planes ? l.rowsPerStrip : 1;
+  const std::uint32_t band = l.planes ? std::min<std::uint32_t>(l.rowsPerStrip, keepHeight) : 1;
   Block block;
   block.width = l.width;
-  block.planes.assign(l.planeCount(), std::vector<std::uint8_t>(static_cast<std::size_t>(rowBytes) * band));
+  block.planes.assign(l.planeCount(),
+                      std::vector<std::uint8_t>(static_cast<std::size_t>(rowBytes) * band));
   for (std::uint32_t top = 0; top < std::uint32_t(keepHeight); top += band) {
     const std::uint32_t rows = std::min<std::uint32_t>(band, keepHeight - top);
     for (std::uint16_t p = 0; p < l.planeCount(); ++p) {
