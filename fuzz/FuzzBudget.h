@@ -26,6 +26,7 @@ inline void checkBitmap(const Bitmap& bitmap) {
   const auto bytes = rgbaByteCount(bitmap.width, bitmap.height);
   if (!bytes || *bytes != bitmap.pixels.size() || checkImageSize(bitmap.width, bitmap.height))
     std::abort();
+  if (!bitmap.extremes.empty() && bitmap.extremes.size() * 4 != bitmap.pixels.size()) std::abort();
   volatile std::uint8_t sink = 0;
   for (const std::uint8_t byte : bitmap.pixels) sink = sink ^ byte;
 }
@@ -70,12 +71,6 @@ void checkRegion(std::span<const std::uint8_t> bytes, Decode decode) {
   check(part);
   if (whole && !part) std::abort();
   checkPart(whole ? &whole->bitmap : nullptr, part ? &part->bitmap : nullptr, regionOf(bytes));
-}
-
-// decodeImage's answer as a decoder's: PNG, TIFF and BMP take their region through it.
-inline Decoded<DecodedBitmap> decodedBitmapOf(const Decoded<Image>& image) {
-  if (!image) return image.error();
-  return DecodedBitmap{*image->renderBitmap()};
 }
 
 }  // namespace quillane::fuzz

@@ -24,6 +24,9 @@ ParseResult parseCommandLine(int argc, char** argv) {
                  "black (0, 0, 0)")
       ->check(CLI::IsMember(keys))
       ->option_text("none|white|black");
+  app.add_flag("--orient", line.optionOrient,
+               "Turn JPEG and TIFF photos upright by their orientation tag before they are "
+               "layered (off: the pixels as stored)");
   bool verbose = false;
   bool quiet = false;
   auto* verboseFlag = app.add_flag("-v,--verbose", verbose, "Log every step on stderr");

@@ -10,6 +10,7 @@ enum class Verbosity { Quiet, Normal, Verbose };
 
 struct CommandLine {
   std::int32_t optionTransparent = 0;  // --key none|white|black as 0, 1, 2
+  bool optionOrient = false;           // --orient
   Verbosity verbosity = Verbosity::Normal;
   std::string sourceFolder;
   std::string outputPath;
@@ -21,7 +22,8 @@ inline constexpr int kExitUsage = 2;
 inline constexpr int kExitInterrupted = 130;  // 128 + SIGINT, as shells report it
 
 inline constexpr const char* kUsageLine =
-    "Usage: quillane [--key none|white|black] [-v|--verbose] [-q|--quiet] SOURCE_FOLDER OUTPUT";
+    "Usage: quillane [--key none|white|black] [--orient] [-v|--verbose] [-q|--quiet] "
+    "SOURCE_FOLDER OUTPUT";
 
 // The parsed command line, or the exit status when there is nothing to run: 0 after --help
 // or --version (printed on stdout), 2 after wrong usage (message and usage line on stderr).

@@ -50,6 +50,7 @@ int runJob(const CommandLine& line) {
 
   JobRecord record;
   record.optionTransparent = line.optionTransparent;
+  record.optionOrient = line.optionOrient;
   const std::vector<std::string> files = record.makeImageFileList(line.sourceFolder);
   ProgressReporter reporter(line.verbosity, files, ::isatty(STDERR_FILENO) == 1);
   if (files.empty()) {

@@ -6,6 +6,21 @@
 #include "image/decode/SizeCheck.h"
 
 namespace quillane {
+namespace {
+
+// Cuts rows of `unitBytes` a pixel from width to newWidth x newHeight pixels, in place.
+void keepTopLeftOf(RasterBytes& bytes, std::size_t unitBytes, int width, int newWidth,
+                   int newHeight) {
+  const std::size_t rowBytes = static_cast<std::size_t>(width) * unitBytes;
+  const std::size_t newRowBytes = static_cast<std::size_t>(newWidth) * unitBytes;
+  for (std::size_t y = 0; y < static_cast<std::size_t>(newHeight); ++y) {
+    std::copy_n(bytes.data() + y * rowBytes, newRowBytes, bytes.data() + y * newRowBytes);
+  }
+  bytes.resize(newRowBytes * static_cast<std::size_t>(newHeight));
+}
+
+}  // namespace
+
 Decoded<Bitmap> Bitmap::create(long long width, long long height, Fill fill) {
   if (const auto refused = checkImageSize(width, height)) return *refused;
   try {
@@ -24,13 +39,10 @@ void Bitmap::keepTopLeft(long long keepWidth, long long keepHeight) {
   const int newWidth = static_cast<int>(std::min<long long>(width, keepWidth));
   const int newHeight = static_cast<int>(std::min<long long>(height, keepHeight));
   if (newWidth == width && newHeight == height) return;
-  const std::size_t newRowBytes = static_cast<std::size_t>(newWidth) * 4;
-  for (int y = 0; y < newHeight; ++y) {
-    std::copy_n(row(y), newRowBytes, pixels.data() + static_cast<std::size_t>(y) * newRowBytes);
-  }
+  keepTopLeftOf(pixels, 4, width, newWidth, newHeight);
+  if (!extremes.empty()) keepTopLeftOf(extremes, 1, width, newWidth, newHeight);
   width = newWidth;
   height = newHeight;
-  pixels.resize(newRowBytes * static_cast<std::size_t>(newHeight));
 }
 
 }  // namespace quillane

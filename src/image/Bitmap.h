@@ -21,6 +21,13 @@ struct Bitmap {
   // Every alpha is 255, as the decoder that made the raster knows; false when not known.
   // Lets the writer skip looking at every pixel to find out.
   bool knownOpaque = false;
+  // For a source of more than 8 bits a sample, one byte per pixel: kAllMaximum where every
+  // colour sample was exactly the largest value of its depth, kAllZero where every one was 0.
+  // Reduced to 8 bits, 65534 reads as 255 and 1 as 0; colour keying asks this instead.
+  // Empty for 8-bit sources, whose samples say it themselves.
+  RasterBytes extremes = {};
+  static constexpr std::uint8_t kAllMaximum = 1;
+  static constexpr std::uint8_t kAllZero = 2;
 
   enum class Fill { Zeroes, Nothing };
   // A raster of width x height, or why there is none: a size that checkImageSize refuses,
@@ -28,7 +35,8 @@ struct Bitmap {
   // that sets every one of them.
   static Decoded<Bitmap> create(long long width, long long height, Fill fill);
 
-  // Cuts the raster to its top-left width x height pixels (no more than it has), in place.
+  // Cuts the raster (and its extremes) to its top-left width x height pixels (no more than it
+  // has), in place.
   void keepTopLeft(long long keepWidth, long long keepHeight);
 
   std::size_t rowBytes() const { return static_cast<std::size_t>(width) * 4; }

@@ -32,16 +32,19 @@ struct RasterMemoryReturn {
   ~RasterMemoryReturn() { releaseRasterMemory(); }
 };
 
-MeasuredFile measureFile(const std::string& path) {
+// upright: photos are turned upright by their orientation tag.
+MeasuredFile measureFile(const std::string& path, bool upright) {
+  DecodeRequest whole;
+  whole.upright = upright;
   MeasuredFile measured;
   if (isPictFile(path)) {
     if (const auto bytes = readWholeFile(path)) measured.size = pictSize(*bytes);
     // A picture that cannot be measured keeps the reason its decoding gives.
     if (!(measured.size.width >= 1.0f && measured.size.height >= 1.0f)) {
-      measured.image = decodeSourceFile(path);
+      measured.image = decodeSourceFile(path, whole);
     }
   } else {
-    measured.image = decodeSourceFile(path);
+    measured.image = decodeSourceFile(path, whole);
     if (measured.image) measured.size = measured.image->pixelsSize();
   }
   logLine("%s: W:%3.0f, H:%3.0f", std::string(lastPathComponent(path)).c_str(), measured.size.width,
@@ -98,13 +101,15 @@ class OutputFileSink : public PSDSink {
 
 }  // namespace
 
-Size JobRecord::imageFileSize(const std::string& path) { return measureFile(path).size; }
+Size JobRecord::imageFileSize(const std::string& path) {
+  return measureFile(path, optionOrient).size;
+}
 
 void JobRecord::createPSDFile(const std::vector<std::string>& files, const std::string& path) {
   const RasterMemoryReturn returnRasterMemory;  // last to go: after every raster of the job
   if (files.empty()) throw Exception(localizedString("NO_IMAGE_FILE"), srcPath);
   const PSDFormat format = formatFor(path);
-  MeasuredFile first = measureFile(files.front());
+  MeasuredFile first = measureFile(files.front(), optionOrient);
   if (!(first.size.width >= 1.0f && first.size.height >= 1.0f)) {
     throw readError(files.front(), first.image ? DecodeError{} : first.image.error());
   }
@@ -131,7 +136,7 @@ bool JobRecord::writeDocument(const std::vector<std::string>& files, OutputFile&
   OutputFileSink sink(output);
   PSDWriter writer(sink, canvas, layerNames(files), {.format = format});
   const std::shared_ptr<ProgressUtility> progress = startProgress(files.size());
-  DecodeAhead ahead(files, canvas, std::move(firstImage));
+  DecodeAhead ahead(files, canvas, optionOrient, std::move(firstImage));
   ahead.decodeFrom(0);
   for (std::size_t index = 0; index < files.size(); ++index) {
     const std::string& file = files[index];

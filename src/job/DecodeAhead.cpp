@@ -37,7 +37,7 @@ std::size_t filesAheadFor(Size canvas) {
 
 }  // namespace
 
-DecodeAhead::DecodeAhead(const std::vector<std::string>& files, Size canvas,
+DecodeAhead::DecodeAhead(const std::vector<std::string>& files, Size canvas, bool upright,
                          std::optional<Image> first)
     : files_(files),
       wholeFilesAhead_(wholeFilesAheadFor(canvas)),
@@ -46,7 +46,9 @@ DecodeAhead::DecodeAhead(const std::vector<std::string>& files, Size canvas,
       canvasPart_{static_cast<long long>(canvas.width), static_cast<long long>(canvas.height)},
       first_(std::move(first)),
       launched_(first_ ? 1 : 0),
-      queue_(kDecodingThreads) {}
+      queue_(kDecodingThreads) {
+  canvasPart_.upright = upright;
+}
 
 void DecodeAhead::decodeFrom(std::size_t index) {
   for (; launched_ < std::min(index + filesAhead_, files_.size()); ++launched_) {

@@ -30,8 +30,10 @@ namespace quillane {
 class DecodeAhead {
  public:
   // files: the job's files, which must outlive this; canvas: the first file's size; first:
-  // the first file's image when measuring the canvas decoded it already, served for index 0.
-  DecodeAhead(const std::vector<std::string>& files, Size canvas, std::optional<Image> first);
+  // the first file's image when measuring the canvas decoded it already, served for index 0;
+  // upright: photos are turned upright by their orientation tag.
+  DecodeAhead(const std::vector<std::string>& files, Size canvas, bool upright,
+              std::optional<Image> first);
 
   // Starts decoding the files from index on, as many as may be ahead of it.
   void decodeFrom(std::size_t index);
@@ -50,7 +52,7 @@ class DecodeAhead {
   const std::size_t filesAhead_;
   const std::size_t smallImageBytes_;
   // Every file is decoded only within the canvas its layer is cropped to.
-  const DecodeRequest canvasPart_;
+  DecodeRequest canvasPart_;
   std::optional<Image> first_;
   std::size_t launched_ = 0;
   std::deque<Pending> pending_;

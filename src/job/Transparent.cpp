@@ -41,6 +41,28 @@ bool keyRow(const std::uint8_t* in, std::uint8_t* out, int width, std::uint32_t 
   return keyed != 0;
 }
 
+// The same for a source deeper than 8 bits, whose extremes say which pixels match the key
+// (a Bitmap::extremes flag) at the source's own precision.
+bool keyRowByExtremes(const std::uint8_t* in, const std::uint8_t* extremes, std::uint8_t* out,
+                      int width, std::uint8_t flag) {
+  std::uint32_t keyed = 0;
+  for (int x = 0; x < width; ++x, in += 4, out += 4) {
+    const bool match = (extremes[x] & flag) != 0;
+    const std::uint32_t kept = match ? 0 : pixelWord(in);
+    std::memcpy(out, &kept, 4);
+    keyed |= match;
+  }
+  return keyed != 0;
+}
+
+// The extremes flag that white or black keys stand for; none for other colours, which are
+// compared in 8 bits.
+std::optional<std::uint8_t> extremeOfKey(float red, float green, float blue) {
+  if (red == 1.0f && green == 1.0f && blue == 1.0f) return Bitmap::kAllMaximum;
+  if (red == 0.0f && green == 0.0f && blue == 0.0f) return Bitmap::kAllZero;
+  return std::nullopt;
+}
+
 }  // namespace
 
 std::optional<Image> JobRecord::setTransparentColorToImage(const Image& image, float red,
@@ -57,6 +79,8 @@ std::optional<Image> JobRecord::setTransparentColorToImage(const Image& image, f
   const std::optional<std::uint8_t> keyGreen = sampleReadingAs(green);
   const std::optional<std::uint8_t> keyBlue = sampleReadingAs(blue);
   const bool keyCanMatch = keyRed && keyGreen && keyBlue;
+  const std::optional<std::uint8_t> extreme =
+      source->extremes.empty() ? std::nullopt : extremeOfKey(red, green, blue);
 
   const std::shared_ptr<ProgressUtility> progress = progressUtil.load();
   progress->setMinorStepMax(static_cast<double>(W) * static_cast<double>(H));
@@ -66,7 +90,10 @@ std::optional<Image> JobRecord::setTransparentColorToImage(const Image& image, f
   bool anyKeyed = false;
   std::int64_t visited = 0;  // an integer count: no chain of floating-point additions
   for (int y = 0; y < H; ++y) {
-    if (keyCanMatch) {
+    if (extreme) {
+      const std::uint8_t* extremes = source->extremes.data() + static_cast<std::size_t>(y) * W;
+      anyKeyed |= keyRowByExtremes(source->row(y), extremes, output->row(y), W, *extreme);
+    } else if (keyCanMatch) {
       anyKeyed |= keyRow(source->row(y), output->row(y), W, key);
     } else {
       std::memcpy(output->row(y), source->row(y), output->rowBytes());

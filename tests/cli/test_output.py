@@ -1,10 +1,12 @@
 """End to end: what `quillane` writes and says, the document checked with psd-tools."""
 import os
+import shutil
 import subprocess
 import sys
 import unittest
 
-from PIL import Image
+import numpy
+from PIL import Image, ImageOps
 
 from cli_support import CliTestCase, run
 
@@ -42,6 +44,20 @@ class OutputTest(CliTestCase):
         verbose = run("--verbose", self.src, self.output())
         self.assertEqual(verbose.returncode, 0)
         self.assertIn("processing: " + self.source("b.jpg"), verbose.stderr)
+
+    def test_orient_turns_photos_and_the_canvas_upright(self):
+        images = os.path.join(os.environ["QUILLANE_TEST_DATA_DIR"], "images")
+        names = ["orient-5.jpg", "orient-6.jpg", "orient-7.jpg", "orient-8.jpg"]
+        for name in names:
+            shutil.copy(os.path.join(images, name), self.src)
+        self.assertEqual(run("-q", self.src, self.output()).returncode, 0)
+        self.assertEqual((self.open_psd().width, self.open_psd().height), (11, 13))  # as stored
+        self.assertEqual(run("-q", "--orient", self.src, self.output()).returncode, 0)
+        upright = []  # Pillow's reading, turned by Pillow
+        for name in sorted(names):
+            with Image.open(self.source(name)) as image:
+                upright.append(numpy.array(ImageOps.exif_transpose(image).convert("RGBA")))
+        self.assertEqual(psdcheck.check(self.output(), (13, 11), sorted(names), upright), [])
 
     def test_awkward_names_become_layer_names(self):
         for name in (b"a-caf\xe9.png", "b-%s%n%x.png", "c-new\nline.png", "d-ünïcödé.png"):

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
+#include <map>
 
 #include "image/DecodePatterns.h"
 #include "image/PictFile.h"
@@ -15,6 +17,12 @@ namespace {
 
 using testing::dataBytes;
 using testing::Pattern;
+
+// Restores the default budget however the test ends.
+struct BudgetOverride {
+  explicit BudgetOverride(std::size_t bytes) { setImageByteBudget(bytes); }
+  ~BudgetOverride() { setImageByteBudget(0); }
+};
 
 Decoded<Image> decodeFixture(const std::string& file) {
   return decodeImage(dataBytes("images/" + file));
@@ -68,8 +76,11 @@ TEST(Decode, EveryVariantMatchesItsPattern) {
       {"bmp-rgba32.bmp", Pattern::Rgba, 0},        {"bmp-palette8.bmp", Pattern::Rgb, 0},
       {"bmp-palette4.bmp", Pattern::Pal16, 0},     {"bmp-grey8.bmp", Pattern::Grey, 0},
       {"bmp-1bit.bmp", Pattern::Bilevel, 0},       {"tiff-rgb8.tif", Pattern::Rgb, 0},
+      {"bmp-rle8.bmp", Pattern::Rgb, 0},           {"bmp-rle4.bmp", Pattern::Pal16, 0},
+      {"bmp-os2-palette8.bmp", Pattern::Rgb, 0},   {"bmp-os2-palette4.bmp", Pattern::Pal16, 0},
+      {"bmp-os2-1bit.bmp", Pattern::Bilevel, 0},
       {"tiff-rgb8-lzw.tif", Pattern::Rgb, 0},      {"tiff-rgb8-deflate.tif", Pattern::Rgb, 0},
-      {"tiff-rgb8-bottomleft.tif", Pattern::Rgb, 0}, {"tiff-rgb8-bigtiff-msb.tif", Pattern::Rgb, 0},
+      {"tiff-rgb8-bigtiff-msb.tif", Pattern::Rgb, 0},
       {"tiff-rgb16.tif", Pattern::Rgb, 0},         {"tiff-grey8.tif", Pattern::Grey, 0},
       {"tiff-grey16.tif", Pattern::Grey, 0},       {"tiff-palette8.tif", Pattern::Rgb, 0},
       {"tiff-1bit.tif", Pattern::Bilevel, 0},      {"tiff-cmyk8.tif", Pattern::Rgb, 0},
@@ -83,6 +94,67 @@ TEST(Decode, EveryVariantMatchesItsPattern) {
       {"jpeg-ycck-adobe.jpg", Pattern::Rgb, 12},
   };
   for (const auto& c : cases) expectPattern(c.file, c.pattern, c.tolerance);
+}
+
+// tiff-matrix/KIND-ALPHA-LAYOUT.tif: alpha taken as declared, unspecified extra samples
+// ignored, in every layout; associated alpha rounds where it is low.
+TEST(Decode, EveryTiffLayoutAndAlphaKindMatchesItsPattern) {
+  const std::map<std::string, Pattern> kinds{{"grey", Pattern::Grey},
+                                             {"greyalpha", Pattern::GreyAlpha},
+                                             {"rgb", Pattern::Rgb},
+                                             {"palette", Pattern::Rgb},
+                                             {"rgba", Pattern::Rgba}};
+  int files = 0;
+  const auto folder = testing::dataPath("images/tiff-matrix");
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    const std::string name = entry.path().filename();
+    const std::string kind = name.substr(0, name.find('-'));
+    const bool unspecified = name.find("-unspecified-") != std::string::npos;
+    Pattern pattern = kinds.at(kind);
+    if (unspecified) pattern = kind == "rgba" ? Pattern::Rgb : Pattern::Grey;
+    const bool associated = name.find("-associated-") != std::string::npos;
+    expectPattern(("tiff-matrix/" + name).c_str(), pattern, associated ? 2 : 0);
+    ++files;
+  }
+  EXPECT_EQ(files, 42);
+}
+
+// For every row and layout the decoders read only a part of: the part a request keeps is
+// the whole image cut to it, pixels and 16-bit extremes alike.
+TEST(Decode, TheKeptPartIsTheWholeImageCut) {
+  for (const char* file :
+       {"bmp-rle8.bmp", "bmp-rle4.bmp", "bmp-rgb24.bmp", "bmp-rgb24-topdown.bmp",
+        "bmp-os2-palette4.bmp", "bmp-rgba32.bmp", "png-rgba8.png", "png-rgba8-interlaced.png",
+        "png-rgba16.png", "extremes16.png", "extremes16.tif", "tiff-palette8.tif",
+        "tiff-matrix/rgba-unassociated-planes-zip.tif", "tiff-matrix/rgb-none-tiles16.tif",
+        "tiff-matrix/greyalpha-associated-strips-16bit.tif"}) {
+    SCOPED_TRACE(file);
+    const auto bytes = dataBytes(std::string("images/") + file);
+    const auto part = decodeImage(bytes, {.keepWidth = 5, .keepHeight = 4});
+    auto whole = decodeImage(bytes);
+    ASSERT_TRUE(part && whole);
+    Bitmap cut = *whole->renderBitmap();
+    cut.keepTopLeft(5, 4);
+    const Bitmap& got = *part->renderBitmap();
+    EXPECT_EQ(got.width, cut.width);
+    EXPECT_EQ(got.height, cut.height);
+    EXPECT_TRUE(got.pixels == cut.pixels);
+    EXPECT_TRUE(got.extremes == cut.extremes);
+  }
+}
+
+// A later file costs what the canvas keeps of it: declared sides whose raster would be 40 GB,
+// with data for a corner, give that corner within a budget of a few kilobytes.
+TEST(Decode, AHugeDeclarationDecodesItsKeptCornerCheaply) {
+  for (const char* file : {"huge-rle8.bmp", "huge-grey.png", "huge-tiled.tif"}) {
+    SCOPED_TRACE(file);
+    const auto bytes = dataBytes(std::string("images/") + file);
+    EXPECT_EQ(decodeImage(bytes).error().kind, DecodeFailure::OutOfMemory);
+    const BudgetOverride budget(16 * 9 * 4);
+    const auto corner = decodeImage(bytes, {.keepWidth = 16, .keepHeight = 9});
+    ASSERT_TRUE(corner);
+    EXPECT_EQ(corner->pixelsSize(), (Size{16, 9}));
+  }
 }
 
 TEST(Decode, DeclaredResolutionGivesThePointSize) {
@@ -151,12 +223,6 @@ TEST(Decode, DeclaredSidesAboveTheLimitAreTooLargeWithTheirSize) {
     EXPECT_EQ(image.error().height, c.height) << c.file;
   }
 }
-
-// Restores the default budget however the test ends.
-struct BudgetOverride {
-  explicit BudgetOverride(std::size_t bytes) { setImageByteBudget(bytes); }
-  ~BudgetOverride() { setImageByteBudget(0); }
-};
 
 TEST(Decode, ARasterAboveTheBudgetIsOutOfMemoryAndOneAtItDecodes) {
   struct Case {

@@ -2,7 +2,9 @@
 
 #include <vector>
 
+#include "image/DecodePatterns.h"
 #include "image/ImageRep.h"
+#include "image/decode/Decode.h"
 #include "job/JobRecord.h"
 
 namespace quillane {
@@ -19,6 +21,24 @@ Image bitmapImage(int width, int height, const Pixels& rgba, bool knownOpaque = 
 Pixels pixelsOf(const Image& image) {
   const RasterBytes& pixels = image.renderBitmap()->pixels;
   return {pixels.begin(), pixels.end()};
+}
+
+// extremes16 holds white, white but one sample 65534, black, black but one sample 1: in 8
+// bits all read as 255 or 0, but only the largest value and 0 match at the source's depth.
+TEST(Transparent, SixteenBitSourcesAreKeyedAtTheirOwnDepth) {
+  for (const char* file : {"extremes16.png", "extremes16.tif"}) {
+    SCOPED_TRACE(file);
+    const auto image = decodeImage(testing::dataBytes(std::string("images/") + file));
+    ASSERT_TRUE(image);
+    JobRecord record;
+    for (const auto& [key, alphas] : {std::pair{1.0f, Pixels{0, 255, 255, 255}},
+                                      std::pair{0.0f, Pixels{255, 255, 0, 255}}}) {
+      const auto keyed = record.setTransparentColorToImage(*image, key, key, key);
+      ASSERT_TRUE(keyed);
+      const Pixels pixels = pixelsOf(*keyed);
+      EXPECT_EQ((Pixels{pixels[3], pixels[7], pixels[11], pixels[15]}), alphas) << key;
+    }
+  }
 }
 
 TEST(Transparent, KeysExactlyTheKeyColourAndCopiesEveryOtherPixel) {

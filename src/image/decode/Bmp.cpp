@@ -1,156 +1,173 @@
 #include <algorithm>
-#include <climits>
-#include <cstdlib>
-#include <iterator>
-#include <memory>
+#include <bit>
+#include <optional>
+#include <vector>
 
+#include "image/decode/BmpHeader.h"
+#include "image/decode/BmpRunLength.h"
 #include "image/decode/Decode.h"
 #include "image/decode/Resolution.h"
 #include "image/decode/SizeCheck.h"
 
-// stb_image's BMP decoder only, private to this file.
-#define STB_IMAGE_IMPLEMENTATION
-#define STB_IMAGE_STATIC
-#define STBI_ONLY_BMP
-#define STBI_NO_STDIO
-#define STBI_NO_LINEAR
-#define STBI_NO_HDR
-#define STBI_MAX_DIMENSIONS (quillane::kMaxImageSide)
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wunused-function"
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
-#pragma GCC diagnostic ignored "-Wsign-compare"
-#include <stb/stb_image.h>
-#pragma GCC diagnostic pop
-
 namespace quillane {
 namespace {
 
-constexpr std::size_t kFileHeaderBytes = 14;
-constexpr std::uint32_t kCoreHeaderBytes = 12;  // OS/2 1.x: 16-bit sides, 3-byte palette entries
-constexpr std::uint32_t kInfoHeaderBytes = 40;  // Windows 3 and later: 32-bit sides, resolution
-constexpr std::uint32_t kCompressionRgb = 0;
-constexpr std::uint32_t kCompressionBitfields = 3;
+// One mask's field of a pixel, scaled to 8 bits by repeating its bits (5 bits abcde give
+// abcdeabc), so that the largest value gives 255; fields wider than 8 bits keep their top 8.
+class MaskField {
+ public:
+  explicit MaskField(std::uint32_t mask)
+      : shift_(mask ? std::countr_zero(mask) : 0),
+        bits_(mask ? std::bit_width(mask >> shift_) : 0),
+        mask_(mask) {}
 
-std::uint32_t readU16(std::span<const std::uint8_t> b, std::size_t at) {
-  return b[at] | (b[at + 1] << 8);
-}
-std::uint32_t readU32(std::span<const std::uint8_t> b, std::size_t at) {
-  return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (static_cast<std::uint32_t>(b[at + 3]) << 24);
-}
-std::int32_t readS32(std::span<const std::uint8_t> b, std::size_t at) {
-  return static_cast<std::int32_t>(readU32(b, at));
-}
+  bool present() const { return bits_ > 0; }
+  std::uint8_t of(std::uint32_t pixel) const {
+    if (!present()) return 0;
+    std::uint32_t value = (pixel & mask_) >> shift_;
+    int bits = bits_;
+    if (bits > 8) {
+      value >>= bits - 8;
+      bits = 8;
+    }
+    std::uint32_t out = value << (8 - bits);
+    for (int filled = bits; filled < 8; filled += bits) out |= out >> bits;
+    return static_cast<std::uint8_t>(out);
+  }
 
-// What the headers say, read by us so that nothing is decoded or allocated for a file that
-// declares an oversized, truncated or unsupported image.
-struct BmpHeader {
-  std::uint32_t pixelOffset = 0;
-  std::uint32_t infoSize = 0;
-  long long width = 0;
-  long long height = 0;  // positive; the sign only gives the row order
-  std::uint32_t bitsPerPixel = 0;
-  std::uint32_t compression = kCompressionRgb;
-  std::int32_t pelsPerMetreX = 0;
-  std::int32_t pelsPerMetreY = 0;
+ private:
+  int shift_;
+  int bits_;
+  std::uint32_t mask_;
 };
 
-Decoded<BmpHeader> readHeader(std::span<const std::uint8_t> bytes) {
-  if (bytes.size() < kFileHeaderBytes + 4) return DecodeFailure::CutShort;
-  BmpHeader h;
-  h.pixelOffset = readU32(bytes, 10);
-  h.infoSize = readU32(bytes, 14);
-  if (h.infoSize < kCoreHeaderBytes) return DecodeFailure::Unreadable;
-  if (bytes.size() < kFileHeaderBytes + h.infoSize) return DecodeFailure::CutShort;
-  if (h.infoSize == kCoreHeaderBytes) {
-    h.width = readU16(bytes, 18);
-    h.height = readU16(bytes, 20);
-    h.bitsPerPixel = readU16(bytes, 24);
-    return h;
+std::uint32_t littleEndianAt(const std::uint8_t* p, unsigned bytes) {
+  std::uint32_t value = 0;
+  for (unsigned i = 0; i < bytes; ++i) value |= std::uint32_t{p[i]} << (8 * i);
+  return value;
+}
+
+// The stored rows of an uncompressed file.
+struct StoredRows {
+  const BmpHeader& header;
+  std::span<const std::uint8_t> pixels;  // every row, as stored
+
+  // The row y counted from the top.
+  const std::uint8_t* row(long long y) const {
+    const long long stored = header.topDown ? y : header.height - 1 - y;
+    return pixels.data() + static_cast<std::size_t>(stored) * header.rowBytes();
   }
-  if (h.infoSize < kInfoHeaderBytes) return DecodeFailure::Unsupported;  // OS/2 2.x
-  h.width = readS32(bytes, 18);
-  h.height = std::llabs(static_cast<long long>(readS32(bytes, 22)));
-  h.bitsPerPixel = readU16(bytes, 28);
-  h.compression = readU32(bytes, 30);
-  h.pelsPerMetreX = readS32(bytes, 38);
-  h.pelsPerMetreY = readS32(bytes, 42);
-  return h;
-}
+  unsigned indexAt(const std::uint8_t* row, long long x) const {
+    const unsigned bits = header.bitsPerPixel;
+    const auto bit = static_cast<std::size_t>(x) * bits;
+    return (row[bit / 8] >> (8 - bits - bit % 8)) & ((1u << bits) - 1);
+  }
+};
 
-// Palette entries as stb_image counts them: whatever lies between the headers and the pixels.
-std::size_t paletteEntries(const BmpHeader& h) {
-  const std::size_t headers = kFileHeaderBytes + h.infoSize;
-  if (h.pixelOffset <= headers) return 0;
-  return (h.pixelOffset - headers) / 4;
-}
-
-// stb_image reads a palette index beyond the palette from uninitialised memory, so a file
-// using one is refused as corrupt.
-bool indicesWithinPalette(std::span<const std::uint8_t> bytes, const BmpHeader& h,
-                          std::size_t rowBytes) {
-  const std::size_t entries = paletteEntries(h);
-  const unsigned bits = h.bitsPerPixel;
-  const unsigned mask = (1u << bits) - 1;
-  for (long long y = 0; y < h.height; ++y) {
-    const std::uint8_t* row = bytes.data() + h.pixelOffset + static_cast<std::size_t>(y) * rowBytes;
-    for (long long x = 0; x < h.width; ++x) {
-      const auto bit = static_cast<std::size_t>(x) * bits;
-      const unsigned index = (row[bit / 8] >> (8 - bits - bit % 8)) & mask;
-      if (index >= entries) return false;
+// Whether every palette index of the image names an entry (other readers disagree on what
+// one past the palette shows).
+bool indicesWithinPalette(const StoredRows& rows) {
+  for (long long y = 0; y < rows.header.height; ++y) {
+    const std::uint8_t* row = rows.row(y);
+    for (long long x = 0; x < rows.header.width; ++x) {
+      if (rows.indexAt(row, x) >= rows.header.palette.size()) return false;
     }
   }
   return true;
 }
 
-// Why stb_image is not to be given the file, or nothing when it may decode it.
-std::optional<DecodeError> refusal(std::span<const std::uint8_t> bytes, const BmpHeader& h) {
-  const auto failure = [&](DecodeFailure kind) { return DecodeError{kind, h.width, h.height}; };
-  if (const auto refused = checkImageSize(h.width, h.height)) return refused;
-  if (h.width == 0 || h.height == 0) return failure(DecodeFailure::Unreadable);
-  // Run-length compression, and the palettes of OS/2 1.x files, which stb_image miscounts.
-  if (h.compression != kCompressionRgb && h.compression != kCompressionBitfields)
-    return failure(DecodeFailure::Unsupported);
-  if (h.infoSize == kCoreHeaderBytes && h.bitsPerPixel < 24)
-    return failure(DecodeFailure::Unsupported);
-  if (h.bitsPerPixel == 2) return failure(DecodeFailure::Unsupported);  // Windows CE only
-  constexpr std::uint32_t kDepths[] = {1, 4, 8, 16, 24, 32};
-  if (std::find(std::begin(kDepths), std::end(kDepths), h.bitsPerPixel) == std::end(kDepths))
-    return failure(DecodeFailure::Unreadable);
-  const std::size_t rowBytes = (static_cast<std::size_t>(h.width) * h.bitsPerPixel + 31) / 32 * 4;
-  const auto pixelBytes = checkedProduct(rowBytes, h.height);
-  if (!pixelBytes || h.pixelOffset > bytes.size() || bytes.size() - h.pixelOffset < *pixelBytes)
-    return failure(DecodeFailure::CutShort);  // stb_image would fill the missing rows with black
-  if (h.bitsPerPixel <= 8 && !indicesWithinPalette(bytes, h, rowBytes))
-    return failure(DecodeFailure::Unreadable);
+// Whether any pixel of the image has a non-zero alpha field. Many writers leave the fourth
+// byte of 32-bit pixels 0 without meaning alpha: an alpha that is 0 everywhere is none.
+bool anyAlpha(const StoredRows& rows, const MaskField& alpha) {
+  const unsigned bytes = rows.header.bitsPerPixel / 8;
+  for (long long y = 0; y < rows.header.height; ++y) {
+    const std::uint8_t* p = rows.row(y);
+    for (long long x = 0; x < rows.header.width; ++x, p += bytes) {
+      if (alpha.of(littleEndianAt(p, bytes)) != 0) return true;
+    }
+  }
+  return false;
+}
+
+void putColour(std::uint8_t* out, const BmpColour& colour, std::uint8_t alpha = 255) {
+  out[0] = colour[0];
+  out[1] = colour[1];
+  out[2] = colour[2];
+  out[3] = alpha;
+}
+
+void decodeRows(const StoredRows& rows, Bitmap& bitmap) {
+  const BmpHeader& h = rows.header;
+  const MaskField red(h.masks[0]), green(h.masks[1]), blue(h.masks[2]), alphaField(h.masks[3]);
+  const bool alpha = h.bitsPerPixel >= 16 && alphaField.present() && anyAlpha(rows, alphaField);
+  const unsigned bytes = h.bitsPerPixel / 8;
+  for (int y = 0; y < bitmap.height; ++y) {
+    const std::uint8_t* in = rows.row(y);
+    std::uint8_t* out = bitmap.row(y);
+    for (int x = 0; x < bitmap.width; ++x, out += 4) {
+      if (h.bitsPerPixel <= 8) {
+        putColour(out, h.palette[rows.indexAt(in, x)]);
+      } else if (h.bitsPerPixel == 24) {
+        const std::uint8_t* p = in + 3 * static_cast<std::size_t>(x);
+        putColour(out, {p[2], p[1], p[0]});
+      } else {
+        const std::uint32_t pixel = littleEndianAt(in + bytes * static_cast<std::size_t>(x), bytes);
+        putColour(out, {red.of(pixel), green.of(pixel), blue.of(pixel)},
+                  alpha ? alphaField.of(pixel) : 255);
+      }
+    }
+  }
+  bitmap.knownOpaque = !alpha;
+}
+
+std::optional<DecodeFailure> decodeRunLengthRows(std::span<const std::uint8_t> data,
+                                                 const BmpHeader& h, Bitmap& bitmap) {
+  std::vector<std::uint8_t> indices(static_cast<std::size_t>(bitmap.width) *
+                                    static_cast<std::size_t>(bitmap.height));
+  const RunLengthImage image{h.height, h.compression == kBmpRle8 ? 8u : 4u, h.palette.size()};
+  if (const auto failure = decodeRunLength(data, image, bitmap.width, bitmap.height, indices))
+    return failure;
+  for (std::size_t i = 0; i < indices.size(); ++i)
+    putColour(bitmap.pixels.data() + 4 * i, h.palette[indices[i]]);
+  bitmap.knownOpaque = true;
   return std::nullopt;
 }
 
-using StbPixels = std::unique_ptr<stbi_uc, decltype(&stbi_image_free)>;
-
 }  // namespace
 
-Decoded<DecodedBitmap> decodeBmp(std::span<const std::uint8_t> bytes) {
-  const auto header = readHeader(bytes);
+Decoded<DecodedBitmap> decodeBmp(std::span<const std::uint8_t> bytes,
+                                 const DecodeRequest& request) {
+  const auto header = readBmpHeader(bytes);
   if (!header) return header.error();
-  if (const auto refused = refusal(bytes, *header)) return *refused;
-  if (bytes.size() > INT_MAX) return DecodeFailure::Unsupported;
+  const BmpHeader& h = *header;
+  const auto failure = [&](DecodeFailure kind) { return DecodeError{kind, h.width, h.height}; };
+  if (const auto refused = checkImageSize(h.width, h.height, request)) return *refused;
+  if (h.width == 0 || h.height == 0) return failure(DecodeFailure::Unreadable);
+  if (h.pixelOffset > bytes.size()) return failure(DecodeFailure::CutShort);
+  const auto data = bytes.subspan(h.pixelOffset);
 
-  int width = 0, height = 0, channels = 0;
-  StbPixels pixels(stbi_load_from_memory(bytes.data(), static_cast<int>(bytes.size()), &width,
-                                         &height, &channels, 4),
-                   &stbi_image_free);
-  if (!pixels || width != header->width || height != header->height)
-    return DecodeError{DecodeFailure::Unreadable, header->width, header->height};
+  std::optional<StoredRows> rows;
+  if (!h.runLength()) {
+    const auto pixelBytes = checkedProduct(h.rowBytes(), h.height);
+    if (!pixelBytes || data.size() < *pixelBytes) return failure(DecodeFailure::CutShort);
+    rows.emplace(StoredRows{h, data.first(*pixelBytes)});
+    if (h.bitsPerPixel <= 8 && !indicesWithinPalette(*rows))
+      return failure(DecodeFailure::Unreadable);
+  }
 
-  auto bitmap = Bitmap::create(width, height, Bitmap::Fill::Nothing);
+  // Only the kept part is allocated, whatever the file declares.
+  auto bitmap = Bitmap::create(request.keptWidth(h.width), request.keptHeight(h.height),
+                               Bitmap::Fill::Nothing);
   if (!bitmap) return bitmap.error();
-  std::copy_n(pixels.get(), bitmap->pixels.size(), bitmap->pixels.data());
-  bitmap->knownOpaque = channels == 3;  // stb fills in alpha 255 for a file without alpha
+  if (rows) {
+    decodeRows(*rows, *bitmap);
+  } else if (const auto refused = decodeRunLengthRows(data, h, *bitmap)) {
+    return failure(*refused);
+  }
 
   DecodedBitmap decoded{std::move(*bitmap)};
-  decoded.dpiX = resolution::fromDotsPerMetre(static_cast<float>(header->pelsPerMetreX));
-  decoded.dpiY = resolution::fromDotsPerMetre(static_cast<float>(header->pelsPerMetreY));
+  decoded.dpiX = resolution::fromDotsPerMetre(static_cast<float>(h.pelsPerMetreX));
+  decoded.dpiY = resolution::fromDotsPerMetre(static_cast<float>(h.pelsPerMetreY));
   return decoded;
 }
 

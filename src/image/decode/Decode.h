@@ -35,11 +35,14 @@ Decoded<DecodedBitmap> decodeJpeg(std::span<const std::uint8_t> bytes,
                                   const DecodeRequest& request = {});
 // The pixel size a JPEG's header declares, or nothing when the header cannot be read.
 std::optional<Size> jpegPixelSize(std::span<const std::uint8_t> bytes);
-Decoded<DecodedBitmap> decodePng(std::span<const std::uint8_t> bytes);
+Decoded<DecodedBitmap> decodePng(std::span<const std::uint8_t> bytes,
+                                 const DecodeRequest& request = {});
 Decoded<DecodedBitmap> decodeGif(std::span<const std::uint8_t> bytes,
                                  const DecodeRequest& request = {});
-Decoded<DecodedBitmap> decodeBmp(std::span<const std::uint8_t> bytes);
-Decoded<DecodedBitmap> decodeTiff(std::span<const std::uint8_t> bytes);
+Decoded<DecodedBitmap> decodeBmp(std::span<const std::uint8_t> bytes,
+                                 const DecodeRequest& request = {});
+Decoded<DecodedBitmap> decodeTiff(std::span<const std::uint8_t> bytes,
+                                  const DecodeRequest& request = {});
 
 // The image in the bytes (JPEG, PNG, GIF, BMP or TIFF, chosen by content), or the part of
 // it the request keeps, as an Image with one bitmap representation; bytes of no known format

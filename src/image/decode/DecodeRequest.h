@@ -15,6 +15,10 @@ struct DecodeRequest {
   // The sides of what is kept of an image of width x height.
   long long keptWidth(long long width) const { return std::min(width, keepWidth); }
   long long keptHeight(long long height) const { return std::min(height, keepHeight); }
+
+  // Turn a photo upright as its camera recorded (the JPEG or TIFF orientation tag) before
+  // the part is cut from it; the pixels as stored when false.
+  bool upright = false;
 };
 
 }  // namespace quillane

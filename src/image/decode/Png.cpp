@@ -1,12 +1,16 @@
 #include <spng.h>
 
 #include <algorithm>
+#include <cstring>
 #include <iterator>
 #include <memory>
+#include <new>
+#include <vector>
 
 #include "image/decode/Decode.h"
 #include "image/decode/Resolution.h"
 #include "image/decode/SizeCheck.h"
+#include "util/MemoryBudget.h"
 
 namespace quillane {
 namespace {
@@ -38,7 +42,8 @@ bool hasNoTransparency(spng_ctx* ctx, const spng_ihdr& ihdr) {
 
 // The size IHDR declares, read before libspng sees the file: its own limits would refuse a
 // large image as invalid before our size check could name it. IHDR is the first chunk.
-std::optional<DecodeError> checkDeclaredSize(std::span<const std::uint8_t> bytes) {
+std::optional<DecodeError> checkDeclaredSize(std::span<const std::uint8_t> bytes,
+                                             const DecodeRequest& request) {
   constexpr std::size_t kTypeOffset = 12;
   constexpr std::size_t kWidthOffset = 16;
   constexpr std::uint8_t kIhdr[] = {'I', 'H', 'D', 'R'};
@@ -49,7 +54,7 @@ std::optional<DecodeError> checkDeclaredSize(std::span<const std::uint8_t> bytes
     return std::uint32_t{bytes[at]} << 24 | std::uint32_t{bytes[at + 1]} << 16 |
            std::uint32_t{bytes[at + 2]} << 8 | std::uint32_t{bytes[at + 3]};
   };
-  return checkImageSize(readU32(kWidthOffset), readU32(kWidthOffset + 4));
+  return checkImageSize(readU32(kWidthOffset), readU32(kWidthOffset + 4), request);
 }
 
 DecodeFailure failureOf(int spngError) {
@@ -63,10 +68,64 @@ DecodeFailure failureOf(int spngError) {
   }
 }
 
+// Decoded rows, RGBA of 8 or 16 bits a sample, put into the bitmap: the kept columns,
+// reduced to 8 bits as libspng reduces them (the high byte), with their extremes.
+class RowPutter {
+ public:
+  RowPutter(Bitmap& bitmap, bool deep) : bitmap_(bitmap), deep_(deep) {}
+
+  std::size_t sampleBytes() const { return deep_ ? 2 : 1; }
+
+  void put(const std::uint8_t* decoded, int y) {
+    std::uint8_t* out = bitmap_.row(y);
+    if (!deep_) {
+      std::copy_n(decoded, bitmap_.rowBytes(), out);
+      return;
+    }
+    std::uint8_t* extremes = bitmap_.extremes.data() + static_cast<std::size_t>(y) * bitmap_.width;
+    for (int x = 0; x < bitmap_.width; ++x, decoded += 8, out += 4) {
+      std::uint16_t samples[4];
+      std::memcpy(samples, decoded, sizeof samples);  // host order, as libspng gives them
+      for (int i = 0; i < 4; ++i) out[i] = static_cast<std::uint8_t>(samples[i] >> 8);
+      const bool white = samples[0] == 0xFFFF && samples[1] == 0xFFFF && samples[2] == 0xFFFF;
+      const bool black = samples[0] == 0 && samples[1] == 0 && samples[2] == 0;
+      extremes[x] = white ? Bitmap::kAllMaximum : black ? Bitmap::kAllZero : 0;
+    }
+  }
+
+ private:
+  Bitmap& bitmap_;
+  bool deep_;
+};
+
+// Rows one at a time, up to the last kept one. An interlaced image visits every row in each
+// of its passes, so its kept rows are gathered whole until the last pass ends.
+int decodeRows(spng_ctx* ctx, const spng_ihdr& ihdr, RowPutter& putter, int keptRows) {
+  const std::size_t rowBytes = std::size_t{ihdr.width} * 4 * putter.sampleBytes();
+  const bool interlaced = ihdr.interlace_method != SPNG_INTERLACE_NONE;
+  std::vector<std::uint8_t> rows(rowBytes * (interlaced ? keptRows + 1 : 1));
+  const auto scratch = rows.end() - static_cast<std::ptrdiff_t>(rowBytes);
+  int error = 0;
+  while (error == 0) {
+    spng_row_info info{};
+    error = spng_get_row_info(ctx, &info);
+    if (error != 0) break;
+    const auto y = static_cast<int>(info.row_num);
+    if (!interlaced && y >= keptRows) return 0;
+    std::uint8_t* row = interlaced && y < keptRows ? rows.data() + rowBytes * y : &*scratch;
+    error = spng_decode_row(ctx, row, rowBytes);
+    if ((error == 0 || error == SPNG_EOI) && !interlaced) putter.put(row, y);
+  }
+  if (error != SPNG_EOI) return error;
+  for (int y = 0; interlaced && y < keptRows; ++y) putter.put(rows.data() + rowBytes * y, y);
+  return 0;
+}
+
 }  // namespace
 
-Decoded<DecodedBitmap> decodePng(std::span<const std::uint8_t> bytes) {
-  if (const auto refused = checkDeclaredSize(bytes)) return *refused;
+Decoded<DecodedBitmap> decodePng(std::span<const std::uint8_t> bytes,
+                                 const DecodeRequest& request) {
+  if (const auto refused = checkDeclaredSize(bytes, request)) return *refused;
   SpngCtx ctx(spng_ctx_new(0), &spng_ctx_free);
   if (!ctx) return DecodeFailure::OutOfMemory;
   int error = spng_set_image_limits(ctx.get(), kMaxImageSide, kMaxImageSide);
@@ -77,15 +136,25 @@ Decoded<DecodedBitmap> decodePng(std::span<const std::uint8_t> bytes) {
   if (error == 0) error = spng_get_ihdr(ctx.get(), &ihdr);
   if (error != 0) return failureOf(error);
 
-  // spng_decode_image fills every byte, or the image is refused.
-  auto bitmap = Bitmap::create(ihdr.width, ihdr.height, Bitmap::Fill::Nothing);
+  const bool deep = ihdr.bit_depth == 16;
+  // Every byte of the kept part is written, or the image is refused.
+  auto bitmap = Bitmap::create(request.keptWidth(ihdr.width), request.keptHeight(ihdr.height),
+                               Bitmap::Fill::Nothing);
   if (!bitmap) return bitmap.error();
-  std::size_t decodedBytes = 0;
-  error = spng_decoded_image_size(ctx.get(), SPNG_FMT_RGBA8, &decodedBytes);
-  if (error != 0 || decodedBytes != bitmap->pixels.size()) return failureOf(error);
-  // SPNG_DECODE_TRNS turns a tRNS colour key or palette alpha into the alpha channel.
-  error = spng_decode_image(ctx.get(), bitmap->pixels.data(), decodedBytes, SPNG_FMT_RGBA8,
-                            SPNG_DECODE_TRNS);
+  // The kept rows of an interlaced image are gathered whole first.
+  const bool interlaced = ihdr.interlace_method != SPNG_INTERLACE_NONE;
+  if (interlaced && !fitsImageByteBudget(std::int64_t{ihdr.width} * (deep ? 2 : 1), bitmap->height))
+    return DecodeError{DecodeFailure::OutOfMemory, ihdr.width, ihdr.height};
+  try {
+    if (deep) bitmap->extremes.resize(bitmap->pixels.size() / 4);
+    // SPNG_DECODE_TRNS turns a tRNS colour key or palette alpha into the alpha channel.
+    error = spng_decode_image(ctx.get(), nullptr, 0, deep ? SPNG_FMT_RGBA16 : SPNG_FMT_RGBA8,
+                              SPNG_DECODE_TRNS | SPNG_DECODE_PROGRESSIVE);
+    RowPutter putter(*bitmap, deep);
+    if (error == 0) error = decodeRows(ctx.get(), ihdr, putter, bitmap->height);
+  } catch (const std::bad_alloc&) {
+    return DecodeError{DecodeFailure::OutOfMemory, ihdr.width, ihdr.height};
+  }
   if (error != 0) return failureOf(error);
 
   bitmap->knownOpaque = hasNoTransparency(ctx.get(), ihdr);

@@ -1,102 +1,50 @@
 #include <tiffio.h>
 
-#include <algorithm>
 #include <bit>
-#include <cstdarg>
 #include <cstring>
 #include <memory>
-#include <mutex>
+#include <vector>
 
 #include "image/Premultiply.h"
 #include "image/decode/Decode.h"
 #include "image/decode/Resolution.h"
 #include "image/decode/SizeCheck.h"
+#include "image/decode/TiffMemory.h"
+#include "image/decode/TiffSamples.h"
 
 namespace quillane {
 namespace {
-
-// No single buffer libtiff makes for us (a strip or tile, a tag array) may exceed this. An
-// honest strip of an image within kMaxImageSide fits; a crafted sample count or tag length
-// asks for far more from a file of a few bytes.
-constexpr tmsize_t kMaxTiffSingleAllocation = tmsize_t{2} << 30;
-
-struct MemoryFile {
-  std::span<const std::uint8_t> bytes;
-  toff_t offset = 0;
-  bool failed = false;  // libtiff reported an error, even one it carried on after
-  bool ranOut = false;  // libtiff asked for bytes past the end
-};
-
-MemoryFile& fileOf(thandle_t handle) { return *static_cast<MemoryFile*>(handle); }
-
-tmsize_t readMemory(thandle_t handle, void* out, tmsize_t wanted) {
-  MemoryFile& file = fileOf(handle);
-  if (wanted <= 0) return 0;
-  const toff_t left = file.offset < file.bytes.size() ? file.bytes.size() - file.offset : 0;
-  const auto count = std::min<toff_t>(static_cast<toff_t>(wanted), left);
-  if (count < static_cast<toff_t>(wanted)) file.ranOut = true;
-  if (count == 0) return 0;
-  std::memcpy(out, file.bytes.data() + file.offset, count);
-  file.offset += count;
-  return static_cast<tmsize_t>(count);
-}
-
-tmsize_t refuseWrite(thandle_t, void*, tmsize_t) { return -1; }
-
-toff_t seekMemory(thandle_t handle, toff_t offset, int whence) {
-  MemoryFile& file = fileOf(handle);
-  toff_t base = 0;
-  if (whence == SEEK_CUR) base = file.offset;
-  if (whence == SEEK_END) base = file.bytes.size();
-  // Offsets are unsigned: a backwards seek arrives as a wrapped value and wraps back.
-  file.offset = base + offset;
-  return file.offset;
-}
-
-int closeMemory(thandle_t) { return 0; }
-toff_t sizeOfMemory(thandle_t handle) { return fileOf(handle).bytes.size(); }
-int noMapping(thandle_t, void**, toff_t*) { return 0; }
-void noUnmapping(thandle_t, void*, toff_t) {}
-
-// Per-handle handlers: messages are dropped (they would go to stderr), errors remembered.
-int recordError(TIFF*, void* userData, const char*, const char*, va_list) {
-  static_cast<MemoryFile*>(userData)->failed = true;
-  return 1;
-}
-int dropWarning(TIFF*, void*, const char*, const char*, va_list) { return 1; }
-
-// libtiff's process-wide handlers print to stderr; a few messages bypass the per-handle ones.
-void silenceGlobalHandlers() {
-  static std::once_flag once;
-  std::call_once(once, [] {
-    TIFFSetErrorHandler(nullptr);
-    TIFFSetWarningHandler(nullptr);
-  });
-}
-
-using TiffOptions = std::unique_ptr<TIFFOpenOptions, decltype(&TIFFOpenOptionsFree)>;
-using TiffHandle = std::unique_ptr<TIFF, decltype(&TIFFClose)>;
-
-TiffHandle openMemory(MemoryFile& file) {
-  TiffOptions options(TIFFOpenOptionsAlloc(), &TIFFOpenOptionsFree);
-  if (!options) return {nullptr, &TIFFClose};
-  TIFFOpenOptionsSetMaxSingleMemAlloc(options.get(), kMaxTiffSingleAllocation);
-  TIFFOpenOptionsSetErrorHandlerExtR(options.get(), recordError, &file);
-  TIFFOpenOptionsSetWarningHandlerExtR(options.get(), dropWarning, &file);
-  // "m": never map the file; it is in memory already.
-  return {TIFFClientOpenExt("memory", "rm", &file, readMemory, refuseWrite, seekMemory,
-                            closeMemory, sizeOfMemory, noMapping, noUnmapping, options.get()),
-          &TIFFClose};
-}
 
 struct RgbaImageEnd {
   void operator()(TIFFRGBAImage* image) const { TIFFRGBAImageEnd(image); }
 };
 
-// libtiff hands out ABGR words (R, G, B, A bytes on a little-endian machine) with colour
-// premultiplied whenever there is alpha (it premultiplies unassociated alpha itself), and
-// alpha 255 when there is none; the bitmap wants straight R, G, B, A bytes.
-void toStraightRgba(Bitmap& bitmap, bool hasAlpha) {
+// The file, the handle reading it and a buffer lent to libtiff: the handle goes first.
+struct TiffReading {
+  explicit TiffReading(std::span<const std::uint8_t> bytes) : file{bytes} {}
+  TiffMemoryFile file;
+  std::vector<std::uint8_t> rawTile;
+  TiffHandle tif{openTiffMemory(file)};
+};
+
+// libtiff's RGBA reader refuses the first tile of an uncompressed tiled image unless its raw
+// buffer holds exactly one tile, and rounds the buffer it makes itself up to 1 KiB: every
+// tile whose size is not a multiple of that (16 x 16 RGB, 768 bytes) would be refused. It
+// is given a buffer of the right size.
+void lendExactTileBuffer(TiffReading& reading) {
+  TIFF* tif = reading.tif.get();
+  std::uint16_t compression = COMPRESSION_NONE;
+  TIFFGetFieldDefaulted(tif, TIFFTAG_COMPRESSION, &compression);
+  const tmsize_t tileBytes = TIFFIsTiled(tif) ? TIFFTileSize(tif) : 0;
+  if (compression != COMPRESSION_NONE || tileBytes <= 0) return;
+  reading.rawTile.resize(static_cast<std::size_t>(tileBytes));
+  TIFFReadBufferSetup(tif, reading.rawTile.data(), tileBytes);
+}
+
+// libtiff hands out ABGR words (R, G, B, A bytes on a little-endian machine). Its RGB paths
+// premultiply colour whenever there is alpha (unassociated alpha too); its grey paths hand
+// the samples out as stored. The bitmap wants straight R, G, B, A bytes.
+void toStraightRgba(Bitmap& bitmap, const TIFFRGBAImage& image) {
   if constexpr (std::endian::native != std::endian::little) {
     std::uint8_t* p = bitmap.pixels.data();
     for (std::size_t i = 0; i < bitmap.pixels.size(); i += 4) {
@@ -107,37 +55,61 @@ void toStraightRgba(Bitmap& bitmap, bool hasAlpha) {
       std::memcpy(p + i, rgba, 4);
     }
   }
-  if (hasAlpha) {
+  const bool grey = image.photometric == PHOTOMETRIC_MINISBLACK ||
+                    image.photometric == PHOTOMETRIC_MINISWHITE;
+  if (image.alpha != 0 && !grey) {
     unpremultiplyPixelsRounded(bitmap.pixels.data(),
                                std::size_t(bitmap.width) * std::size_t(bitmap.height));
   }
-  bitmap.knownOpaque = !hasAlpha;
+  bitmap.knownOpaque = image.alpha == 0;
 }
 
-Decoded<Bitmap> readRgba(TIFF* tif, const MemoryFile& file) {
+// Images the sample reader does not take (palettes, CMYK, YCbCr, fewer than 8 bits a
+// sample...), through libtiff's RGBA reader: the rows as stored, first row at the top, and
+// only the strips or tiles that meet the kept part.
+bool readRgba(TiffReading& reading, Bitmap& bitmap) {
+  TIFF* tif = reading.tif.get();
+  char message[1024] = {};
+  TIFFRGBAImage image{};
+  if (!TIFFRGBAImageBegin(&image, tif, 1, message)) return false;
+  std::unique_ptr<TIFFRGBAImage, RgbaImageEnd> ending(&image);
+  image.req_orientation = image.orientation;  // no flip: the stored order
+  lendExactTileBuffer(reading);
+  // The bitmap's buffer is aligned for 32-bit words (the heap's or a mapped page).
+  auto* raster = reinterpret_cast<std::uint32_t*>(bitmap.pixels.data());
+  if (!TIFFRGBAImageGet(&image, raster, static_cast<std::uint32_t>(bitmap.width),
+                        static_cast<std::uint32_t>(bitmap.height)))
+    return false;
+  toStraightRgba(bitmap, image);
+  return true;
+}
+
+Decoded<Bitmap> readImage(TiffReading& reading, const DecodeRequest& request) {
+  TIFF* tif = reading.tif.get();
   std::uint32_t width = 0, height = 0;
   if (!TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width) ||
       !TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height) || width == 0 || height == 0)
     return DecodeError{DecodeFailure::Unreadable, width, height};
-  if (const auto refused = checkImageSize(width, height)) return *refused;
-
+  if (const auto refused = checkImageSize(width, height, request)) return *refused;
+  const auto layout = tiffSampleLayout(tif);
   // TIFFRGBAImageOK refuses the variants TIFFRGBAImage cannot convert.
   char message[1024] = {};
-  if (!TIFFRGBAImageOK(tif, message)) return DecodeError{DecodeFailure::Unsupported, width, height};
-  TIFFRGBAImage image{};
-  if (!TIFFRGBAImageBegin(&image, tif, 1, message))
-    return DecodeError{DecodeFailure::Unreadable, width, height};
-  std::unique_ptr<TIFFRGBAImage, RgbaImageEnd> ending(&image);
-  image.req_orientation = ORIENTATION_TOPLEFT;
+  if (!layout && !TIFFRGBAImageOK(tif, message))
+    return DecodeError{DecodeFailure::Unsupported, width, height};
 
-  // TIFFRGBAImageGet fills every pixel, or the image is refused.
-  auto bitmap = Bitmap::create(width, height, Bitmap::Fill::Nothing);
+  // Every pixel of the kept part is written, or the image is refused.
+  auto bitmap = Bitmap::create(request.keptWidth(width), request.keptHeight(height),
+                               Bitmap::Fill::Nothing);
   if (!bitmap) return bitmap;
-  // The bitmap's buffer is aligned for 32-bit words (the heap's or a mapped page).
-  auto* raster = reinterpret_cast<std::uint32_t*>(bitmap->pixels.data());
-  if (!TIFFRGBAImageGet(&image, raster, width, height) || file.failed)
-    return DecodeError{DecodeFailure::Unreadable, width, height};
-  toStraightRgba(*bitmap, image.alpha != 0);
+  bool read = false;
+  if (layout) {
+    if (layout->bits > 8) bitmap->extremes.resize(bitmap->pixels.size() / 4);
+    read = readTiffSamples(tif, *layout, *bitmap);
+    bitmap->knownOpaque = layout->alphaSample == kNoAlpha;
+  } else {
+    read = readRgba(reading, *bitmap);
+  }
+  if (!read || reading.file.failed) return DecodeError{DecodeFailure::Unreadable, width, height};
   return bitmap;
 }
 
@@ -158,19 +130,19 @@ void readResolution(TIFF* tif, DecodedBitmap& decoded) {
 
 }  // namespace
 
-Decoded<DecodedBitmap> decodeTiff(std::span<const std::uint8_t> bytes) {
-  silenceGlobalHandlers();
-  MemoryFile file{bytes};
-  TiffHandle tif = openMemory(file);
-  auto bitmap = tif ? readRgba(tif.get(), file) : Decoded<Bitmap>(DecodeFailure::Unreadable);
+Decoded<DecodedBitmap> decodeTiff(std::span<const std::uint8_t> bytes,
+                                  const DecodeRequest& request) {
+  TiffReading reading(bytes);
+  auto bitmap = reading.tif ? readImage(reading, request)
+                            : Decoded<Bitmap>(DecodeFailure::Unreadable);
   if (!bitmap) {
     DecodeError error = bitmap.error();
-    if (error.kind == DecodeFailure::Unreadable && file.ranOut)
+    if (error.kind == DecodeFailure::Unreadable && reading.file.ranOut)
       error.kind = DecodeFailure::CutShort;
     return error;
   }
   DecodedBitmap decoded{std::move(*bitmap)};
-  readResolution(tif.get(), decoded);
+  readResolution(reading.tif.get(), decoded);
   return decoded;
 }
 

@@ -18,8 +18,10 @@ std::size_t indexedRowBytes(int width, int pixelSize) {
 
 RowLayout packedOrRaw(const PixMapInfo& info, bool packedOpcode, RowPacking packing,
                       std::size_t unpackedBytes) {
-  if (!packedOpcode || info.rowBytes < kMinPackedRowBytes) {
-    return {RowPacking::Raw, static_cast<std::size_t>(info.rowBytes), false};
+  if (!packedOpcode) return {RowPacking::Raw, static_cast<std::size_t>(info.rowBytes), false};
+  if (info.rowBytes < kMinPackedRowBytes) {
+    return {RowPacking::ShortRows, static_cast<std::size_t>(info.rowBytes), false,
+            info.bounds.height(), packing};
   }
   return {packing, unpackedBytes, info.rowBytes > kMaxByteCountRowBytes};
 }

@@ -2,7 +2,52 @@
 
 #include <algorithm>
 
+#include "image/pict/BitsOpcode.h"
+#include "image/pict/OpcodeLengths.h"
+#include "image/pict/QuickTimeJpeg.h"
+
 namespace quillane {
+namespace {
+
+constexpr std::uint16_t kOpClip = 0x0001;
+constexpr std::uint16_t kOpEndPicture = 0x00FF;
+
+// The last opcode QuickDraw defines; past it (but for QuickTime's) lie reserved ones, whose
+// lengths are defined but which no writer uses.
+constexpr std::uint16_t kLastDefinedOpcode = 0x00A1;
+
+// Whether the bytes at the cursor hold an opcode QuickDraw defines, with all of its data: a
+// version-2 opcode on an even offset, or a version-1 opcode byte.
+bool opcodeStartsAt(PictBytes at) {
+  const auto known = [](PictBytes bytes, std::uint16_t opcode, PictVersion version) {
+    if (!bytes.ok()) return false;
+    if (opcode == kOpEndPicture || opcode == kOpClip || isBitsOpcode(opcode)) return true;
+    if (version == PictVersion::Two && opcode == kOpCompressedQuickTime) return true;
+    return opcode <= kLastDefinedOpcode && skipOpcodeData(bytes, opcode, version);
+  };
+  PictBytes two = at;
+  if (two.position() % 2 != 0) two.skip(1);
+  const std::uint16_t opcodeTwo = two.u16();
+  const std::uint16_t opcodeOne = at.u8();
+  return known(two, opcodeTwo, PictVersion::Two) || known(at, opcodeOne, PictVersion::One);
+}
+
+// Whether PackBits data unpacks to exactly `length` bytes, using every byte of it.
+bool unpacksToExactly(std::span<const std::uint8_t> packed, std::size_t length,
+                      std::size_t unitBytes) {
+  std::size_t in = 0, out = 0;
+  while (in < packed.size()) {
+    const auto flag = static_cast<std::int8_t>(packed[in++]);
+    if (flag == -128) continue;
+    const std::size_t units = flag >= 0 ? static_cast<std::size_t>(flag) + 1 : 1;
+    if (packed.size() - in < units * unitBytes) return false;
+    in += units * unitBytes;
+    out += (flag >= 0 ? units : static_cast<std::size_t>(1 - flag)) * unitBytes;
+  }
+  return out == length;
+}
+
+}  // namespace
 
 void unpackBits(std::span<const std::uint8_t> packed, std::span<std::uint8_t> out,
                 std::size_t unitBytes) {
@@ -34,7 +79,25 @@ void unpackBits(std::span<const std::uint8_t> packed, std::span<std::uint8_t> ou
 }
 
 PixelRowReader::PixelRowReader(PictBytes& bytes, RowLayout layout)
-    : bytes_(bytes), layout_(layout), row_(layout.rowBytes) {}
+    : bytes_(bytes), layout_(layout), row_(layout.rowBytes) {
+  if (layout_.packing == RowPacking::ShortRows) layout_.packing = shortRowPacking();
+}
+
+RowPacking PixelRowReader::shortRowPacking() const {
+  const auto rows = static_cast<std::size_t>(std::max(layout_.rowCount, 0));
+  PictBytes raw = bytes_;
+  if (raw.skip(rows * layout_.rowBytes) && opcodeStartsAt(raw)) return RowPacking::Raw;
+  PictBytes packed = bytes_;
+  const std::size_t unitBytes = layout_.packedAs == RowPacking::PackBitsWords ? 2 : 1;
+  bool packedFits = true;
+  for (std::size_t row = 0; row < rows && packedFits; ++row) {
+    const auto data = packed.take(packed.u8());
+    packedFits = packed.ok() && unpacksToExactly(data, layout_.rowBytes, unitBytes);
+  }
+  if (packedFits && opcodeStartsAt(packed)) return layout_.packedAs;
+  // As stored, as the format says: before an opcode this reader does not know, or cut short.
+  return RowPacking::Raw;
+}
 
 bool PixelRowReader::next(bool unpack) {
   if (layout_.packing == RowPacking::Raw) {

@@ -1,0 +1,176 @@
+#include "image/decode/TiffSamples.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+namespace quillane {
+
+std::optional<TiffSampleLayout> tiffSampleLayout(TIFF* tif) {
+  using SampleLayout = TiffSampleLayout;
+  SampleLayout l;
+  std::uint16_t photometric = 0, format = 0, planar = 0, compression = 0;
+  if (!TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric)) return std::nullopt;
+  TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &l.width);
+  TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &l.height);
+  TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &l.bits);
+  TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLEFORMAT, &format);
+  TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &l.samplesPerPixel);
+  TIFFGetFieldDefaulted(tif, TIFFTAG_PLANARCONFIG, &planar);
+  TIFFGetFieldDefaulted(tif, TIFFTAG_COMPRESSION, &compression);
+  const bool grey = photometric == PHOTOMETRIC_MINISBLACK || photometric == PHOTOMETRIC_MINISWHITE;
+  if (!grey && photometric != PHOTOMETRIC_RGB) return std::nullopt;
+  if ((l.bits != 8 && l.bits != 16) || format != SAMPLEFORMAT_UINT) return std::nullopt;
+  // Old-style JPEG needs libtiff's own colour handling; a codec not built in, its refusal.
+  if (compression == COMPRESSION_OJPEG || !TIFFIsCODECConfigured(compression)) return std::nullopt;
+  l.colourSamples = grey ? 1 : 3;
+  if (l.samplesPerPixel < l.colourSamples) return std::nullopt;
+  l.minIsWhite = photometric == PHOTOMETRIC_MINISWHITE;
+  l.planes = planar == PLANARCONFIG_SEPARATE && l.samplesPerPixel > 1;
+
+  std::uint16_t extraCount = 0;
+  std::uint16_t* extraKinds = nullptr;
+  TIFFGetFieldDefaulted(tif, TIFFTAG_EXTRASAMPLES, &extraCount, &extraKinds);
+  for (int i = 0; i < extraCount && l.colourSamples + i < l.samplesPerPixel; ++i) {
+    if (extraKinds[i] == EXTRASAMPLE_ASSOCALPHA || extraKinds[i] == EXTRASAMPLE_UNASSALPHA) {
+      l.alphaSample = l.colourSamples + i;
+      l.associatedAlpha = extraKinds[i] == EXTRASAMPLE_ASSOCALPHA;
+      break;
+    }
+  }
+  l.tiled = TIFFIsTiled(tif) != 0;
+  if (l.tiled) {
+    TIFFGetField(tif, TIFFTAG_TILEWIDTH, &l.tileWidth);
+    TIFFGetField(tif, TIFFTAG_TILELENGTH, &l.tileHeight);
+    if (l.tileWidth == 0 || l.tileHeight == 0) return std::nullopt;
+  } else {
+    TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &l.rowsPerStrip);
+    l.rowsPerStrip = std::clamp<std::uint32_t>(l.rowsPerStrip, 1, std::max(l.height, 1u));
+  }
+  return l;
+}
+
+namespace {
+
+using SampleLayout = TiffSampleLayout;
+
+// One block of decoded samples (a tile, or a band of rows of a strip image) in each plane.
+struct Block {
+  std::uint32_t left = 0;
+  std::uint32_t top = 0;
+  std::uint32_t width = 0;   // pixels a row of each plane
+  std::vector<std::vector<std::uint8_t>> planes;
+};
+
+// Turns the samples of blocks into the bitmap's straight RGBA8 pixels and extremes.
+class PixelMaker {
+ public:
+  PixelMaker(const SampleLayout& layout, Bitmap& bitmap) : l_(layout), bitmap_(bitmap) {}
+
+  void put(const Block& block, std::uint32_t rows) {
+    const std::uint32_t right = std::min<std::uint32_t>(block.left + block.width, bitmap_.width);
+    for (std::uint32_t r = 0; r < rows && block.top + r < std::uint32_t(bitmap_.height); ++r) {
+      const auto y = static_cast<int>(block.top + r);
+      for (std::uint32_t x = block.left; x < right; ++x) {
+        putPixel(block, static_cast<std::size_t>(r) * block.width + (x - block.left), x, y);
+      }
+    }
+  }
+
+ private:
+  std::uint32_t sample(const Block& block, std::size_t pixel, int s) const {
+    const std::vector<std::uint8_t>& plane = block.planes[l_.planes ? s : 0];
+    const std::size_t index = pixel * l_.samplesInPlane() + (l_.planes ? 0 : s);
+    if (l_.bits == 8) return plane[index];
+    std::uint16_t value;
+    std::memcpy(&value, plane.data() + 2 * index, 2);  // in host order, as libtiff gives it
+    return value;
+  }
+
+  std::uint8_t to8Bits(std::uint32_t value) const {
+    return static_cast<std::uint8_t>(l_.bits == 8 ? value : (value + 128) / 257);
+  }
+
+  void putPixel(const Block& block, std::size_t pixel, std::uint32_t x, int y) {
+    const std::uint32_t max = l_.maxValue();
+    std::uint32_t colour[3];
+    for (int c = 0; c < 3; ++c) {
+      const std::uint32_t value = sample(block, pixel, l_.colourSamples == 3 ? c : 0);
+      colour[c] = l_.minIsWhite ? max - value : value;
+    }
+    const std::uint32_t alpha =
+        l_.alphaSample == kNoAlpha ? max : sample(block, pixel, l_.alphaSample);
+    if (l_.associatedAlpha) {  // divided out at the source's depth (65535² fits 32 bits)
+      for (std::uint32_t& c : colour) {
+        c = alpha == 0 ? 0 : std::min(max, (c * max + alpha / 2) / alpha);
+      }
+    }
+    std::uint8_t* out = bitmap_.row(y) + 4 * static_cast<std::size_t>(x);
+    for (int c = 0; c < 3; ++c) out[c] = to8Bits(colour[c]);
+    out[3] = to8Bits(alpha);
+    if (!bitmap_.extremes.empty()) {
+      const bool white = colour[0] == max && colour[1] == max && colour[2] == max;
+      const bool black = colour[0] == 0 && colour[1] == 0 && colour[2] == 0;
+      bitmap_.extremes[static_cast<std::size_t>(y) * bitmap_.width + x] =
+          white ? Bitmap::kAllMaximum : black ? Bitmap::kAllZero : 0;
+    }
+  }
+
+  const SampleLayout& l_;
+  Bitmap& bitmap_;
+};
+
+bool readTiles(TIFF* tif, const SampleLayout& l, PixelMaker& maker, int keepWidth, int keepHeight) {
+  const tmsize_t tileBytes = TIFFTileSize(tif);
+  if (tileBytes <= 0) return false;
+  Block block;
+  block.width = l.tileWidth;
+  block.planes.assign(l.planeCount(),
+                      std::vector<std::uint8_t>(static_cast<std::size_t>(tileBytes)));
+  for (std::uint32_t top = 0; top < std::uint32_t(keepHeight); top += l.tileHeight) {
+    for (std::uint32_t left = 0; left < std::uint32_t(keepWidth); left += l.tileWidth) {
+      for (std::uint16_t p = 0; p < l.planeCount(); ++p) {
+        const std::uint32_t tile = TIFFComputeTile(tif, left, top, 0, p);
+        if (TIFFReadEncodedTile(tif, tile, block.planes[p].data(), tileBytes) < 0) return false;
+      }
+      block.left = left;
+      block.top = top;
+      maker.put(block, l.tileHeight);
+    }
+  }
+  return true;
+}
+
+// Rows are read one at a time; from planes a strip's rows at a time, so that no strip is
+// decoded twice.
+bool readStrips(TIFF* tif, const SampleLayout& l, PixelMaker& maker, int keepHeight) {
+  const tmsize_t rowBytes = TIFFScanlineSize(tif);
+  if (rowBytes <= 0) return false;
+  const std::uint32_t band = l.planes ? std::min<std::uint32_t>(l.rowsPerStrip, keepHeight) : 1;
+  Block block;
+  block.width = l.width;
+  block.planes.assign(l.planeCount(),
+                      std::vector<std::uint8_t>(static_cast<std::size_t>(rowBytes) * band));
+  for (std::uint32_t top = 0; top < std::uint32_t(keepHeight); top += band) {
+    const std::uint32_t rows = std::min<std::uint32_t>(band, keepHeight - top);
+    for (std::uint16_t p = 0; p < l.planeCount(); ++p) {
+      for (std::uint32_t r = 0; r < rows; ++r) {
+        std::uint8_t* row = block.planes[p].data() + static_cast<std::size_t>(rowBytes) * r;
+        if (TIFFReadScanline(tif, row, top + r, p) < 0) return false;
+      }
+    }
+    block.top = top;
+    maker.put(block, rows);
+  }
+  return true;
+}
+
+}  // namespace
+
+bool readTiffSamples(TIFF* tif, const TiffSampleLayout& layout, Bitmap& bitmap) {
+  PixelMaker maker(layout, bitmap);
+  return layout.tiled ? readTiles(tif, layout, maker, bitmap.width, bitmap.height)
+                      : readStrips(tif, layout, maker, bitmap.height);
+}
+
+}  // namespace quillane
