@@ -1,7 +1,7 @@
 // Builds a layered document (PSD or PSB) from fuzzed sizes and pixels with the writer, and
 // reads the file back with PsdReader.h: every layer must hold its image's straight pixels
-// where it covers the canvas and be transparent elsewhere, and the merged image must be
-// opaque.
+// where it covers the canvas (white under full transparency) and be transparent elsewhere,
+// and the merged image must be opaque.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -32,9 +32,12 @@ void checkLayer(const quillane::fuzz::PsdLayer& layer, const quillane::Bitmap& i
     for (int x = 0; x < width; ++x) {
       const std::size_t at = std::size_t(y) * std::size_t(width) + std::size_t(x);
       const bool inside = x < image.width && y < image.height;
+      const std::uint8_t* pixel = inside ? image.row(y) + 4 * x : nullptr;
       for (const auto& channel : layer.channels) {
         const int sample = channel.id == -1 ? 3 : channel.id;
-        const int expected = inside ? image.row(y)[4 * x + sample] : 0;
+        // A fully transparent pixel's colour is written white.
+        const bool white = inside && sample < 3 && pixel[3] == 0;
+        const int expected = !inside ? 0 : white ? 255 : pixel[sample];
         if (channel.samples[at] != expected) std::abort();
       }
     }
