@@ -1,5 +1,6 @@
 #include <tiffio.h>
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 #include <memory>
@@ -64,6 +65,40 @@ void toStraightRgba(Bitmap& bitmap, const TIFFRGBAImage& image) {
   bitmap.knownOpaque = image.alpha == 0;
 }
 
+// The bitmap's buffer is aligned for 32-bit words (the heap's or a mapped page).
+std::uint32_t* asRaster(Bitmap& bitmap) {
+  return reinterpret_cast<std::uint32_t*>(bitmap.pixels.data());
+}
+
+// libtiff's RGBA reader steps wrongly over the columns right of a raster narrower than the
+// image in some layouts (grey with extra samples skips pixels, not samples). A part narrower
+// than the image is read in bands of whole rows, a strip's or a tile row's height at a time
+// where that fits 16 MiB, and each row's kept columns are copied out.
+bool getKeptColumns(TIFFRGBAImage& image, Bitmap& bitmap) {
+  constexpr std::size_t kBandBytes = std::size_t{16} << 20;
+  std::uint32_t bandRows = 0;
+  if (TIFFIsTiled(image.tif)) {
+    TIFFGetField(image.tif, TIFFTAG_TILELENGTH, &bandRows);
+  } else {
+    TIFFGetFieldDefaulted(image.tif, TIFFTAG_ROWSPERSTRIP, &bandRows);
+  }
+  const std::size_t rowPixels = image.width;
+  const std::size_t fitting = std::max<std::size_t>(1, kBandBytes / (4 * rowPixels));
+  bandRows = static_cast<std::uint32_t>(
+      std::clamp<std::size_t>(bandRows, 1, std::min<std::size_t>(fitting, bitmap.height)));
+  std::vector<std::uint32_t> band(rowPixels * bandRows);
+  const std::size_t keptBytes = 4 * static_cast<std::size_t>(bitmap.width);
+  for (std::uint32_t top = 0; top < std::uint32_t(bitmap.height); top += bandRows) {
+    const std::uint32_t rows = std::min<std::uint32_t>(bandRows, bitmap.height - top);
+    image.row_offset = static_cast<int>(top);
+    if (!TIFFRGBAImageGet(&image, band.data(), image.width, rows)) return false;
+    for (std::uint32_t r = 0; r < rows; ++r) {
+      std::memcpy(bitmap.row(static_cast<int>(top + r)), band.data() + r * rowPixels, keptBytes);
+    }
+  }
+  return true;
+}
+
 // Images the sample reader does not take (palettes, CMYK, YCbCr, fewer than 8 bits a
 // sample...), through libtiff's RGBA reader: the rows as stored, first row at the top, and
 // only the strips or tiles that meet the kept part.
@@ -75,11 +110,11 @@ bool readRgba(TiffReading& reading, Bitmap& bitmap) {
   std::unique_ptr<TIFFRGBAImage, RgbaImageEnd> ending(&image);
   image.req_orientation = image.orientation;  // no flip: the stored order
   lendExactTileBuffer(reading);
-  // The bitmap's buffer is aligned for 32-bit words (the heap's or a mapped page).
-  auto* raster = reinterpret_cast<std::uint32_t*>(bitmap.pixels.data());
-  if (!TIFFRGBAImageGet(&image, raster, static_cast<std::uint32_t>(bitmap.width),
-                        static_cast<std::uint32_t>(bitmap.height)))
-    return false;
+  const bool read = std::uint32_t(bitmap.width) < image.width
+                        ? getKeptColumns(image, bitmap)
+                        : TIFFRGBAImageGet(&image, asRaster(bitmap), image.width,
+                                           static_cast<std::uint32_t>(bitmap.height));
+  if (!read) return false;
   toStraightRgba(bitmap, image);
   return true;
 }
