@@ -26,7 +26,9 @@ TEST(Region, APartDecodesAsTheWholeCutToIt) {
       "images/png-rgba8-interlaced.png", "images/gif-interlaced.gif",
       "images/gif-offset-frame-local-palette.gif", "images/bmp-rgb24.bmp",
       "images/bmp-rgb24-topdown.bmp", "images/tiff-rgb8-lzw.tif",
-      "images/tiff-rgba8-associated-tiled.tif", "pict/im-direct.pict", "pict/im-jpeg.pict",
+      "images/tiff-rgba8-associated-tiled.tif", "images/tiff-palette8.tif",
+      "images/tiff-cmyk8.tif", "images/tiff-1bit.tif", "images/tiff-ycbcr-jpeg.tif",
+      "pict/im-direct.pict", "pict/im-jpeg.pict",
       "pict/built-clip.pict", "pict/built-mask.pict", "pict/built-placement.pict",
       "pict/built-quicktime.pict"};
   const DecodeRequest regions[] = {{1, 1}, {5, 4}, {7, 1000}, {1000, 3}, {90, 50}, {1000, 1000}};

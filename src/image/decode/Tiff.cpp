@@ -83,7 +83,8 @@ bool getKeptColumns(TIFFRGBAImage& image, Bitmap& bitmap) {
     TIFFGetFieldDefaulted(image.tif, TIFFTAG_ROWSPERSTRIP, &bandRows);
   }
   const std::size_t rowPixels = image.width;
-  const std::size_t fitting = std::max<std::size_t>(1, kBandBytes / (4 * rowPixels));
+  // Bands start at multiples of 8 rows, so subsampled YCbCr rows are never split.
+  const std::size_t fitting = std::max<std::size_t>(8, kBandBytes / (4 * rowPixels) / 8 * 8);
   bandRows = static_cast<std::uint32_t>(
       std::clamp<std::size_t>(bandRows, 1, std::min<std::size_t>(fitting, bitmap.height)));
   std::vector<std::uint32_t> band(rowPixels * bandRows);
