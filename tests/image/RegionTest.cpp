@@ -4,6 +4,9 @@
 
 #include <algorithm>
 #include <functional>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "image/DecodePatterns.h"
 #include "image/PictFile.h"
@@ -19,18 +22,23 @@ Decoded<Image> decodeFile(const std::string& file, const DecodeRequest& request 
   return decodeImage(bytes, request);
 }
 
+// Every format, and every row layout a decoder reads only part of: the pixels and the 16-bit
+// extremes of the part are those of the whole cut to it.
 TEST(Region, APartDecodesAsTheWholeCutToIt) {
   const char* files[] = {
       "images/jpeg-160x96-420.jpg", "images/jpeg-160x96-422-progressive.jpg",
       "images/jpeg-rgb.jpg", "images/jpeg-cmyk-adobe.jpg", "images/png-rgba8.png",
-      "images/png-rgba8-interlaced.png", "images/gif-interlaced.gif",
-      "images/gif-offset-frame-local-palette.gif", "images/bmp-rgb24.bmp",
-      "images/bmp-rgb24-topdown.bmp", "images/tiff-rgb8-lzw.tif",
-      "images/tiff-rgba8-associated-tiled.tif", "images/tiff-palette8.tif",
+      "images/png-rgba8-interlaced.png", "images/png-rgba16.png", "images/extremes16.png",
+      "images/gif-interlaced.gif", "images/gif-offset-frame-local-palette.gif",
+      "images/bmp-rle8.bmp", "images/bmp-rle4.bmp", "images/bmp-rgb24.bmp",
+      "images/bmp-rgb24-topdown.bmp", "images/bmp-os2-palette4.bmp", "images/bmp-rgba32.bmp",
+      "images/tiff-rgb8-lzw.tif", "images/tiff-rgba8-associated-tiled.tif",
+      "images/extremes16.tif", "images/tiff-matrix/rgba-unassociated-planes-zip.tif",
+      "images/tiff-matrix/rgb-none-tiles16.tif",
+      "images/tiff-matrix/greyalpha-associated-strips-16bit.tif", "images/tiff-palette8.tif",
       "images/tiff-cmyk8.tif", "images/tiff-1bit.tif", "images/tiff-ycbcr-jpeg.tif",
-      "pict/im-direct.pict", "pict/im-jpeg.pict",
-      "pict/built-clip.pict", "pict/built-mask.pict", "pict/built-placement.pict",
-      "pict/built-quicktime.pict"};
+      "pict/im-direct.pict", "pict/im-jpeg.pict", "pict/built-clip.pict", "pict/built-mask.pict",
+      "pict/built-placement.pict", "pict/built-quicktime.pict"};
   const DecodeRequest regions[] = {{1, 1}, {5, 4}, {7, 1000}, {1000, 3}, {90, 50}, {1000, 1000}};
   for (const char* file : files) {
     const auto whole = decodeFile(file);
@@ -43,32 +51,39 @@ TEST(Region, APartDecodesAsTheWholeCutToIt) {
       ASSERT_TRUE(part) << file;
       const auto bitmap = part->renderBitmap();
       EXPECT_TRUE(bitmap->width == cut.width && bitmap->height == cut.height &&
-                  bitmap->pixels == cut.pixels) << file;
+                  bitmap->pixels == cut.pixels && bitmap->extremes == cut.extremes)
+          << file;
     }
   }
 }
 
 // Each file claims far more than a small budget holds: a 525-byte picture whose frame claims
-// 24867 x 18135 and that draws nothing, a GIF screen of 65535 x 65535, and a 13 x 11 JPEG whose
-// frame header claims 60000 rows. Only the part kept is paid for, so that part decodes.
+// 24867 x 18135 and that draws nothing, a GIF screen of 65535 x 65535, a 13 x 11 JPEG whose
+// frame header claims 60000 rows, and a BMP, PNG and TIFF whose rasters would take 40 GB with
+// data for a corner. Only the part kept is paid for, so that part decodes.
 TEST(Region, AHugeClaimCostsOnlyThePartKept) {
   const std::uint8_t picture[] = {0, 0, 0, 0, 0, 0, 0x46, 0xD7, 0x61, 0x23, 0x11, 0x01, 0xFF};
   std::vector<std::uint8_t> pict(512 + std::size(picture));  // a file header, then the picture
   std::copy(std::begin(picture), std::end(picture), pict.begin() + 512);
-  const auto gif = testing::dataBytes("bad/gif-65535-square-screen.gif");
   auto jpeg = testing::dataBytes("images/jpeg-rgb.jpg");
   const std::uint8_t startOfFrame[] = {0xFF, 0xC0};
   auto frame = std::search(jpeg.begin(), jpeg.end(), startOfFrame, std::end(startOfFrame));
   frame[5] = 0xEA;  // the height, after the marker, the length and the precision
   frame[6] = 0x60;
-  const std::pair<const char*, std::function<Decoded<Image>(const DecodeRequest&)>> decoders[] = {
+  using Decode = std::function<Decoded<Image>(const DecodeRequest&)>;
+  std::vector<std::pair<std::string, Decode>> decoders = {
       {"pict", [&](const DecodeRequest& request) { return createPictImage(pict, request); }},
-      {"gif", [&](const DecodeRequest& request) { return decodeImage(gif, request); }},
       {"jpeg", [&](const DecodeRequest& request) { return decodeImage(jpeg, request); }}};
+  for (const char* file : {"bad/gif-65535-square-screen.gif", "images/huge-rle8.bmp",
+                           "images/huge-grey.png", "images/huge-tiled.tif"}) {
+    decoders.emplace_back(file, [bytes = testing::dataBytes(file)](const DecodeRequest& request) {
+      return decodeImage(bytes, request);
+    });
+  }
   const ThreadImageByteLimit budget(std::size_t{1} << 20);  // with room for libjpeg's own
-  for (const auto& [format, decode] : decoders) {
-    EXPECT_EQ(decode({}).error().kind, DecodeFailure::OutOfMemory) << format;
-    EXPECT_TRUE(decode({16, 9})) << format;
+  for (const auto& [name, decode] : decoders) {
+    EXPECT_EQ(decode({}).error().kind, DecodeFailure::OutOfMemory) << name;
+    EXPECT_TRUE(decode({16, 9})) << name;
   }
 }
 

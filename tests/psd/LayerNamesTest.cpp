@@ -60,6 +60,11 @@ TEST(LayerNames, BuildsTheByteAndUnicodeBlocks) {
       {"a\\~", {0x03, 'a', '\\', '~'}, u"a\\~"},
       // Bytes that are not UTF-8 read as U+FFFD, which has no Shift-JIS form.
       {"x\xFFy", {0x05, 'L', 'a', 'y', 'e', 'r', 0, 0}, u"x\uFFFDy"},
+      // Beyond the basic plane: a surrogate pair. An overlong form (of U+FFFF) and an encoded
+      // surrogate are not UTF-8: a replacement for each byte.
+      {"\xF0\x9F\x98\x80", {0x05, 'L', 'a', 'y', 'e', 'r', 0, 0}, u"\U0001F600"},
+      {"\xF0\x8F\xBF\xBF", {0x05, 'L', 'a', 'y', 'e', 'r', 0, 0}, u"\uFFFD\uFFFD\uFFFD\uFFFD"},
+      {"\xED\xA0\x80", {0x05, 'L', 'a', 'y', 'e', 'r', 0, 0}, u"\uFFFD\uFFFD\uFFFD"},
   };
   for (const auto& c : cases) {
     const NameBlocks blocks = blocksFor(c.name);
