@@ -120,8 +120,19 @@ bool readRgba(TiffReading& reading, Bitmap& bitmap) {
   return true;
 }
 
+// libtiff inflates a whole strip with libdeflate and part of one with zlib, and the two read
+// a damaged stream differently: zlib alone makes a strip's rows the same however many of
+// them the kept part needs.
+void inflateWithZlib(TIFF* tif) {
+  std::uint16_t compression = COMPRESSION_NONE;
+  TIFFGetFieldDefaulted(tif, TIFFTAG_COMPRESSION, &compression);
+  if (compression == COMPRESSION_ADOBE_DEFLATE || compression == COMPRESSION_DEFLATE)
+    TIFFSetField(tif, TIFFTAG_DEFLATE_SUBCODEC, DEFLATE_SUBCODEC_ZLIB);
+}
+
 Decoded<Bitmap> readImage(TiffReading& reading, const DecodeRequest& request) {
   TIFF* tif = reading.tif.get();
+  inflateWithZlib(tif);
   std::uint32_t width = 0, height = 0;
   if (!TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width) ||
       !TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height) || width == 0 || height == 0)
