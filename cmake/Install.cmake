@@ -3,14 +3,17 @@
 # The strings tables need no install step: they are compiled into both programs.
 include(GNUInstallDirs)
 
-set(QUILLANE_HOMEPAGE_URL "https://quillane.example.org/"
+# Neither address is known yet: without one, the metadata and the package name none.
+set(QUILLANE_HOMEPAGE_URL ""
     CACHE STRING "The project's home page, named by the AppStream metadata and the package")
-set(QUILLANE_SCREENSHOT_URL "https://quillane.example.org/docs"
+set(QUILLANE_SCREENSHOT_URL ""
     CACHE STRING "Where the pictures of docs/ are published, for the AppStream metadata")
 
 set(quillane_resources ${PROJECT_SOURCE_DIR}/resources)
 
 install(TARGETS quillane RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The licence, where Debian keeps a package's copyright notice.
+install(FILES ${quillane_resources}/debian/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 # Manual pages: roff with the version filled in, compressed as Debian keeps them.
 set(quillane_man_pages quillane.1)
@@ -59,6 +62,24 @@ install(FILES ${quillane_resources}/icons/quillane.png
 install(FILES ${quillane_resources}/icons/quillane.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 
+set(QUILLANE_HOMEPAGE_ELEMENT "")
+if(QUILLANE_HOMEPAGE_URL)
+  set(QUILLANE_HOMEPAGE_ELEMENT "  <url type=\"homepage\">${QUILLANE_HOMEPAGE_URL}</url>\n")
+endif()
+set(QUILLANE_SCREENSHOTS_ELEMENT "")
+if(QUILLANE_SCREENSHOT_URL)
+  string(CONCAT QUILLANE_SCREENSHOTS_ELEMENT
+    "  <screenshots>\n"
+    "    <screenshot type=\"default\">\n"
+    "      <caption>The main window with a source folder chosen</caption>\n"
+    "      <image>${QUILLANE_SCREENSHOT_URL}/screenshot-main.png</image>\n"
+    "    </screenshot>\n"
+    "    <screenshot>\n"
+    "      <caption>The progress sheet while a document is made</caption>\n"
+    "      <image>${QUILLANE_SCREENSHOT_URL}/screenshot-sheet.png</image>\n"
+    "    </screenshot>\n"
+    "  </screenshots>\n")
+endif()
 configure_file(${quillane_resources}/org.quillane.quillane.metainfo.xml.in
                ${CMAKE_BINARY_DIR}/org.quillane.quillane.metainfo.xml @ONLY)
 install(FILES ${CMAKE_BINARY_DIR}/org.quillane.quillane.metainfo.xml

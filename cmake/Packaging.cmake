@@ -11,10 +11,13 @@ layers of one PSD document: one layer per image, named after its file, in file-n
 optionally with pure white or pure black made transparent. It comes as a desktop
 application, quillane-app, and as a command, quillane.")
 set(CPACK_STRIP_FILES ON)
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
-set(CPACK_DEBIAN_PACKAGE_HOMEPAGE ${QUILLANE_HOMEPAGE_URL})
+if(QUILLANE_HOMEPAGE_URL)
+  set(CPACK_DEBIAN_PACKAGE_HOMEPAGE ${QUILLANE_HOMEPAGE_URL})
+endif()
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Qt's own texts (dialogs, --help) in the user's language; read at run time, not linked.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS qt6-translations-l10n)

@@ -22,7 +22,7 @@ EXPECTED_FILES = sorted(
      "share/man/man1/quillane.1.gz", "share/man/man1/quillane-app.1.gz",
      "share/bash-completion/completions/quillane",
      "share/bash-completion/completions/quillane-app",
-     "share/zsh/vendor-completions/_quillane"]
+     "share/zsh/vendor-completions/_quillane", "share/doc/quillane/copyright"]
     + [f"share/icons/hicolor/{n}x{n}/apps/quillane.png" for n in ICON_SIZES])
 
 
@@ -75,7 +75,12 @@ class InstallTest(unittest.TestCase):
                        for folder, _, names in os.walk(self.stage) for name in names)
         self.assertEqual(found, EXPECTED_FILES)
         with open(self.installed(DESKTOP_ENTRY)) as entry:
-            self.assertIn("\nIcon=quillane\n", entry.read())
+            desktop = entry.read()
+        self.assertIn("\nIcon=quillane\n", desktop)
+        # Declaring folders would make Quillane the desktop's folder opener.
+        self.assertNotIn("inode/directory", desktop)
+        metainfo = ElementTree.parse(self.installed(METAINFO))
+        self.assertEqual(metainfo.findtext("project_license"), "MIT")
         for program in ("bin/quillane", "bin/quillane-app"):
             self.assertTrue(os.access(self.installed(program), os.X_OK), program)
         for size in ICON_SIZES:
