@@ -7,7 +7,7 @@
 #include "BenchImages.h"
 #include "image/Image.h"
 #include "image/ImageRep.h"
-#include "job/JobRecord.h"
+#include "job/Keying.h"
 
 namespace quillane {
 namespace {
@@ -15,10 +15,9 @@ namespace {
 void BM_KeyWhite(benchmark::State& state) {
   const Image image = Image::withRepresentation(
       std::make_shared<BitmapImageRep>(bench::flatLike(1920, 1080)));
-  JobRecord record;
-  record.progressUtil.store(std::make_shared<ProgressUtility>());
+  ProgressUtility steps;
   for (auto _ : state) {
-    std::optional<Image> keyed = record.setTransparentColorToImage(image, 1, 1, 1);
+    std::optional<Image> keyed = keyOut(image, KeyColour::White, steps);
     benchmark::DoNotOptimize(keyed);
   }
   state.SetItemsProcessed(state.iterations() * 1920 * 1080);

@@ -11,7 +11,7 @@
 #include "app/FolderSummary.h"
 #include "app/Settings.h"
 #include "app/Toolkit.h"
-#include "job/JobRecord.h"
+#include "app/JobRecord.h"
 
 namespace quillane {
 

@@ -1,6 +1,6 @@
 #include "app/FolderSummary.h"
 
-#include "job/JobRecord.h"
+#include "job/Job.h"
 #include "util/PathNames.h"
 
 namespace quillane {
@@ -8,18 +8,16 @@ namespace quillane {
 FolderSummary summarizeFolder(const std::string& folder) {
   FolderSummary summary;
   summary.folder = folder;
-  // A record of its own: the controller's file list and source folder stay untouched.
-  JobRecord lister;
+  std::vector<std::string> files;
   try {
-    lister.makeImageFileList(folder);
+    files = listImageFiles(folder);
   } catch (const std::exception&) {
     return summary;
   }
-  summary.imageCount = lister.imageFileList.size();
+  summary.imageCount = files.size();
   if (summary.imageCount > 0) {
-    const std::string& first = lister.imageFileList.front();
-    summary.firstFile = std::string(lastPathComponent(first));
-    summary.canvas = lister.imageFileSize(first);
+    summary.firstFile = std::string(lastPathComponent(files.front()));
+    summary.canvas = measureImageFile(files.front(), false);
   }
   return summary;
 }

@@ -4,7 +4,7 @@
 #include "app/AppDelegate.h"
 #include "app/SettingsKeys.h"
 #include "app/TextFormat.h"
-#include "job/JobFailure.h"
+#include "job/ErrorText.h"
 #include "util/Log.h"
 #include "util/PathNames.h"
 
@@ -16,7 +16,7 @@ AppDelegate::~AppDelegate() {
 
 // Asks a running job to stop, then waits for its worker.
 void AppDelegate::stopAndWaitForWorker() {
-  if (!progressFinished) progressCancelled = true;
+  if (!progressFinished) requestStop();
   waitForWorker();
 }
 
@@ -99,16 +99,23 @@ void AppDelegate::showSheet() {
 // The worker's body: runs the job, hands any failure to the main thread as an alert, and
 // marks the job over.
 void AppDelegate::runJobWrapper(std::vector<std::string> files, std::string path) {
-  const std::optional<JobFailure> failure = runCatchingFailure([&] {
+  std::optional<ErrorText> failure;
+  try {
     if (jobBody)
       jobBody(*this, files, path);
     else
       createPSDFile(files, path);
-  });
+  } catch (const Error& error) {
+    failure = describeError(error);
+  } catch (const std::bad_alloc&) {
+    failure = describeError(Error(ErrorKind::OutOfMemory));
+  } catch (...) {
+    failure = describeError(Error(ErrorKind::Internal));
+  }
 
   if (failure) {
     postToMain([this, failure = *failure] {
-      toolkit->runAlert(failure.name, failure.reason);
+      toolkit->runAlert(failure.message, failure.detail);
       sheetCancel();
     });
   }
@@ -135,12 +142,10 @@ void AppDelegate::tickProgress() {
   }
   if (progressErrorOccured) return;
 
-  const std::shared_ptr<const std::string> name = progressFilename.load();
-  const std::string file = name ? *name : std::string();
-  postToMain([this, file] {
-    progressFileLine->setText(progressFileText(file));
-    const std::shared_ptr<ProgressUtility> progress = progressUtil.load();
-    progressBar->setDoubleValue(progress ? progress->value() : 0.0);
+  const JobProgress::Snapshot progress = jobProgress.snapshot();
+  postToMain([this, progress] {
+    progressFileLine->setText(progressFileText(progress.file));
+    progressBar->setDoubleValue(progress.percent);
     progressBar->setNeedsDisplay();
   });
 }
@@ -160,7 +165,7 @@ void AppDelegate::sheetDidEnd(int returnCode) {
     logLine("sheetDidEnd: OK button click");
   } else if (returnCode == kSheetCancel) {
     logLine("sheetDidEnd: cancel button click");
-    progressCancelled = true;
+    requestStop();
     stopRequested_ = true;
   }
   if (timerProgress) {

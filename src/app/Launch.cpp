@@ -28,7 +28,7 @@ void AppDelegate::applicationDidFinishLaunching() {
   menuItemStop->setEnabled(false);
   progressCancelled = false;
   timerProgress.reset();
-  progressFilename.store(std::make_shared<const std::string>());
+  jobProgress.start(0);
   progressBar->setDoubleValue(0.0);
   progressErrorOccured = false;
   imageFileList.clear();

@@ -4,7 +4,6 @@
 #include <iostream>
 #include <map>
 
-#include "job/JobRecord.h"
 
 namespace quillane::cli {
 
@@ -15,16 +14,15 @@ ParseResult parseCommandLine(int argc, char** argv) {
   app.set_version_flag("--version", std::string("quillane ") + QUILLANE_VERSION);
 
   CommandLine line;
-  const std::map<std::string, std::int32_t> keys{{"none", JobRecord::kKeyOutNone},
-                                                 {"white", JobRecord::kKeyOutWhite},
-                                                 {"black", JobRecord::kKeyOutBlack}};
+  const std::map<std::string, KeyColour> keys{
+      {"none", KeyColour::None}, {"white", KeyColour::White}, {"black", KeyColour::Black}};
   std::string key = "none";
   app.add_option("--key", key,
                  "Colour made transparent in every image: none, white (255, 255, 255) or "
                  "black (0, 0, 0)")
       ->check(CLI::IsMember(keys))
       ->option_text("none|white|black");
-  app.add_flag("--orient", line.optionOrient,
+  app.add_flag("--orient", line.orient,
                "Turn JPEG and TIFF photos upright by their orientation tag before they are "
                "layered (off: the pixels as stored)");
   bool verbose = false;
@@ -49,7 +47,7 @@ ParseResult parseCommandLine(int argc, char** argv) {
     std::cerr << "quillane: " << error.what() << '\n' << kUsageLine << '\n';
     return {std::nullopt, kExitUsage};
   }
-  line.optionTransparent = keys.at(key);
+  line.key = keys.at(key);
   line.verbosity = quiet ? Verbosity::Quiet : verbose ? Verbosity::Verbose : Verbosity::Normal;
   return {line, kExitSuccess};
 }

@@ -1,16 +1,17 @@
 #pragma once
 
-#include <cstdint>
 #include <optional>
 #include <string>
+
+#include "job/JobRequest.h"
 
 namespace quillane::cli {
 
 enum class Verbosity { Quiet, Normal, Verbose };
 
 struct CommandLine {
-  std::int32_t optionTransparent = 0;  // --key none|white|black as 0, 1, 2
-  bool optionOrient = false;           // --orient
+  KeyColour key = KeyColour::None;  // --key none|white|black
+  bool orient = false;              // --orient
   Verbosity verbosity = Verbosity::Normal;
   std::string sourceFolder;
   std::string outputPath;

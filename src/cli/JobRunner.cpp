@@ -3,18 +3,17 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
-#include <cstdio>
 #include <filesystem>
-#include <optional>
+#include <stop_token>
 #include <thread>
 
 #include "cli/ProgressReporter.h"
 #include "cli/Wakeup.h"
-#include "job/JobFailure.h"
-#include "job/JobRecord.h"
+#include "job/ErrorText.h"
+#include "job/Job.h"
 #include "job/OutputFile.h"
-#include "util/Exception.h"
 #include "util/Log.h"
 #include "util/Strings.h"
 
@@ -24,13 +23,17 @@ namespace {
 using Clock = std::chrono::steady_clock;
 constexpr std::chrono::milliseconds kTickInterval{300};
 
-// "quillane: NAME: REASON". A name written as a sentence loses its full stop here, where a
-// colon follows it.
-std::string errorLine(std::string name, const std::string& reason) {
+// Every line the command line prints of its own starts so.
+std::string prefixed(const std::string& text) { return "quillane: " + text; }
+
+// "quillane: MESSAGE: DETAIL". A message written as a sentence loses its full stop here,
+// where a colon follows it.
+std::string errorLine(const Error& error) {
+  ErrorText text = describeError(error);
   for (const std::string stop : {".", "\u3002"}) {
-    if (name.size() >= stop.size() && name.ends_with(stop)) name.resize(name.size() - stop.size());
+    if (text.message.ends_with(stop)) text.message.resize(text.message.size() - stop.size());
   }
-  return "quillane: " + name + (reason.empty() ? "" : ": " + reason);
+  return prefixed(text.message + (text.detail.empty() ? "" : ": " + text.detail));
 }
 
 // Whether the output path names one of the source images (the arguments swapped, say),
@@ -43,47 +46,55 @@ bool isSourceImage(const std::string& outputPath, const std::vector<std::string>
   });
 }
 
+// What stops the job before it starts: no files, an output that is a source, an output
+// folder that cannot take the file (better found before a long job than after).
+std::optional<Error> refusal(const JobRequest& request) {
+  if (request.files.empty()) return Error(ErrorKind::NoImageFile, request.sourceFolder);
+  if (isSourceImage(request.outputPath, request.files))
+    return Error(ErrorKind::OutputIsSource, request.outputPath);
+  try {
+    OutputFile probe(request.outputPath);
+  } catch (const Error& error) {
+    return error;
+  }
+  return std::nullopt;
+}
+
+// The line that says what a finished job did.
+std::string outcomeLine(const JobOutcome& outcome, bool stopRequested) {
+  if (stopRequested) return prefixed(localizedString("CLI_STOP_TOO_LATE", {outcome.path}));
+  if (outcome.layerCount == 1) return prefixed(localizedString("CLI_WROTE_ONE", {outcome.path}));
+  return prefixed(localizedString(
+      "CLI_WROTE", {std::string_view(outcome.path), std::to_string(outcome.layerCount)}));
+}
+
 }  // namespace
 
 int runJob(const CommandLine& line) {
   if (line.verbosity == Verbosity::Verbose) setLogSink(logToStderr);
 
-  JobRecord record;
-  record.optionTransparent = line.optionTransparent;
-  record.optionOrient = line.optionOrient;
-  const std::vector<std::string> files = record.makeImageFileList(line.sourceFolder);
-  ProgressReporter reporter(line.verbosity, files, ::isatty(STDERR_FILENO) == 1);
-  if (files.empty()) {
-    reporter.note(errorLine(localizedString("NO_IMAGE_FILE"), line.sourceFolder), true);
-    return kExitFailure;
-  }
-  if (isSourceImage(line.outputPath, files)) {
-    reporter.note(errorLine(localizedString("WRITE_ERROR"),
-                            line.outputPath + ": is one of the source images"),
-                  true);
-    return kExitFailure;
-  }
-  // A folder that cannot take the output is better found before a long job than after.
-  try {
-    OutputFile probe(line.outputPath);
-  } catch (const Exception& error) {
-    reporter.note(errorLine(error.name(), error.reason()), true);
+  JobRequest request{line.sourceFolder, listImageFiles(line.sourceFolder), line.outputPath,
+                     line.key, line.orient};
+  ProgressReporter reporter(line.verbosity, request.files, ::isatty(STDERR_FILENO) == 1);
+  if (const std::optional<Error> refused = refusal(request)) {
+    reporter.note(errorLine(*refused), true);
     return kExitFailure;
   }
 
-  record.resetProgress();
+  JobProgress progress;
   Wakeup wakeup;
   wakeup.catchInterrupts();
-  std::optional<JobFailure> failure;
-  std::thread worker([&] {
-    failure = runCatchingFailure([&] { record.createPSDFile(files, line.outputPath); });
-    record.progressFinished = true;
+  std::optional<JobResult> result;
+  std::atomic<bool> over{false};
+  std::jthread worker([&, request](std::stop_token stop) {
+    result = quillane::runJob(request, progress, stop);
+    over = true;
     wakeup.post(Wakeup::kJobOver);
   });
 
   bool stopRequested = false;
   auto nextTick = Clock::now() + kTickInterval;
-  while (!record.progressFinished) {
+  while (!over) {
     const auto timeout = std::chrono::duration_cast<std::chrono::milliseconds>(
         std::max(nextTick - Clock::now(), Clock::duration::zero()));
     for (const char event : wakeup.wait(timeout)) {
@@ -91,38 +102,34 @@ int runJob(const CommandLine& line) {
       if (stopRequested) {
         // A second Ctrl-C: no waiting for the job, and nothing half-made left behind.
         abandonOutputFiles();
-        reporter.note("quillane: interrupted; nothing was written", true);
+        reporter.note(prefixed(localizedString("CLI_INTERRUPTED")), true);
         ::_exit(kExitInterrupted);
       }
       stopRequested = true;
-      record.progressCancelled = true;
-      reporter.note("quillane: stopping before the next file (Ctrl-C again to quit at once)");
+      worker.request_stop();
+      reporter.note(prefixed(localizedString("CLI_STOPPING")));
     }
     if (Clock::now() >= nextTick) {
-      reporter.tick(record);
+      reporter.tick(progress.snapshot());
       nextTick += kTickInterval;
     }
   }
   worker.join();
 
-  if (failure) {
-    reporter.finish(record, false);
-    reporter.note(errorLine(failure->name, failure->reason), true);
+  if (const Error* error = std::get_if<Error>(&*result)) {
+    reporter.finish(progress.snapshot(), false);
+    reporter.note(errorLine(*error), true);
     return kExitFailure;
   }
-  // The job clears the stop request when it acts on it; one still set came too late.
-  if (stopRequested && !record.progressCancelled) {
-    reporter.finish(record, false);
-    reporter.note("quillane: stopped; nothing was written");
+  const JobOutcome& outcome = std::get<JobOutcome>(*result);
+  if (outcome.stopped) {
+    reporter.finish(progress.snapshot(), false);
+    reporter.note(prefixed(localizedString("CLI_STOPPED")));
     return kExitInterrupted;
   }
-  reporter.finish(record, true);
-  if (stopRequested)
-    reporter.note("quillane: the stop came during the last file; " + line.outputPath +
-                  " was written");
-  else
-    reporter.note("quillane: wrote " + line.outputPath + " (" + std::to_string(files.size()) +
-                  (files.size() == 1 ? " layer)" : " layers)"));
+  reporter.finish(progress.snapshot(), true);
+  // A stop that came once the last file's turn had begun lets the document be written.
+  reporter.note(outcomeLine(outcome, stopRequested));
   return kExitSuccess;
 }
 

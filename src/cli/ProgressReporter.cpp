@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "util/PathNames.h"
+#include "util/Strings.h"
 
 namespace quillane::cli {
 namespace {
@@ -39,26 +40,24 @@ ProgressReporter::ProgressReporter(Verbosity verbosity, const std::vector<std::s
                                                            : Mode::Lines),
       files_(files) {}
 
-int ProgressReporter::currentFileNumber(JobRecord& record) const {
-  // The name is set before the major step at each turn, so a name with the old step counts
-  // one file less; the name of the file itself comes from the list.
-  if (record.progressFilename.load()->empty()) return 0;
-  const double finished = record.progressUtil.load()->majorStep();
-  return std::clamp(static_cast<int>(finished) + 1, 0, static_cast<int>(files_.size()));
+int ProgressReporter::currentFileNumber(const JobProgress::Snapshot& progress) const {
+  // The name of the file itself comes from the list.
+  if (progress.file.empty()) return 0;
+  return std::clamp(static_cast<int>(progress.fileIndex) + 1, 0, static_cast<int>(files_.size()));
 }
 
-void ProgressReporter::tick(JobRecord& record) {
-  if (mode_ == Mode::Silent || record.progressErrorOccured) return;
-  const int fileNumber = currentFileNumber(record);
+void ProgressReporter::tick(const JobProgress::Snapshot& progress) {
+  if (mode_ == Mode::Silent) return;
+  const int fileNumber = currentFileNumber(progress);
   if (mode_ == Mode::Lines)
     printLinesUpTo(fileNumber);
   else
-    drawBar(record.progressUtil.load()->value(), fileNumber);
+    drawBar(progress.percent, fileNumber);
 }
 
-void ProgressReporter::finish(JobRecord& record, bool written) {
+void ProgressReporter::finish(const JobProgress::Snapshot& progress, bool written) {
   if (mode_ == Mode::Lines) {
-    printLinesUpTo(currentFileNumber(record));
+    printLinesUpTo(currentFileNumber(progress));
   } else if (mode_ == Mode::Bar) {
     if (written) {
       drawBar(100.0, static_cast<int>(files_.size()));
@@ -93,7 +92,8 @@ void ProgressReporter::drawBar(double percent, int fileNumber) {
   line.append(static_cast<std::size_t>(kBarCells - filled), '.');
   line += "] ";
   if (fileNumber > 0) {
-    line += "file " + std::to_string(fileNumber) + " of " + std::to_string(files_.size()) + " ";
+    line += localizedString("CLI_BAR_FILE", {static_cast<long long>(fileNumber),
+                                             static_cast<long long>(files_.size())}) + " ";
     const int room = terminalColumns() - 1 - static_cast<int>(line.size());
     line += fitToColumns(std::string(lastPathComponent(files_[std::size_t(fileNumber - 1)])),
                          std::max(room, 0));

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "cli/CommandLine.h"
-#include "job/JobRecord.h"
+#include "job/JobProgress.h"
 
 namespace quillane::cli {
 
@@ -15,18 +15,18 @@ class ProgressReporter {
  public:
   ProgressReporter(Verbosity verbosity, const std::vector<std::string>& files, bool terminal);
 
-  // Reads the job's shared fields; call from the polling thread only.
-  void tick(JobRecord& record);
+  // Shows how far the job is.
+  void tick(const JobProgress::Snapshot& progress);
   // The last update once the job is over: the bar drawn full when the file was written, or
   // taken away.
-  void finish(JobRecord& record, bool written);
+  void finish(const JobProgress::Snapshot& progress, bool written);
   // A line of its own, below the bar. Also shown when quiet if it is an error.
   void note(const std::string& line, bool isError = false);
 
  private:
   enum class Mode { Silent, Bar, Lines };
   // The 1-based number of the file whose turn it is; 0 before the first.
-  int currentFileNumber(JobRecord& record) const;
+  int currentFileNumber(const JobProgress::Snapshot& progress) const;
   void printLinesUpTo(int fileNumber);
   void drawBar(double percent, int fileNumber);
   void clearBar();

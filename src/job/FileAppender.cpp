@@ -49,17 +49,16 @@ FileAppender::FileAppender(int fd) : fd_(fd) {}
 
 FileAppender::~FileAppender() { stopWriter(); }
 
-int FileAppender::append(std::span<const std::uint8_t> bytes) {
+std::error_code FileAppender::append(std::span<const std::uint8_t> bytes) {
   if (drained_) {
-    if (const int error = failure()) return error;
-    const int error = writeNow(appended_, bytes);
+    if (failure() == 0) (void)writeNow(appended_, bytes);
     appended_ += bytes.size();
-    return error;
+    return answer();
   }
   while (!bytes.empty()) {
     if (!filling_) {
       filling_ = freeChunk();
-      if (!filling_) return failure();
+      if (!filling_) return answer();
       filling_->filled = 0;
       filling_->offset = appended_;
     }
@@ -73,11 +72,11 @@ int FileAppender::append(std::span<const std::uint8_t> bytes) {
       filling_ = nullptr;
     }
   }
-  return failure();
+  return answer();
 }
 
-int FileAppender::drain() {
-  if (drained_) return failure();
+std::error_code FileAppender::drain() {
+  if (drained_) return answer();
   {
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [&] { return queued_.empty(); });
@@ -95,12 +94,13 @@ int FileAppender::drain() {
   filling_ = nullptr;
   chunks_.clear();
   free_.clear();
-  return failure();
+  return answer();
 }
 
-int FileAppender::writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
-  if (const int error = drain()) return error;
-  return writeNow(offset, bytes);
+std::error_code FileAppender::writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
+  if (const std::error_code error = drain()) return error;
+  (void)writeNow(offset, bytes);
+  return answer();
 }
 
 // Writes through the page cache on this thread, keeping a failure as the one to answer.

@@ -7,6 +7,7 @@
 #include <memory>
 #include <mutex>
 #include <span>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -19,7 +20,7 @@ namespace quillane {
 // pages for the final flush. Where direct writes are refused, the same chunks go through the
 // page cache, handed to the disk in the background as they are written.
 //
-// Failures are answered as errno values: the first one sticks, and every later call
+// Failures are answered as system error codes: the first one sticks, and every later call
 // answers it.
 class FileAppender {
  public:
@@ -30,15 +31,15 @@ class FileAppender {
   FileAppender(const FileAppender&) = delete;
   FileAppender& operator=(const FileAppender&) = delete;
 
-  // Appends the bytes: 0, or the errno of this or an earlier failure.
-  int append(std::span<const std::uint8_t> bytes);
+  // Appends the bytes: no error, or that of this or an earlier failure.
+  std::error_code append(std::span<const std::uint8_t> bytes);
   // Writes out everything appended so far and stops the writer thread; later appends are
   // written at once, through the page cache. Call it before rewriting earlier bytes or
-  // flushing the file. 0, or the errno of the first failure.
-  int drain();
-  // Drains, then writes the bytes at offset over what is there. 0, or the errno of the first
-  // failure.
-  int writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes);
+  // flushing the file. No error, or that of the first failure.
+  std::error_code drain();
+  // Drains, then writes the bytes at offset over what is there. No error, or that of the
+  // first failure.
+  std::error_code writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes);
 
   std::uint64_t size() const { return appended_; }
 
@@ -60,6 +61,7 @@ class FileAppender {
   int writeNow(std::uint64_t offset, std::span<const std::uint8_t> bytes);
   void stopWriter();
   int failure();
+  std::error_code answer() { return {failure(), std::generic_category()}; }
 
   const int fd_;
   std::uint64_t appended_ = 0;

@@ -1,3 +1,5 @@
+#include "job/ImageFileList.h"
+
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -6,7 +8,6 @@
 #include <system_error>
 
 #include "image/PictFile.h"
-#include "job/JobRecord.h"
 #include "util/Log.h"
 #include "util/PathNames.h"
 #include "util/Strings.h"
@@ -20,33 +21,59 @@ bool isRegularFileItem(const std::string& path) {
   return ::lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
-struct SortRecord {
-  std::string name;  // the stem
-  std::string ext;
+struct StemAndExtension {
+  std::string stem;
+  std::string extension;
 };
+
+// Stem first, then extension, each by plain byte comparison: a stem that is a prefix of
+// another sorts first, and entries that share a stem stay together.
+void sortByStemThenExtension(std::vector<std::string>& names) {
+  std::vector<StemAndExtension> parts;
+  parts.reserve(names.size());
+  for (const std::string& name : names) {
+    const std::string_view extension = pathExtension(name);
+    const std::size_t stemLength = name.size() - std::min(name.size(), extension.size() + 1);
+    parts.push_back({name.substr(0, stemLength), std::string(extension)});
+  }
+  std::stable_sort(parts.begin(), parts.end(), [](const auto& a, const auto& b) {
+    if (const int byStem = a.stem.compare(b.stem); byStem != 0) return byStem < 0;
+    return a.extension < b.extension;
+  });
+  names.clear();
+  for (const StemAndExtension& part : parts) names.push_back(part.stem + "." + part.extension);
+}
+
+// The folder with exactly one separator after it ("/" stays "/").
+std::string folderPrefix(std::string folder) {
+  const bool isRoot = !folder.empty() && folder.find_first_not_of('/') == std::string::npos;
+  while (!folder.empty() && folder.back() == '/') folder.pop_back();
+  return (folder.empty() && !isRoot) ? std::string() : folder + "/";
+}
 
 }  // namespace
 
-const std::vector<std::string>& JobRecord::makeImageFileList(const std::string& folder) {
-  srcPath = folder;
-  imageFileList.clear();
-
-  // Direct entries only, hidden ones included; an unreadable folder simply lists nothing.
+std::vector<std::string> listImageFiles(const std::string& folder) {
+  std::vector<std::string> names;
+  // Direct entries only; an unreadable folder simply lists nothing.
   std::error_code error;
   std::filesystem::directory_iterator entries(folder, error);
   for (const std::filesystem::directory_iterator end; !error && entries != end;
        entries.increment(error)) {
     const std::string name = entries->path().filename().string();
-    if (isRegularFileItem(entries->path().string()) && isValidFileFormat(name))
-      imageFileList.push_back(name);
+    if (isRegularFileItem(entries->path().string()) && isImageFileName(name)) names.push_back(name);
   }
+  sortByStemThenExtension(names);
 
-  sortImageFileList();
-  fullpathImageFileList();
-  return imageFileList;
+  const std::string prefix = folderPrefix(folder);
+  for (std::string& name : names) {
+    name.insert(0, prefix);
+    logLine("%s", name.c_str());
+  }
+  return names;
 }
 
-bool JobRecord::isValidFileFormat(const std::string& name) {
+bool isImageFileName(const std::string& name) {
   static constexpr std::string_view kAcceptedExtensions[] = {"jpg", "jpeg", "bmp", "gif",
                                                              "png", "tif", "tiff"};
   const std::string lower = lowerCased(name);
@@ -56,42 +83,6 @@ bool JobRecord::isValidFileFormat(const std::string& name) {
     return true;
   // The PICT extensions count in lower case only.
   return isPictFile(name);
-}
-
-void JobRecord::sortImageFileList() {
-  std::vector<SortRecord> records;
-  records.reserve(imageFileList.size());
-  for (const std::string& entry : imageFileList) {
-    const std::string_view ext = pathExtension(entry);
-    const std::size_t stemLength = entry.size() - std::min(entry.size(), ext.size() + 1);
-    records.push_back({entry.substr(0, stemLength), std::string(ext)});
-  }
-  // Stem first, then extension, each by plain byte comparison: a stem that is a prefix of
-  // another sorts first, and entries that share a stem stay together.
-  std::stable_sort(records.begin(), records.end(), [](const SortRecord& a, const SortRecord& b) {
-    if (const int byName = a.name.compare(b.name); byName != 0) return byName < 0;
-    return a.ext < b.ext;
-  });
-
-  std::vector<std::string> sorted;
-  sorted.reserve(records.size());
-  for (const SortRecord& record : records) sorted.push_back(record.name + "." + record.ext);
-  imageFileList = std::move(sorted);
-}
-
-void JobRecord::fullpathImageFileList() {
-  std::string folder = srcPath;
-  const bool isRoot = !folder.empty() && folder.find_first_not_of('/') == std::string::npos;
-  while (!folder.empty() && folder.back() == '/') folder.pop_back();
-  const std::string prefix = (folder.empty() && !isRoot) ? std::string() : folder + "/";
-
-  std::vector<std::string> fullPaths;
-  fullPaths.reserve(imageFileList.size());
-  for (const std::string& name : imageFileList) {
-    fullPaths.push_back(prefix + name);
-    logLine("%s", fullPaths.back().c_str());
-  }
-  imageFileList = std::move(fullPaths);
 }
 
 }  // namespace quillane

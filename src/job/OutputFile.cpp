@@ -9,10 +9,8 @@
 #include <mutex>
 #include <random>
 #include <set>
-#include <system_error>
 
-#include "util/Exception.h"
-#include "util/Strings.h"
+#include "util/Error.h"
 
 namespace quillane {
 namespace {
@@ -75,8 +73,9 @@ OutputFile::~OutputFile() {
 }
 
 void OutputFile::fail(int error) const {
-  throw Exception(localizedString("WRITE_ERROR"),
-                  path_ + ": " + std::generic_category().message(error));
+  Error failure(ErrorKind::WriteFailed, path_);
+  failure.systemError = error;
+  throw failure;
 }
 
 void OutputFile::openTemporary() {
@@ -101,11 +100,11 @@ void OutputFile::openTemporary() {
 }
 
 void OutputFile::write(std::span<const std::uint8_t> bytes) {
-  if (const int error = appender_->append(bytes)) fail(error);
+  if (const std::error_code error = appender_->append(bytes)) fail(error.value());
 }
 
 void OutputFile::writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
-  if (const int error = appender_->writeAt(offset, bytes)) fail(error);
+  if (const std::error_code error = appender_->writeAt(offset, bytes)) fail(error.value());
 }
 
 bool OutputFile::linkUnnamedAs(const std::string& name) const {
@@ -132,7 +131,7 @@ std::string OutputFile::linkTemporary() {
 }
 
 void OutputFile::commit() {
-  if (const int error = appender_->drain()) fail(error);
+  if (const std::error_code error = appender_->drain()) fail(error.value());
   if (::fsync(fd_) != 0) fail(errno);
   if (temporaryPath_.empty()) {
     // Nothing at the path yet: the unnamed file takes the name in one step, so that no

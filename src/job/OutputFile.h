@@ -12,7 +12,7 @@ namespace quillane {
 // A file written atomically: the bytes go to a temporary file in the target's folder, and
 // commit() moves it over the target in one step. Until then the target stays as it was;
 // an object destroyed without commit() leaves nothing behind. Every failure raises
-// quillane::Exception naming the target path and the system's reason.
+// quillane::Error{WriteFailed} with the target path and the errno.
 //
 //   OutputFile file(path);
 //   file.write(chunk);  // as often as needed
@@ -33,7 +33,7 @@ class OutputFile {
   void commit();
 
  private:
-  [[noreturn]] void fail(int error) const;
+  [[noreturn]] void fail(int systemError) const;
   void openTemporary();
   // Gives the unnamed file the name; false (errno set) when it cannot.
   bool linkUnnamedAs(const std::string& name) const;

@@ -1,12 +1,11 @@
 #include "psd/PSDSections.h"
 
-#include <cstdio>
 #include <string_view>
 
 #include "psd/ChannelEncoding.h"
 #include "psd/LayerNames.h"
 #include "util/CheckedSize.h"
-#include "util/Exception.h"
+#include "util/Error.h"
 
 namespace quillane {
 namespace {
@@ -61,23 +60,21 @@ void checkDocumentShape(PSDFormat format, Size documentSize, std::size_t layerCo
   const int maxSide = rulesOf(format).maxSide;
   const auto tooLarge = [maxSide](float side) { return !(side < float(maxSide) + 1.0f); };
   if (tooLarge(documentSize.width) || tooLarge(documentSize.height)) {
-    char reason[160];
-    std::snprintf(reason, sizeof reason,
-                  "The canvas is %.0f x %.0f pixels; a %s document holds at most %d pixels a side.",
-                  documentSize.width, documentSize.height,
-                  format == PSDFormat::Psb ? "PSB" : "PSD", maxSide);
-    throw Exception(kDocumentTooLargeName, reason);
+    Error error(ErrorKind::PsdSideLimit);
+    error.width = static_cast<long long>(documentSize.width);
+    error.height = static_cast<long long>(documentSize.height);
+    error.limit = maxSide;
+    throw error;
   }
-  if (layerCount == 0) throw Exception(kGenericExceptionName, "A document needs a layer.");
+  if (layerCount == 0) throw internalError("a document needs a layer");
   if (layerCount > kMaxLayerCount) {
-    throw Exception(kDocumentTooLargeName, "The document has " + std::to_string(layerCount) +
-                                               " layers; a PSD file holds at most " +
-                                               std::to_string(kMaxLayerCount) + ".");
+    Error error(ErrorKind::TooManyFiles);
+    error.width = static_cast<long long>(layerCount);
+    error.limit = kMaxLayerCount;
+    throw error;
   }
-  if (!(documentSize.width >= 1.0f && documentSize.height >= 1.0f)) {
-    throw Exception(kGenericExceptionName,
-                    "You must specify a non-zero documentSize before calling createPSDData");
-  }
+  if (!(documentSize.width >= 1.0f && documentSize.height >= 1.0f))
+    throw internalError("a document needs a canvas of at least 1 x 1 pixels");
 }
 
 void appendHeader(ByteBuffer& out, PSDFormat format, int documentWidth, int documentHeight) {

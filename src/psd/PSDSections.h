@@ -33,13 +33,9 @@ inline constexpr std::size_t kLayerSectionOffset = 76;
 // The layer count is a signed 16-bit field (a negative count means something else).
 inline constexpr std::size_t kMaxLayerCount = 32767;
 
-// A canvas side above the format's limit, or more layers than a file holds.
-inline constexpr const char* kDocumentTooLargeName = "DocumentTooLarge";
-// More bytes than the format (or the writer's options) allow, found while writing.
-inline constexpr const char* kFileTooLargeName = "FileTooLarge";
-
-// Raises what the writer raises for a document it cannot write: a side above the format's
-// limit, no layers or too many, an empty canvas.
+// Raises what the writer raises for a document it cannot write (quillane::Error): a side
+// above the format's limit (PsdSideLimit), too many layers (TooManyFiles); no layers or an
+// empty canvas are the caller's fault (Internal).
 void checkDocumentShape(PSDFormat format, Size documentSize, std::size_t layerCount);
 
 void appendHeader(ByteBuffer& out, PSDFormat format, int documentWidth, int documentHeight);

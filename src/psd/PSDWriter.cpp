@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "util/Exception.h"
+#include "util/Error.h"
 #include "util/Log.h"
 
 namespace quillane {
@@ -53,20 +53,10 @@ PSDWriter::PSDWriter(PSDSink& sink, Size documentSize, std::vector<std::string> 
   write(start);
 }
 
-void PSDWriter::addLayerWithImage(const Image& image) {
-  const std::shared_ptr<const Bitmap> bitmap = image.renderBitmap();
-  if (!bitmap) {
-    const std::size_t index = channelLengths_.size();
-    const std::string name = index < names_.size() ? names_[index] : "";
-    throw Exception(kGenericExceptionName, "The image of layer \"" + name + "\" cannot be drawn.");
-  }
-  addLayer(*bitmap);
-}
-
 void PSDWriter::addLayer(const Bitmap& image) {
   const std::size_t index = channelLengths_.size();
   if (index >= names_.size()) {
-    throw Exception(kGenericExceptionName, "More layers were added than were named.");
+    throw internalError("more layers were added than were named");
   }
   logLine("adding layer: %s", names_[index].c_str());
   createComposite();
@@ -93,7 +83,10 @@ void PSDWriter::createComposite() {
   if (composite_) return;
   composite_ = Canvas::create(width_, height_);
   if (!composite_) {
-    throw Exception(kGenericExceptionName, "The composite canvas could not be allocated.");
+    Error error(ErrorKind::CanvasOutOfMemory);
+    error.width = width_;
+    error.height = height_;
+    throw error;
   }
   composite_->fillOpaqueWhite();
 }
@@ -144,14 +137,14 @@ void PSDWriter::writeBands(int channel) {
 
 void PSDWriter::finish() {
   if (channelLengths_.size() != names_.size()) {
-    throw Exception(kGenericExceptionName, "Every named layer must be added before finishing.");
+    throw internalError("every named layer must be added before finishing");
   }
   if ((written_ - layerInfoOffset()) % 2 != 0) write(ByteBuffer{0});
   const std::uint64_t layerInfoLength = written_ - layerInfoOffset();
   writeMergedImage();
   const ByteBuffer start = fileStart(layerInfoLength);
   if (start.size() != reserved_) {
-    throw Exception(kGenericExceptionName, "The layer records changed size while streaming.");
+    throw internalError("the layer records changed size while streaming");
   }
   sink_.writeAt(0, start);
 }
@@ -190,9 +183,7 @@ ByteBuffer PSDWriter::fileStart(std::uint64_t layerInfoLength) const {
 
 void PSDWriter::checkFileSize(std::uint64_t moreBytes) const {
   if (written_ + moreBytes > maxFileBytes_) {
-    throw Exception(kFileTooLargeName, "The document needs more than " +
-                                               std::to_string(maxFileBytes_) +
-                                               " bytes, the most this file can hold.");
+    throw Error(ErrorKind::PsdByteLimit);  // the caller names the output
   }
 }
 

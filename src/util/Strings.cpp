@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <map>
 #include <mutex>
+#include <span>
 
 namespace quillane {
 namespace {
@@ -47,6 +48,17 @@ Tables& tables() {
   return instance;
 }
 
+// The text with its marks %1, %2, ... replaced by the values in order; a mark without a
+// value stays.
+std::string withValues(std::string text, std::span<const std::string_view> values) {
+  int number = 1;
+  for (const std::string_view value : values) {
+    const std::string mark = "%" + std::to_string(number++);
+    if (const auto at = text.find(mark); at != std::string::npos) text.replace(at, mark.size(), value);
+  }
+  return text;
+}
+
 }  // namespace
 
 std::string languageFromEnvironment() {
@@ -86,16 +98,14 @@ std::string lowerCased(std::string_view text) {
   return lower;
 }
 
+std::string localizedString(std::string_view key, std::initializer_list<std::string_view> values) {
+  return withValues(localizedString(key), {values.begin(), values.size()});
+}
+
 std::string localizedString(std::string_view key, std::initializer_list<long long> values) {
-  std::string text = localizedString(key);
-  int number = 1;
-  for (const long long value : values) {
-    const std::string mark = "%" + std::to_string(number++);
-    if (const auto at = text.find(mark); at != std::string::npos) {
-      text.replace(at, mark.size(), std::to_string(value));
-    }
-  }
-  return text;
+  std::vector<std::string> texts;
+  for (const long long value : values) texts.push_back(std::to_string(value));
+  return withValues(localizedString(key), std::vector<std::string_view>(texts.begin(), texts.end()));
 }
 
 }  // namespace quillane

@@ -13,6 +13,7 @@ namespace quillane {
 std::string localizedString(std::string_view key);
 // The text with its marks %1, %2, ... replaced by the values in order.
 std::string localizedString(std::string_view key, std::initializer_list<long long> values);
+std::string localizedString(std::string_view key, std::initializer_list<std::string_view> values);
 
 // Chooses the table by language code ("en", "ja"); an unknown language falls back to English.
 // The default is taken from the locale environment (LC_ALL, LC_MESSAGES, LANG).

@@ -8,7 +8,7 @@
 #include "app/FakeToolkit.h"
 #include "support/BmpBytes.h"
 #include "support/TempFolder.h"
-#include "util/Exception.h"
+#include "util/Error.h"
 
 namespace quillane::fakes {
 namespace {
@@ -161,11 +161,8 @@ struct JobFixture : ::testing::Test {
 TEST_F(JobFixture, FinishedJobGoesFromIdleThroughRunningBackToIdleAndSaysWhatItWrote) {
   h.app.jobBody = [held = go.get_future().share()](auto& app, auto& files, auto&) {
     app.documentSize = {40, 30};
-    auto progress = std::make_shared<ProgressUtility>();
-    progress->setMajorStepMax(2);
-    progress->setMajorStep(1);
-    app.progressUtil.store(progress);
-    app.progressFilename.store(std::make_shared<const std::string>(files[1]));
+    app.jobProgress.start(2);
+    app.jobProgress.startFile(1, files[1]);
     held.wait();
   };
   EXPECT_EQ(snapshot(), kIdle);
@@ -174,7 +171,7 @@ TEST_F(JobFixture, FinishedJobGoesFromIdleThroughRunningBackToIdleAndSaysWhatItW
   EXPECT_EQ(h.progressSrc.text, temp.path());
   EXPECT_EQ(h.progressDst.text, temp.file("out.psd"));
   EXPECT_EQ(store.values["DST_DIR"], temp.path());
-  while (h.app.progressFilename.load()->empty()) std::this_thread::yield();
+  while (h.app.jobProgress.snapshot().file.empty()) std::this_thread::yield();
   tick();
   EXPECT_EQ(h.progressFile.text, "File 2 of 2: b.png");
   EXPECT_DOUBLE_EQ(h.bar.value, 50.0);
@@ -223,8 +220,9 @@ TEST_F(JobFixture, StoppedJobSaysWhetherItWroteAndHoldsProcessUntilItsWorkerEnds
 // A failure's name and reason, or the words for one without a name, in an alert over the sheet.
 TEST_F(JobFixture, FailedJobShowsItsFailureInAnAlert) {
   const std::pair<std::function<void()>, Alert> cases[] = {
-      {[] { throw Exception("Read error", "/src/b.png"); }, {"Read error", "/src/b.png"}},
-      {[] { throw std::runtime_error("disk full"); }, {text("JOB_FAILED"), "disk full"}}};
+      {[] { throw Error(ErrorKind::ImageUnreadable, "/src/b.png"); },
+       {text("IMAGE_READ_ERROR"), "/src/b.png"}},
+      {[] { throw std::runtime_error("disk full"); }, {text("JOB_FAILED"), text("UNKNOWN_ERROR")}}};
   for (const auto& [raiseIt, alert] : cases) {
     h.toolkit.alerts.clear();
     h.sheet.endCodes.clear();

@@ -1,0 +1,259 @@
+#include "job/Job.h"
+
+#include <new>
+#include <optional>
+#include <utility>
+
+#include "image/FileRead.h"
+#include "image/PictFile.h"
+#include "image/RasterMemory.h"
+#include "image/SourceFile.h"
+#include "image/decode/SizeCheck.h"
+#include "job/DecodeAhead.h"
+#include "job/Keying.h"
+#include "job/OutputFile.h"
+#include "psd/PSDWriter.h"
+#include "util/CheckedSize.h"
+#include "util/Log.h"
+#include "util/MemoryBudget.h"
+#include "util/PathNames.h"
+#include "util/Strings.h"
+
+namespace quillane {
+namespace {
+
+// The first file measured, with the decoded image kept for its own turn so that it is not
+// decoded twice. A PICT file is measured from its header and decoded in its turn.
+struct MeasuredFile {
+  Size size;
+  Decoded<Image> image = DecodeFailure::Unreadable;
+};
+
+// Rasters are recycled while a job runs; when it ends, their memory goes back to the system.
+struct RasterMemoryReturn {
+  ~RasterMemoryReturn() { releaseRasterMemory(); }
+};
+
+// upright: photos are turned upright by their orientation tag.
+MeasuredFile measureFile(const std::string& path, bool upright) {
+  DecodeRequest whole;
+  whole.upright = upright;
+  MeasuredFile measured;
+  if (isPictFile(path)) {
+    if (const auto bytes = readWholeFile(path)) measured.size = pictSize(*bytes);
+    // A picture that cannot be measured keeps the reason its decoding gives.
+    if (!(measured.size.width >= 1.0f && measured.size.height >= 1.0f)) {
+      measured.image = decodeSourceFile(path, whole);
+    }
+  } else {
+    measured.image = decodeSourceFile(path, whole);
+    if (measured.image) measured.size = measured.image->pixelsSize();
+  }
+  logLine("%s: W:%3.0f, H:%3.0f", std::string(lastPathComponent(path)).c_str(), measured.size.width,
+          measured.size.height);
+  return measured;
+}
+
+// A name ending in .psb (in any case) asks for the large-document form.
+PSDFormat formatFor(const std::string& path) {
+  return lowerCased(pathExtension(path)) == "psb" ? PSDFormat::Psb : PSDFormat::Psd;
+}
+
+// The error for a raster of width x height that ran out of memory: with the budget when it
+// is beyond it, without when memory ran out within it.
+Error outOfMemory(ErrorKind kind, std::string file, long long width, long long height) {
+  Error error(kind, std::move(file));
+  error.width = width;
+  error.height = height;
+  if (width > 0 && height > 0 && !fitsImageByteBudget(width, height))
+    error.limit = static_cast<long long>(imageByteBudget());
+  return error;
+}
+
+// The error that ends a job on a source image that cannot be decoded.
+Error imageError(const std::string& file, const DecodeError& decode) {
+  switch (decode.kind) {
+    case DecodeFailure::CutShort: return Error(ErrorKind::ImageCutShort, file);
+    case DecodeFailure::Unsupported: return Error(ErrorKind::ImageUnsupported, file);
+    case DecodeFailure::TooLarge: {
+      Error error(ErrorKind::ImageTooLarge, file);
+      error.width = decode.width;
+      error.height = decode.height;
+      error.limit = kMaxImageSide;
+      return error;
+    }
+    case DecodeFailure::OutOfMemory:
+      return outOfMemory(ErrorKind::ImageOutOfMemory, file, decode.width, decode.height);
+    case DecodeFailure::Unreadable: break;
+  }
+  return Error(ErrorKind::ImageUnreadable, file);
+}
+
+// Raises, before anything is written, for a document the output's format cannot hold or
+// whose canvas (the composite) would take more memory than one image may.
+void checkDocument(const std::vector<std::string>& files, Size canvas, PSDFormat format) {
+  const auto width = static_cast<long long>(canvas.width);
+  const auto height = static_cast<long long>(canvas.height);
+  if (format == PSDFormat::Psd && (width > kMaxPsdSide || height > kMaxPsdSide)) {
+    Error error(ErrorKind::PsdSideLimit, files.front());
+    error.width = width;
+    error.height = height;
+    error.limit = kMaxPsdSide;
+    throw error;
+  }
+  if (files.size() > kMaxLayerCount) {
+    Error error(ErrorKind::TooManyFiles);
+    error.width = static_cast<long long>(files.size());
+    error.limit = kMaxLayerCount;
+    throw error;
+  }
+  if (!fitsImageByteBudget(width, height))
+    throw outOfMemory(ErrorKind::CanvasOutOfMemory, files.front(), width, height);
+}
+
+std::vector<std::string> layerNames(const std::vector<std::string>& files) {
+  std::vector<std::string> names;
+  names.reserve(files.size());
+  for (const std::string& file : files) names.emplace_back(lastPathComponent(file));
+  return names;
+}
+
+// The output file as the writer's sink.
+class OutputFileSink : public PSDSink {
+ public:
+  explicit OutputFileSink(OutputFile& file) : file_(file) {}
+  void write(std::span<const std::uint8_t> bytes) override { file_.write(bytes); }
+  void writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) override {
+    file_.writeAt(offset, bytes);
+  }
+
+ private:
+  OutputFile& file_;
+};
+
+// The job once the first file is measured and the document checked: every file's layer
+// and the merged image streamed to output. False when a stop was seen.
+class DocumentWriter {
+ public:
+  DocumentWriter(const JobRequest& request, JobProgress& progress, std::stop_token stop)
+      : request_(request), progress_(progress), stop_(std::move(stop)) {}
+
+  bool write(OutputFile& output, Size canvas, std::optional<Image> firstImage);
+
+ private:
+  // The image of the file at index, keyed as the request asks and rendered; or why not.
+  std::shared_ptr<const Bitmap> layerBitmap(std::size_t index, DecodeAhead& ahead);
+
+  const JobRequest& request_;
+  JobProgress& progress_;
+  std::stop_token stop_;
+};
+
+bool DocumentWriter::write(OutputFile& output, Size canvas, std::optional<Image> firstImage) {
+  const std::vector<std::string>& files = request_.files;
+  OutputFileSink sink(output);
+  PSDWriter writer(sink, canvas, layerNames(files), {.format = formatFor(request_.outputPath)});
+  DecodeAhead ahead(files, canvas, request_.orient, std::move(firstImage));
+  ahead.decodeFrom(0);
+  for (std::size_t index = 0; index < files.size(); ++index) {
+    logLine("processing: %s", files[index].c_str());
+    if (stop_.stop_requested()) {
+      logLine("===== CANCELLED =====");
+      return false;
+    }
+    progress_.startFile(index, files[index]);
+    writer.addLayer(*layerBitmap(index, ahead));
+  }
+  logLine("writing: %s", output.path().c_str());
+  writer.finish();
+  return true;
+}
+
+std::shared_ptr<const Bitmap> DocumentWriter::layerBitmap(std::size_t index, DecodeAhead& ahead) {
+  const std::string& file = request_.files[index];
+  Decoded<Image> image = ahead.take(index);
+  std::shared_ptr<const Bitmap> bitmap;
+  std::optional<DecodeError> failure;
+  if (!image) {
+    failure = image.error();
+  } else if (std::optional<Image> keyed = keyOut(*image, request_.key, *progress_.steps())) {
+    image = std::move(*keyed);
+    bitmap = image->renderBitmap();
+  }
+  if (image && !bitmap) {
+    // Only memory can fail here: the image itself is decoded already.
+    const Size size = image->pixelsSize();
+    failure = DecodeError{DecodeFailure::OutOfMemory, static_cast<long long>(size.width),
+                          static_cast<long long>(size.height)};
+  }
+  // The next file starts decoding once the decoded image has made way for its keyed copy.
+  image = DecodeFailure::Unreadable;
+  ahead.decodeFrom(index + 1);
+  if (failure) throw imageError(file, *failure);
+  return bitmap;
+}
+
+JobOutcome makeDocument(const JobRequest& request, JobProgress& progress, std::stop_token stop) {
+  const RasterMemoryReturn returnRasterMemory;  // last to go: after every raster of the job
+  const std::vector<std::string>& files = request.files;
+  progress.start(files.size());
+  if (files.empty()) throw Error(ErrorKind::NoImageFile, request.sourceFolder);
+  MeasuredFile first = measureFile(files.front(), request.orient);
+  if (!(first.size.width >= 1.0f && first.size.height >= 1.0f)) {
+    progress.startFile(0, files.front());
+    throw imageError(files.front(), first.image ? DecodeError{} : first.image.error());
+  }
+  checkDocument(files, first.size, formatFor(request.outputPath));
+  JobOutcome outcome;
+  outcome.canvas = first.size;
+  progress.setCanvas(first.size);
+
+  // The document goes straight to the output's temporary file, one layer at a time.
+  OutputFile output(request.outputPath);
+  try {
+    std::optional<Image> firstImage;
+    if (first.image) firstImage = std::move(*first.image);
+    DocumentWriter writer(request, progress, std::move(stop));
+    if (!writer.write(output, first.size, std::move(firstImage))) {
+      outcome.stopped = true;
+      return outcome;
+    }
+  } catch (Error& error) {
+    // The writer knows neither the output's name nor the files' paths.
+    if (error.kind == ErrorKind::PsdByteLimit) error.file = request.outputPath;
+    if (error.kind == ErrorKind::CanvasOutOfMemory || error.kind == ErrorKind::PsdSideLimit)
+      error.file = files.front();
+    throw;
+  }
+  output.commit();
+  logLine("===== DONE =====");
+  outcome.path = request.outputPath;
+  outcome.layerCount = files.size();
+  return outcome;
+}
+
+}  // namespace
+
+Size measureImageFile(const std::string& path, bool orient) {
+  return measureFile(path, orient).size;
+}
+
+JobResult runJob(JobRequest request, JobProgress& progress, std::stop_token stop) {
+  try {
+    return makeDocument(request, progress, std::move(stop));
+  } catch (const Error& error) {
+    logLine("job failed: %s", error.what());
+    return error;
+  } catch (const std::bad_alloc&) {
+    logLine("job failed: out of memory");
+    return Error(ErrorKind::OutOfMemory);
+  } catch (const std::exception& error) {
+    logLine("job failed: %s", error.what());
+    return internalError(error.what());
+  } catch (...) {
+    logLine("job failed: an exception of unknown type");
+    return internalError("an exception of unknown type");
+  }
+}
+
+}  // namespace quillane

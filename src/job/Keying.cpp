@@ -1,0 +1,86 @@
+#include <bit>
+#include <cstring>
+
+#include "image/ImageRep.h"
+#include "job/Keying.h"
+#include "util/Log.h"
+
+namespace quillane {
+namespace {
+
+// The red, green and blue bytes of a pixel read as one 32-bit word.
+constexpr std::uint32_t kColourMask =
+    std::endian::native == std::endian::little ? 0x00FFFFFFu : 0xFFFFFF00u;
+
+std::uint32_t pixelWord(const std::uint8_t* pixel) {
+  std::uint32_t word;
+  std::memcpy(&word, pixel, 4);
+  return word;
+}
+
+// One row keyed: a pixel of the key's colour becomes fully transparent (all four samples 0),
+// the others are copied whole; alpha is not compared. Whether any pixel was keyed.
+bool keyRow(const std::uint8_t* in, std::uint8_t* out, int width, std::uint32_t key) {
+  std::uint32_t keyed = 0;
+  for (int x = 0; x < width; ++x, in += 4, out += 4) {
+    const std::uint32_t pixel = pixelWord(in);
+    const bool match = (pixel & kColourMask) == key;
+    const std::uint32_t kept = match ? 0 : pixel;
+    std::memcpy(out, &kept, 4);
+    keyed |= match;
+  }
+  return keyed != 0;
+}
+
+// The same for a source deeper than 8 bits, whose extremes say which pixels match the key
+// (a Bitmap::extremes flag) at the source's own precision.
+bool keyRowByExtremes(const std::uint8_t* in, const std::uint8_t* extremes, std::uint8_t* out,
+                      int width, std::uint8_t flag) {
+  std::uint32_t keyed = 0;
+  for (int x = 0; x < width; ++x, in += 4, out += 4) {
+    const bool match = (extremes[x] & flag) != 0;
+    const std::uint32_t kept = match ? 0 : pixelWord(in);
+    std::memcpy(out, &kept, 4);
+    keyed |= match;
+  }
+  return keyed != 0;
+}
+
+}  // namespace
+
+std::optional<Image> keyOut(const Image& image, KeyColour key, ProgressUtility& steps) {
+  if (key == KeyColour::None) return image;
+  const std::shared_ptr<const Bitmap> source = image.renderBitmap();
+  if (!source || source->width < 1 || source->height < 1) return std::nullopt;
+  const int W = source->width;
+  const int H = source->height;
+  logLine("inBitImage: %d , %d", W, H);
+  Decoded<Bitmap> output = Bitmap::create(W, H, Bitmap::Fill::Nothing);
+  if (!output) return std::nullopt;
+
+  const std::uint8_t sample = key == KeyColour::White ? 255 : 0;
+  const std::uint8_t keyPixel[4] = {sample, sample, sample, 0};
+  const std::uint32_t keyWord = pixelWord(keyPixel) & kColourMask;
+  // A source deeper than 8 bits says at its own precision which pixels are the extremes.
+  const bool byExtremes = !source->extremes.empty();
+  const std::uint8_t extreme = key == KeyColour::White ? Bitmap::kAllMaximum : Bitmap::kAllZero;
+
+  steps.setMinorStepMax(static_cast<double>(W) * static_cast<double>(H));
+  bool anyKeyed = false;
+  std::int64_t visited = 0;  // an integer count: no chain of floating-point additions
+  for (int y = 0; y < H; ++y) {
+    if (byExtremes) {
+      const std::uint8_t* extremes = source->extremes.data() + static_cast<std::size_t>(y) * W;
+      anyKeyed |= keyRowByExtremes(source->row(y), extremes, output->row(y), W, extreme);
+    } else {
+      anyKeyed |= keyRow(source->row(y), output->row(y), W, keyWord);
+    }
+    // The minor step advances once for every pixel of the row (a relaxed store: a plain move
+    // on the processors we build for).
+    for (int x = 0; x < W; ++x) steps.setMinorStep(static_cast<double>(++visited));
+  }
+  output->knownOpaque = source->knownOpaque && !anyKeyed;
+  return Image::withRepresentation(std::make_shared<BitmapImageRep>(std::move(*output)));
+}
+
+}  // namespace quillane

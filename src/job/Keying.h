@@ -1,0 +1,18 @@
+#pragma once
+
+#include <optional>
+
+#include "image/Image.h"
+#include "job/JobRequest.h"
+#include "util/ProgressUtility.h"
+
+namespace quillane {
+
+// A copy of the image in which every pixel whose red, green and blue are the key's exactly
+// (pure white or pure black, at the source's own depth when it is deeper than 8 bits) is
+// fully transparent (all four samples 0); KeyColour::None answers the image as it is.
+// Advances the minor step of steps once for every pixel keyed. Nothing when the image
+// cannot be keyed (no pixels, or no memory for the copy).
+std::optional<Image> keyOut(const Image& image, KeyColour key, ProgressUtility& steps);
+
+}  // namespace quillane
