@@ -5,20 +5,18 @@
 #include <memory>
 
 #include "BenchImages.h"
-#include "image/Image.h"
-#include "image/ImageRep.h"
+#include "image/decode/Decode.h"
 #include "job/JobRecord.h"
 
 namespace quillane {
 namespace {
 
 void BM_KeyWhite(benchmark::State& state) {
-  const Image image = Image::withRepresentation(
-      std::make_shared<BitmapImageRep>(bench::flatLike(1920, 1080)));
+  const DecodedImage image{bench::flatLike(1920, 1080), {}};
   JobRecord record;
   record.progressUtil.store(std::make_shared<ProgressUtility>());
   for (auto _ : state) {
-    std::optional<Image> keyed = record.setTransparentColorToImage(image, 1, 1, 1);
+    std::optional<DecodedImage> keyed = record.setTransparentColorToImage(image, 1, 1, 1);
     benchmark::DoNotOptimize(keyed);
   }
   state.SetItemsProcessed(state.iterations() * 1920 * 1080);

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "FuzzBudget.h"
-#include "image/PictFile.h"
-#include "image/pict/PictDecoder.h"
+#include "image/decode/pict/PictHeader.h"
+#include "image/decode/pict/Pict.h"
 
 // A picture's frame is drawn whole, opcode by opcode: a smaller budget than the other
 // decoders' keeps each run quick.

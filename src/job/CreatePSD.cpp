@@ -1,10 +1,8 @@
 #include <optional>
 #include <utility>
 
-#include "image/FileRead.h"
-#include "image/PictFile.h"
 #include "image/RasterMemory.h"
-#include "image/SourceFile.h"
+#include "image/decode/Decode.h"
 #include "job/DecodeAhead.h"
 #include "job/ImageReadFailure.h"
 #include "job/JobRecord.h"
@@ -24,7 +22,7 @@ namespace {
 // decoded twice. A PICT file is measured from its header and decoded in its turn.
 struct MeasuredFile {
   Size size;
-  Decoded<Image> image = DecodeFailure::Unreadable;
+  Decoded<DecodedImage> image = DecodeFailure::Unreadable;
 };
 
 // Rasters are recycled while a job runs; when it ends, their memory goes back to the system.
@@ -40,14 +38,14 @@ MeasuredFile measureFile(const std::string& path, bool upright) {
   if (isPictFile(path)) {
     if (const auto bytes = readWholeFile(path)) measured.size = pictSize(*bytes);
     // A picture that cannot be measured keeps the reason its decoding gives.
-    if (!(measured.size.width >= 1.0f && measured.size.height >= 1.0f)) {
+    if (measured.size.width < 1 || measured.size.height < 1) {
       measured.image = decodeSourceFile(path, whole);
     }
   } else {
     measured.image = decodeSourceFile(path, whole);
-    if (measured.image) measured.size = measured.image->pixelsSize();
+    if (measured.image) measured.size = {measured.image->bitmap.width, measured.image->bitmap.height};
   }
-  logLine("%s: W:%3.0f, H:%3.0f", std::string(lastPathComponent(path)).c_str(), measured.size.width,
+  logLine("%s: W:%3d, H:%3d", std::string(lastPathComponent(path)).c_str(), measured.size.width,
           measured.size.height);
   return measured;
 }
@@ -60,8 +58,8 @@ PSDFormat formatFor(const std::string& path) {
 // Raises, before anything is written, for a document the output's format cannot hold or
 // whose canvas (the composite) would take more memory than one image may.
 void checkDocument(const std::vector<std::string>& files, Size canvas, PSDFormat format) {
-  const auto width = static_cast<long long>(canvas.width);
-  const auto height = static_cast<long long>(canvas.height);
+  const long long width = canvas.width;
+  const long long height = canvas.height;
   if (format == PSDFormat::Psd && (width > kMaxPsdSide || height > kMaxPsdSide)) {
     throw Exception(localizedString("DOCUMENT_TOO_LARGE"),
                     files.front() + ": " +
@@ -110,7 +108,7 @@ void JobRecord::createPSDFile(const std::vector<std::string>& files, const std::
   if (files.empty()) throw Exception(localizedString("NO_IMAGE_FILE"), srcPath);
   const PSDFormat format = formatFor(path);
   MeasuredFile first = measureFile(files.front(), optionOrient);
-  if (!(first.size.width >= 1.0f && first.size.height >= 1.0f)) {
+  if (first.size.width < 1 || first.size.height < 1) {
     throw readError(files.front(), first.image ? DecodeError{} : first.image.error());
   }
   checkDocument(files, first.size, format);
@@ -119,7 +117,7 @@ void JobRecord::createPSDFile(const std::vector<std::string>& files, const std::
   // The document goes straight to the output's temporary file, one layer at a time.
   OutputFile output(path);
   try {
-    std::optional<Image> firstImage;
+    std::optional<DecodedImage> firstImage;
     if (first.image) firstImage = std::move(*first.image);
     if (!writeDocument(files, output, format, first.size, std::move(firstImage))) return;
   } catch (const Exception& error) {
@@ -132,7 +130,8 @@ void JobRecord::createPSDFile(const std::vector<std::string>& files, const std::
 }
 
 bool JobRecord::writeDocument(const std::vector<std::string>& files, OutputFile& output,
-                              PSDFormat format, Size canvas, std::optional<Image> firstImage) {
+                              PSDFormat format, Size canvas,
+                              std::optional<DecodedImage> firstImage) {
   OutputFileSink sink(output);
   PSDWriter writer(sink, canvas, layerNames(files), {.format = format});
   const std::shared_ptr<ProgressUtility> progress = startProgress(files.size());
@@ -148,12 +147,12 @@ bool JobRecord::writeDocument(const std::vector<std::string>& files, OutputFile&
     progressFilename.store(std::make_shared<const std::string>(file));
     progress->setMajorStep(static_cast<double>(index));
 
-    Decoded<Image> image = ahead.take(index);
-    if (image) image = keyedImage(*image);
+    Decoded<DecodedImage> image = ahead.take(index);
+    if (image) image = keyedImage(std::move(*image));
     // The next file starts decoding once the decoded image has made way for its keyed copy.
     ahead.decodeFrom(index + 1);
     if (!image) throw readError(file, image.error());
-    writer.addLayerWithImage(*image);
+    writer.addLayer(image->bitmap);
   }
 
   logLine("writing: %s", output.path().c_str());

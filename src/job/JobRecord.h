@@ -7,8 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "image/Image.h"
-#include "image/decode/Decoded.h"
+#include "image/decode/Decode.h"
 #include "job/OutputFile.h"
 #include "psd/PSDSections.h"
 #include "util/Exception.h"
@@ -100,18 +99,18 @@ class JobRecord {
   // A copy of the image in which every pixel whose red, green and blue equal the key exactly
   // is fully transparent (all four samples 0). Advances the minor step of progressUtil once
   // for every pixel keyed. Nothing when the image cannot be keyed.
-  std::optional<Image> setTransparentColorToImage(const Image& image, float red, float green,
-                                                  float blue);
+  std::optional<DecodedImage> setTransparentColorToImage(const DecodedImage& image, float red,
+                                                         float green, float blue);
 
  private:
   // Streams every file's layer and the merged image to output; false when a stop request
   // was seen.
   bool writeDocument(const std::vector<std::string>& files, OutputFile& output, PSDFormat format,
-                     Size canvas, std::optional<Image> firstImage);
+                     Size canvas, std::optional<DecodedImage> firstImage);
   // A fresh progress model for a job of fileCount files, and no file named yet.
   std::shared_ptr<ProgressUtility> startProgress(std::size_t fileCount);
   // The image keyed as optionTransparent asks, or as it is.
-  Decoded<Image> keyedImage(const Image& image);
+  Decoded<DecodedImage> keyedImage(DecodedImage image);
   // Marks the job failed on the file and answers the read error to raise.
   Exception readError(const std::string& file, const DecodeError& error);
 };

@@ -1,7 +1,6 @@
 #include <bit>
 #include <cstring>
 
-#include "image/ImageRep.h"
 #include "job/JobRecord.h"
 #include "util/Log.h"
 
@@ -65,14 +64,15 @@ std::optional<std::uint8_t> extremeOfKey(float red, float green, float blue) {
 
 }  // namespace
 
-std::optional<Image> JobRecord::setTransparentColorToImage(const Image& image, float red,
-                                                           float green, float blue) {
-  const std::shared_ptr<const Bitmap> source = image.renderBitmap();
-  if (!source || source->width < 1 || source->height < 1) return std::nullopt;
+std::optional<DecodedImage> JobRecord::setTransparentColorToImage(const DecodedImage& image,
+                                                                  float red, float green,
+                                                                  float blue) {
+  const Bitmap* source = &image.bitmap;
+  if (source->width < 1 || source->height < 1) return std::nullopt;
   const int W = source->width;
   const int H = source->height;
   logLine("inBitImage: %d , %d", W, H);
-  Decoded<Bitmap> output = Bitmap::create(W, H, Bitmap::Fill::Nothing);
+  Decoded<Bitmap> output = createBitmap(W, H, BitmapFill::Nothing);
   if (!output) return std::nullopt;
 
   const std::optional<std::uint8_t> keyRed = sampleReadingAs(red);
@@ -103,18 +103,16 @@ std::optional<Image> JobRecord::setTransparentColorToImage(const Image& image, f
     for (int x = 0; x < W; ++x) progress->setMinorStep(static_cast<double>(++visited));
   }
   output->knownOpaque = source->knownOpaque && !anyKeyed;
-  return Image::withRepresentation(std::make_shared<BitmapImageRep>(std::move(*output)));
+  return DecodedImage{std::move(*output), image.resolution};
 }
 
-Decoded<Image> JobRecord::keyedImage(const Image& image) {
+Decoded<DecodedImage> JobRecord::keyedImage(DecodedImage image) {
   if (optionTransparent != kKeyOutWhite && optionTransparent != kKeyOutBlack) return image;
   const float key = optionTransparent == kKeyOutWhite ? 1.0f : 0.0f;
-  std::optional<Image> keyed = setTransparentColorToImage(image, key, key, key);
+  std::optional<DecodedImage> keyed = setTransparentColorToImage(image, key, key, key);
   if (keyed) return std::move(*keyed);
   // Only the keyed copy's memory can fail: the image itself is decoded already.
-  const Size size = image.pixelsSize();
-  return DecodeError{DecodeFailure::OutOfMemory, static_cast<long long>(size.width),
-                     static_cast<long long>(size.height)};
+  return DecodeError{DecodeFailure::OutOfMemory, image.bitmap.width, image.bitmap.height};
 }
 
 }  // namespace quillane

@@ -59,11 +59,11 @@ const PSDFormatRules& rulesOf(PSDFormat format) {
 
 void checkDocumentShape(PSDFormat format, Size documentSize, std::size_t layerCount) {
   const int maxSide = rulesOf(format).maxSide;
-  const auto tooLarge = [maxSide](float side) { return !(side < float(maxSide) + 1.0f); };
+  const auto tooLarge = [maxSide](int side) { return side > maxSide; };
   if (tooLarge(documentSize.width) || tooLarge(documentSize.height)) {
     char reason[160];
     std::snprintf(reason, sizeof reason,
-                  "The canvas is %.0f x %.0f pixels; a %s document holds at most %d pixels a side.",
+                  "The canvas is %d x %d pixels; a %s document holds at most %d pixels a side.",
                   documentSize.width, documentSize.height,
                   format == PSDFormat::Psb ? "PSB" : "PSD", maxSide);
     throw Exception(kDocumentTooLargeName, reason);
@@ -74,7 +74,7 @@ void checkDocumentShape(PSDFormat format, Size documentSize, std::size_t layerCo
                                                " layers; a PSD file holds at most " +
                                                std::to_string(kMaxLayerCount) + ".");
   }
-  if (!(documentSize.width >= 1.0f && documentSize.height >= 1.0f)) {
+  if (documentSize.width < 1 || documentSize.height < 1) {
     throw Exception(kGenericExceptionName,
                     "You must specify a non-zero documentSize before calling createPSDData");
   }

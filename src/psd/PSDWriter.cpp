@@ -37,8 +37,8 @@ class MemorySink final : public PSDSink {
 PSDWriter::PSDWriter(PSDSink& sink, Size documentSize, std::vector<std::string> layerNames,
                      PSDOptions options)
     : sink_(sink),
-      width_(static_cast<int>(checkedShape(options.format, documentSize, layerNames.size()).width)),
-      height_(static_cast<int>(documentSize.height)),
+      width_(checkedShape(options.format, documentSize, layerNames.size()).width),
+      height_(documentSize.height),
       names_(std::move(layerNames)),
       format_(options.format),
       rules_(rulesOf(options.format)),
@@ -51,16 +51,6 @@ PSDWriter::PSDWriter(PSDSink& sink, Size documentSize, std::vector<std::string> 
   const ByteBuffer start = fileStart(0);
   reserved_ = start.size();
   write(start);
-}
-
-void PSDWriter::addLayerWithImage(const Image& image) {
-  const std::shared_ptr<const Bitmap> bitmap = image.renderBitmap();
-  if (!bitmap) {
-    const std::size_t index = channelLengths_.size();
-    const std::string name = index < names_.size() ? names_[index] : "";
-    throw Exception(kGenericExceptionName, "The image of layer \"" + name + "\" cannot be drawn.");
-  }
-  addLayer(*bitmap);
 }
 
 void PSDWriter::addLayer(const Bitmap& image) {

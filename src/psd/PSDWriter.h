@@ -10,7 +10,6 @@
 
 #include "image/Bitmap.h"
 #include "image/Canvas.h"
-#include "image/Image.h"
 #include "psd/ByteBuffer.h"
 #include "psd/ChannelEncoding.h"
 #include "psd/HelperThread.h"
@@ -43,7 +42,7 @@ struct PSDOptions {
 // layers over opaque white. The channels are packed on two threads.
 //
 //   PSDWriter writer(sink, size, names);
-//   writer.addLayerWithImage(image);  // once per name, in order
+//   writer.addLayer(bitmap);  // once per name, in order
 //   writer.finish();
 //
 // Raises quillane::Exception: kDocumentTooLargeName for a canvas side above the format's
@@ -59,8 +58,6 @@ class PSDWriter {
 
   // Adds the next named layer and writes its channels.
   void addLayer(const Bitmap& image);
-  // Renders the image (renderBitmap) and adds it; an image that cannot render raises.
-  void addLayerWithImage(const Image& image);
   // Writes the merged image and fills in the reserved area. Every named layer must have
   // been added.
   void finish();
