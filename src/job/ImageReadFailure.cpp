@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "image/decode/SizeCheck.h"
+#include "image/decode/Decode.h"
 #include "util/MemoryBudget.h"
 #include "util/Strings.h"
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "image/decode/Decoded.h"
+#include "image/decode/Decode.h"
 #include "util/Exception.h"
 
 namespace quillane {
