@@ -6,12 +6,13 @@
 #include <random>
 
 #include "image/Bitmap.h"
+#include "image/decode/SizeCheck.h"
 
 namespace quillane::bench {
 
 // Smooth gradients with sensor noise, opaque: few runs, mostly literals.
 inline Bitmap photoLike(int width, int height, unsigned seed) {
-  Bitmap bitmap = *Bitmap::create(width, height, Bitmap::Fill::Zeroes);
+  Bitmap bitmap = *createBitmap(width, height, BitmapFill::Zeroes);
   std::mt19937 random(seed);
   std::uniform_int_distribution<int> noise(-6, 6);
   for (int y = 0; y < height; ++y) {
@@ -28,7 +29,7 @@ inline Bitmap photoLike(int width, int height, unsigned seed) {
 
 // White with flat panels, a transparent cut-out and a half-transparent shadow band.
 inline Bitmap flatLike(int width, int height) {
-  Bitmap bitmap = *Bitmap::create(width, height, Bitmap::Fill::Zeroes);
+  Bitmap bitmap = *createBitmap(width, height, BitmapFill::Zeroes);
   for (int y = 0; y < height; ++y) {
     std::uint8_t* p = bitmap.row(y);
     for (int x = 0; x < width; ++x, p += 4) {

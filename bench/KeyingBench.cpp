@@ -5,19 +5,17 @@
 #include <memory>
 
 #include "BenchImages.h"
-#include "image/Image.h"
-#include "image/ImageRep.h"
+#include "image/decode/Decode.h"
 #include "job/Keying.h"
 
 namespace quillane {
 namespace {
 
 void BM_KeyWhite(benchmark::State& state) {
-  const Image image = Image::withRepresentation(
-      std::make_shared<BitmapImageRep>(bench::flatLike(1920, 1080)));
+  const DecodedImage image{bench::flatLike(1920, 1080), {}};
   ProgressUtility steps;
   for (auto _ : state) {
-    std::optional<Image> keyed = keyOut(image, KeyColour::White, steps);
+    std::optional<DecodedImage> keyed = keyOut(image, KeyColour::White, steps);
     benchmark::DoNotOptimize(keyed);
   }
   state.SetItemsProcessed(state.iterations() * 1920 * 1080);

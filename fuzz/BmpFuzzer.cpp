@@ -5,7 +5,7 @@
 #include <span>
 
 #include "FuzzBudget.h"
-#include "image/decode/Decode.h"
+#include "image/decode/Decoders.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   quillane::fuzz::limitImageBytes();

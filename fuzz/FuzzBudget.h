@@ -7,7 +7,7 @@
 #include <span>
 
 #include "image/Bitmap.h"
-#include "image/decode/Decode.h"
+#include "image/decode/Decoders.h"
 #include "image/decode/SizeCheck.h"
 #include "util/MemoryBudget.h"
 

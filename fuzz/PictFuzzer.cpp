@@ -1,13 +1,11 @@
-// Feeds arbitrary bytes to the PICT reader (measure, patch) and to the picture decoder, whole
+// Feeds arbitrary bytes to the PICT measuring and to the picture decoder, whole
 // and within a region.
 #include <cstddef>
 #include <cstdint>
 #include <span>
-#include <vector>
 
 #include "FuzzBudget.h"
-#include "image/PictFile.h"
-#include "image/pict/PictDecoder.h"
+#include "image/decode/Decoders.h"
 
 // A picture's frame is drawn whole, opcode by opcode: a smaller budget than the other
 // decoders' keeps each run quick.
@@ -19,17 +17,15 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  std::vector<std::uint8_t> bytes(data, data + size);
+  const std::span<const std::uint8_t> bytes(data, size);
   quillane::pictSize(bytes);
-  quillane::pictChangeDPI(bytes);
-  const auto raster = [&](const quillane::DecodeRequest& request) {
-    const auto rep = quillane::decodePict(bytes, request);
-    const auto bitmap = rep ? (*rep)->render() : nullptr;
-    if (bitmap) quillane::fuzz::checkBitmap(*bitmap);
-    return bitmap;
-  };
-  // A part may be refused where the whole is not: its drawing budget is the region's.
   const auto region = quillane::fuzz::regionOf(bytes);
-  quillane::fuzz::checkPart(raster({}).get(), raster(region).get(), region);
+  const auto whole = quillane::decodePict(bytes);
+  const auto part = quillane::decodePict(bytes, region);
+  if (whole) quillane::fuzz::checkBitmap(whole->bitmap);
+  if (part) quillane::fuzz::checkBitmap(part->bitmap);
+  // A part may be refused where the whole is not: its drawing budget is the region's.
+  quillane::fuzz::checkPart(whole ? &whole->bitmap : nullptr, part ? &part->bitmap : nullptr,
+                            region);
   return 0;
 }

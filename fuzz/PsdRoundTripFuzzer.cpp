@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "PsdReader.h"
+#include "image/decode/SizeCheck.h"
 #include "psd/PSDWriter.h"
 
 namespace {
@@ -54,8 +55,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto format = in.next() % 2 ? quillane::PSDFormat::Psb : quillane::PSDFormat::Psd;
   std::vector<quillane::PSDLayer> layers;
   for (int i = 0; i < layerCount; ++i) {
-    auto bitmap = quillane::Bitmap::create(in.next() % kMaxSide, in.next() % kMaxSide,
-                                           quillane::Bitmap::Fill::Zeroes);
+    auto bitmap = quillane::createBitmap(in.next() % kMaxSide, in.next() % kMaxSide,
+                                           quillane::BitmapFill::Zeroes);
     if (!bitmap) std::abort();
     layers.push_back({"layer " + std::to_string(i), std::move(*bitmap)});
   }
@@ -63,7 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::uint8_t& byte : layer.image.pixels) byte = in.next();
 
   const quillane::ByteBuffer file = quillane::createPSDData(
-      quillane::Size{static_cast<float>(width), static_cast<float>(height)}, layers,
+      quillane::Size{width, height}, layers,
       {.format = format});
   quillane::fuzz::PsdDocument doc;
   try {

@@ -44,7 +44,7 @@ void AppDelegate::showJobResult(bool failed) {
   jobResultLine->setResult(
       fillIn(toolkit->localizedString(key),
              {std::string(lastPathComponent(writtenPath_)), std::to_string(imageFileList.size()),
-              std::to_string(int(documentSize.width)), std::to_string(int(documentSize.height))}),
+              std::to_string(documentSize.width), std::to_string(documentSize.height)}),
       true);
 }
 

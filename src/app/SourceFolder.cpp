@@ -83,12 +83,12 @@ void AppDelegate::showFolderSummary(const FolderSummary& summary) {
 
 std::string AppDelegate::summaryText(const FolderSummary& summary) {
   if (summary.imageCount == 0) return toolkit->localizedString("SUMMARY_NO_IMAGES");
-  if (summary.canvas.width < 1.0f || summary.canvas.height < 1.0f)
+  if (summary.canvas.width < 1 || summary.canvas.height < 1)
     return fillIn(toolkit->localizedString("SUMMARY_UNREADABLE"), {summary.firstFile});
   const char* key = summary.imageCount == 1 ? "SUMMARY_ONE_IMAGE" : "SUMMARY_IMAGES";
   return fillIn(toolkit->localizedString(key),
-                {std::to_string(summary.imageCount), std::to_string(int(summary.canvas.width)),
-                 std::to_string(int(summary.canvas.height)), summary.firstFile});
+                {std::to_string(summary.imageCount), std::to_string(summary.canvas.width),
+                 std::to_string(summary.canvas.height), summary.firstFile});
 }
 
 }  // namespace quillane

@@ -1,9 +1,6 @@
 #include "image/Bitmap.h"
 
 #include <algorithm>
-#include <new>
-
-#include "image/decode/SizeCheck.h"
 
 namespace quillane {
 namespace {
@@ -20,20 +17,6 @@ void keepTopLeftOf(RasterBytes& bytes, std::size_t unitBytes, int width, int new
 }
 
 }  // namespace
-
-Decoded<Bitmap> Bitmap::create(long long width, long long height, Fill fill) {
-  if (const auto refused = checkImageSize(width, height)) return *refused;
-  try {
-    Bitmap bitmap;
-    bitmap.width = static_cast<int>(width);
-    bitmap.height = static_cast<int>(height);
-    bitmap.pixels.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4);
-    if (fill == Fill::Zeroes) std::fill(bitmap.pixels.begin(), bitmap.pixels.end(), 0);
-    return bitmap;
-  } catch (const std::bad_alloc&) {
-    return DecodeError{DecodeFailure::OutOfMemory, width, height};
-  }
-}
 
 void Bitmap::keepTopLeft(long long keepWidth, long long keepHeight) {
   const int newWidth = static_cast<int>(std::min<long long>(width, keepWidth));

@@ -2,18 +2,16 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <vector>
 
 #include "image/RasterMemory.h"
-#include "image/decode/Decoded.h"
 
 namespace quillane {
 
 using RasterBytes = std::vector<std::uint8_t, RasterAllocator<std::uint8_t>>;
 
 // A raster of straight (not premultiplied) RGBA8 pixels: bytes R, G, B, A, rows top to
-// bottom, 4 x width bytes per row, no padding. Every decoder yields one.
+// bottom, 4 x width bytes per row, no padding. Every decoder yields one (createBitmap).
 struct Bitmap {
   int width = 0;
   int height = 0;
@@ -28,12 +26,6 @@ struct Bitmap {
   RasterBytes extremes = {};
   static constexpr std::uint8_t kAllMaximum = 1;
   static constexpr std::uint8_t kAllZero = 2;
-
-  enum class Fill { Zeroes, Nothing };
-  // A raster of width x height, or why there is none: a size that checkImageSize refuses,
-  // or memory that cannot be had. Fill::Nothing leaves the bytes as they are, for a writer
-  // that sets every one of them.
-  static Decoded<Bitmap> create(long long width, long long height, Fill fill);
 
   // Cuts the raster (and its extremes) to its top-left width x height pixels (no more than it
   // has), in place.

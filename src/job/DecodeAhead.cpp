@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <utility>
 
-#include "image/SourceFile.h"
+#include "image/decode/Decode.h"
 #include "util/CheckedSize.h"
 #include "util/MemoryBudget.h"
 
@@ -22,8 +22,7 @@ constexpr std::size_t kExtraAheadBytes = std::size_t{36} << 20;
 constexpr unsigned kDecodingThreads = 2;
 
 std::size_t canvasBytesOf(Size canvas) {
-  return rgbaByteCount(static_cast<long long>(canvas.width), static_cast<long long>(canvas.height))
-      .value_or(SIZE_MAX);
+  return rgbaByteCount(canvas.width, canvas.height).value_or(SIZE_MAX);
 }
 
 std::size_t wholeFilesAheadFor(Size canvas) {
@@ -38,12 +37,12 @@ std::size_t filesAheadFor(Size canvas) {
 }  // namespace
 
 DecodeAhead::DecodeAhead(const std::vector<std::string>& files, Size canvas, bool upright,
-                         std::optional<Image> first)
+                         std::optional<DecodedImage> first)
     : files_(files),
       wholeFilesAhead_(wholeFilesAheadFor(canvas)),
       filesAhead_(filesAheadFor(canvas)),
       smallImageBytes_(kExtraAheadBytes / filesAhead_),
-      canvasPart_{static_cast<long long>(canvas.width), static_cast<long long>(canvas.height)},
+      canvasPart_{canvas.width, canvas.height},
       first_(std::move(first)),
       launched_(first_ ? 1 : 0),
       queue_(kDecodingThreads) {
@@ -62,12 +61,12 @@ void DecodeAhead::decodeFrom(std::size_t index) {
   }
 }
 
-Decoded<Image> DecodeAhead::take(std::size_t index) {
+Decoded<DecodedImage> DecodeAhead::take(std::size_t index) {
   if (index == 0 && first_) return *std::exchange(first_, std::nullopt);
   if (!pending_.empty() && pending_.front().index == index) {
     Pending pending = std::move(pending_.front());
     pending_.pop_front();
-    if (Decoded<Image> image = pending.image.get()) return image;
+    if (Decoded<DecodedImage> image = pending.image.get()) return image;
   }
   return decodeSourceFile(files_[index], canvasPart_);
 }

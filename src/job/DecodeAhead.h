@@ -7,9 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "image/Image.h"
-#include "image/decode/DecodeRequest.h"
-#include "image/decode/Decoded.h"
+#include "image/decode/Decode.h"
 #include "job/DecodeQueue.h"
 #include "util/Geometry.h"
 
@@ -33,18 +31,18 @@ class DecodeAhead {
   // the first file's image when measuring the canvas decoded it already, served for index 0;
   // upright: photos are turned upright by their orientation tag.
   DecodeAhead(const std::vector<std::string>& files, Size canvas, bool upright,
-              std::optional<Image> first);
+              std::optional<DecodedImage> first);
 
   // Starts decoding the files from index on, as many as may be ahead of it.
   void decodeFrom(std::size_t index);
   // The image of the file at index, taken in order: decoded ahead, or decoded now; or why
   // the file cannot be decoded.
-  Decoded<Image> take(std::size_t index);
+  Decoded<DecodedImage> take(std::size_t index);
 
  private:
   struct Pending {
     std::size_t index;
-    std::future<Decoded<Image>> image;
+    std::future<Decoded<DecodedImage>> image;
   };
 
   const std::vector<std::string>& files_;
@@ -53,7 +51,7 @@ class DecodeAhead {
   const std::size_t smallImageBytes_;
   // Every file is decoded only within the canvas its layer is cropped to.
   DecodeRequest canvasPart_;
-  std::optional<Image> first_;
+  std::optional<DecodedImage> first_;
   std::size_t launched_ = 0;
   std::deque<Pending> pending_;
   DecodeQueue queue_;  // last: its workers stop before the rest goes

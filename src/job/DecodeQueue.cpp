@@ -17,9 +17,9 @@ DecodeQueue::~DecodeQueue() {
   for (std::thread& worker : workers_) worker.join();
 }
 
-std::future<Decoded<Image>> DecodeQueue::push(Decode decode) {
-  std::packaged_task<Decoded<Image>()> task(std::move(decode));
-  std::future<Decoded<Image>> image = task.get_future();
+std::future<Decoded<DecodedImage>> DecodeQueue::push(Decode decode) {
+  std::packaged_task<Decoded<DecodedImage>()> task(std::move(decode));
+  std::future<Decoded<DecodedImage>> image = task.get_future();
   {
     std::lock_guard lock(mutex_);
     waiting_.push_back(std::move(task));
@@ -30,7 +30,7 @@ std::future<Decoded<Image>> DecodeQueue::push(Decode decode) {
 
 void DecodeQueue::work() {
   for (;;) {
-    std::packaged_task<Decoded<Image>()> task;
+    std::packaged_task<Decoded<DecodedImage>()> task;
     {
       std::unique_lock lock(mutex_);
       pushed_.wait(lock, [&] { return stopping_ || !waiting_.empty(); });

@@ -9,8 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "image/Image.h"
-#include "image/decode/Decoded.h"
+#include "image/decode/Decode.h"
 
 namespace quillane {
 
@@ -19,7 +18,7 @@ namespace quillane {
 // order it is pushed: the file needed next is never behind later ones.
 class DecodeQueue {
  public:
-  using Decode = std::function<Decoded<Image>()>;
+  using Decode = std::function<Decoded<DecodedImage>()>;
 
   explicit DecodeQueue(unsigned workers);
   // Waits for the decodes in progress; those not started are dropped.
@@ -28,14 +27,14 @@ class DecodeQueue {
   DecodeQueue& operator=(const DecodeQueue&) = delete;
 
   // The decode's image, or its exception, once a worker has run it.
-  std::future<Decoded<Image>> push(Decode decode);
+  std::future<Decoded<DecodedImage>> push(Decode decode);
 
  private:
   void work();
 
   std::mutex mutex_;
   std::condition_variable pushed_;
-  std::deque<std::packaged_task<Decoded<Image>()>> waiting_;
+  std::deque<std::packaged_task<Decoded<DecodedImage>()>> waiting_;
   bool stopping_ = false;
   std::vector<std::thread> workers_;
 };

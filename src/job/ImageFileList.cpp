@@ -7,7 +7,7 @@
 #include <string_view>
 #include <system_error>
 
-#include "image/PictFile.h"
+#include "image/decode/Decode.h"
 #include "util/Log.h"
 #include "util/PathNames.h"
 #include "util/Strings.h"

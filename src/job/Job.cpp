@@ -4,11 +4,8 @@
 #include <optional>
 #include <utility>
 
-#include "image/FileRead.h"
-#include "image/PictFile.h"
 #include "image/RasterMemory.h"
-#include "image/SourceFile.h"
-#include "image/decode/SizeCheck.h"
+#include "image/decode/Decode.h"
 #include "job/DecodeAhead.h"
 #include "job/Keying.h"
 #include "job/OutputFile.h"
@@ -26,7 +23,7 @@ namespace {
 // decoded twice. A PICT file is measured from its header and decoded in its turn.
 struct MeasuredFile {
   Size size;
-  Decoded<Image> image = DecodeFailure::Unreadable;
+  Decoded<DecodedImage> image = DecodeFailure::Unreadable;
 };
 
 // Rasters are recycled while a job runs; when it ends, their memory goes back to the system.
@@ -42,14 +39,14 @@ MeasuredFile measureFile(const std::string& path, bool upright) {
   if (isPictFile(path)) {
     if (const auto bytes = readWholeFile(path)) measured.size = pictSize(*bytes);
     // A picture that cannot be measured keeps the reason its decoding gives.
-    if (!(measured.size.width >= 1.0f && measured.size.height >= 1.0f)) {
+    if (measured.size.width < 1 || measured.size.height < 1) {
       measured.image = decodeSourceFile(path, whole);
     }
   } else {
     measured.image = decodeSourceFile(path, whole);
-    if (measured.image) measured.size = measured.image->pixelsSize();
+    if (measured.image) measured.size = {measured.image->bitmap.width, measured.image->bitmap.height};
   }
-  logLine("%s: W:%3.0f, H:%3.0f", std::string(lastPathComponent(path)).c_str(), measured.size.width,
+  logLine("%s: W:%3d, H:%3d", std::string(lastPathComponent(path)).c_str(), measured.size.width,
           measured.size.height);
   return measured;
 }
@@ -138,18 +135,18 @@ class DocumentWriter {
   DocumentWriter(const JobRequest& request, JobProgress& progress, std::stop_token stop)
       : request_(request), progress_(progress), stop_(std::move(stop)) {}
 
-  bool write(OutputFile& output, Size canvas, std::optional<Image> firstImage);
+  bool write(OutputFile& output, Size canvas, std::optional<DecodedImage> firstImage);
 
  private:
-  // The image of the file at index, keyed as the request asks and rendered; or why not.
-  std::shared_ptr<const Bitmap> layerBitmap(std::size_t index, DecodeAhead& ahead);
+  // The image of the file at index, keyed as the request asks; raises why not.
+  DecodedImage layerImage(std::size_t index, DecodeAhead& ahead);
 
   const JobRequest& request_;
   JobProgress& progress_;
   std::stop_token stop_;
 };
 
-bool DocumentWriter::write(OutputFile& output, Size canvas, std::optional<Image> firstImage) {
+bool DocumentWriter::write(OutputFile& output, Size canvas, std::optional<DecodedImage> firstImage) {
   const std::vector<std::string>& files = request_.files;
   OutputFileSink sink(output);
   PSDWriter writer(sink, canvas, layerNames(files), {.format = formatFor(request_.outputPath)});
@@ -162,35 +159,32 @@ bool DocumentWriter::write(OutputFile& output, Size canvas, std::optional<Image>
       return false;
     }
     progress_.startFile(index, files[index]);
-    writer.addLayer(*layerBitmap(index, ahead));
+    writer.addLayer(layerImage(index, ahead).bitmap);
   }
   logLine("writing: %s", output.path().c_str());
   writer.finish();
   return true;
 }
 
-std::shared_ptr<const Bitmap> DocumentWriter::layerBitmap(std::size_t index, DecodeAhead& ahead) {
+DecodedImage DocumentWriter::layerImage(std::size_t index, DecodeAhead& ahead) {
   const std::string& file = request_.files[index];
-  Decoded<Image> image = ahead.take(index);
-  std::shared_ptr<const Bitmap> bitmap;
-  std::optional<DecodeError> failure;
+  Decoded<DecodedImage> image = ahead.take(index);
+  std::optional<DecodedImage> keyed;
+  DecodeError failure;
   if (!image) {
     failure = image.error();
-  } else if (std::optional<Image> keyed = keyOut(*image, request_.key, *progress_.steps())) {
-    image = std::move(*keyed);
-    bitmap = image->renderBitmap();
-  }
-  if (image && !bitmap) {
+  } else {
+    const int width = image->bitmap.width;
+    const int height = image->bitmap.height;
+    keyed = keyOut(std::move(*image), request_.key, *progress_.steps());
     // Only memory can fail here: the image itself is decoded already.
-    const Size size = image->pixelsSize();
-    failure = DecodeError{DecodeFailure::OutOfMemory, static_cast<long long>(size.width),
-                          static_cast<long long>(size.height)};
+    failure = DecodeError{DecodeFailure::OutOfMemory, width, height};
   }
   // The next file starts decoding once the decoded image has made way for its keyed copy.
   image = DecodeFailure::Unreadable;
   ahead.decodeFrom(index + 1);
-  if (failure) throw imageError(file, *failure);
-  return bitmap;
+  if (!keyed) throw imageError(file, failure);
+  return std::move(*keyed);
 }
 
 JobOutcome makeDocument(const JobRequest& request, JobProgress& progress, std::stop_token stop) {
@@ -199,7 +193,7 @@ JobOutcome makeDocument(const JobRequest& request, JobProgress& progress, std::s
   progress.start(files.size());
   if (files.empty()) throw Error(ErrorKind::NoImageFile, request.sourceFolder);
   MeasuredFile first = measureFile(files.front(), request.orient);
-  if (!(first.size.width >= 1.0f && first.size.height >= 1.0f)) {
+  if (first.size.width < 1 || first.size.height < 1) {
     progress.startFile(0, files.front());
     throw imageError(files.front(), first.image ? DecodeError{} : first.image.error());
   }
@@ -211,7 +205,7 @@ JobOutcome makeDocument(const JobRequest& request, JobProgress& progress, std::s
   // The document goes straight to the output's temporary file, one layer at a time.
   OutputFile output(request.outputPath);
   try {
-    std::optional<Image> firstImage;
+    std::optional<DecodedImage> firstImage;
     if (first.image) firstImage = std::move(*first.image);
     DocumentWriter writer(request, progress, std::move(stop));
     if (!writer.write(output, first.size, std::move(firstImage))) {

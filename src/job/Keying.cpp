@@ -1,7 +1,6 @@
 #include <bit>
 #include <cstring>
 
-#include "image/ImageRep.h"
 #include "job/Keying.h"
 #include "util/Log.h"
 
@@ -48,14 +47,14 @@ bool keyRowByExtremes(const std::uint8_t* in, const std::uint8_t* extremes, std:
 
 }  // namespace
 
-std::optional<Image> keyOut(const Image& image, KeyColour key, ProgressUtility& steps) {
+std::optional<DecodedImage> keyOut(DecodedImage image, KeyColour key, ProgressUtility& steps) {
   if (key == KeyColour::None) return image;
-  const std::shared_ptr<const Bitmap> source = image.renderBitmap();
-  if (!source || source->width < 1 || source->height < 1) return std::nullopt;
+  const Bitmap* source = &image.bitmap;
+  if (source->width < 1 || source->height < 1) return std::nullopt;
   const int W = source->width;
   const int H = source->height;
   logLine("inBitImage: %d , %d", W, H);
-  Decoded<Bitmap> output = Bitmap::create(W, H, Bitmap::Fill::Nothing);
+  Decoded<Bitmap> output = createBitmap(W, H, BitmapFill::Nothing);
   if (!output) return std::nullopt;
 
   const std::uint8_t sample = key == KeyColour::White ? 255 : 0;
@@ -80,7 +79,7 @@ std::optional<Image> keyOut(const Image& image, KeyColour key, ProgressUtility& 
     for (int x = 0; x < W; ++x) steps.setMinorStep(static_cast<double>(++visited));
   }
   output->knownOpaque = source->knownOpaque && !anyKeyed;
-  return Image::withRepresentation(std::make_shared<BitmapImageRep>(std::move(*output)));
+  return DecodedImage{std::move(*output), image.resolution};
 }
 
 }  // namespace quillane

@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "image/Image.h"
+#include "image/decode/Decode.h"
 #include "job/JobRequest.h"
 #include "util/ProgressUtility.h"
 
@@ -13,6 +13,6 @@ namespace quillane {
 // fully transparent (all four samples 0); KeyColour::None answers the image as it is.
 // Advances the minor step of steps once for every pixel keyed. Nothing when the image
 // cannot be keyed (no pixels, or no memory for the copy).
-std::optional<Image> keyOut(const Image& image, KeyColour key, ProgressUtility& steps);
+std::optional<DecodedImage> keyOut(DecodedImage image, KeyColour key, ProgressUtility& steps);
 
 }  // namespace quillane

@@ -58,11 +58,11 @@ const PSDFormatRules& rulesOf(PSDFormat format) {
 
 void checkDocumentShape(PSDFormat format, Size documentSize, std::size_t layerCount) {
   const int maxSide = rulesOf(format).maxSide;
-  const auto tooLarge = [maxSide](float side) { return !(side < float(maxSide) + 1.0f); };
+  const auto tooLarge = [maxSide](int side) { return side > maxSide; };
   if (tooLarge(documentSize.width) || tooLarge(documentSize.height)) {
     Error error(ErrorKind::PsdSideLimit);
-    error.width = static_cast<long long>(documentSize.width);
-    error.height = static_cast<long long>(documentSize.height);
+    error.width = documentSize.width;
+    error.height = documentSize.height;
     error.limit = maxSide;
     throw error;
   }
@@ -73,7 +73,7 @@ void checkDocumentShape(PSDFormat format, Size documentSize, std::size_t layerCo
     error.limit = kMaxLayerCount;
     throw error;
   }
-  if (!(documentSize.width >= 1.0f && documentSize.height >= 1.0f))
+  if (documentSize.width < 1 || documentSize.height < 1)
     throw internalError("a document needs a canvas of at least 1 x 1 pixels");
 }
 

@@ -37,8 +37,8 @@ class MemorySink final : public PSDSink {
 PSDWriter::PSDWriter(PSDSink& sink, Size documentSize, std::vector<std::string> layerNames,
                      PSDOptions options)
     : sink_(sink),
-      width_(static_cast<int>(checkedShape(options.format, documentSize, layerNames.size()).width)),
-      height_(static_cast<int>(documentSize.height)),
+      width_(checkedShape(options.format, documentSize, layerNames.size()).width),
+      height_(documentSize.height),
       names_(std::move(layerNames)),
       format_(options.format),
       rules_(rulesOf(options.format)),

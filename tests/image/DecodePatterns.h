@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "image/FileRead.h"
+#include "image/decode/FileRead.h"
 
 namespace quillane::testing {
 

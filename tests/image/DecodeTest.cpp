@@ -8,8 +8,7 @@
 #include <map>
 
 #include "image/DecodePatterns.h"
-#include "image/PictFile.h"
-#include "image/SourceFile.h"
+#include "image/decode/Decoders.h"
 #include "support/TempFolder.h"
 #include "util/MemoryBudget.h"
 
@@ -25,7 +24,7 @@ struct BudgetOverride {
   ~BudgetOverride() { setImageByteBudget(0); }
 };
 
-Decoded<Image> decodeFixture(const std::string& file) {
+Decoded<DecodedImage> decodeFixture(const std::string& file) {
   return decodeImage(dataBytes("images/" + file));
 }
 
@@ -36,7 +35,7 @@ void expectPattern(const char* file, Pattern pattern, int tolerance) {
   SCOPED_TRACE(file);
   const auto image = decodeFixture(file);
   ASSERT_TRUE(image);
-  const auto bitmap = image->renderBitmap();
+  const Bitmap* bitmap = &image->bitmap;
   ASSERT_EQ(bitmap->width, testing::kPatternWidth);
   ASSERT_EQ(bitmap->height, testing::kPatternHeight);
   int mismatches = 0;
@@ -107,7 +106,7 @@ TEST(Decode, AGifIndexBeyondItsColourMapIsOpaqueBlack) {
       2, 2, 0xC4, 0x0A, 0, 0x3B};  // 3-bit codes clear, 0, 3, end; the trailer
   const auto image = decodeImage(gif);
   ASSERT_TRUE(image);
-  const auto bitmap = image->renderBitmap();
+  const Bitmap* bitmap = &image->bitmap;
   const std::vector<std::uint8_t> redThenBlack = {0xFF, 0, 0, 0xFF, 0, 0, 0, 0xFF};
   EXPECT_TRUE(std::equal(bitmap->pixels.begin(), bitmap->pixels.end(), redThenBlack.begin(),
                          redThenBlack.end()));
@@ -136,31 +135,39 @@ TEST(Decode, EveryTiffLayoutAndAlphaKindMatchesItsPattern) {
   EXPECT_EQ(files, 42);
 }
 
-TEST(Decode, DeclaredResolutionGivesThePointSize) {
+TEST(Decode, TheDeclaredResolutionIsKept) {
   struct Case {
     const char* file;
     Size pixels;
-    Size points;
+    float dpi;
   };
   const Case cases[] = {
-      {"png-600x400-300dpi.png", {600, 400}, {144, 96}},
-      {"jpeg-60x40-300dpi.jpg", {60, 40}, {14.4f, 9.6f}},
-      {"jpeg-60x40-50dpcm.jpg", {60, 40}, {60 * 72 / 127.0f, 40 * 72 / 127.0f}},
-      {"bmp-60x40-300dpi.bmp", {60, 40}, {14.4f, 9.6f}},
-      {"tiff-60x40-300dpi.tif", {60, 40}, {14.4f, 9.6f}},
-      {"tiff-60x40-50dpcm.tif", {60, 40}, {60 * 72 / 127.0f, 40 * 72 / 127.0f}},
-      // No declared resolution: 72 dpi, points equal pixels.
-      {"png-rgb8.png", {13, 11}, {13, 11}},
-      {"gif-palette.gif", {13, 11}, {13, 11}},
-      {"tiff-rgb8.tif", {13, 11}, {13, 11}},
+      {"png-600x400-300dpi.png", {600, 400}, 300},  {"jpeg-60x40-300dpi.jpg", {60, 40}, 300},
+      {"jpeg-60x40-50dpcm.jpg", {60, 40}, 127},     {"bmp-60x40-300dpi.bmp", {60, 40}, 300},
+      {"tiff-60x40-300dpi.tif", {60, 40}, 300},     {"tiff-60x40-50dpcm.tif", {60, 40}, 127},
+      // No declared resolution: 72 dpi.
+      {"png-rgb8.png", {13, 11}, 72}, {"gif-palette.gif", {13, 11}, 72},
+      {"tiff-rgb8.tif", {13, 11}, 72},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.file);
     const auto image = decodeFixture(c.file);
     ASSERT_TRUE(image);
-    EXPECT_EQ(image->pixelsSize(), c.pixels);
-    EXPECT_NEAR(image->size().width, c.points.width, 0.01);
-    EXPECT_NEAR(image->size().height, c.points.height, 0.01);
+    EXPECT_EQ((Size{image->bitmap.width, image->bitmap.height}), c.pixels);
+    EXPECT_NEAR(image->resolution.x, c.dpi, 0.01);
+    EXPECT_NEAR(image->resolution.y, c.dpi, 0.01);
+  }
+}
+
+// Every 16-bit source goes to 8 bits by one rule, the nearest value: v x 255 / 65535 rounded.
+TEST(Decode, SixteenBitSamplesRoundToTheNearestEightBitValue) {
+  const std::uint8_t nearest[] = {2, 1, 0, 254};  // of 0x01FF, 0x0081, 0x0080, 0xFF00
+  for (const char* file : {"rounding16.png", "rounding16.tif"}) {
+    SCOPED_TRACE(file);
+    const auto image = decodeFixture(file);
+    ASSERT_TRUE(image);
+    ASSERT_EQ(image->bitmap.width, 4);
+    for (int x = 0; x < 4; ++x) EXPECT_EQ(image->bitmap.pixels[4 * x], nearest[x]) << x;
   }
 }
 
@@ -171,9 +178,8 @@ TEST(Decode, SourceFilesAreReadByContentAndPicturesByExtension) {
   const std::string pictText(pict.begin(), pict.end());
   const auto picture = decodeSourceFile(folder.write("picture.jpg", {png.begin(), png.end()}));
   ASSERT_TRUE(picture);
-  EXPECT_EQ(picture->pixelsSize(), (Size{13, 11}));
+  EXPECT_EQ((Size{picture->bitmap.width, picture->bitmap.height}), (Size{13, 11}));
   EXPECT_TRUE(decodeSourceFile(folder.write("picture.pct", pictText)));
-  EXPECT_EQ(readWholeFile(folder.file("picture.pct")), pict);  // patched in memory only
   for (const std::string& path :
        {folder.write("picture.png", pictText), folder.write("notes.jpg", "Only text.\n"),
         folder.file("missing.png"), folder.makeFolder("folder.png")}) {
@@ -217,7 +223,7 @@ TEST(Decode, ARasterAboveTheBudgetIsOutOfMemoryAndOneAtItDecodes) {
     SCOPED_TRACE(c.file);
     auto bytes = dataBytes(c.file);
     const bool pict = std::string_view(c.file).starts_with("pict/");
-    const auto decode = [&] { return pict ? createPictImage(bytes) : decodeImage(bytes); };
+    const auto decode = [&] { return pict ? decodePict(bytes) : decodeImage(bytes); };
     const std::size_t rasterBytes = std::size_t(c.width) * c.height * 4;
     {
       const BudgetOverride budget(rasterBytes - 1);
@@ -249,7 +255,8 @@ TEST(Decode, DamagedBytesNeverCrashAndStayQuiet) {
     for (std::size_t length = 0; length < bytes.size(); ++length) {
       const auto image = decodeImage(std::span(bytes).first(length));
       if (image) {
-        EXPECT_EQ(image->pixelsSize(), (Size{13, 11})) << "prefix of " << length;
+        EXPECT_EQ((Size{image->bitmap.width, image->bitmap.height}), (Size{13, 11}))
+            << "prefix of " << length;
       }
     }
     auto damaged = bytes;

@@ -1,4 +1,4 @@
-#include "image/FileRead.h"
+#include "image/decode/FileRead.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

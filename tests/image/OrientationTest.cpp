@@ -1,11 +1,10 @@
-#include "image/Orientation.h"
+#include "image/decode/Orientation.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 
 #include "image/DecodePatterns.h"
-#include "image/SourceFile.h"
 
 namespace quillane {
 namespace {
@@ -24,7 +23,7 @@ TEST(Orientation, EveryOrientationTurnsToTheUprightPicture) {
       const auto upright = decodeSourceFile(path, {.keepWidth = 9, .upright = true});
       const auto stored = decodeSourceFile(path);
       ASSERT_TRUE(upright && stored);
-      const Bitmap& got = *upright->renderBitmap();
+      const Bitmap& got = upright->bitmap;
       ASSERT_EQ(got.width, 9);
       ASSERT_EQ(got.height, testing::kPatternHeight);
       for (int y = 0; y < got.height; ++y) {
@@ -34,11 +33,11 @@ TEST(Orientation, EveryOrientationTurnsToTheUprightPicture) {
             ASSERT_LE(std::abs(got.row(y)[4 * x + c] - want[c]), tolerance) << x << "," << y;
         }
       }
-      auto turned = turnedUpright(*stored->renderBitmap(), orientation);
+      auto turned = turnedUpright(stored->bitmap, orientation);
       ASSERT_TRUE(turned);
       turned->keepTopLeft(9, testing::kPatternHeight);
       EXPECT_TRUE(turned->pixels == got.pixels);
-      EXPECT_EQ(stored->pixelsSize().width, orientation >= 5 ? 11 : 13);
+      EXPECT_EQ(stored->bitmap.width, orientation >= 5 ? 11 : 13);
     }
   }
 }

@@ -1,15 +1,13 @@
-// The PICT reader: recognising, measuring and patching pictures, and decoding every picture
+// The PICT reader: recognising and measuring pictures, and decoding every picture
 // of tests/data/pict/ (written by ImageMagick and netpbm, or byte by byte by
 // scripts/make-test-picts) to the pixels stored beside it.
-#include "image/PictFile.h"
-
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <iterator>
 
 #include "image/DecodePatterns.h"
-#include "image/pict/PictDecoder.h"
+#include "image/decode/Decoders.h"
 
 namespace quillane {
 namespace {
@@ -40,43 +38,36 @@ std::vector<std::uint8_t> version2File(std::uint16_t headerVersion = 0xFFFE,
   return bytes;
 }
 
-TEST(PictFile, TheExtendedHeaderGivesTheSizeAndIsPatchedTo72Dpi) {
+TEST(PictFile, TheExtendedHeaderGivesTheSize) {
   auto bytes = version2File();
-  EXPECT_EQ(pictV2OptHeaderIndex(bytes), 526u);
   EXPECT_EQ(pictSize(bytes), (Size{220, 110}));  // right and bottom, top and left not subtracted
-  auto patched = bytes;
-  const std::uint8_t dpi72[] = {0x00, 0x48, 0x00, 0x00, 0x00, 0x48, 0x00, 0x00};
-  std::copy(std::begin(dpi72), std::end(dpi72), patched.begin() + 532);
-  EXPECT_TRUE(pictChangeDPI(bytes));
-  EXPECT_EQ(bytes, patched);
   bytes.insert(bytes.begin() + 526, 0x77);  // the header opcode is searched for, at any offset
   EXPECT_EQ(pictSize(bytes), (Size{220, 110}));
   bytes.resize(527 + 14);  // room for the resolutions, not the source rectangle
   EXPECT_EQ(pictSize(bytes), Size{});
-  EXPECT_TRUE(pictChangeDPI(bytes));
 }
 
-TEST(PictFile, OtherHeadersAreMeasuredByTheFrameOrNotAtAllAndNeverPatched) {
+TEST(PictFile, OtherHeadersAreMeasuredByTheFrameOrNotAtAll) {
   const auto whole = version2File();
   auto wrongVersion = whole;
   wrongVersion[525] = 0xFE;
   auto noHeaderOpcode = whole;
   noHeaderOpcode[526] = 0x0B;
+  auto noFileHeader = whole;
+  noFileHeader.erase(noFileHeader.begin(), noFileHeader.begin() + 512);
   const std::pair<std::vector<std::uint8_t>, Size> cases[] = {
       // netpbm's version -1 header: a fixed-point rectangle where the resolutions would be.
       {version2File(0xFFFF, {0, 0, 0, 0}, {5, 7, 105, 207}), {207, 105}},
       {wrongVersion, {}},
       {noHeaderOpcode, {}},
+      {noFileHeader, {}},  // decoded, but measured only after a file header
       {{whole.begin(), whole.begin() + 525}, {}},
       {{whole.begin(), whole.begin() + 527}, {}},
-      {{whole.begin(), whole.begin() + 526 + 13}, {}},  // no room for the resolutions
+      {{whole.begin(), whole.begin() + 526 + 3}, {}},  // no room for the header's version
   };
-  for (auto [bytes, size] : cases) {
+  for (const auto& [bytes, size] : cases) {
     SCOPED_TRACE(bytes.size());
     EXPECT_EQ(pictSize(bytes), size);
-    const auto before = bytes;
-    EXPECT_FALSE(pictChangeDPI(bytes));
-    EXPECT_EQ(bytes, before);
   }
 }
 
@@ -126,25 +117,25 @@ TEST(PictFile, EveryPictureDecodesToThePixelsBesideIt) {
   for (const auto& [name, tolerance] : cases) {
     SCOPED_TRACE(name);
     const std::string picture = std::string("pict/") + name;
-    auto bytes = dataBytes(picture + ".pict");
-    const auto image = createPictImage(bytes);
+    const auto bytes = dataBytes(picture + ".pict");
+    const auto image = decodePict(bytes);
     ASSERT_TRUE(image) << int(image.error().kind);
     const bool built = picture.starts_with("pict/built");
     const Pixels expected = readNetpbm(
         built ? picture + ".pam" : picture.substr(0, picture.find("-progressive")) + ".ppm");
-    const Size size{float(expected.width), float(expected.height)};
-    EXPECT_EQ(image->size(), size);
+    const Size size{expected.width, expected.height};
+    const Bitmap& bitmap = image->bitmap;
+    EXPECT_EQ((Size{bitmap.width, bitmap.height}), size);
+    EXPECT_EQ(image->resolution, Resolution{});
     if (!built) {
-      EXPECT_EQ(pictSize(dataBytes(picture + ".pict")), size);
+      EXPECT_EQ(pictSize(bytes), size);
     }
-    EXPECT_FALSE(image->representations()[0]->isBitmap());
-    const auto bitmap = image->renderBitmap();
-    ASSERT_EQ(bitmap->pixels.size(), expected.rgba.size());
+    ASSERT_EQ(bitmap.pixels.size(), expected.rgba.size());
     int worst = 0;
     for (std::size_t i = 0; i < expected.rgba.size(); i += 4) {
-      ASSERT_EQ(bitmap->pixels[i + 3], expected.rgba[i + 3]) << "alpha of pixel " << i / 4;
+      ASSERT_EQ(bitmap.pixels[i + 3], expected.rgba[i + 3]) << "alpha of pixel " << i / 4;
       for (std::size_t c = i; c < i + 3 && expected.rgba[i + 3] != 0; ++c)
-        worst = std::max(worst, std::abs(bitmap->pixels[c] - expected.rgba[c]));
+        worst = std::max(worst, std::abs(bitmap.pixels[c] - expected.rgba[c]));
     }
     EXPECT_LE(worst, tolerance);
   }

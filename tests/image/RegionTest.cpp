@@ -9,16 +9,15 @@
 #include <vector>
 
 #include "image/DecodePatterns.h"
-#include "image/PictFile.h"
-#include "image/decode/Decode.h"
+#include "image/decode/Decoders.h"
 #include "util/MemoryBudget.h"
 
 namespace quillane {
 namespace {
 
-Decoded<Image> decodeFile(const std::string& file, const DecodeRequest& request = {}) {
+Decoded<DecodedImage> decodeFile(const std::string& file, const DecodeRequest& request = {}) {
   auto bytes = testing::dataBytes(file);
-  if (file.starts_with("pict/")) return createPictImage(bytes, request);
+  if (file.starts_with("pict/")) return decodePict(bytes, request);
   return decodeImage(bytes, request);
 }
 
@@ -45,11 +44,11 @@ TEST(Region, APartDecodesAsTheWholeCutToIt) {
     ASSERT_TRUE(whole) << file;
     for (const DecodeRequest& region : regions) {
       SCOPED_TRACE(std::to_string(region.keepWidth) + " x " + std::to_string(region.keepHeight));
-      Bitmap cut = *whole->renderBitmap();
+      Bitmap cut = whole->bitmap;
       cut.keepTopLeft(region.keepWidth, region.keepHeight);
       const auto part = decodeFile(file, region);
       ASSERT_TRUE(part) << file;
-      const auto bitmap = part->renderBitmap();
+      const Bitmap* bitmap = &part->bitmap;
       EXPECT_TRUE(bitmap->width == cut.width && bitmap->height == cut.height &&
                   bitmap->pixels == cut.pixels && bitmap->extremes == cut.extremes)
           << file;
@@ -70,9 +69,9 @@ TEST(Region, AHugeClaimCostsOnlyThePartKept) {
   auto frame = std::search(jpeg.begin(), jpeg.end(), startOfFrame, std::end(startOfFrame));
   frame[5] = 0xEA;  // the height, after the marker, the length and the precision
   frame[6] = 0x60;
-  using Decode = std::function<Decoded<Image>(const DecodeRequest&)>;
+  using Decode = std::function<Decoded<DecodedImage>(const DecodeRequest&)>;
   std::vector<std::pair<std::string, Decode>> decoders = {
-      {"pict", [&](const DecodeRequest& request) { return createPictImage(pict, request); }},
+      {"pict", [&](const DecodeRequest& request) { return decodePict(pict, request); }},
       {"jpeg", [&](const DecodeRequest& request) { return decodeImage(jpeg, request); }}};
   for (const char* file : {"bad/gif-65535-square-screen.gif", "images/huge-rle8.bmp",
                            "images/huge-grey.png", "images/huge-tiled.tif"}) {

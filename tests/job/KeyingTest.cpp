@@ -3,7 +3,6 @@
 #include <vector>
 
 #include "image/DecodePatterns.h"
-#include "image/ImageRep.h"
 #include "image/decode/Decode.h"
 #include "job/Keying.h"
 
@@ -12,14 +11,14 @@ namespace {
 
 using Pixels = std::vector<std::uint8_t>;
 
-Image bitmapImage(int width, int height, const Pixels& rgba, bool knownOpaque = false) {
+DecodedImage bitmapImage(int width, int height, const Pixels& rgba, bool knownOpaque = false) {
   Bitmap bitmap{width, height, {rgba.begin(), rgba.end()}};
   bitmap.knownOpaque = knownOpaque;
-  return Image::withRepresentation(std::make_shared<BitmapImageRep>(std::move(bitmap)));
+  return DecodedImage{std::move(bitmap), {}};
 }
 
-Pixels pixelsOf(const Image& image) {
-  const RasterBytes& pixels = image.renderBitmap()->pixels;
+Pixels pixelsOf(const DecodedImage& image) {
+  const RasterBytes& pixels = image.bitmap.pixels;
   return {pixels.begin(), pixels.end()};
 }
 
@@ -81,14 +80,14 @@ TEST(Keying, KeysEachPixelInPlaceAndCountsThemAsMinorSteps) {
 TEST(Keying, OpaqueImageStaysKnownOpaqueOnlyWhenNothingWasKeyed) {
   Pixels pixels(3 * 2 * 4, 255);
   std::fill_n(pixels.begin() + 4, 3, 10);  // the second pixel is not white
-  const Image image = bitmapImage(3, 2, pixels, true);
+  const DecodedImage image = bitmapImage(3, 2, pixels, true);
   ProgressUtility steps;
-  EXPECT_TRUE(keyOut(image, KeyColour::Black, steps)->renderBitmap()->knownOpaque);
-  EXPECT_FALSE(keyOut(image, KeyColour::White, steps)->renderBitmap()->knownOpaque);
+  EXPECT_TRUE(keyOut(image, KeyColour::Black, steps)->bitmap.knownOpaque);
+  EXPECT_FALSE(keyOut(image, KeyColour::White, steps)->bitmap.knownOpaque);
 }
 
 TEST(Keying, ImageWithoutPixelsCannotBeKeyedAndLeavesTheMinorMaximum) {
-  for (const Image& image : {Image(), bitmapImage(0, 0, {})}) {
+  for (const DecodedImage& image : {DecodedImage{}, bitmapImage(0, 0, {})}) {
     ProgressUtility steps;
     EXPECT_FALSE(keyOut(image, KeyColour::White, steps));
     EXPECT_EQ(steps.minorStepMax(), 100.0);

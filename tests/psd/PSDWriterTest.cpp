@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "image/decode/SizeCheck.h"
 #include "psd/PSDWriter.h"
 #include "support/JobSupport.h"
 #include "support/TempFolder.h"
@@ -17,7 +18,7 @@ namespace {
 
 // A bitmap whose pixel (x, y) is rgba(x, y) as 0xRRGGBBAA.
 Bitmap pixels(int width, int height, const std::function<std::uint32_t(int, int)>& rgba) {
-  Bitmap bitmap = *Bitmap::create(width, height, Bitmap::Fill::Zeroes);
+  Bitmap bitmap = *createBitmap(width, height, BitmapFill::Zeroes);
   for (int y = 0; y < height; ++y) {
     for (int x = 0; x < width; ++x) {
       const std::uint32_t pixel = rgba(x, y);
@@ -102,7 +103,7 @@ TEST(PSDWriter, RedPixelLargeDocumentIsExact) {
 }
 
 TEST(PSDWriter, RefusesWhatItCannotWrite) {
-  const Bitmap one = *Bitmap::create(1, 1, Bitmap::Fill::Zeroes);
+  const Bitmap one = *createBitmap(1, 1, BitmapFill::Zeroes);
   const auto document = [&](Size size, std::size_t count, PSDOptions options = {}) {
     return [=, &one] { createPSDData(size, std::vector<PSDLayer>(count, {"x", one}), options); };
   };

@@ -4,8 +4,9 @@
 #include <vector>
 
 #include "image/decode/BmpHeader.h"
+#include "image/decode/ByteReader.h"
 #include "image/decode/BmpRunLength.h"
-#include "image/decode/Decode.h"
+#include "image/decode/Decoders.h"
 #include "image/decode/Resolution.h"
 #include "image/decode/SizeCheck.h"
 
@@ -40,12 +41,6 @@ class MaskField {
   int bits_;
   std::uint32_t mask_;
 };
-
-std::uint32_t littleEndianAt(const std::uint8_t* p, unsigned bytes) {
-  std::uint32_t value = 0;
-  for (unsigned i = 0; i < bytes; ++i) value |= std::uint32_t{p[i]} << (8 * i);
-  return value;
-}
 
 // The stored rows of an uncompressed file.
 struct StoredRows {
@@ -83,7 +78,7 @@ bool anyAlpha(const StoredRows& rows, const MaskField& alpha) {
   for (long long y = 0; y < rows.header.height; ++y) {
     const std::uint8_t* p = rows.row(y);
     for (long long x = 0; x < rows.header.width; ++x, p += bytes) {
-      if (alpha.of(littleEndianAt(p, bytes)) != 0) return true;
+      if (alpha.of(loadLittleEndian(p, bytes)) != 0) return true;
     }
   }
   return false;
@@ -111,7 +106,7 @@ void decodeRows(const StoredRows& rows, Bitmap& bitmap) {
         const std::uint8_t* p = in + 3 * static_cast<std::size_t>(x);
         putColour(out, {p[2], p[1], p[0]});
       } else {
-        const std::uint32_t pixel = littleEndianAt(in + bytes * static_cast<std::size_t>(x), bytes);
+        const std::uint32_t pixel = loadLittleEndian(in + bytes * static_cast<std::size_t>(x), bytes);
         putColour(out, {red.of(pixel), green.of(pixel), blue.of(pixel)},
                   alpha ? alphaField.of(pixel) : 255);
       }
@@ -135,7 +130,7 @@ std::optional<DecodeFailure> decodeRunLengthRows(std::span<const std::uint8_t> d
 
 }  // namespace
 
-Decoded<DecodedBitmap> decodeBmp(std::span<const std::uint8_t> bytes,
+Decoded<DecodedImage> decodeBmp(std::span<const std::uint8_t> bytes,
                                  const DecodeRequest& request) {
   const auto header = readBmpHeader(bytes);
   if (!header) return header.error();
@@ -156,8 +151,8 @@ Decoded<DecodedBitmap> decodeBmp(std::span<const std::uint8_t> bytes,
   }
 
   // Only the kept part is allocated, whatever the file declares.
-  auto bitmap = Bitmap::create(request.keptWidth(h.width), request.keptHeight(h.height),
-                               Bitmap::Fill::Nothing);
+  auto bitmap = createBitmap(request.keptWidth(h.width), request.keptHeight(h.height),
+                               BitmapFill::Nothing);
   if (!bitmap) return bitmap.error();
   if (rows) {
     decodeRows(*rows, *bitmap);
@@ -165,9 +160,9 @@ Decoded<DecodedBitmap> decodeBmp(std::span<const std::uint8_t> bytes,
     return failure(*refused);
   }
 
-  DecodedBitmap decoded{std::move(*bitmap)};
-  decoded.dpiX = resolution::fromDotsPerMetre(static_cast<float>(h.pelsPerMetreX));
-  decoded.dpiY = resolution::fromDotsPerMetre(static_cast<float>(h.pelsPerMetreY));
+  DecodedImage decoded{std::move(*bitmap), {}};
+  decoded.resolution = Resolution::fromDotsPerMetre(static_cast<float>(h.pelsPerMetreX),
+                                                   static_cast<float>(h.pelsPerMetreY));
   return decoded;
 }
 

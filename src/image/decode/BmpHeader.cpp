@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "image/decode/ByteReader.h"
+
 namespace quillane {
 namespace {
 
@@ -17,11 +19,10 @@ constexpr std::uint32_t kCompressionPng = 5;
 constexpr unsigned kMaxPaletteBits = 8;
 
 std::uint32_t readU16(std::span<const std::uint8_t> b, std::size_t at) {
-  return b[at] | (b[at + 1] << 8);
+  return ByteReader(b, at).u16le();
 }
 std::uint32_t readU32(std::span<const std::uint8_t> b, std::size_t at) {
-  return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) |
-         (static_cast<std::uint32_t>(b[at + 3]) << 24);
+  return ByteReader(b, at).u32le();
 }
 
 // The masks a file without its own uses; 32-bit pixels may carry alpha in their fourth byte.

@@ -1,14 +1,10 @@
-#include "image/decode/Decode.h"
-
-#include <memory>
-
-#include "image/ImageRep.h"
+#include "image/decode/Decoders.h"
 
 namespace quillane {
 namespace {
 
-Decoded<DecodedBitmap> decodeByFormat(std::span<const std::uint8_t> bytes,
-                                      const DecodeRequest& request) {
+Decoded<DecodedImage> decodeByFormat(std::span<const std::uint8_t> bytes,
+                                     const DecodeRequest& request) {
   switch (sniffImageFormat(bytes)) {
     case ImageFormat::Jpeg: return decodeJpeg(bytes, request);
     case ImageFormat::Png: return decodePng(bytes, request);
@@ -22,13 +18,11 @@ Decoded<DecodedBitmap> decodeByFormat(std::span<const std::uint8_t> bytes,
 
 }  // namespace
 
-Decoded<Image> decodeImage(std::span<const std::uint8_t> bytes, const DecodeRequest& request) {
+Decoded<DecodedImage> decodeImage(std::span<const std::uint8_t> bytes,
+                                  const DecodeRequest& request) {
   auto decoded = decodeByFormat(bytes, request);
-  if (!decoded) return decoded.error();
-  decoded->bitmap.keepTopLeft(request.keepWidth, request.keepHeight);
-  auto rep = std::make_shared<const BitmapImageRep>(std::move(decoded->bitmap), decoded->dpiX,
-                                                    decoded->dpiY);
-  return Image::withRepresentation(std::move(rep));
+  if (decoded) decoded->bitmap.keepTopLeft(request.keepWidth, request.keepHeight);
+  return decoded;
 }
 
 }  // namespace quillane

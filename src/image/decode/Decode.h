@@ -1,52 +1,46 @@
 #pragma once
 
+// What the layers above the image layer use of decoding: a source file or its bytes in,
+// straight RGBA8 pixels (or the reason there are none) out.
+
 #include <cstdint>
-#include <optional>
 #include <span>
 #include <string>
 
 #include "image/Bitmap.h"
-#include "image/Image.h"
 #include "image/decode/DecodeRequest.h"
 #include "image/decode/Decoded.h"
+#include "image/decode/FileRead.h"
+#include "image/decode/Resolution.h"
+#include "image/decode/SizeCheck.h"
+#include "util/Geometry.h"
 
 namespace quillane {
 
-enum class ImageFormat { Unknown, Jpeg, Png, Gif, Bmp, Tiff };
-
-// The format that the bytes' signature names, whatever the file is called.
-ImageFormat sniffImageFormat(std::span<const std::uint8_t> bytes);
-// Whether the bytes are all there is of a signature's start (two bytes at least): a file cut
-// before its format could be told.
-bool isCutSignature(std::span<const std::uint8_t> bytes);
-
-// What one decoder yields: straight RGBA8 pixels and the resolution the file declares
-// (72 dpi when it declares none).
-struct DecodedBitmap {
+// A decoded image: its pixels, and the resolution its file declares.
+struct DecodedImage {
   Bitmap bitmap;
-  float dpiX = 72.0f;
-  float dpiY = 72.0f;
+  Resolution resolution;
 };
 
-// Decoders, one per format. Each answers the bitmap or why it cannot: the declared size
-// goes through checkImageSize before anything is decoded. Those given a request answer only
-// the part it keeps, and decode no more of the file than that part needs.
-Decoded<DecodedBitmap> decodeJpeg(std::span<const std::uint8_t> bytes,
-                                  const DecodeRequest& request = {});
-// The pixel size a JPEG's header declares, or nothing when the header cannot be read.
-std::optional<Size> jpegPixelSize(std::span<const std::uint8_t> bytes);
-Decoded<DecodedBitmap> decodePng(std::span<const std::uint8_t> bytes,
-                                 const DecodeRequest& request = {});
-Decoded<DecodedBitmap> decodeGif(std::span<const std::uint8_t> bytes,
-                                 const DecodeRequest& request = {});
-Decoded<DecodedBitmap> decodeBmp(std::span<const std::uint8_t> bytes,
-                                 const DecodeRequest& request = {});
-Decoded<DecodedBitmap> decodeTiff(std::span<const std::uint8_t> bytes,
+// The image in the bytes (JPEG, PNG, GIF, BMP or TIFF, chosen by content), or the part of it
+// the request keeps; bytes of no known format are unreadable, or cut short when they end
+// inside a signature.
+Decoded<DecodedImage> decodeImage(std::span<const std::uint8_t> bytes,
                                   const DecodeRequest& request = {});
 
-// The image in the bytes (JPEG, PNG, GIF, BMP or TIFF, chosen by content), or the part of
-// it the request keeps, as an Image with one bitmap representation; bytes of no known format
-// are unreadable, or cut short when they end inside a signature.
-Decoded<Image> decodeImage(std::span<const std::uint8_t> bytes, const DecodeRequest& request = {});
+// The image in a source file, or the part of it the request keeps, or why it cannot be had:
+// a PICT file (by its extension) as a QuickDraw picture, any other by its content. A file
+// that cannot be opened as a regular file is unreadable; memory that runs out on the way is
+// reported, not thrown.
+Decoded<DecodedImage> decodeSourceFile(const std::string& path, const DecodeRequest& request = {});
+
+// Whether the path's extension is pict, pct or pic (exactly, lower case).
+bool isPictFile(const std::string& path);
+// A PICT file's size in pixels, read from its header without decoding it: right and bottom
+// of the extended header's source rectangle, or of the picture frame for an older header,
+// which has no resolution. 0 by 0 when the bytes are no version-2 picture after a file
+// header, or its header is missing or cut off by the end.
+Size pictSize(std::span<const std::uint8_t> bytes);
 
 }  // namespace quillane

@@ -8,7 +8,8 @@
 #include <vector>
 
 #include "image/Palette.h"
-#include "image/decode/Decode.h"
+#include "image/decode/ByteReader.h"
+#include "image/decode/Decoders.h"
 #include "image/decode/SizeCheck.h"
 
 namespace quillane {
@@ -23,19 +24,16 @@ struct GifCloser {
 using GifFile = std::unique_ptr<GifFileType, GifCloser>;
 
 struct MemoryReader {
-  std::span<const std::uint8_t> bytes;
-  std::size_t offset = 0;
+  explicit MemoryReader(std::span<const std::uint8_t> bytes) : bytes(bytes) {}
+  ByteReader bytes;
   bool ranOut = false;  // giflib asked for bytes past the end
 };
 
 int readFromMemory(GifFileType* gif, GifByteType* out, int wanted) {
   auto* reader = static_cast<MemoryReader*>(gif->UserData);
   if (wanted <= 0) return 0;
-  const std::size_t count =
-      std::min(static_cast<std::size_t>(wanted), reader->bytes.size() - reader->offset);
+  const std::size_t count = reader->bytes.copyOut(out, static_cast<std::size_t>(wanted));
   if (count < static_cast<std::size_t>(wanted)) reader->ranOut = true;
-  std::memcpy(out, reader->bytes.data() + reader->offset, count);
-  reader->offset += count;
   return static_cast<int>(count);
 }
 
@@ -130,8 +128,8 @@ Decoded<Bitmap> readFirstFrame(GifFileType* gif, const DecodeRequest& request) {
       if (gif->SWidth == 0 || gif->SHeight == 0) break;
       if (const auto refused = checkImageSize(gif->SWidth, gif->SHeight, request))
         return *refused;
-      auto screen = Bitmap::create(request.keptWidth(gif->SWidth),
-                                   request.keptHeight(gif->SHeight), Bitmap::Fill::Zeroes);
+      auto screen = createBitmap(request.keptWidth(gif->SWidth),
+                                   request.keptHeight(gif->SHeight), BitmapFill::Zeroes);
       if (!screen) return screen;
       const auto failed = drawFrame(gif, makePalette(*map, transparentIndex), *screen, request);
       if (failed) return *failed;
@@ -145,9 +143,9 @@ Decoded<Bitmap> readFirstFrame(GifFileType* gif, const DecodeRequest& request) {
 
 }  // namespace
 
-Decoded<DecodedBitmap> decodeGif(std::span<const std::uint8_t> bytes,
+Decoded<DecodedImage> decodeGif(std::span<const std::uint8_t> bytes,
                                  const DecodeRequest& request) {
-  MemoryReader reader{bytes};
+  MemoryReader reader(bytes);
   int error = 0;
   GifFile gif(DGifOpen(&reader, readFromMemory, &error));
   auto screen =
@@ -158,7 +156,7 @@ Decoded<DecodedBitmap> decodeGif(std::span<const std::uint8_t> bytes,
     return screen.error();
   }
   // GIF declares no resolution (only a pixel aspect ratio), so it stays at 72 dpi.
-  return DecodedBitmap{std::move(*screen)};
+  return DecodedImage{std::move(*screen), {}};
 }
 
 }  // namespace quillane

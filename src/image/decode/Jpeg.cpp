@@ -9,7 +9,7 @@
 #include <memory>
 #include <vector>
 
-#include "image/decode/Decode.h"
+#include "image/decode/Decoders.h"
 #include "image/decode/Resolution.h"
 #include "image/decode/SizeCheck.h"
 #include "util/MemoryBudget.h"
@@ -151,16 +151,14 @@ void cmykRowToRgba(const std::uint8_t* cmyk, std::uint8_t* rgba, int width, bool
   }
 }
 
-void readResolution(const jpeg_decompress_struct& cinfo, DecodedBitmap& decoded) {
+void readResolution(const jpeg_decompress_struct& cinfo, DecodedImage& decoded) {
   if (!cinfo.saw_JFIF_marker) return;
   const auto x = static_cast<float>(cinfo.X_density);
   const auto y = static_cast<float>(cinfo.Y_density);
   if (cinfo.density_unit == kJfifUnitsDotsPerInch) {
-    decoded.dpiX = x;
-    decoded.dpiY = y;
+    decoded.resolution = Resolution::declared(x, y);
   } else if (cinfo.density_unit == kJfifUnitsDotsPerCentimetre) {
-    decoded.dpiX = resolution::fromDotsPerCentimetre(x);
-    decoded.dpiY = resolution::fromDotsPerCentimetre(y);
+    decoded.resolution = Resolution::fromDotsPerCentimetre(x, y);
   }
 }
 
@@ -211,10 +209,10 @@ bool readHeader(Session& s, std::span<const std::uint8_t> bytes) {
 std::optional<Size> jpegPixelSize(std::span<const std::uint8_t> bytes) {
   Session s;
   if (!readHeader(s, bytes)) return std::nullopt;
-  return Size{static_cast<float>(s.cinfo.image_width), static_cast<float>(s.cinfo.image_height)};
+  return Size{static_cast<int>(s.cinfo.image_width), static_cast<int>(s.cinfo.image_height)};
 }
 
-Decoded<DecodedBitmap> decodeJpeg(std::span<const std::uint8_t> bytes,
+Decoded<DecodedImage> decodeJpeg(std::span<const std::uint8_t> bytes,
                                   const DecodeRequest& request) {
   Session s;
   if (bytes.empty()) return DecodeFailure::Unreadable;
@@ -228,13 +226,13 @@ Decoded<DecodedBitmap> decodeJpeg(std::span<const std::uint8_t> bytes,
   if (s.cinfo.output_components != 4) return DecodeFailure::Unsupported;
 
   // Every row is written below, or the image is refused.
-  auto bitmap = Bitmap::create(request.keptWidth(width), request.keptHeight(height),
-                               Bitmap::Fill::Nothing);
+  auto bitmap = createBitmap(request.keptWidth(width), request.keptHeight(height),
+                               BitmapFill::Nothing);
   if (!bitmap) return bitmap.error();
   if (!readPixels(s, *bitmap)) return failureOf(s, request);
 
   bitmap->knownOpaque = true;  // JPEG has no transparency
-  DecodedBitmap decoded{std::move(*bitmap)};
+  DecodedImage decoded{std::move(*bitmap), {}};
   readResolution(s.cinfo, decoded);
   return decoded;
 }

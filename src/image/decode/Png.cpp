@@ -7,7 +7,9 @@
 #include <new>
 #include <vector>
 
-#include "image/decode/Decode.h"
+#include "image/decode/ByteReader.h"
+#include "image/decode/DeepSamples.h"
+#include "image/decode/Decoders.h"
 #include "image/decode/Resolution.h"
 #include "image/decode/SizeCheck.h"
 #include "util/MemoryBudget.h"
@@ -25,11 +27,11 @@ using SpngCtx = std::unique_ptr<spng_ctx, decltype(&spng_ctx_free)>;
 
 constexpr std::uint8_t kPhysUnitMetre = 1;
 
-void readResolution(spng_ctx* ctx, DecodedBitmap& decoded) {
+void readResolution(spng_ctx* ctx, DecodedImage& decoded) {
   spng_phys phys{};
   if (spng_get_phys(ctx, &phys) != 0 || phys.unit_specifier != kPhysUnitMetre) return;
-  decoded.dpiX = resolution::fromDotsPerMetre(static_cast<float>(phys.ppu_x));
-  decoded.dpiY = resolution::fromDotsPerMetre(static_cast<float>(phys.ppu_y));
+  decoded.resolution = Resolution::fromDotsPerMetre(static_cast<float>(phys.ppu_x),
+                                                   static_cast<float>(phys.ppu_y));
 }
 
 // Neither an alpha channel nor a tRNS chunk: every decoded alpha is 255.
@@ -50,11 +52,9 @@ std::optional<DecodeError> checkDeclaredSize(std::span<const std::uint8_t> bytes
   if (bytes.size() < kWidthOffset + 8 ||
       !std::equal(std::begin(kIhdr), std::end(kIhdr), bytes.begin() + kTypeOffset))
     return std::nullopt;
-  const auto readU32 = [&](std::size_t at) {
-    return std::uint32_t{bytes[at]} << 24 | std::uint32_t{bytes[at + 1]} << 16 |
-           std::uint32_t{bytes[at + 2]} << 8 | std::uint32_t{bytes[at + 3]};
-  };
-  return checkImageSize(readU32(kWidthOffset), readU32(kWidthOffset + 4), request);
+  ByteReader sides(bytes, kWidthOffset);
+  const std::uint32_t width = sides.u32be();
+  return checkImageSize(width, sides.u32be(), request);
 }
 
 DecodeFailure failureOf(int spngError) {
@@ -69,7 +69,7 @@ DecodeFailure failureOf(int spngError) {
 }
 
 // Decoded rows, RGBA of 8 or 16 bits a sample, put into the bitmap: the kept columns,
-// reduced to 8 bits as libspng reduces them (the high byte), with their extremes.
+// reduced to 8 bits, with their extremes.
 class RowPutter {
  public:
   RowPutter(Bitmap& bitmap, bool deep) : bitmap_(bitmap), deep_(deep) {}
@@ -86,10 +86,8 @@ class RowPutter {
     for (int x = 0; x < bitmap_.width; ++x, decoded += 8, out += 4) {
       std::uint16_t samples[4];
       std::memcpy(samples, decoded, sizeof samples);  // host order, as libspng gives them
-      for (int i = 0; i < 4; ++i) out[i] = static_cast<std::uint8_t>(samples[i] >> 8);
-      const bool white = samples[0] == 0xFFFF && samples[1] == 0xFFFF && samples[2] == 0xFFFF;
-      const bool black = samples[0] == 0 && samples[1] == 0 && samples[2] == 0;
-      extremes[x] = white ? Bitmap::kAllMaximum : black ? Bitmap::kAllZero : 0;
+      for (int i = 0; i < 4; ++i) out[i] = eightBitsOf(samples[i]);
+      extremes[x] = extremesOf(samples[0], samples[1], samples[2], 0xFFFF);
     }
   }
 
@@ -123,7 +121,7 @@ int decodeRows(spng_ctx* ctx, const spng_ihdr& ihdr, RowPutter& putter, int kept
 
 }  // namespace
 
-Decoded<DecodedBitmap> decodePng(std::span<const std::uint8_t> bytes,
+Decoded<DecodedImage> decodePng(std::span<const std::uint8_t> bytes,
                                  const DecodeRequest& request) {
   if (const auto refused = checkDeclaredSize(bytes, request)) return *refused;
   SpngCtx ctx(spng_ctx_new(0), &spng_ctx_free);
@@ -138,8 +136,8 @@ Decoded<DecodedBitmap> decodePng(std::span<const std::uint8_t> bytes,
 
   const bool deep = ihdr.bit_depth == 16;
   // Every byte of the kept part is written, or the image is refused.
-  auto bitmap = Bitmap::create(request.keptWidth(ihdr.width), request.keptHeight(ihdr.height),
-                               Bitmap::Fill::Nothing);
+  auto bitmap = createBitmap(request.keptWidth(ihdr.width), request.keptHeight(ihdr.height),
+                               BitmapFill::Nothing);
   if (!bitmap) return bitmap.error();
   // The kept rows of an interlaced image are gathered whole first.
   const bool interlaced = ihdr.interlace_method != SPNG_INTERLACE_NONE;
@@ -158,7 +156,7 @@ Decoded<DecodedBitmap> decodePng(std::span<const std::uint8_t> bytes,
   if (error != 0) return failureOf(error);
 
   bitmap->knownOpaque = hasNoTransparency(ctx.get(), ihdr);
-  DecodedBitmap decoded{std::move(*bitmap)};
+  DecodedImage decoded{std::move(*bitmap), {}};
   readResolution(ctx.get(), decoded);
   return decoded;
 }

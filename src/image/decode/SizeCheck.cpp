@@ -1,5 +1,8 @@
 #include "image/decode/SizeCheck.h"
 
+#include <algorithm>
+#include <new>
+
 #include "util/MemoryBudget.h"
 
 namespace quillane {
@@ -12,6 +15,20 @@ std::optional<DecodeError> checkImageSize(long long width, long long height,
   if (!fitsImageByteBudget(request.keptWidth(width), request.keptHeight(height)))
     return failure(DecodeFailure::OutOfMemory);
   return std::nullopt;
+}
+
+Decoded<Bitmap> createBitmap(long long width, long long height, BitmapFill fill) {
+  if (const auto refused = checkImageSize(width, height)) return *refused;
+  try {
+    Bitmap bitmap;
+    bitmap.width = static_cast<int>(width);
+    bitmap.height = static_cast<int>(height);
+    bitmap.pixels.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4);
+    if (fill == BitmapFill::Zeroes) std::fill(bitmap.pixels.begin(), bitmap.pixels.end(), 0);
+    return bitmap;
+  } catch (const std::bad_alloc&) {
+    return DecodeError{DecodeFailure::OutOfMemory, width, height};
+  }
 }
 
 }  // namespace quillane

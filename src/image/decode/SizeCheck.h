@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "image/Bitmap.h"
 #include "image/decode/DecodeRequest.h"
 #include "image/decode/Decoded.h"
 #include "util/CheckedSize.h"
@@ -18,5 +19,11 @@ inline constexpr long long kMaxImageSide = kMaxPsbSide;
 // this before it decodes.
 std::optional<DecodeError> checkImageSize(long long width, long long height,
                                           const DecodeRequest& request = {});
+
+enum class BitmapFill { Zeroes, Nothing };
+// A raster of width x height, or why there is none: a size that checkImageSize refuses, or
+// memory that cannot be had. BitmapFill::Nothing leaves the bytes as they are, for a writer
+// that sets every one of them.
+Decoded<Bitmap> createBitmap(long long width, long long height, BitmapFill fill);
 
 }  // namespace quillane

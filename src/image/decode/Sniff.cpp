@@ -1,7 +1,7 @@
 #include <algorithm>
 #include <string_view>
 
-#include "image/decode/Decode.h"
+#include "image/decode/Decoders.h"
 
 namespace quillane {
 namespace {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "image/Premultiply.h"
-#include "image/decode/Decode.h"
+#include "image/decode/Decoders.h"
 #include "image/decode/Resolution.h"
 #include "image/decode/SizeCheck.h"
 #include "image/decode/TiffMemory.h"
@@ -145,8 +145,8 @@ Decoded<Bitmap> readImage(TiffReading& reading, const DecodeRequest& request) {
     return DecodeError{DecodeFailure::Unsupported, width, height};
 
   // Every pixel of the kept part is written, or the image is refused.
-  auto bitmap = Bitmap::create(request.keptWidth(width), request.keptHeight(height),
-                               Bitmap::Fill::Nothing);
+  auto bitmap = createBitmap(request.keptWidth(width), request.keptHeight(height),
+                               BitmapFill::Nothing);
   if (!bitmap) return bitmap;
   bool read = false;
   if (layout) {
@@ -160,24 +160,22 @@ Decoded<Bitmap> readImage(TiffReading& reading, const DecodeRequest& request) {
   return bitmap;
 }
 
-void readResolution(TIFF* tif, DecodedBitmap& decoded) {
+void readResolution(TIFF* tif, DecodedImage& decoded) {
   float x = 0.0f, y = 0.0f;
   std::uint16_t unit = RESUNIT_INCH;
   if (!TIFFGetField(tif, TIFFTAG_XRESOLUTION, &x) || !TIFFGetField(tif, TIFFTAG_YRESOLUTION, &y))
     return;
   TIFFGetFieldDefaulted(tif, TIFFTAG_RESOLUTIONUNIT, &unit);
   if (unit == RESUNIT_INCH) {
-    decoded.dpiX = x;
-    decoded.dpiY = y;
+    decoded.resolution = Resolution::declared(x, y);
   } else if (unit == RESUNIT_CENTIMETER) {
-    decoded.dpiX = resolution::fromDotsPerCentimetre(x);
-    decoded.dpiY = resolution::fromDotsPerCentimetre(y);
+    decoded.resolution = Resolution::fromDotsPerCentimetre(x, y);
   }
 }
 
 }  // namespace
 
-Decoded<DecodedBitmap> decodeTiff(std::span<const std::uint8_t> bytes,
+Decoded<DecodedImage> decodeTiff(std::span<const std::uint8_t> bytes,
                                   const DecodeRequest& request) {
   TiffReading reading(bytes);
   auto bitmap = reading.tif ? readImage(reading, request)
@@ -188,7 +186,7 @@ Decoded<DecodedBitmap> decodeTiff(std::span<const std::uint8_t> bytes,
       error.kind = DecodeFailure::CutShort;
     return error;
   }
-  DecodedBitmap decoded{std::move(*bitmap)};
+  DecodedImage decoded{std::move(*bitmap), {}};
   readResolution(reading.tif.get(), decoded);
   return decoded;
 }

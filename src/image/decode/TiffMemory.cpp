@@ -18,12 +18,8 @@ TiffMemoryFile& fileOf(thandle_t handle) { return *static_cast<TiffMemoryFile*>(
 tmsize_t readMemory(thandle_t handle, void* out, tmsize_t wanted) {
   TiffMemoryFile& file = fileOf(handle);
   if (wanted <= 0) return 0;
-  const toff_t left = file.offset < file.bytes.size() ? file.bytes.size() - file.offset : 0;
-  const auto count = std::min<toff_t>(static_cast<toff_t>(wanted), left);
-  if (count < static_cast<toff_t>(wanted)) file.ranOut = true;
-  if (count == 0) return 0;
-  std::memcpy(out, file.bytes.data() + file.offset, count);
-  file.offset += count;
+  const std::size_t count = file.reader.copyOut(out, static_cast<std::size_t>(wanted));
+  if (count < static_cast<std::size_t>(wanted)) file.ranOut = true;
   return static_cast<tmsize_t>(count);
 }
 
@@ -32,15 +28,15 @@ tmsize_t refuseWrite(thandle_t, void*, tmsize_t) { return -1; }
 toff_t seekMemory(thandle_t handle, toff_t offset, int whence) {
   TiffMemoryFile& file = fileOf(handle);
   toff_t base = 0;
-  if (whence == SEEK_CUR) base = file.offset;
-  if (whence == SEEK_END) base = file.bytes.size();
+  if (whence == SEEK_CUR) base = file.reader.position();
+  if (whence == SEEK_END) base = file.reader.size();
   // Offsets are unsigned: a backwards seek arrives as a wrapped value and wraps back.
-  file.offset = base + offset;
-  return file.offset;
+  file.reader.seek(base + offset);
+  return file.reader.position();
 }
 
 int closeMemory(thandle_t) { return 0; }
-toff_t sizeOfMemory(thandle_t handle) { return fileOf(handle).bytes.size(); }
+toff_t sizeOfMemory(thandle_t handle) { return fileOf(handle).reader.size(); }
 int noMapping(thandle_t, void**, toff_t*) { return 0; }
 void noUnmapping(thandle_t, void*, toff_t) {}
 

@@ -6,12 +6,14 @@
 #include <memory>
 #include <span>
 
+#include "image/decode/ByteReader.h"
+
 namespace quillane {
 
 // A TIFF file in memory, as libtiff reads it, and what went wrong on the way.
 struct TiffMemoryFile {
-  std::span<const std::uint8_t> bytes;
-  toff_t offset = 0;
+  explicit TiffMemoryFile(std::span<const std::uint8_t> bytes) : reader(bytes) {}
+  ByteReader reader;
   bool failed = false;  // libtiff reported an error, even one it carried on after
   bool ranOut = false;  // libtiff asked for bytes past the end
 };

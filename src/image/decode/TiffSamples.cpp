@@ -1,6 +1,8 @@
 #include "image/decode/TiffSamples.h"
 
 #include <algorithm>
+
+#include "image/decode/DeepSamples.h"
 #include <cstring>
 #include <vector>
 
@@ -88,7 +90,7 @@ class PixelMaker {
   }
 
   std::uint8_t to8Bits(std::uint32_t value) const {
-    return static_cast<std::uint8_t>(l_.bits == 8 ? value : (value + 128) / 257);
+    return l_.bits == 8 ? static_cast<std::uint8_t>(value) : eightBitsOf(value);
   }
 
   void putPixel(const Block& block, std::size_t pixel, std::uint32_t x, int y) {
@@ -109,10 +111,8 @@ class PixelMaker {
     for (int c = 0; c < 3; ++c) out[c] = to8Bits(colour[c]);
     out[3] = to8Bits(alpha);
     if (!bitmap_.extremes.empty()) {
-      const bool white = colour[0] == max && colour[1] == max && colour[2] == max;
-      const bool black = colour[0] == 0 && colour[1] == 0 && colour[2] == 0;
       bitmap_.extremes[static_cast<std::size_t>(y) * bitmap_.width + x] =
-          white ? Bitmap::kAllMaximum : black ? Bitmap::kAllZero : 0;
+          extremesOf(colour[0], colour[1], colour[2], max);
     }
   }
 

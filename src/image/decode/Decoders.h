@@ -1,0 +1,45 @@
+#pragma once
+
+// The decoders, one per format, behind decodeImage and decodeSourceFile.
+
+#include <cstdint>
+#include <optional>
+#include <span>
+
+#include "image/decode/Decode.h"
+
+namespace quillane {
+
+enum class ImageFormat { Unknown, Jpeg, Png, Gif, Bmp, Tiff };
+
+// The format that the bytes' signature names, whatever the file is called.
+ImageFormat sniffImageFormat(std::span<const std::uint8_t> bytes);
+// Whether the bytes are all there is of a signature's start (two bytes at least): a file cut
+// before its format could be told.
+bool isCutSignature(std::span<const std::uint8_t> bytes);
+
+// Each answers the image or why it cannot: the declared size goes through checkImageSize
+// before anything is decoded. Each answers at most the part the request keeps, and decodes
+// no more of the file than that part needs.
+Decoded<DecodedImage> decodeJpeg(std::span<const std::uint8_t> bytes,
+                                 const DecodeRequest& request = {});
+// The pixel size a JPEG's header declares, or nothing when the header cannot be read.
+std::optional<Size> jpegPixelSize(std::span<const std::uint8_t> bytes);
+Decoded<DecodedImage> decodePng(std::span<const std::uint8_t> bytes,
+                                const DecodeRequest& request = {});
+Decoded<DecodedImage> decodeGif(std::span<const std::uint8_t> bytes,
+                                const DecodeRequest& request = {});
+Decoded<DecodedImage> decodeBmp(std::span<const std::uint8_t> bytes,
+                                const DecodeRequest& request = {});
+Decoded<DecodedImage> decodeTiff(std::span<const std::uint8_t> bytes,
+                                 const DecodeRequest& request = {});
+// A QuickDraw picture (with or without its 512-byte file header), sized by its frame, or
+// by the part of the frame the request keeps; transparent wherever it draws nothing. The
+// bitmap opcodes and JPEG QuickTime opcodes are drawn, every other known opcode is skipped,
+// and an unknown one ends the drawing with what was drawn so far. Data that runs past the
+// end is cut short; other corrupt data (overrunning rows, undefined pixel maps or colours,
+// endless redrawing) is unreadable.
+Decoded<DecodedImage> decodePict(std::span<const std::uint8_t> bytes,
+                                 const DecodeRequest& request = {});
+
+}  // namespace quillane
