@@ -1,15 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "job/JobRecord.h"
+#include "job/Job.h"
 #include "support/BmpBytes.h"
 #include "support/JobSupport.h"
 #include "support/TempFolder.h"
-#include "util/Exception.h"
 
 namespace quillane {
 namespace {
@@ -33,44 +33,40 @@ TEST(CancelCyclesThread, PollerAndStopRequestsAcrossManyJobs) {
                                        static_cast<std::uint8_t>(i * 40)};
                  }));
   }
-  JobRecord record;
-  record.optionTransparent = 2;
-  const std::vector<std::string> good = record.makeImageFileList(folder.path());
+  const std::vector<std::string> good = listImageFiles(folder.path());
   std::vector<std::string> withBadFile = good;
   withBadFile.insert(withBadFile.begin() + 3, folder.write("broken.bmp", "not an image"));
 
+  JobProgress progress;  // one for every job, as the app keeps it
   int written = 0, stopped = 0, failed = 0;
   for (int cycle = 0; cycle < kCycles; ++cycle) {
     TempFolder out;
     const bool failing = cycle % 5 == 4;
     const int stopAfterPolls = cycle % 4 == 3 ? -1 : cycle % 7;  // -1: never
-    record.resetProgress();
+    const JobRequest request{folder.path(), failing ? withBadFile : good, out.file("out.psd"),
+                             KeyColour::Black};
 
-    bool raised = false;
-    std::thread worker([&] {
-      try {
-        record.createPSDFile(failing ? withBadFile : good, out.file("out.psd"));
-      } catch (const Exception&) {
-        raised = true;
-      }
-      record.progressFinished = true;
+    std::atomic<bool> over{false};
+    JobResult result;
+    std::jthread worker([&](std::stop_token stop) {
+      result = runJob(request, progress, stop);
+      over = true;
     });
-    for (int polls = 0; !record.progressFinished; ++polls) {
-      (void)record.progressUtil.load()->value();
-      (void)record.progressFilename.load()->size();
-      (void)record.progressErrorOccured.load();
-      if (polls == stopAfterPolls) record.progressCancelled = true;
+    for (int polls = 0; !over; ++polls) {
+      const JobProgress::Snapshot now = progress.snapshot();
+      EXPECT_LE(now.percent, 100.0);
+      if (polls == stopAfterPolls) worker.request_stop();
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     worker.join();
 
     const auto entries = out.entries();
-    if (raised) {
+    if (std::holds_alternative<Error>(result)) {
       ++failed;
-      EXPECT_TRUE(record.progressErrorOccured);
       EXPECT_TRUE(entries.empty());
-    } else if (entries.empty()) {
+    } else if (std::get<JobOutcome>(result).stopped) {
       ++stopped;
+      EXPECT_TRUE(entries.empty());
     } else {
       ++written;
       EXPECT_EQ(entries, std::vector<std::string>{"out.psd"});

@@ -5,11 +5,10 @@
 #include <string_view>
 #include <vector>
 
-#include "job/JobRecord.h"
+#include "job/Job.h"
 #include "support/BmpBytes.h"
 #include "support/JobSupport.h"
 #include "support/TempFolder.h"
-#include "util/Exception.h"
 
 namespace quillane {
 namespace {
@@ -56,21 +55,25 @@ TEST(CancelEveryStep, StopIsSeenAtTheTopOfAFileOrNotAtAllAndNothingIsLeftHalfDon
     SCOPED_TRACE(step.prefix + " #" + std::to_string(step.occurrence));
     TempFolder out;
     const std::string output = out.write("out.psd", kOldDocument);
-    JobRecord record;
-    record.optionTransparent = 1;  // keying gives each file a step of its own
-    const auto files = record.makeImageFileList(folder.path());
+    // Keying gives each file a step of its own.
+    const JobRequest request{folder.path(), listImageFiles(folder.path()), output,
+                             KeyColour::White};
+    std::stop_source stopSource;
+    JobProgress progress;
+    JobResult result;
     {
       testsupport::OnLogLine stop(step.prefix, step.occurrence,
-                              [&record] { record.progressCancelled = true; });
-      record.createPSDFile(files, output);
+                                  [&stopSource] { stopSource.request_stop(); });
+      result = runJob(request, progress, stopSource.get_token());
       EXPECT_EQ(stop.seen() >= step.occurrence, true) << "the step never came";
     }
+    ASSERT_TRUE(std::holds_alternative<JobOutcome>(result));
+    EXPECT_EQ(std::get<JobOutcome>(result).stopped, !step.written);
     EXPECT_EQ(out.entries(), std::vector<std::string>{"out.psd"});
     if (step.written) {
       EXPECT_EQ(testsupport::psdFaults({output, folder.path(), "--key", "white"}), "");
     } else {
       EXPECT_EQ(readFile(output), kOldDocument);
-      EXPECT_FALSE(record.progressCancelled) << "the request is consumed when seen";
     }
   }
 }

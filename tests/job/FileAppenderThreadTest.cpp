@@ -49,7 +49,7 @@ void appendInPieces(FileAppender& appender, const Bytes& bytes, std::mt19937& ra
   std::uniform_int_distribution<std::size_t> pieceSize(1, std::size_t{5} << 20);
   for (std::size_t at = 0; at < bytes.size();) {
     const std::size_t count = std::min(bytes.size() - at, at % 3 == 0 ? 1 : pieceSize(random));
-    ASSERT_EQ(appender.append({bytes.data() + at, count}), 0);
+    ASSERT_FALSE(appender.append({bytes.data() + at, count}));
     at += count;
   }
 }
@@ -68,10 +68,10 @@ TEST(FileAppender, WritesEveryByteInOrderOnDiskAndInMemoryFileSystems) {
     {
       FileAppender appender(file.fd());
       appendInPieces(appender, streamed, random);
-      ASSERT_EQ(appender.drain(), 0);
-      ASSERT_EQ(appender.append(after), 0);  // after draining: written at once
+      ASSERT_FALSE(appender.drain());
+      ASSERT_FALSE(appender.append(after));  // after draining: written at once
       EXPECT_EQ(appender.size(), streamed.size() + after.size());
-      ASSERT_EQ(appender.drain(), 0);
+      ASSERT_FALSE(appender.drain());
     }
     Bytes expected = streamed;
     expected.insert(expected.end(), after.begin(), after.end());
@@ -90,11 +90,11 @@ TEST(FileAppender, TheWritersFailureReachesTheCaller) {
   const int full = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
   if (full >= 0) {
     FileAppender appender(full);
-    int error = 0;
+    std::error_code error;
     for (std::size_t at = 0; at < bytes.size() && !error; at += std::size_t{1} << 20)
       error = appender.append({bytes.data() + at, std::size_t{1} << 20});
-    EXPECT_EQ(appender.drain(), ENOSPC);
-    EXPECT_EQ(appender.append(bytes), ENOSPC);  // the first failure sticks
+    EXPECT_EQ(appender.drain(), std::errc::no_space_on_device);
+    EXPECT_EQ(appender.append(bytes), std::errc::no_space_on_device);  // the first failure sticks
     ::close(full);
   }
 
@@ -105,14 +105,14 @@ TEST(FileAppender, TheWritersFailureReachesTheCaller) {
   ASSERT_GE(readOnly, 0);
   {
     FileAppender appender(readOnly);
-    int error = 0;
+    std::error_code error;
     for (int i = 0; i < 8 && !error; ++i) error = appender.append(bytes);
-    EXPECT_EQ(error, EBADF);
+    EXPECT_EQ(error, std::errc::bad_file_descriptor);
   }
   {
     FileAppender appender(readOnly);
-    EXPECT_EQ(appender.append({bytes.data(), 100}), 0);  // still held back
-    EXPECT_EQ(appender.drain(), EBADF);
+    EXPECT_FALSE(appender.append({bytes.data(), 100}));  // still held back
+    EXPECT_EQ(appender.drain(), std::errc::bad_file_descriptor);
   }
   ::close(readOnly);
 }

@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "job/JobRecord.h"
+#include "job/ImageFileList.h"
 #include "support/BmpBytes.h"
 #include "support/JobSupport.h"
 #include "support/TempFolder.h"
@@ -34,12 +34,9 @@ TEST(ImageFileList, ListsRegularFilesWithAcceptedExtensionsOnly) {
   std::filesystem::create_symlink(folder.file("a.JPG"), folder.file("link.jpg"));
   ASSERT_EQ(::mkfifo(folder.file("fifo.png").c_str(), 0600), 0);
 
-  JobRecord record;
-  const auto& list = record.makeImageFileList(folder.path());
-
-  EXPECT_EQ(list, fullPaths(folder.path(), {".hidden.png", "a.JPG", "b.Png", "e.pict", "g.tiff",
-                                            "h.Gif", "i.bmp", "j.jpeg", "k.TIF", "l.pic"}));
-  EXPECT_EQ(&list, &record.imageFileList);
+  EXPECT_EQ(listImageFiles(folder.path()),
+            fullPaths(folder.path(), {".hidden.png", "a.JPG", "b.Png", "e.pict", "g.tiff",
+                                      "h.Gif", "i.bmp", "j.jpeg", "k.TIF", "l.pic"}));
 }
 
 TEST(ImageFileList, SortsByStemThenExtensionComparingBytes) {
@@ -48,10 +45,9 @@ TEST(ImageFileList, SortsByStemThenExtensionComparingBytes) {
                            "ab.gif", "a.b.tif"})
     folder.write(name, "x");
 
-  JobRecord record;
   // The stem a sorts before a-b and a.b although a-b.png < a.png as whole names;
   // upper case before lower case; 10 before 2.
-  EXPECT_EQ(record.makeImageFileList(folder.path()),
+  EXPECT_EQ(listImageFiles(folder.path()),
             fullPaths(folder.path(), {"10.png", "2.png", "B.png", "a.bmp", "a.jpg", "a.png",
                                       "a-b.png", "a.b.tif", "ab.gif"}));
 }
@@ -60,33 +56,23 @@ TEST(ImageFileList, JoinsFolderAndNameWithExactlyOneSeparator) {
   TempFolder folder;
   folder.write("a.png", "x");
   for (const std::string& given : {folder.path(), folder.path() + "/", folder.path() + "//"}) {
-    JobRecord record;
-    EXPECT_EQ(record.makeImageFileList(given), std::vector<std::string>{folder.file("a.png")})
-        << given;
+    EXPECT_EQ(listImageFiles(given), std::vector<std::string>{folder.file("a.png")}) << given;
   }
-
-  JobRecord record;
-  record.imageFileList = {"a.png"};
-  record.srcPath = "/";
-  record.fullpathImageFileList();
-  EXPECT_EQ(record.imageFileList, std::vector<std::string>{"/a.png"});
 }
 
 TEST(ImageFileList, FolderThatCannotBeReadGivesEmptyList) {
   TempFolder folder;
   const std::string notAFolder = folder.write("a.png", "x");
-  JobRecord record;
-  record.imageFileList = {"stale"};
-  EXPECT_TRUE(record.makeImageFileList(folder.file("missing")).empty());
-  EXPECT_TRUE(record.makeImageFileList(notAFolder).empty());
-  EXPECT_TRUE(record.makeImageFileList(TempFolder().path()).empty());
+  EXPECT_TRUE(listImageFiles(folder.file("missing")).empty());
+  EXPECT_TRUE(listImageFiles(notAFolder).empty());
+  EXPECT_TRUE(listImageFiles(TempFolder().path()).empty());
 
   if (::geteuid() != 0) {  // root reads every folder
     const std::string locked = folder.file("locked");
     std::filesystem::create_directory(locked);
     std::ofstream(locked + "/b.png") << "x";
     ::chmod(locked.c_str(), 0);
-    EXPECT_TRUE(record.makeImageFileList(locked).empty());
+    EXPECT_TRUE(listImageFiles(locked).empty());
     ::chmod(locked.c_str(), 0700);
   }
 }
@@ -100,7 +86,7 @@ TEST(ImageFileList, AcceptsExtensionsInAnyCaseButPictInLowerCaseOnly) {
       {"x.", false},     {"", false},
   };
   for (const auto& [name, accepted] : cases)
-    EXPECT_EQ(JobRecord::isValidFileFormat(name), accepted) << name;
+    EXPECT_EQ(isImageFileName(name), accepted) << name;
 }
 
 }  // namespace

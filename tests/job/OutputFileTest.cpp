@@ -13,7 +13,8 @@
 #include "support/JobSupport.h"
 #include "support/TempFolder.h"
 #include "job/OutputFile.h"
-#include "util/Exception.h"
+#include "job/ErrorText.h"
+#include "util/Error.h"
 
 namespace quillane {
 namespace {
@@ -31,12 +32,12 @@ void writeFileAtomically(const std::string& path, std::span<const std::uint8_t> 
   file.commit();
 }
 
-// The reason of the exception that writing `text` to path raises; empty when none is raised.
+// The words for the error that writing `text` to path raises; empty when none is raised.
 std::string writeFailure(const std::string& path, const std::string& text = "new") {
   try {
     writeFileAtomically(path, bytesOf(text));
-  } catch (const Exception& error) {
-    return error.reason();
+  } catch (const Error& error) {
+    return describeError(error).detail;
   }
   return {};
 }

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <string>
 
-#include "job/JobRecord.h"
+#include "job/Job.h"
 #include "support/BmpBytes.h"
 #include "support/JobSupport.h"
 #include "support/TempFolder.h"
@@ -30,11 +30,10 @@ TEST(StreamedJobThread, DecodeAheadAndChannelThreadsMakeAWholeDocument) {
   for (int i = 0; i < 6; ++i) {
     folder.write("f" + std::to_string(i) + ".bmp", stripedBmp(640 - i * 70, 480 - i * 50, i));
   }
-  for (const std::int32_t option : {0, 1}) {
-    JobRecord record;
-    record.optionTransparent = option;
+  for (const KeyColour key : {KeyColour::None, KeyColour::White}) {
     const std::string output = folder.file("out.psd");
-    record.createPSDFile(record.makeImageFileList(folder.path()), output);
+    JobProgress progress;
+    runJob({folder.path(), listImageFiles(folder.path()), output, key}, progress, {});
     EXPECT_EQ(testsupport::readFile(output).substr(0, 4), "8BPS");
     EXPECT_GT(fs::file_size(output), 6u * 4u * 480u);
     fs::remove(output);

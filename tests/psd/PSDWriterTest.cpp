@@ -2,6 +2,7 @@
 
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -9,7 +10,7 @@
 #include "psd/PSDWriter.h"
 #include "support/JobSupport.h"
 #include "support/TempFolder.h"
-#include "util/Exception.h"
+#include "util/Error.h"
 
 namespace quillane {
 namespace {
@@ -26,13 +27,14 @@ Bitmap pixels(int width, int height, const std::function<std::uint32_t(int, int)
   return bitmap;
 }
 
-std::string failureName(const std::function<void()>& action) {
+// The kind of error the action raises; none when it raises nothing.
+std::optional<ErrorKind> failureKind(const std::function<void()>& action) {
   try {
     action();
-  } catch (const Exception& e) {
-    return e.name();
+  } catch (const Error& e) {
+    return e.kind;
   }
-  return "none";
+  return std::nullopt;
 }
 
 void writeBytes(const std::string& path, const ByteBuffer& bytes) {
@@ -104,26 +106,26 @@ TEST(PSDWriter, RefusesWhatItCannotWrite) {
   const auto document = [&](Size size, std::size_t count, PSDOptions options = {}) {
     return [=, &one] { createPSDData(size, std::vector<PSDLayer>(count, {"x", one}), options); };
   };
-  EXPECT_EQ(failureName(document({30001, 1}, 1)), kDocumentTooLargeName);
-  EXPECT_EQ(failureName(document({1, 30001}, 1)), kDocumentTooLargeName);
-  EXPECT_EQ(failureName(document({30000, 1}, 1)), "none");
+  EXPECT_EQ(failureKind(document({30001, 1}, 1)), ErrorKind::PsdSideLimit);
+  EXPECT_EQ(failureKind(document({1, 30001}, 1)), ErrorKind::PsdSideLimit);
+  EXPECT_EQ(failureKind(document({30000, 1}, 1)), std::nullopt);
   const PSDOptions psb{.format = PSDFormat::Psb};
-  EXPECT_EQ(failureName(document({40000, 1}, 1, psb)), "none");
-  EXPECT_EQ(failureName(document({1, 300001}, 1, psb)), kDocumentTooLargeName);
-  EXPECT_EQ(failureName(document({0, 5}, 1)), kGenericExceptionName);
-  EXPECT_EQ(failureName(document({1, 1}, 0)), kGenericExceptionName);
-  EXPECT_EQ(failureName(document({1, 1}, kMaxLayerCount + 1)), kDocumentTooLargeName);
-  EXPECT_EQ(failureName(document({8, 8}, 3, {.maxFileBytes = 300})), kFileTooLargeName);
-  EXPECT_EQ(failureName(document({8, 8}, 3, {.maxFileBytes = 10000})), "none");
+  EXPECT_EQ(failureKind(document({40000, 1}, 1, psb)), std::nullopt);
+  EXPECT_EQ(failureKind(document({1, 300001}, 1, psb)), ErrorKind::PsdSideLimit);
+  EXPECT_EQ(failureKind(document({0, 5}, 1)), ErrorKind::Internal);
+  EXPECT_EQ(failureKind(document({1, 1}, 0)), ErrorKind::Internal);
+  EXPECT_EQ(failureKind(document({1, 1}, kMaxLayerCount + 1)), ErrorKind::TooManyFiles);
+  EXPECT_EQ(failureKind(document({8, 8}, 3, {.maxFileBytes = 300})), ErrorKind::PsdByteLimit);
+  EXPECT_EQ(failureKind(document({8, 8}, 3, {.maxFileBytes = 10000})), std::nullopt);
 
   struct : PSDSink {
     void write(std::span<const std::uint8_t>) override {}
     void writeAt(std::uint64_t, std::span<const std::uint8_t>) override {}
   } sink;
   PSDWriter writer(sink, {1, 1}, {"a"});
-  EXPECT_EQ(failureName([&] { writer.finish(); }), kGenericExceptionName);
+  EXPECT_EQ(failureKind([&] { writer.finish(); }), ErrorKind::Internal);
   writer.addLayer(one);
-  EXPECT_EQ(failureName([&] { writer.addLayer(one); }), kGenericExceptionName);
+  EXPECT_EQ(failureKind([&] { writer.addLayer(one); }), ErrorKind::Internal);
 }
 
 // Writes the document and, beside it, its layers' sources for psdcheck.py; answers what

@@ -223,11 +223,9 @@ TEST_F(AppFixture, DISABLED_Screenshots) {
 
   QFile::remove(work.filePath("storyboard.psd"));
   controller.jobBody = [](auto& app, auto& files, auto&) {
-    auto progress = std::make_shared<ProgressUtility>();  // held on the second file
-    progress->setMajorStepMax(double(files.size()));
-    progress->setMajorStep(1.6);
-    app.progressUtil.store(progress);
-    app.progressFilename.store(std::make_shared<const std::string>(files[1]));
+    app.jobProgress.start(files.size());  // held on the second file, keyed to 60 %
+    app.jobProgress.startFile(1, files[1]);
+    app.jobProgress.steps()->setMinorStep(60);
     while (!app.progressCancelled) std::this_thread::sleep_for(std::chrono::milliseconds(5));
   };
   answerFilePanel("storyboard.psd");

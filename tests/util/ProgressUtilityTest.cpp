@@ -31,7 +31,6 @@ TEST(ProgressUtility, CombinesMajorAndMinorStepsWithinZeroToAHundred) {
     progress.setMinorStepMax(c.minorStepMax);
     progress.setMinorStep(c.minorStep);
     EXPECT_DOUBLE_EQ(progress.value(), c.expected) << c.majorStep << " of " << c.majorStepMax;
-    EXPECT_EQ(progress.majorStep(), c.majorStep) << "reading changes nothing";
   }
 }
 

@@ -2,19 +2,20 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <string>
+#include <tuple>
+#include <variant>
 #include <vector>
 
-#include "job/JobRecord.h"
+#include "job/Job.h"
 #include "support/BmpBytes.h"
 #include "support/JobSupport.h"
 #include "support/TempFolder.h"
-#include "util/Exception.h"
 #include "util/MemoryBudget.h"
-#include "util/Strings.h"
 
 namespace quillane {
 namespace {
@@ -26,41 +27,44 @@ using testsupport::TempFolder;
 
 constexpr testsupport::Rgb kRed{200, 30, 40};
 
-void runJob(JobRecord& record, const std::string& folder, const std::string& output) {
-  record.createPSDFile(record.makeImageFileList(folder), output);
+JobResult runFolder(const std::string& folder, const std::string& output,
+                    KeyColour key = KeyColour::None, JobProgress* progress = nullptr) {
+  JobProgress own;
+  return runJob({folder, listImageFiles(folder), output, key, false}, progress ? *progress : own,
+                {});
 }
 
-std::optional<Exception> jobFailure(JobRecord& record, const std::string& folder,
-                                    const std::string& output) {
-  try {
-    runJob(record, folder, output);
-  } catch (const Exception& error) {
-    return error;
-  }
+std::optional<Error> jobFailure(const std::string& folder, const std::string& output) {
+  JobResult result = runFolder(folder, output);
+  if (const Error* error = std::get_if<Error>(&result)) return *error;
   return std::nullopt;
 }
 
 // Every format, translucent and keyed pixels, read back by psd-tools against the sources.
-TEST(CreatePSD, SampleFolderBecomesItsDocument) {
+TEST(Job, SampleFolderBecomesItsDocument) {
   const std::string samples = QUILLANE_SOURCE_DIR "/samples";
-  const std::pair<std::int32_t, const char*> options[] = {
-      {JobRecord::kKeyOutNone, "none"}, {JobRecord::kKeyOutWhite, "white"},
-      {JobRecord::kKeyOutBlack, "black"}, {3, "none"}, {-1, "none"}};
+  const std::vector<std::string> files = listImageFiles(samples);
+  const std::pair<KeyColour, const char*> options[] = {
+      {KeyColour::None, "none"}, {KeyColour::White, "white"}, {KeyColour::Black, "black"}};
   for (const auto& [option, key] : options) {
     TempFolder out;
-    JobRecord record;
-    record.optionTransparent = option;
-    runJob(record, samples, out.file("out.psd"));
-    EXPECT_EQ(psdFaults({out.file("out.psd"), samples, "--key", key}), "") << "option " << option;
-    EXPECT_EQ(*record.progressFilename.load(), record.imageFileList.back());
-    EXPECT_EQ(record.progressUtil.load()->majorStep(), double(record.imageFileList.size() - 1));
-    EXPECT_EQ(record.progressUtil.load()->majorStepMax(), double(record.imageFileList.size()));
+    JobProgress progress;
+    const JobResult result = runFolder(samples, out.file("out.psd"), option, &progress);
+    ASSERT_TRUE(std::holds_alternative<JobOutcome>(result)) << key;
+    const JobOutcome& outcome = std::get<JobOutcome>(result);
+    EXPECT_EQ((std::tuple{outcome.stopped, outcome.path, outcome.layerCount}),
+              (std::tuple{false, out.file("out.psd"), files.size()}));
+    EXPECT_EQ(outcome.canvas, measureImageFile(files.front(), false));
+    EXPECT_EQ(psdFaults({out.file("out.psd"), samples, "--key", key}), "") << key;
+    const JobProgress::Snapshot last = progress.snapshot();
+    EXPECT_EQ((std::tuple{last.file, last.fileIndex, last.fileCount, last.canvas}),
+              (std::tuple{files.back(), files.size() - 1, files.size(), outcome.canvas}));
   }
 }
 
 // Later files larger and smaller than the first; a large one that is too big to decode far
 // ahead is decoded in its turn; the existing output is replaced.
-TEST(CreatePSD, LaterFilesAreCroppedToTheFirstFilesCanvas) {
+TEST(Job, LaterFilesAreCroppedToTheFirstFilesCanvas) {
   TempFolder folder, out;
   folder.write("a.bmp", solidBmp(20, 10, kRed));
   folder.write("b.bmp", testsupport::bmpBytes(40, 30, [](int x, int y) {
@@ -69,8 +73,7 @@ TEST(CreatePSD, LaterFilesAreCroppedToTheFirstFilesCanvas) {
   folder.write("c.bmp", solidBmp(7, 3, {1, 2, 3}));
   folder.write("d.bmp", solidBmp(2000, 1700, {255, 255, 255}));
   const std::string output = out.write("out.psd", "old document");
-  JobRecord record;
-  runJob(record, folder.path(), output);
+  ASSERT_TRUE(std::holds_alternative<JobOutcome>(runFolder(folder.path(), output)));
   EXPECT_EQ(psdFaults({output, folder.path()}), "");
   EXPECT_EQ(out.entries(), std::vector<std::string>{"out.psd"});
 }
@@ -78,7 +81,7 @@ TEST(CreatePSD, LaterFilesAreCroppedToTheFirstFilesCanvas) {
 // A file that cannot be read when its turn comes, whatever became of it since the listing
 // (made at the first file's turn, to a file far enough down the list not to be decoded ahead
 // yet), ends the job with its path; the old output stays and nothing else is left.
-TEST(CreatePSD, UnreadableFileEndsTheJobWithItsPath) {
+TEST(Job, UnreadableFileEndsTheJobWithItsPath) {
   const std::pair<const char*, std::function<void(const std::string&, const TempFolder&)>>
       changes[] = {
           {"not an image", [](const std::string& path, const TempFolder&) {
@@ -107,19 +110,19 @@ TEST(CreatePSD, UnreadableFileEndsTheJobWithItsPath) {
       const std::string changed = folder.file(std::string(1, broken) + ".bmp");
       if (broken == 'a') change(changed, folder);
       const std::string output = out.write("out.psd", "old document");
-      JobRecord record;
-      std::optional<Exception> failure;
+      JobProgress progress;
+      JobResult result;
       {
         const testsupport::OnLogLine firstTurn("processing: ", 1, [&] {
           if (broken != 'a') change(changed, folder);
         });
-        failure = jobFailure(record, folder.path(), output);
+        result = runFolder(folder.path(), output, KeyColour::None, &progress);
       }
+      const Error* failure = std::get_if<Error>(&result);
       ASSERT_TRUE(failure);
-      EXPECT_EQ(failure->name(), localizedString("IMAGE_READ_ERROR"));
-      EXPECT_EQ(failure->reason(), changed);
-      EXPECT_TRUE(record.progressErrorOccured);
-      EXPECT_EQ(*record.progressFilename.load(), changed);
+      EXPECT_EQ(failure->kind, ErrorKind::ImageUnreadable);
+      EXPECT_EQ(failure->file, changed);
+      EXPECT_EQ(progress.snapshot().file, changed);
       EXPECT_EQ(readFile(output), "old document");
       EXPECT_EQ(out.entries(), std::vector<std::string>{"out.psd"});
     }
@@ -136,55 +139,51 @@ std::string pictHeaderOnly(int width, int height) {
 }
 
 // What the output's format or the memory cannot hold is refused before anything is written.
-TEST(CreatePSD, DocumentTooLargeOrEmptyIsRefusedBeforeAnythingElse) {
+TEST(Job, DocumentTooLargeOrEmptyIsRefusedBeforeAnythingElse) {
   const struct {
     int width, height;
     const char* output;
-    std::string name;
-    std::string reasonPart;
+    ErrorKind kind;
+    long long limit;
   } cases[] = {
-      {40000, 10, "out.psd", localizedString("DOCUMENT_TOO_LARGE"), ".psb"},
-      {10, 30001, "out.psd", localizedString("DOCUMENT_TOO_LARGE"), "30000"},
-      {0, 0, "out.psd", localizedString("IMAGE_READ_ERROR"), ""},
-      {3000, 1000, "out.PSB", localizedString("CANVAS_OUT_OF_MEMORY"), "3000"},
+      {40000, 10, "out.psd", ErrorKind::PsdSideLimit, 30000},
+      {10, 30001, "out.psd", ErrorKind::PsdSideLimit, 30000},
+      {0, 0, "out.psd", ErrorKind::ImageUnreadable, 0},
+      {3000, 1000, "out.PSB", ErrorKind::CanvasOutOfMemory, 1000 * 1000 * 4},
   };
   setImageByteBudget(1000 * 1000 * 4);
   for (const auto& c : cases) {
     TempFolder folder, out;
     folder.write("a.pict", pictHeaderOnly(c.width, c.height));
-    JobRecord record;
-    EXPECT_EQ(record.imageFileSize(folder.file("a.pict")), (Size{float(c.width), float(c.height)}));
-    const auto failure = jobFailure(record, folder.path(), out.file(c.output));
+    EXPECT_EQ(measureImageFile(folder.file("a.pict"), false),
+              (Size{decltype(Size::width)(c.width), decltype(Size::height)(c.height)}));
+    const auto failure = jobFailure(folder.path(), out.file(c.output));
     ASSERT_TRUE(failure);
-    EXPECT_EQ(failure->name(), c.name);
-    EXPECT_EQ(failure->reason().find(folder.file("a.pict")), 0u) << failure->reason();
-    EXPECT_NE(failure->reason().find(c.reasonPart), std::string::npos) << failure->reason();
+    EXPECT_EQ((std::tuple{failure->kind, failure->file, failure->limit}),
+              (std::tuple{c.kind, folder.file("a.pict"), c.limit}));
     EXPECT_TRUE(out.entries().empty());
   }
   setImageByteBudget(0);
 }
 
 // A name ending in .psb, in any case, makes the large-document form.
-TEST(CreatePSD, PsbNameWritesTheLargeDocumentForm) {
+TEST(Job, PsbNameWritesTheLargeDocumentForm) {
   const std::string samples = QUILLANE_SOURCE_DIR "/samples";
   for (const char* name : {"out.psb", "out.Psb"}) {
     TempFolder out;
-    JobRecord record;
-    runJob(record, samples, out.file(name));
+    runFolder(samples, out.file(name));
     EXPECT_EQ(readFile(out.file(name)).substr(0, 6), std::string("8BPS\0\2", 6));
     EXPECT_EQ(psdFaults({out.file(name), samples}), "");
   }
 }
 
-TEST(CreatePSD, FailedWriteIsAnErrorThatNamesTheOutput) {
+TEST(Job, FailedWriteIsAnErrorThatNamesTheOutput) {
   TempFolder folder, out;
   folder.write("a.bmp", solidBmp(5, 5, kRed));
-  JobRecord record;
-  const auto failure = jobFailure(record, folder.path(), out.file("missing/out.psd"));
+  const auto failure = jobFailure(folder.path(), out.file("missing/out.psd"));
   ASSERT_TRUE(failure);
-  EXPECT_EQ(failure->name(), localizedString("WRITE_ERROR"));
-  EXPECT_EQ(failure->reason(), out.file("missing/out.psd") + ": No such file or directory");
-  EXPECT_FALSE(record.progressErrorOccured);
+  EXPECT_EQ((std::tuple{failure->kind, failure->file, failure->systemError}),
+            (std::tuple{ErrorKind::WriteFailed, out.file("missing/out.psd"), ENOENT}));
 }
 
 }  // namespace
