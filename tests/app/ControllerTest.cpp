@@ -139,7 +139,7 @@ struct JobFixture : ::testing::Test {
   }
   void process(const std::string& output) {
     h.app.process();
-    h.view.answerOutput(output);
+    std::exchange(h.view.answerOutput, nullptr)(output);
   }
   // The worker has ended and the main thread has acted on it.
   void settle() {
@@ -155,11 +155,12 @@ struct JobFixture : ::testing::Test {
 };
 
 TEST_F(JobFixture, FinishedJobGoesFromIdleThroughRunningBackToIdleAndSaysWhatItWrote) {
-  std::promise<void> go;
-  job = [held = go.get_future().share()](JobRequest r, JobProgress& progress, std::stop_token) {
+  std::promise<void> reported, go;
+  job = [&, held = go.get_future().share()](JobRequest r, JobProgress& progress, std::stop_token) {
     EXPECT_EQ(r.key, KeyColour::White);
     progress.start(2);
     progress.startFile(1, r.files[1]);
+    reported.set_value();
     held.wait();
     return JobResult(JobOutcome{false, r.outputPath, 2, {40, 30}});
   };
@@ -170,8 +171,8 @@ TEST_F(JobFixture, FinishedJobGoesFromIdleThroughRunningBackToIdleAndSaysWhatItW
   EXPECT_EQ(h.view.panelSource, temp.path());
   EXPECT_EQ(h.view.panelOutput, temp.file("out.psd"));
   EXPECT_EQ(store.values["DST_DIR"], SettingValue(temp.path()));
-  do h.services.tick();
-  while (h.view.fileLine.empty());
+  reported.get_future().wait();
+  h.services.tick();
   EXPECT_EQ(h.view.fileLine, "File 2 of 2: b.png");
   EXPECT_DOUBLE_EQ(h.view.percent, 50.0);
 
@@ -205,7 +206,6 @@ TEST_F(JobFixture, StoppedJobSaysWhetherItWroteAndHoldsProcessAndOptionsUntilIts
     EXPECT_EQ(h.view.result,
               seenInTime ? "Stopped — nothing was written" : "Saved out.psd — 2 layers, 40 × 30");
     EXPECT_EQ(h.view.canReveal, !seenInTime);
-    h.view.answerOutput = nullptr;
   }
   EXPECT_FALSE(store.values.contains("OPTION_TRANS"));
 }
