@@ -2,57 +2,87 @@
 
 #include <cctype>
 #include <charconv>
+#include <cstdint>
+#include <limits>
 
 #include "util/Strings.h"
 
 namespace quillane {
-
-void Settings::registerDefaults(const std::map<std::string, std::string>& defaults) {
-  for (const auto& [key, value] : defaults) registered_[key] = value;
-}
-
-std::optional<std::string> Settings::lookUp(const std::string& key) const {
-  if (auto stored = store_.value(key)) return stored;
-  if (auto found = registered_.find(key); found != registered_.end()) return found->second;
-  return std::nullopt;
-}
-
-std::string Settings::stringForKey(const std::string& key) const {
-  return lookUp(key).value_or("");
-}
-
 namespace {
 
-// The leading decimal number of the text, as the store's integer getter reads it; text
-// without one reads as 0.
-std::int64_t leadingInteger(const std::string& text) {
+// The leading decimal number of the text, as earlier versions read it: 0 without one, nothing
+// beyond 64 bits.
+std::optional<std::int64_t> leadingInteger(const std::string& text) {
   std::size_t start = 0;
   while (start < text.size() && std::isspace(static_cast<unsigned char>(text[start]))) ++start;
   if (start < text.size() && text[start] == '+') ++start;
   std::int64_t value = 0;
-  std::from_chars(text.data() + start, text.data() + text.size(), value);
-  return value;
+  const auto error = std::from_chars(text.data() + start, text.data() + text.size(), value).ec;
+  if (error == std::errc::result_out_of_range) return std::nullopt;
+  return error == std::errc() ? value : 0;
+}
+
+bool textAsBool(const std::string& text) {
+  const std::string lower = lowerCased(text);
+  return lower == "yes" || lower == "true" || leadingInteger(text).value_or(0) != 0;
 }
 
 }  // namespace
 
-std::int64_t Settings::integerForKey(const std::string& key) const {
-  return leadingInteger(lookUp(key).value_or(""));
+Settings::Settings(SettingsStore& store, const std::string& homeFolder) : store_(store) {
+  const std::string pictures = homeFolder + "/Pictures";
+  defaults_ = {
+      {kSourceFolderKey, pictures},
+      {kOutputFolderKey, pictures},
+      {kKeyColourKey, 0},
+      {kExpandWindowKey, true},
+      {kOrientKey, false},
+      {kRecentFoldersKey, std::vector<std::string>{}},
+  };
+  for (const auto& [key, fallback] : defaults_) {
+    if (!std::holds_alternative<bool>(fallback)) continue;
+    const std::optional<SettingValue> stored = store_.value(key);
+    const std::string* text = stored ? std::get_if<std::string>(&*stored) : nullptr;
+    if (text && (*text == "YES" || *text == "NO")) store_.setValue(key, *text == "YES");
+  }
 }
 
-// "YES", "true" (any case) and non-zero numbers read as true.
-bool Settings::boolForKey(const std::string& key) const {
-  const std::string text = lookUp(key).value_or("");
-  const std::string lower = lowerCased(text);
-  return lower == "yes" || lower == "true" || leadingInteger(text) != 0;
+SettingValue Settings::lookUp(const char* key) const {
+  return store_.value(key).value_or(defaults_.at(key));
 }
 
-void Settings::setInteger(const std::string& key, std::int64_t value) {
-  store_.setValue(key, std::to_string(value));
+bool Settings::boolValue(const char* key) const {
+  const SettingValue value = lookUp(key);
+  if (const bool* flag = std::get_if<bool>(&value)) return *flag;
+  if (const int* number = std::get_if<int>(&value)) return *number != 0;
+  if (const std::string* text = std::get_if<std::string>(&value)) return textAsBool(*text);
+  return false;
 }
 
-void Settings::setBool(const std::string& key, bool value) {
-  store_.setValue(key, value ? "YES" : "NO");
+std::optional<int> Settings::intValue(const char* key) const {
+  const SettingValue value = lookUp(key);
+  if (const int* number = std::get_if<int>(&value)) return *number;
+  const std::string* text = std::get_if<std::string>(&value);
+  const std::optional<std::int64_t> parsed = text ? leadingInteger(*text) : std::nullopt;
+  // A value beyond 32 bits must not wrap round into a valid choice.
+  if (!parsed || *parsed < std::numeric_limits<int>::min() ||
+      *parsed > std::numeric_limits<int>::max())
+    return std::nullopt;
+  return static_cast<int>(*parsed);
+}
+
+std::string Settings::stringValue(const char* key) const {
+  const SettingValue value = lookUp(key);
+  const std::string* text = std::get_if<std::string>(&value);
+  return text ? *text : std::string();
+}
+
+// A list of one may come back from the store as its one text.
+std::vector<std::string> Settings::listValue(const char* key) const {
+  SettingValue value = lookUp(key);
+  if (auto* list = std::get_if<std::vector<std::string>>(&value)) return std::move(*list);
+  if (auto* text = std::get_if<std::string>(&value); text && !text->empty()) return {*text};
+  return {};
 }
 
 }  // namespace quillane

@@ -1,94 +1,53 @@
-#include <unistd.h>
-
-#include <filesystem>
-
-#include "app/AppDelegate.h"
-#include "app/SettingsKeys.h"
-#include "app/TextFormat.h"
+#include "app/Controller.h"
+#include "app/Paths.h"
+#include "app/Texts.h"
 #include "util/Log.h"
+#include "util/Strings.h"
 
 namespace quillane {
 
-bool AppDelegate::isReadableFolder(const std::string& path) {
-  std::error_code error;
-  return !path.empty() && std::filesystem::is_directory(path, error) &&
-         ::access(path.c_str(), R_OK | X_OK) == 0;
-}
-
-void AppDelegate::onBtnSourceSelectClick() {
-  toolkit::OpenPanelOptions options;
-  options.canChooseFiles = false;
-  options.canChooseDirectories = true;
-  options.canCreateDirectories = true;
-  options.prompt = toolkit->localizedString("OPEN_PROMPT");
-  options.directory = srcPath.empty() ? toolkit->homeDirectory() : srcPath;
-  toolkit->beginOpenPanel(options, [this](int result, std::vector<toolkit::ChosenUrl> urls) {
-    if (result != toolkit::kPanelOK) return;
-    for (const toolkit::ChosenUrl& url : urls) {
-      if (!url.isFileUrl) {
-        logLine("NOT FILE or DIR '%s'", url.text.c_str());
-        continue;
-      }
-      if (setSourceFolder(url.path)) addToRecent({url.path});
+void Controller::chooseSourceFolder() {
+  const std::string start = source_.empty() ? services_.homeFolder() : source_;
+  view_.chooseFolder(start, [this](std::optional<std::string> folder) {
+    if (folder && openFolder(*folder)) {
+      recent_.add(*folder);
+      showRecentFolders();
     }
   });
 }
 
-bool AppDelegate::applicationOpenFile(const std::string& path) { return setSourceFolder(path); }
-
 // A readable folder becomes the source: shown, summarized and kept for the next launch.
 // Anything else is refused in words, and taken off the recent menu if it was there.
-bool AppDelegate::setSourceFolder(const std::string& path) {
+bool Controller::openFolder(const std::string& path) {
   if (!isReadableFolder(path)) {
-    logLine("NOT DIR '%s'", path.c_str());
-    toolkit->runAlert(toolkit->localizedString("NOT_A_FOLDER"), path);
-    if (!theDocCont) theDocCont = &toolkit->recentList();
-    theDocCont->removeRecentDocument(path);
+    logLine("not a readable folder: '%s'", path.c_str());
+    view_.alert(localizedString("NOT_A_FOLDER"), path);
+    recent_.remove(path);
+    showRecentFolders();
     return false;
   }
-  srcPath = path;
-  logLine("dir selected '%s'", srcPath.c_str());
-  pathCtrlSource->setPath(srcPath);
-  userDefaults().setString(kSrcDirKey, srcPath);
-  userDefaults().synchronize();
-  summarizeSourceFolder();
+  source_ = path;
+  settings_.setValue(kSourceFolderKey, source_);
+  summarizeSource();
   return true;
 }
 
 // Lists and measures the source folder off the main thread, now and whenever its entries
 // change; the line says so meanwhile.
-void AppDelegate::summarizeSourceFolder() {
-  if (srcPath.empty()) {
-    toolkit->watchFolder("", nullptr);
-    sourceSummary->setText(toolkit->localizedString("SUMMARY_NO_FOLDER"));
+void Controller::summarizeSource() {
+  if (source_.empty()) {
+    services_.watchFolder("", nullptr);
+    view_.showSource("", localizedString("SUMMARY_NO_FOLDER"));
     return;
   }
-  if (!summarizer_) {
-    toolkit::MainQueue& queue = toolkit->mainQueue();
-    summarizer_ = std::make_unique<FolderSummarizer>([this, &queue](FolderSummary summary) {
-      queue.post([this, summary = std::move(summary)] { showFolderSummary(summary); });
-    });
-  }
-  sourceSummary->setText(toolkit->localizedString("SUMMARY_LOOKING"));
-  summarizer_->request(srcPath);
-  toolkit->watchFolder(srcPath, [this] {
-    if (summarizer_ && !srcPath.empty()) summarizer_->request(srcPath);
-  });
+  view_.showSource(source_, localizedString("SUMMARY_LOOKING"));
+  summarizer_->request(source_);
+  services_.watchFolder(source_, [this] { summarizer_->request(source_); });
 }
 
-void AppDelegate::showFolderSummary(const FolderSummary& summary) {
+void Controller::showSummary(const FolderSummary& summary) {
   // A summary of a folder that is no longer the source comes too late.
-  if (summary.folder == srcPath) sourceSummary->setText(summaryText(summary));
-}
-
-std::string AppDelegate::summaryText(const FolderSummary& summary) {
-  if (summary.imageCount == 0) return toolkit->localizedString("SUMMARY_NO_IMAGES");
-  if (summary.canvas.width < 1 || summary.canvas.height < 1)
-    return fillIn(toolkit->localizedString("SUMMARY_UNREADABLE"), {summary.firstFile});
-  const char* key = summary.imageCount == 1 ? "SUMMARY_ONE_IMAGE" : "SUMMARY_IMAGES";
-  return fillIn(toolkit->localizedString(key),
-                {std::to_string(summary.imageCount), std::to_string(summary.canvas.width),
-                 std::to_string(summary.canvas.height), summary.firstFile});
+  if (summary.folder == source_) view_.showSource(source_, summaryText(summary));
 }
 
 }  // namespace quillane

@@ -1,22 +1,32 @@
 #include "MainWindow.h"
 
-#include <algorithm>
+#include <QApplication>
+#include <QCloseEvent>
 #include <QDragEnterEvent>
-#include <QFileInfo>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPropertyAnimation>
 #include <QScreen>
+#include <QSettings>
+#include <algorithm>
 
-#include "app/SettingsKeys.h"
-#include "ui_MainWindow.h"
-#include "ui_ProgressSheet.h"
+#include "ElidedLabel.h"
 #include "LocalizedText.h"
+#include "ProgressSheet.h"
+#include "ui_MainWindow.h"
 
 namespace quillane::qt {
 namespace {
 
-// The sheet's distance from the window's sides.
-constexpr int kSheetMargin = 8;
+// Where saveGeometry's bytes are kept.
+constexpr const char* kGeometryKey = "MainWindowGeometry";
+// The panel's distance from the window's sides.
+constexpr int kPanelMargin = 8;
+// How long an animated change of the window's height takes.
+constexpr int kResizeAnimationMs = 200;
+
+QString qs(const std::string& text) { return QString::fromStdString(text); }
 
 // The first local path among the dragged URLs, or an empty string.
 QString droppedPath(const QMimeData* data) {
@@ -26,63 +36,60 @@ QString droppedPath(const QMimeData* data) {
   return {};
 }
 
+// A dialog that goes when it is answered.
+template <typename Dialog>
+Dialog* windowModal(Dialog* dialog) {
+  dialog->setAttribute(Qt::WA_DeleteOnClose);
+  dialog->setWindowModality(Qt::WindowModal);
+  return dialog;
+}
+
 }  // namespace
 
-MainWindow::MainWindow(AppDelegate& controller)
-    : controller_(controller), ui_(std::make_unique<Ui::MainWindow>()) {
+MainWindow::MainWindow() : ui_(std::make_unique<Ui::MainWindow>()) {
   ui_->setupUi(this);
-  sheet_ = new ProgressSheet(ui_->centralwidget);
+  progress_ = new ProgressSheet(ui_->centralwidget);
   buildResultLine();
+  sourcePath_ = new ElidedLabel(ui_->sourcePath);
+  sourceSummary_ = new ElidedLabel(ui_->sourceSummary);
   fullContentHeight_ = ui_->content->sizeHint().height();
   setAcceptDrops(true);
   ui_->centralwidget->installEventFilter(this);
-  resize(width(), static_cast<int>(AppDelegate::kExpandedHeight));
-
-  recent_ = std::make_unique<RecentFolders>(
-      ui_->menuOpenRecent, settingsStore_.settings(),
-      [this](const std::string& path) { controller_.applicationOpenFile(path); },
-      [this] { controller_.clearRecent(); });
-  toolkit_ = std::make_unique<QtToolkit>(this, mainQueue_, settingsStore_, *recent_,
-                                         [this] { updateCommands(); });
   setCaptions();
   setToolTips();
   connectControls();
-  connectActions();
   // Narrower than its controls, or lower than the shrunk form, the window would hide them.
-  setMinimumSize(ui_->content->minimumSizeHint().width(),
-                 static_cast<int>(AppDelegate::kShrunkHeight));
+  setMinimumSize(ui_->content->minimumSizeHint().width(), kShrunkHeight);
+  restoreWindowGeometry();
 }
 
-MainWindow::~MainWindow() {
-  // Nothing may post to the queue that goes now.
-  controller_.applicationWillTerminate();
-  controller_.toolkit = nullptr;
-}
+MainWindow::~MainWindow() = default;
 
 // The end-of-job line lives in the status bar, below the content, so it shows in both forms.
 void MainWindow::buildResultLine() {
   resultLabel_ = new QLabel(ui_->statusbar);
-  resultLabel_->setObjectName("jobResult");
+  resultLabel_->setObjectName("resultLine");
+  resultText_ = new ElidedLabel(resultLabel_);
   revealButton_ = new QPushButton(ui_->statusbar);
-  revealButton_->setObjectName("btnReveal");
+  revealButton_->setObjectName("revealButton");
   ui_->statusbar->addWidget(resultLabel_, 1);
   ui_->statusbar->addPermanentWidget(revealButton_);
 }
 
 void MainWindow::setCaptions() {
   setWindowTitle(localizedText("APP_NAME"));
-  ui_->boxSource->setTitle(localizedText("SOURCE_BOX"));
-  ui_->btnSourceSelect->setText(localizedText("CHOOSE_BUTTON"));
-  ui_->btnUpDown->setText(localizedText("EXPAND_BUTTON"));
-  ui_->btnProcess->setText(localizedText("PROCESS_BUTTON"));
-  ui_->boxOption->setTitle(localizedText("OPTION_BOX"));
-  ui_->radio0->setText(localizedText("OPTION_NONE"));
-  ui_->radio1->setText(localizedText("OPTION_WHITE"));
-  ui_->radio2->setText(localizedText("OPTION_BLACK"));
-  ui_->checkOrient->setText(localizedText("OPTION_ORIENT"));
+  ui_->sourceBox->setTitle(localizedText("SOURCE_BOX"));
+  ui_->chooseSourceButton->setText(localizedText("CHOOSE_BUTTON"));
+  ui_->optionsButton->setText(localizedText("EXPAND_BUTTON"));
+  ui_->processButton->setText(localizedText("PROCESS_BUTTON"));
+  ui_->optionBox->setTitle(localizedText("OPTION_BOX"));
+  ui_->keyNone->setText(localizedText("OPTION_NONE"));
+  ui_->keyWhite->setText(localizedText("OPTION_WHITE"));
+  ui_->keyBlack->setText(localizedText("OPTION_BLACK"));
+  ui_->orientCheck->setText(localizedText("OPTION_ORIENT"));
   revealButton_->setText(localizedText("REVEAL_BUTTON"));
   ui_->menuFile->setTitle(localizedText("MENU_FILE"));
-  ui_->actionSourceSelect->setText(localizedText("MENU_CHOOSE_SOURCE"));
+  ui_->actionChooseSource->setText(localizedText("MENU_CHOOSE_SOURCE"));
   ui_->menuOpenRecent->setTitle(localizedText("MENU_OPEN_RECENT"));
   ui_->actionProcess->setText(localizedText("MENU_PROCESS"));
   ui_->actionStop->setText(localizedText("MENU_STOP"));
@@ -92,123 +99,203 @@ void MainWindow::setCaptions() {
 }
 
 void MainWindow::setToolTips() {
-  ui_->btnSourceSelect->setToolTip(localizedText("TIP_CHOOSE"));
-  ui_->btnUpDown->setToolTip(localizedText("TIP_EXPAND"));
-  ui_->btnProcess->setToolTip(localizedText("TIP_PROCESS"));
-  ui_->radio0->setToolTip(localizedText("TIP_OPTION_NONE"));
-  ui_->radio1->setToolTip(localizedText("TIP_OPTION_WHITE"));
-  ui_->radio2->setToolTip(localizedText("TIP_OPTION_BLACK"));
-  ui_->checkOrient->setToolTip(localizedText("TIP_OPTION_ORIENT"));
+  ui_->chooseSourceButton->setToolTip(localizedText("TIP_CHOOSE"));
+  ui_->optionsButton->setToolTip(localizedText("TIP_EXPAND"));
+  ui_->processButton->setToolTip(localizedText("TIP_PROCESS"));
+  ui_->keyNone->setToolTip(localizedText("TIP_OPTION_NONE"));
+  ui_->keyWhite->setToolTip(localizedText("TIP_OPTION_WHITE"));
+  ui_->keyBlack->setToolTip(localizedText("TIP_OPTION_BLACK"));
+  ui_->orientCheck->setToolTip(localizedText("TIP_OPTION_ORIENT"));
   revealButton_->setToolTip(localizedText("TIP_REVEAL"));
 }
 
 void MainWindow::connectControls() {
-  Ui::ProgressSheet& sheetUi = sheet_->ui();
-  window_ = std::make_unique<WindowControl>(this);
-  pathSource_ = std::make_unique<PathLine>(ui_->pathCtrlSource);
-  sourceSummary_ = std::make_unique<TextLabel>(ui_->sourceSummary);
-  progressSource_ = std::make_unique<PathLine>(sheetUi.pathCtrlProgressSrc);
-  progressOutput_ = std::make_unique<PathLine>(sheetUi.pathCtrlProgressDst);
-  progressFile_ = std::make_unique<TextLabel>(sheetUi.progressFileLine);
-  result_ = std::make_unique<ResultBar>(resultLabel_, revealButton_);
-  radio0_ = std::make_unique<RadioButtonCell>(ui_->radio0);
-  radio1_ = std::make_unique<RadioButtonCell>(ui_->radio1);
-  radio2_ = std::make_unique<RadioButtonCell>(ui_->radio2);
-  upDown_ = std::make_unique<CheckButton>(ui_->btnUpDown);
-  orient_ = std::make_unique<CheckButton>(ui_->checkOrient);
-  sheetControl_ = std::make_unique<SheetControl>(
-      sheet_, sheetUi.btnCancel, std::vector<QWidget*>{ui_->content, revealButton_});
-  progressBar_ = std::make_unique<ProgressBarControl>(sheetUi.progressBar);
-  openRecent_ = std::make_unique<ActionItem>(ui_->menuOpenRecent->menuAction());
-  stop_ = std::make_unique<ActionItem>(ui_->actionStop);
-
-  controller_.toolkit = toolkit_.get();
-  controller_.window = window_.get();
-  controller_.pathCtrlSource = pathSource_.get();
-  controller_.sourceSummary = sourceSummary_.get();
-  controller_.radio0 = radio0_.get();
-  controller_.radio1 = radio1_.get();
-  controller_.radio2 = radio2_.get();
-  controller_.checkOrient = orient_.get();
-  controller_.btnUpDown = upDown_.get();
-  controller_.panelProgress = sheetControl_.get();
-  controller_.progressBar = progressBar_.get();
-  controller_.pathCtrlProgressSrc = progressSource_.get();
-  controller_.pathCtrlProgressDst = progressOutput_.get();
-  controller_.progressFileLine = progressFile_.get();
-  controller_.jobResultLine = result_.get();
-  controller_.menuOpenRecent = openRecent_.get();
-  controller_.menuItemStop = stop_.get();
-}
-
-void MainWindow::connectActions() {
-  auto& c = controller_;
-  connect(ui_->btnSourceSelect, &QPushButton::clicked, this, [&c] { c.onBtnSourceSelectClick(); });
-  connect(ui_->actionSourceSelect, &QAction::triggered, this, [&c] { c.onBtnSourceSelectClick(); });
-  const std::pair<QRadioButton*, RadioButtonCell*> cells[] = {
-      {ui_->radio0, radio0_.get()}, {ui_->radio1, radio1_.get()}, {ui_->radio2, radio2_.get()}};
-  for (const auto& [button, cell] : cells)
-    connect(button, &QRadioButton::clicked, this, [&c, cell = cell] { c.onRawSelected(*cell); });
-  connect(ui_->checkOrient, &QCheckBox::clicked, this, [&c] { c.onOrientClick(); });
-  connect(ui_->btnUpDown, &QToolButton::toggled, this, [this](bool expanded) {
-    ui_->btnUpDown->setArrowType(expanded ? Qt::DownArrow : Qt::RightArrow);
-  });
-  connect(ui_->btnUpDown, &QToolButton::clicked, this, [&c] { c.onBtnUpDownClick(); });
-  connect(ui_->btnProcess, &QPushButton::clicked, this, [&c] { c.onProcessClick(); });
-  connect(ui_->actionProcess, &QAction::triggered, this, [&c] { c.onProcessClick(); });
-  connect(ui_->actionStop, &QAction::triggered, this, [&c] { c.onMenuStop(); });
-  connect(ui_->actionQuit, &QAction::triggered, this, [&c] { c.onMenuQuit(); });
-  connect(ui_->actionAbout, &QAction::triggered, this, [this] { showAbout(); });
-  connect(revealButton_, &QPushButton::clicked, this, [&c] { c.onRevealClick(); });
-  connect(ui_->menuFile, &QMenu::aboutToShow, this, [this] { updateCommands(); });
-  sheet_->onCancel = [&c] { c.sheetCancel(); };
+  connect(ui_->chooseSourceButton, &QPushButton::clicked, this, &MainWindow::chooseSourceRequested);
+  connect(ui_->actionChooseSource, &QAction::triggered, this, &MainWindow::chooseSourceRequested);
+  const std::pair<QRadioButton*, KeyColour> keys[] = {{ui_->keyNone, KeyColour::None},
+                                                      {ui_->keyWhite, KeyColour::White},
+                                                      {ui_->keyBlack, KeyColour::Black}};
+  for (const auto& [button, key] : keys)
+    connect(button, &QRadioButton::clicked, this, [this, key = key] { emit keyColourChosen(key); });
+  connect(ui_->orientCheck, &QCheckBox::clicked, this, &MainWindow::orientChosen);
+  connect(ui_->optionsButton, &QToolButton::clicked, this, &MainWindow::optionsToggled);
+  connect(ui_->processButton, &QPushButton::clicked, this, &MainWindow::processRequested);
+  connect(ui_->actionProcess, &QAction::triggered, this, &MainWindow::processRequested);
+  connect(ui_->actionStop, &QAction::triggered, this, &MainWindow::stopRequested);
+  connect(progress_, &ProgressSheet::cancelled, this, &MainWindow::stopRequested);
+  connect(ui_->actionQuit, &QAction::triggered, this, &MainWindow::quitRequested);
+  connect(revealButton_, &QPushButton::clicked, this, &MainWindow::revealRequested);
+  connect(ui_->actionAbout, &QAction::triggered, this, &MainWindow::showAbout);
   // Process… is the window's default button: Enter presses it whenever it can be pressed.
   ui_->actionProcess->setShortcuts(
       {ui_->actionProcess->shortcut(), QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)});
 }
 
-void MainWindow::launch(const QStringList& paths) {
-  // A first run opens the window in the middle of the screen.
-  if (!settingsStore_.settings().contains(kMainFrameName)) {
-    const QRect screen = this->screen()->availableGeometry();
-    move(screen.center() - rect().center());
-  }
-  controller_.applicationDidFinishLaunching();
-  ui_->btnUpDown->setArrowType(ui_->btnUpDown->isChecked() ? Qt::DownArrow : Qt::RightArrow);
-  show();
-  for (const QString& path : paths)
-    controller_.applicationOpenFile(QFileInfo(path).absoluteFilePath().toStdString());
+// A first run (or a stored frame of an earlier version) opens the window in the middle of the
+// screen.
+void MainWindow::restoreWindowGeometry() {
+  resize(width(), kExpandedHeight);
+  if (restoreGeometry(QSettings().value(kGeometryKey).toByteArray())) return;
+  move(screen()->availableGeometry().center() - rect().center());
 }
 
-void MainWindow::updateCommands() {
-  using Action = AppDelegate::Action;
-  const bool source = controller_.validateMenuItem(Action::onBtnSourceSelectClick);
-  const bool process = controller_.validateMenuItem(Action::onProcessClick);
-  ui_->actionSourceSelect->setEnabled(source);
-  ui_->menuOpenRecent->setEnabled(source);
-  ui_->btnSourceSelect->setEnabled(source);
-  ui_->actionProcess->setEnabled(process);
-  ui_->btnProcess->setEnabled(process);
-  ui_->actionStop->setEnabled(controller_.validateMenuItem(Action::onMenuStop));
-  ui_->boxOption->setEnabled(controller_.validateMenuItem(Action::onRawSelected));
+void MainWindow::closeEvent(QCloseEvent* event) {
+  QSettings().setValue(kGeometryKey, saveGeometry());
+  QMainWindow::closeEvent(event);
+}
+
+void MainWindow::showSource(const std::string& folder, const std::string& summary) {
+  sourcePath_->setText(qs(folder));
+  sourceSummary_->setText(qs(summary));
+}
+
+void MainWindow::setOptions(std::optional<KeyColour> key, bool orient) {
+  QRadioButton* const buttons[] = {ui_->keyNone, ui_->keyWhite, ui_->keyBlack};
+  for (QRadioButton* button : buttons) {
+    // An exclusive button cannot be unchecked; none is checked when the choice is none.
+    button->setAutoExclusive(false);
+    button->setChecked(key && button == buttons[static_cast<int>(*key)]);
+    button->setAutoExclusive(true);
+  }
+  ui_->orientCheck->setChecked(orient);
+}
+
+// The top edge stays where it is; on screen, the change is animated.
+void MainWindow::setExpanded(bool expanded) {
+  ui_->optionsButton->setChecked(expanded);
+  ui_->optionsButton->setArrowType(expanded ? Qt::DownArrow : Qt::RightArrow);
+  const int height = expanded ? kExpandedHeight : kShrunkHeight;
+  if (!isVisible()) {
+    resize(width(), height);
+    return;
+  }
+  auto* animation = new QPropertyAnimation(this, "geometry", this);
+  animation->setDuration(kResizeAnimationMs);
+  animation->setEndValue(QRect(geometry().topLeft(), QSize(width(), height)));
+  animation->start(QAbstractAnimation::DeleteWhenStopped);
+}
+
+void MainWindow::setCoveredEnabled(bool enabled) {
+  ui_->content->setEnabled(enabled);
+  revealButton_->setEnabled(enabled);
+}
+
+// The panel covers the content, which is disabled meanwhile; the menu bar stays live.
+void MainWindow::showProgressPanel(const std::string& source, const std::string& output) {
+  progress_->showPaths(qs(source), qs(output));
+  setCoveredEnabled(false);
+  progress_->show();
+  progress_->raise();
+  progress_->cancelButton()->setFocus();
+}
+
+void MainWindow::showProgress(double percent, const std::string& fileLine) {
+  progress_->showProgress(percent, qs(fileLine));
+}
+
+void MainWindow::hideProgressPanel() {
+  progress_->hide();
+  setCoveredEnabled(true);
+}
+
+void MainWindow::showResult(const std::string& text, bool canReveal) {
+  resultText_->setText(qs(text));
+  resultLabel_->setVisible(!text.empty());
+  revealButton_->setVisible(!text.empty() && canReveal);
+}
+
+void MainWindow::setCommandsEnabled(const Commands& commands) {
+  commands_ = commands;
+  ui_->actionChooseSource->setEnabled(commands.chooseSource);
+  ui_->menuOpenRecent->setEnabled(commands.chooseSource);
+  ui_->chooseSourceButton->setEnabled(commands.chooseSource);
+  ui_->actionProcess->setEnabled(commands.process);
+  ui_->processButton->setEnabled(commands.process);
+  ui_->actionStop->setEnabled(commands.stop);
+  ui_->optionBox->setEnabled(commands.options);
+}
+
+void MainWindow::showRecentFolders(const std::vector<std::string>& folders) {
+  QMenu* menu = ui_->menuOpenRecent;
+  menu->clear();
+  for (const std::string& path : folders) {
+    const QString folder = qs(path);
+    connect(menu->addAction(folder), &QAction::triggered, this,
+            [this, folder] { emit folderOpened(folder); });
+  }
+  menu->addSeparator();
+  QAction* clear = menu->addAction(localizedText("MENU_CLEAR_RECENT"));
+  clear->setEnabled(!folders.empty());
+  connect(clear, &QAction::triggered, this, &MainWindow::clearRecentRequested);
+}
+
+void MainWindow::askOutputPath(const std::string& startFolder, const std::string& proposedName,
+                               PathAnswer answer) {
+  auto* panel = windowModal(new QFileDialog(this, localizedText("SAVE_TITLE")));
+  panel->setAcceptMode(QFileDialog::AcceptSave);
+  panel->setLabelText(QFileDialog::Accept, localizedText("SAVE_PROMPT"));
+  panel->setNameFilters({"PSD (*.psd)", "PSB (*.psb)"});
+  // A name typed without an extension gets ".psd" before the panel asks whether to replace an
+  // existing file of that name.
+  panel->setDefaultSuffix("psd");
+  panel->setDirectory(qs(startFolder));
+  panel->selectFile(qs(proposedName));
+  connect(panel, &QFileDialog::finished, this, [panel, answer = std::move(answer)](int result) {
+    const QStringList files = panel->selectedFiles();
+    if (result != QDialog::Accepted || files.isEmpty()) return answer(std::nullopt);
+    answer(files.front().toStdString());
+  });
+  panel->open();
+}
+
+void MainWindow::chooseFolder(const std::string& startFolder, PathAnswer answer) {
+  auto* panel = windowModal(new QFileDialog(this));
+  panel->setFileMode(QFileDialog::Directory);
+  panel->setOption(QFileDialog::ShowDirsOnly);
+  panel->setLabelText(QFileDialog::Accept, localizedText("OPEN_PROMPT"));
+  panel->setDirectory(qs(startFolder));
+  connect(panel, &QFileDialog::finished, this, [panel, answer = std::move(answer)](int result) {
+    const QList<QUrl> urls = panel->selectedUrls();
+    // A folder that is not a local file (a network location) cannot be the source.
+    if (result != QDialog::Accepted || urls.isEmpty() || !urls.front().isLocalFile())
+      return answer(std::nullopt);
+    answer(urls.front().toLocalFile().toStdString());
+  });
+  panel->open();
+}
+
+void MainWindow::alert(const std::string& message, const std::string& detail) {
+  auto* box = windowModal(new QMessageBox(QMessageBox::Warning,
+                                          QApplication::applicationDisplayName(), qs(message),
+                                          QMessageBox::Ok, this));
+  box->setInformativeText(qs(detail));
+  box->setDefaultButton(QMessageBox::Ok);
+  box->setEscapeButton(QMessageBox::Ok);
+  box->open();
+  // An alert that no click of the user brought up (a job's failure) takes the keyboard all
+  // the same, so that Enter and Escape answer it.
+  box->raise();
+  box->activateWindow();
 }
 
 void MainWindow::showAbout() {
-  QMessageBox::about(this, localizedTitle("MENU_ABOUT"),
-                     localizedText("APP_NAME") + " " + QApplication::applicationVersion() + "\n\n" +
-                         localizedText("ABOUT_TEXT"));
+  auto* box = windowModal(new QMessageBox(this));
+  box->setWindowTitle(localizedTitle("MENU_ABOUT"));
+  box->setText(localizedText("APP_NAME") + " " + QApplication::applicationVersion() + "\n\n" +
+               localizedText("ABOUT_TEXT"));
+  box->setIconPixmap(QApplication::windowIcon().pixmap(64));
+  box->open();
 }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
-  if (!droppedPath(event->mimeData()).isEmpty() &&
-      controller_.validateMenuItem(AppDelegate::Action::onBtnSourceSelectClick))
+  if (!droppedPath(event->mimeData()).isEmpty() && commands_.chooseSource)
     event->acceptProposedAction();
 }
 
 void MainWindow::dropEvent(QDropEvent* event) {
   const QString path = droppedPath(event->mimeData());
   if (path.isEmpty()) return;
-  controller_.applicationOpenFile(path.toStdString());
+  emit folderOpened(path);
   event->acceptProposedAction();
 }
 
@@ -218,12 +305,12 @@ void MainWindow::dropEvent(QDropEvent* event) {
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   if (watched == ui_->centralwidget && event->type() == QEvent::Resize) {
     const int height = ui_->centralwidget->height();
-    ui_->boxOption->setVisible(height >= fullContentHeight_);
+    ui_->optionBox->setVisible(height >= fullContentHeight_);
     ui_->content->setGeometry(0, 0, ui_->centralwidget->width(),
                               std::max(height, ui_->content->sizeHint().height()));
-    // The sheet hangs from the top of the content, as wide as it, as tall as it needs.
-    sheet_->setGeometry(kSheetMargin, 0, ui_->centralwidget->width() - 2 * kSheetMargin,
-                        std::min(height, sheet_->sizeHint().height()));
+    // The panel hangs from the top of the content, as wide as it, as tall as it needs.
+    progress_->setGeometry(kPanelMargin, 0, ui_->centralwidget->width() - 2 * kPanelMargin,
+                           std::min(height, progress_->sizeHint().height()));
   }
   return QMainWindow::eventFilter(watched, event);
 }

@@ -5,13 +5,7 @@
 #include <QPushButton>
 #include <memory>
 
-#include "ProgressSheet.h"
-#include "QSettingsStore.h"
-#include "QtControls.h"
-#include "QtToolkit.h"
-#include "RecentFolders.h"
-#include "SerialMainQueue.h"
-#include "app/AppDelegate.h"
+#include "app/View.h"
 
 namespace Ui {
 class MainWindow;
@@ -19,23 +13,54 @@ class MainWindow;
 
 namespace quillane::qt {
 
-// The main window: builds the layout, connects its controls and services to the controller
-// and sends the controller the user's actions. Folders dropped on the window open as from
-// outside.
-class MainWindow final : public QMainWindow {
+class ElidedLabel;
+class ProgressSheet;
+
+// The main window: the source folder and its summary, the options, Process, the progress
+// panel and the end-of-job line. It shows what the controller tells it (View) and emits the
+// user's intentions as signals. Dialogs are window-modal and answer later. Folders dropped on
+// the window open as from outside. The window's geometry is kept between runs.
+class MainWindow final : public QMainWindow, public View {
   Q_OBJECT
  public:
-  explicit MainWindow(AppDelegate& controller);
+  // Heights of the whole window, with the option area and without it.
+  static constexpr int kExpandedHeight = 333;
+  static constexpr int kShrunkHeight = 194;
+
+  MainWindow();
   ~MainWindow() override;
 
-  // The launch set-up, then the window on screen, then each path as opened from outside.
-  void launch(const QStringList& paths);
-  // Enables each command as the controller validates it.
-  void updateCommands();
+  ProgressSheet& progressPanel() { return *progress_; }
 
-  ProgressSheet& sheet() { return *sheet_; }
+  // ---- View ----
+  void showSource(const std::string& folder, const std::string& summary) override;
+  void setOptions(std::optional<KeyColour> key, bool orient) override;
+  void setExpanded(bool expanded) override;
+  void showProgressPanel(const std::string& source, const std::string& output) override;
+  void showProgress(double percent, const std::string& fileLine) override;
+  void hideProgressPanel() override;
+  void showResult(const std::string& text, bool canReveal) override;
+  void setCommandsEnabled(const Commands& commands) override;
+  void showRecentFolders(const std::vector<std::string>& folders) override;
+  void askOutputPath(const std::string& startFolder, const std::string& proposedName,
+                     PathAnswer answer) override;
+  void chooseFolder(const std::string& startFolder, PathAnswer answer) override;
+  void alert(const std::string& message, const std::string& detail) override;
+
+ signals:
+  void chooseSourceRequested();
+  void folderOpened(const QString& folder);  // dropped, or picked from Open Recent
+  void clearRecentRequested();
+  void keyColourChosen(quillane::KeyColour key);
+  void orientChosen(bool orient);
+  void optionsToggled();
+  void processRequested();
+  void stopRequested();
+  void quitRequested();
+  void revealRequested();
 
  protected:
+  void closeEvent(QCloseEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -45,29 +70,19 @@ class MainWindow final : public QMainWindow {
   void setCaptions();
   void setToolTips();
   void connectControls();
-  void connectActions();
+  void restoreWindowGeometry();
   void showAbout();
+  void setCoveredEnabled(bool enabled);
 
-  AppDelegate& controller_;
   std::unique_ptr<Ui::MainWindow> ui_;
-  ProgressSheet* sheet_;       // owned by the central widget
-  QLabel* resultLabel_;        // owned by the status bar
-  QPushButton* revealButton_;  // owned by the status bar
+  ProgressSheet* progress_;      // owned by the central widget
+  QLabel* resultLabel_;          // owned by the status bar
+  QPushButton* revealButton_;    // owned by the status bar
+  ElidedLabel* sourcePath_;      // owned by its label, as the two below
+  ElidedLabel* sourceSummary_;
+  ElidedLabel* resultText_;
   int fullContentHeight_ = 0;  // the content's height with the option area shown
-  QSettingsStore settingsStore_;
-  SerialMainQueue mainQueue_;
-  std::unique_ptr<RecentFolders> recent_;
-  std::unique_ptr<QtToolkit> toolkit_;
-
-  std::unique_ptr<WindowControl> window_;
-  std::unique_ptr<PathLine> pathSource_, progressSource_, progressOutput_;
-  std::unique_ptr<TextLabel> sourceSummary_, progressFile_;
-  std::unique_ptr<ResultBar> result_;
-  std::unique_ptr<RadioButtonCell> radio0_, radio1_, radio2_;
-  std::unique_ptr<CheckButton> upDown_, orient_;
-  std::unique_ptr<SheetControl> sheetControl_;
-  std::unique_ptr<ProgressBarControl> progressBar_;
-  std::unique_ptr<ActionItem> openRecent_, stop_;
+  Commands commands_;
 };
 
 }  // namespace quillane::qt

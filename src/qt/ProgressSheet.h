@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QFrame>
-#include <functional>
 #include <memory>
 
 namespace Ui {
@@ -10,20 +9,29 @@ class ProgressSheet;
 
 namespace quillane::qt {
 
-// The progress sheet: a panel over the main window's content with the source folder, the
-// output file, the file being processed, a bar and Cancel. Cancel and Escape send the cancel
-// action.
+class ElidedLabel;
+
+// The progress panel: a panel over the main window's content with the source folder, the
+// output file, the file under way, a bar and Cancel. Cancel and Escape emit cancelled.
 class ProgressSheet final : public QFrame {
   Q_OBJECT
  public:
   explicit ProgressSheet(QWidget* parent);
   ~ProgressSheet() override;
 
-  Ui::ProgressSheet& ui() { return *ui_; }
-  std::function<void()> onCancel;
+  void showPaths(const QString& source, const QString& output);
+  // percent from 0 to 100.
+  void showProgress(double percent, const QString& fileLine);
+  QWidget* cancelButton() const;
+
+ signals:
+  void cancelled();
 
  private:
   std::unique_ptr<Ui::ProgressSheet> ui_;
+  ElidedLabel* source_;
+  ElidedLabel* output_;
+  ElidedLabel* fileLine_;
 };
 
 }  // namespace quillane::qt

@@ -2,18 +2,17 @@
 
 #include <QSettings>
 
-#include "app/Toolkit.h"
+#include "app/Settings.h"
 
 namespace quillane::qt {
 
-// The per-user settings store on QSettings (the application's organisation and name).
-class QSettingsStore final : public toolkit::SettingsStore {
+// The settings store on QSettings (the application's organisation and name), each value
+// written through at once.
+class QSettingsStore final : public SettingsStore {
  public:
-  std::optional<std::string> value(const std::string& key) const override;
-  void setValue(const std::string& key, const std::string& value) override;
-  void synchronize() override { settings_.sync(); }
-
-  QSettings& settings() { return settings_; }
+  std::optional<SettingValue> value(const std::string& key) const override;
+  void setValue(const std::string& key, const SettingValue& value) override;
+  void remove(const std::string& key) override;
 
  private:
   QSettings settings_;

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <string_view>
 
-#include "MainWindow.h"
+#include "DesktopApp.h"
 #include "QtTranslations.h"
 #include "util/Log.h"
 #include "LocalizedText.h"
@@ -59,12 +59,8 @@ int main(int argc, char** argv) {
     });
   }
 
-  quillane::AppDelegate controller;
-  quillane::qt::MainWindow window(controller);
-  QApplication::setQuitOnLastWindowClosed(
-      controller.applicationShouldTerminateAfterLastWindowClosed());
-  window.launch(parser.positionalArguments());
-  const int status = QApplication::exec();
-  controller.applicationWillTerminate();
-  return status;
+  // Closing the window quits; the controller then stops a running job and waits for it.
+  quillane::qt::DesktopApp desktop;
+  desktop.show(parser.positionalArguments());
+  return QApplication::exec();
 }

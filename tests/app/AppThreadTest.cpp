@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <random>
 
-#include "app/FakeToolkit.h"
+#include "app/FakeView.h"
 #include "support/BmpBytes.h"
 #include "support/TempFolder.h"
 
@@ -17,23 +17,23 @@ struct RealJob {
   explicit RealJob(int files) : h(store) {
     for (int i = 0; i < files; ++i)
       temp.write("img" + std::to_string(i) + ".bmp", testsupport::solidBmp(64, 48, {255, 255, 0}));
-    h.app.applicationDidFinishLaunching();
-    h.app.applicationOpenFile(temp.path());
-    h.app.onRawSelected(h.radio1);  // keying advances the minor step pixel by pixel
-    h.toolkit.saveAnswer = {kPanelOK, temp.file("result.psd")};
+    h.app.openFolder(temp.path());
+    h.app.setKeyColour(KeyColour::White);  // keying advances the progress pixel by pixel
   }
-  // Ticks and runs the main queue, as the event loop would, until the job and its sheet are over.
+  void process() {
+    h.app.process();
+    h.view.answerOutput(temp.file("result.psd"));
+  }
+  // Ticks and runs posted tasks, as the event loop would, until the job is over.
   void runUntilTheJobEnds() {
-    for (bool over = false; !over; h.toolkit.queue.drain()) {
-      over = h.app.progressFinished && !h.sheet.onScreen;
-      h.toolkit.fireTimers();
+    while (!h.app.commands().process) {
+      h.services.tick();
+      h.services.runPosted();
     }
-    h.app.waitForWorker();
-    h.toolkit.queue.drain();
   }
 
   testsupport::TempFolder temp;
-  MemorySettingsStore store;
+  MemoryStore store;
   AppHarness h;
 };
 
@@ -41,28 +41,29 @@ TEST(AppThread, StopRacingTheLastFileWritesTheFileOnlyWhenTheLineSaysSo) {
   std::mt19937 random(7);
   for (int round = 0; round < 20; ++round) {
     RealJob run(2);
-    run.h.app.onProcessClick();
+    run.process();
     std::this_thread::sleep_for(std::chrono::microseconds(random() % 3000));
-    run.h.app.onMenuStop();
+    run.h.app.stop();
     run.runUntilTheJobEnds();
     const bool written = std::filesystem::exists(run.temp.file("result.psd"));
-    EXPECT_EQ(run.h.result.text,
+    EXPECT_EQ(run.h.view.result,
               written ? "Saved result.psd — 2 layers, 64 × 48" : "Stopped — nothing was written")
         << round;
     // The next job starts clean, whatever the stop left, and runs to its end.
-    run.h.app.onProcessClick();
+    run.process();
     run.runUntilTheJobEnds();
-    EXPECT_EQ(run.h.result.text, "Saved result.psd — 2 layers, 64 × 48") << round;
-    EXPECT_TRUE(run.h.toolkit.alerts.empty());
+    EXPECT_EQ(run.h.view.result, "Saved result.psd — 2 layers, 64 × 48") << round;
+    EXPECT_TRUE(run.h.view.alerts.empty());
   }
 }
 
 TEST(AppThread, QuitDuringARealJobWaitsForItsWorker) {
   RealJob run(4);
-  run.h.app.onProcessClick();
-  run.h.app.onMenuQuit();
-  EXPECT_TRUE(run.h.app.progressFinished) << "the worker ended before Quit returned";
-  EXPECT_TRUE(run.h.toolkit.terminated);
+  run.process();
+  run.h.app.quit();
+  EXPECT_NE(run.h.view.result, "") << "the worker ended before Quit returned";
+  EXPECT_TRUE(run.h.app.commands().process);
+  EXPECT_TRUE(run.h.services.quitCalled);
 }
 
 }  // namespace

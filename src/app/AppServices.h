@@ -1,0 +1,33 @@
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace quillane {
+
+// A repeating timer on the main thread; it stops when destroyed.
+class RepeatingTimer {
+ public:
+  virtual ~RepeatingTimer() = default;
+};
+
+// What the controller needs from the desktop beside the window. Called on the main thread,
+// except postToMainThread, which any thread may call.
+class AppServices {
+ public:
+  virtual ~AppServices() = default;
+  // Runs the task on the main thread, after the tasks posted before it.
+  virtual void postToMainThread(std::function<void()> task) = 0;
+  virtual std::unique_ptr<RepeatingTimer> startTimer(std::chrono::milliseconds interval,
+                                                     std::function<void()> tick) = 0;
+  // Calls changed whenever entries are added to, removed from or renamed in the folder; one
+  // folder at a time, an empty path watches none.
+  virtual void watchFolder(const std::string& folder, std::function<void()> changed) = 0;
+  virtual void revealInFileManager(const std::string& path) = 0;
+  virtual void quit() = 0;
+  virtual std::string homeFolder() const = 0;
+};
+
+}  // namespace quillane

@@ -1,0 +1,102 @@
+#include "app/Controller.h"
+
+#include "app/Paths.h"
+#include "util/Log.h"
+
+namespace quillane {
+namespace {
+
+std::optional<KeyColour> keyColourFromSetting(std::optional<int> stored) {
+  switch (stored.value_or(-1)) {
+    case 0: return KeyColour::None;
+    case 1: return KeyColour::White;
+    case 2: return KeyColour::Black;
+    default: return std::nullopt;
+  }
+}
+
+}  // namespace
+
+Controller::Controller(View& view, AppServices& services, SettingsStore& store, JobFunction job)
+    : view_(view),
+      services_(services),
+      settings_(store, services.homeFolder()),
+      recent_(settings_),
+      job_(std::move(job)),
+      summarizer_(std::make_unique<FolderSummarizer>([this](FolderSummary summary) {
+        services_.postToMainThread([this, summary = std::move(summary)] { showSummary(summary); });
+      })) {
+  // A stored folder that is gone (or no longer readable) is not shown: processing it could
+  // only fail.
+  source_ = settings_.stringValue(kSourceFolderKey);
+  if (!isReadableFolder(source_)) source_.clear();
+  key_ = keyColourFromSetting(settings_.intValue(kKeyColourKey));
+  orient_ = settings_.boolValue(kOrientKey);
+  expanded_ = settings_.boolValue(kExpandWindowKey);
+
+  view_.setOptions(key_, orient_);
+  view_.setExpanded(expanded_);
+  view_.showResult("", false);
+  showRecentFolders();
+  summarizeSource();
+  updateCommands();
+}
+
+Controller::~Controller() {
+  // The process must not end under a running job, nor under a summary being worked out.
+  progressTimer_.reset();
+  worker_ = {};
+  summarizer_.reset();
+  services_.watchFolder("", nullptr);
+}
+
+// One place decides: the source may change as soon as the panel is gone (a job never reads
+// it); a new job and a new option wait until the previous worker has ended.
+Commands Controller::commands() const {
+  return {.chooseSource = state_ != JobState::Running,
+          .process = state_ == JobState::Idle,
+          .stop = state_ == JobState::Running,
+          .options = state_ == JobState::Idle};
+}
+
+void Controller::updateCommands() { view_.setCommandsEnabled(commands()); }
+
+void Controller::setKeyColour(KeyColour key) {
+  if (!commands().options) return;
+  key_ = key;
+  settings_.setValue(kKeyColourKey, static_cast<int>(key));
+}
+
+void Controller::setOrient(bool orient) {
+  if (!commands().options) return;
+  orient_ = orient;
+  settings_.setValue(kOrientKey, orient);
+}
+
+void Controller::toggleOptions() {
+  expanded_ = !expanded_;
+  view_.setExpanded(expanded_);
+  settings_.setValue(kExpandWindowKey, expanded_);
+}
+
+void Controller::showRecentFolders() { view_.showRecentFolders(recent_.folders()); }
+
+void Controller::clearRecentFolders() {
+  recent_.clear();
+  showRecentFolders();
+}
+
+void Controller::quit() {
+  logLine("Quit");
+  stop();
+  // The job stops at the top of its next file (or finishes its last one); the process must
+  // not exit under it.
+  finishJob();
+  services_.quit();
+}
+
+void Controller::revealResult() {
+  if (!writtenPath_.empty()) services_.revealInFileManager(writtenPath_);
+}
+
+}  // namespace quillane

@@ -1,0 +1,97 @@
+#include <filesystem>
+
+#include "app/Controller.h"
+#include "app/Paths.h"
+#include "app/Texts.h"
+#include "job/ErrorText.h"
+#include "util/Log.h"
+#include "util/Strings.h"
+
+namespace quillane {
+
+// The save panel's start: the last output folder, else the default one, else home.
+std::string Controller::saveStartFolder() const {
+  for (const std::string& folder :
+       {settings_.stringValue(kOutputFolderKey),
+        std::get<std::string>(settings_.defaultValue(kOutputFolderKey))})
+    if (isReadableFolder(folder)) return folder;
+  return services_.homeFolder();
+}
+
+void Controller::process() {
+  if (!commands().process) {
+    logLine("process ignored: the previous job is still running");
+    return;
+  }
+  view_.askOutputPath(saveStartFolder(), proposedDocumentName(source_),
+                      [this](std::optional<std::string> path) {
+                        if (path && commands().process) startJob(withDocumentExtension(*path));
+                      });
+}
+
+void Controller::startJob(const std::string& output) {
+  logLine("saving file '%s'", output.c_str());
+  settings_.setValue(kOutputFolderKey, std::filesystem::path(output).parent_path().string());
+  // Found out once the output is named, as the job would.
+  JobRequest request{source_, listImageFiles(source_), output, key_.value_or(KeyColour::None),
+                     orient_};
+  if (request.files.empty()) {
+    view_.alert(localizedString("NO_IMAGE_FILE"), "");
+    return;
+  }
+
+  state_ = JobState::Running;
+  view_.showResult("", false);
+  view_.showProgressPanel(source_, output);
+  view_.showProgress(0.0, "");
+  progressTimer_ = services_.startTimer(kProgressInterval, [this] { showProgress(); });
+  result_.reset();
+  worker_ = std::jthread([this, request = std::move(request)](std::stop_token stop) mutable {
+    result_ = job_(std::move(request), progress_, stop);
+    services_.postToMainThread([this] { finishJob(); });
+  });
+  updateCommands();
+}
+
+void Controller::showProgress() {
+  const JobProgress::Snapshot now = progress_.snapshot();
+  view_.showProgress(now.percent, progressLine(now));
+}
+
+void Controller::stop() {
+  if (state_ != JobState::Running) return;
+  logLine("Stop");
+  // The worker, if it still runs, ends at the top of its next file.
+  worker_.request_stop();
+  state_ = JobState::Stopping;
+  progressTimer_.reset();
+  view_.hideProgressPanel();
+  updateCommands();
+}
+
+void Controller::finishJob() {
+  if (!worker_.joinable()) return;
+  worker_.join();
+  progressTimer_.reset();
+  if (state_ == JobState::Running) view_.hideProgressPanel();
+  state_ = JobState::Idle;
+  showJobResult(*result_);
+  updateCommands();
+}
+
+// What the job wrote, that a stop left nothing, or why it failed. A stop that the job never
+// saw (it came during the last file) leaves the file written.
+void Controller::showJobResult(const JobResult& result) {
+  if (const Error* error = std::get_if<Error>(&result)) {
+    logLine("job failed: %s %s", error->what(), error->detail.c_str());
+    const ErrorText text = describeError(*error);
+    view_.showResult("", false);
+    view_.alert(text.message, text.detail);
+    return;
+  }
+  const JobOutcome& outcome = std::get<JobOutcome>(result);
+  if (!outcome.stopped) writtenPath_ = outcome.path;
+  view_.showResult(resultText(outcome), !outcome.stopped);
+}
+
+}  // namespace quillane

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <string>
+
+#include "app/FolderSummary.h"
+#include "job/Job.h"
+
+// The lines the window shows, in the user's language.
+namespace quillane {
+
+// "3 images · 40 × 30 canvas, from a.png", or why there is no canvas.
+std::string summaryText(const FolderSummary& summary);
+// "File 8 of 30: a-frame-008.png"; nothing before the job takes up its first file.
+std::string progressLine(const JobProgress::Snapshot& progress);
+// "Saved out.psd — 2 layers, 40 × 30", or that a stop left nothing.
+std::string resultText(const JobOutcome& outcome);
+
+}  // namespace quillane

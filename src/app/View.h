@@ -1,0 +1,55 @@
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "job/JobRequest.h"
+
+namespace quillane {
+
+// Which commands the user may give now. The controller alone decides; the view enables its
+// buttons and menu items to match.
+struct Commands {
+  bool chooseSource = true;  // also Open Recent and dropping a folder
+  bool process = true;
+  bool stop = false;
+  bool options = true;  // the key colour and the orientation option
+  friend bool operator==(const Commands&, const Commands&) = default;
+};
+
+// The main window as the controller sees it: what to show and what to ask the user. Called on
+// the main thread only. Questions are asynchronous: the view answers later, on the main thread,
+// with nothing when the user cancels.
+class View {
+ public:
+  using PathAnswer = std::function<void(std::optional<std::string> path)>;
+
+  virtual ~View() = default;
+
+  // The source folder (empty: none) and the line that says what it holds.
+  virtual void showSource(const std::string& folder, const std::string& summary) = 0;
+  // No key colour when the stored choice is none of them.
+  virtual void setOptions(std::optional<KeyColour> key, bool orient) = 0;
+  // The window with its option area, or shrunk to the source and the commands.
+  virtual void setExpanded(bool expanded) = 0;
+  virtual void showProgressPanel(const std::string& source, const std::string& output) = 0;
+  // percent from 0 to 100; the line names the file under way.
+  virtual void showProgress(double percent, const std::string& fileLine) = 0;
+  virtual void hideProgressPanel() = 0;
+  // How the last job ended (empty: nothing to say), and whether its file can be shown.
+  virtual void showResult(const std::string& text, bool canReveal) = 0;
+  virtual void setCommandsEnabled(const Commands& commands) = 0;
+  // File > Open Recent, newest first.
+  virtual void showRecentFolders(const std::vector<std::string>& folders) = 0;
+
+  // The save panel, starting in startFolder with proposedName filled in.
+  virtual void askOutputPath(const std::string& startFolder, const std::string& proposedName,
+                             PathAnswer answer) = 0;
+  virtual void chooseFolder(const std::string& startFolder, PathAnswer answer) = 0;
+  // A window-modal alert with one OK button.
+  virtual void alert(const std::string& message, const std::string& detail) = 0;
+};
+
+}  // namespace quillane

@@ -1,0 +1,34 @@
+#include "DesktopApp.h"
+
+#include <QFileInfo>
+
+namespace quillane::qt {
+
+DesktopApp::DesktopApp(Controller::JobFunction job)
+    : services_(&window_), controller_(window_, services_, settings_, std::move(job)) {
+  connectWindow();
+}
+
+void DesktopApp::connectWindow() {
+  Controller& c = controller_;
+  MainWindow* w = &window_;
+  QObject::connect(w, &MainWindow::chooseSourceRequested, w, [&c] { c.chooseSourceFolder(); });
+  QObject::connect(w, &MainWindow::folderOpened, w,
+                   [&c](const QString& folder) { c.openFolder(folder.toStdString()); });
+  QObject::connect(w, &MainWindow::clearRecentRequested, w, [&c] { c.clearRecentFolders(); });
+  QObject::connect(w, &MainWindow::keyColourChosen, w, [&c](KeyColour key) { c.setKeyColour(key); });
+  QObject::connect(w, &MainWindow::orientChosen, w, [&c](bool orient) { c.setOrient(orient); });
+  QObject::connect(w, &MainWindow::optionsToggled, w, [&c] { c.toggleOptions(); });
+  QObject::connect(w, &MainWindow::processRequested, w, [&c] { c.process(); });
+  QObject::connect(w, &MainWindow::stopRequested, w, [&c] { c.stop(); });
+  QObject::connect(w, &MainWindow::quitRequested, w, [&c] { c.quit(); });
+  QObject::connect(w, &MainWindow::revealRequested, w, [&c] { c.revealResult(); });
+}
+
+void DesktopApp::show(const QStringList& paths) {
+  window_.show();
+  for (const QString& path : paths)
+    controller_.openFolder(QFileInfo(path).absoluteFilePath().toStdString());
+}
+
+}  // namespace quillane::qt
