@@ -3,13 +3,13 @@
 namespace quillane {
 
 JobProgress::JobProgress()
-    : steps_(std::make_shared<ProgressUtility>()), file_(std::make_shared<const std::string>()) {}
+    : steps_(std::make_shared<ProgressUtility>()), file_(std::make_shared<const FileTurn>()) {}
 
 JobProgress::Snapshot JobProgress::snapshot() const {
   Snapshot now;
-  // The index before the name, which the job stores first: a new index comes with its name.
-  now.fileIndex = fileIndex_.load();
-  now.file = *file_.load();
+  const std::shared_ptr<const FileTurn> turn = file_.load();
+  now.fileIndex = turn->index;
+  now.file = turn->path;
   now.fileCount = fileCount_.load();
   now.percent = steps_.load()->value();
   now.canvas = {canvasWidth_.load(), canvasHeight_.load()};
@@ -19,8 +19,7 @@ JobProgress::Snapshot JobProgress::snapshot() const {
 void JobProgress::start(std::size_t fileCount) {
   auto steps = std::make_shared<ProgressUtility>();
   steps->setMajorStepMax(static_cast<double>(fileCount));
-  file_.store(std::make_shared<const std::string>());
-  fileIndex_ = 0;
+  file_.store(std::make_shared<const FileTurn>());
   fileCount_ = fileCount;
   canvasWidth_ = 0;
   canvasHeight_ = 0;
@@ -28,8 +27,7 @@ void JobProgress::start(std::size_t fileCount) {
 }
 
 void JobProgress::startFile(std::size_t index, const std::string& path) {
-  file_.store(std::make_shared<const std::string>(path));
-  fileIndex_ = index;
+  file_.store(std::make_shared<const FileTurn>(FileTurn{index, path}));
   steps_.load()->setMajorStep(static_cast<double>(index));
 }
 

@@ -38,8 +38,13 @@ class JobProgress {
 
  private:
   SharedValue<ProgressUtility> steps_;
-  SharedValue<const std::string> file_;
-  std::atomic<std::size_t> fileIndex_{0};
+  // The file under way and its index, replaced together so that a read never pairs one
+  // file's index with another's name.
+  struct FileTurn {
+    std::size_t index = 0;
+    std::string path;
+  };
+  SharedValue<const FileTurn> file_;
   std::atomic<std::size_t> fileCount_{0};
   std::atomic<decltype(Size::width)> canvasWidth_{0};
   std::atomic<decltype(Size::height)> canvasHeight_{0};
