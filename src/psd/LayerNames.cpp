@@ -5,7 +5,6 @@
 #include <bit>
 #include <memory>
 
-
 namespace quillane {
 namespace {
 
@@ -112,7 +111,7 @@ std::optional<std::string> shiftJisFromUtf16(const std::u16string& text) {
   return ShiftJisConverter().convert(text);
 }
 
-std::string trancate255(const std::u16string& name) {
+std::string truncateTo255Bytes(const std::u16string& name) {
   ShiftJisConverter converter;
   std::u16string copy = name;
   for (;;) {
@@ -128,7 +127,7 @@ std::string trancate255(const std::u16string& name) {
 ByteBuffer createPascalLayerName(const std::string& name) {
   const std::u16string unicode = utf16FromUtf8(name);
   std::string bytes = shiftJisFromUtf16(unicode).value_or(kDefaultLayerName);
-  if (bytes.size() > kMaxPascalNameBytes) bytes = trancate255(unicode);
+  if (bytes.size() > kMaxPascalNameBytes) bytes = truncateTo255Bytes(unicode);
   if (bytes.empty()) bytes = kDefaultLayerName;
 
   ByteBuffer block;

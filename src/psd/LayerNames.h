@@ -15,7 +15,7 @@ ByteBuffer createUnicodeLayerName(const std::string& name);  // "luni"
 ByteBuffer createLayerName(const std::string& name);         // the two, byte name first
 // Shift-JIS (CP932) bytes of the longest prefix of name, shortened one UTF-16 code unit at a
 // time, whose form has at most 255 bytes.
-std::string trancate255(const std::u16string& name);
+std::string truncateTo255Bytes(const std::u16string& name);
 
 std::u16string utf16FromUtf8(std::string_view text);
 // The CP932 (Shift-JIS) form, or nothing when a character has none.

@@ -98,7 +98,7 @@ TEST(LayerNames, ShortensLongByteNamesToWholeCharacters) {
   EXPECT_EQ(exact.pascal[0], 255);
   EXPECT_EQ(exact.pascal[255], 'x');
 
-  EXPECT_EQ(trancate255(std::u16string(300, u'y')), std::string(255, 'y'));
+  EXPECT_EQ(truncateTo255Bytes(std::u16string(300, u'y')), std::string(255, 'y'));
 }
 
 }  // namespace

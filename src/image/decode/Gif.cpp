@@ -24,7 +24,7 @@ struct GifCloser {
 using GifFile = std::unique_ptr<GifFileType, GifCloser>;
 
 struct MemoryReader {
-  explicit MemoryReader(std::span<const std::uint8_t> bytes) : bytes(bytes) {}
+  explicit MemoryReader(std::span<const std::uint8_t> data) : bytes(data) {}
   ByteReader bytes;
   bool ranOut = false;  // giflib asked for bytes past the end
 };
@@ -126,10 +126,9 @@ Decoded<Bitmap> readFirstFrame(GifFileType* gif, const DecodeRequest& request) {
       const ColorMapObject* map = gif->Image.ColorMap ? gif->Image.ColorMap : gif->SColorMap;
       if (map == nullptr) break;
       if (gif->SWidth == 0 || gif->SHeight == 0) break;
-      if (const auto refused = checkImageSize(gif->SWidth, gif->SHeight, request))
-        return *refused;
-      auto screen = createBitmap(request.keptWidth(gif->SWidth),
-                                   request.keptHeight(gif->SHeight), BitmapFill::Zeroes);
+      if (const auto refused = checkImageSize(gif->SWidth, gif->SHeight, request)) return *refused;
+      auto screen = createBitmap(request.keptWidth(gif->SWidth), request.keptHeight(gif->SHeight),
+                                 BitmapFill::Zeroes);
       if (!screen) return screen;
       const auto failed = drawFrame(gif, makePalette(*map, transparentIndex), *screen, request);
       if (failed) return *failed;
@@ -143,8 +142,7 @@ Decoded<Bitmap> readFirstFrame(GifFileType* gif, const DecodeRequest& request) {
 
 }  // namespace
 
-Decoded<DecodedImage> decodeGif(std::span<const std::uint8_t> bytes,
-                                 const DecodeRequest& request) {
+Decoded<DecodedImage> decodeGif(std::span<const std::uint8_t> bytes, const DecodeRequest& request) {
   MemoryReader reader(bytes);
   int error = 0;
   GifFile gif(DGifOpen(&reader, readFromMemory, &error));
