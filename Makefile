@@ -2,26 +2,29 @@
 SHELL := /bin/bash
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
+# Warnings are errors in every build that make runs.
+WARNINGS := -DQUILLANE_WERROR=ON
+FORMATTED := $(shell git ls-files '*.cpp' '*.h' 2>/dev/null | grep -v '^tests/data/')
 SAMPLE_DIR ?= samples
 DEMO_OUT ?= out/demo.psd
 
-.PHONY: deps build build-asan build-tsan demo test test-plain test-asan test-tsan test-fuzz fuzz bench screenshot clean
+.PHONY: deps build build-asan build-tsan demo test test-plain test-asan test-tsan test-fuzz test-format format fuzz bench screenshot clean
 
 deps:
 	@scripts/install-deps
 
 build: deps
-	cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
+	cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(WARNINGS) $(CMAKE_FLAGS)
 	cmake --build build -j $(JOBS)
 
 build-asan: deps
 	cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug \
-	  -DQUILLANE_SANITIZE=address,undefined -DQUILLANE_BUILD_APP=OFF -DQUILLANE_BUILD_BENCH=OFF $(CMAKE_FLAGS)
+	  -DQUILLANE_SANITIZE=address,undefined -DQUILLANE_BUILD_APP=OFF -DQUILLANE_BUILD_BENCH=OFF $(WARNINGS) $(CMAKE_FLAGS)
 	cmake --build build-asan -j $(JOBS)
 
 build-tsan: deps
 	cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-	  -DQUILLANE_SANITIZE=thread -DQUILLANE_BUILD_APP=OFF -DQUILLANE_BUILD_BENCH=OFF $(CMAKE_FLAGS)
+	  -DQUILLANE_SANITIZE=thread -DQUILLANE_BUILD_APP=OFF -DQUILLANE_BUILD_BENCH=OFF $(WARNINGS) $(CMAKE_FLAGS)
 	cmake --build build-tsan -j $(JOBS) --target quillane_thread_tests
 
 demo: build
@@ -51,7 +54,14 @@ test-fuzz: deps
 fuzz: deps
 	scripts/fuzz-all $(SECONDS)
 
-test: test-plain test-asan test-tsan test-fuzz
+# Every C++ file as .clang-format lays it out; `make format` rewrites them so.
+test-format: deps
+	clang-format --dry-run --Werror $(FORMATTED)
+
+format: deps
+	clang-format -i $(FORMATTED)
+
+test: test-format test-plain test-asan test-tsan test-fuzz
 
 bench: build
 	bench/run-workloads
