@@ -16,7 +16,7 @@ struct BadPsd : std::runtime_error {
 };
 
 struct PsdChannel {
-  int id = 0;  // 0 red, 1 green, 2 blue, -1 transparency
+  int id = 0;                         // 0 red, 1 green, 2 blue, -1 transparency
   std::vector<std::uint8_t> samples;  // rows of the layer's rect
 };
 
@@ -88,9 +88,8 @@ inline std::vector<std::uint8_t> unpackRow(std::span<const std::uint8_t> packed,
 }
 
 // Planes of `count` channels of width x height after a compression field already read.
-inline std::vector<std::vector<std::uint8_t>> readPlanes(PsdCursor& in, int compression,
-                                                         int count, int width, int height,
-                                                         int rowCountBytes) {
+inline std::vector<std::vector<std::uint8_t>> readPlanes(PsdCursor& in, int compression, int count,
+                                                         int width, int height, int rowCountBytes) {
   std::vector<std::vector<std::uint8_t>> planes(static_cast<std::size_t>(count));
   const std::size_t plane = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
   if (compression == 0) {
@@ -153,7 +152,7 @@ inline PsdDocument readPsd(std::span<const std::uint8_t> bytes) {
     in.expect("8BIM");
     in.take(4);  // blend mode
     layer.opacity = static_cast<std::uint8_t>(in.u(1));
-    in.take(3);  // clipping, flags, filler
+    in.take(3);        // clipping, flags, filler
     in.take(in.u(4));  // mask, blending ranges, name, additional blocks
     doc.layers.push_back(std::move(layer));
   }
@@ -162,8 +161,8 @@ inline PsdDocument readPsd(std::span<const std::uint8_t> bytes) {
     for (std::size_t c = 0; c < layer.channels.size(); ++c) {
       const std::size_t start = in.position();
       const int compression = static_cast<int>(in.u(2));
-      layer.channels[c].samples =
-          std::move(readPlanes(in, compression, 1, layer.width(), layer.height(), rowCountBytes).front());
+      layer.channels[c].samples = std::move(
+          readPlanes(in, compression, 1, layer.width(), layer.height(), rowCountBytes).front());
       if (in.position() - start != lengths[i][c]) throw BadPsd("channel length");
     }
   }

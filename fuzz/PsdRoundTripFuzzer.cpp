@@ -56,16 +56,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::vector<quillane::PSDLayer> layers;
   for (int i = 0; i < layerCount; ++i) {
     auto bitmap = quillane::createBitmap(in.next() % kMaxSide, in.next() % kMaxSide,
-                                           quillane::BitmapFill::Zeroes);
+                                         quillane::BitmapFill::Zeroes);
     if (!bitmap) std::abort();
     layers.push_back({"layer " + std::to_string(i), std::move(*bitmap)});
   }
   for (auto& layer : layers)
     for (std::uint8_t& byte : layer.image.pixels) byte = in.next();
 
-  const quillane::ByteBuffer file = quillane::createPSDData(
-      quillane::Size{width, height}, layers,
-      {.format = format});
+  const quillane::ByteBuffer file =
+      quillane::createPSDData(quillane::Size{width, height}, layers, {.format = format});
   quillane::fuzz::PsdDocument doc;
   try {
     doc = quillane::fuzz::readPsd(file);
@@ -75,7 +74,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (doc.width != width || doc.height != height || doc.layers.size() != layers.size() ||
       doc.merged.size() != 4)
     std::abort();
-  for (std::size_t i = 0; i < layers.size(); ++i) checkLayer(doc.layers[i], layers[i].image, width, height);
+  for (std::size_t i = 0; i < layers.size(); ++i)
+    checkLayer(doc.layers[i], layers[i].image, width, height);
   for (const std::uint8_t alpha : doc.merged[3])
     if (alpha != 255) std::abort();
   return 0;

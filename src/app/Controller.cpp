@@ -8,10 +8,14 @@ namespace {
 
 std::optional<KeyColour> keyColourFromSetting(std::optional<int> stored) {
   switch (stored.value_or(-1)) {
-    case 0: return KeyColour::None;
-    case 1: return KeyColour::White;
-    case 2: return KeyColour::Black;
-    default: return std::nullopt;
+    case 0:
+      return KeyColour::None;
+    case 1:
+      return KeyColour::White;
+    case 2:
+      return KeyColour::Black;
+    default:
+      return std::nullopt;
   }
 }
 

@@ -32,12 +32,9 @@ bool textAsBool(const std::string& text) {
 Settings::Settings(SettingsStore& store, const std::string& homeFolder) : store_(store) {
   const std::string pictures = homeFolder + "/Pictures";
   defaults_ = {
-      {kSourceFolderKey, pictures},
-      {kOutputFolderKey, pictures},
-      {kKeyColourKey, 0},
-      {kExpandWindowKey, true},
-      {kOrientKey, false},
-      {kRecentFoldersKey, std::vector<std::string>{}},
+      {kSourceFolderKey, pictures}, {kOutputFolderKey, pictures},
+      {kKeyColourKey, 0},           {kExpandWindowKey, true},
+      {kOrientKey, false},          {kRecentFoldersKey, std::vector<std::string>{}},
   };
   for (const auto& [key, fallback] : defaults_) {
     if (!std::holds_alternative<bool>(fallback)) continue;

@@ -26,10 +26,10 @@ std::string progressLine(const JobProgress::Snapshot& progress) {
 std::string resultText(const JobOutcome& outcome) {
   if (outcome.stopped) return localizedString("RESULT_STOPPED");
   const char* key = outcome.layerCount == 1 ? "RESULT_SAVED_ONE" : "RESULT_SAVED";
-  return fillIn(localizedString(key),
-                {std::string(lastPathComponent(outcome.path)), std::to_string(outcome.layerCount),
-                 std::to_string(int(outcome.canvas.width)),
-                 std::to_string(int(outcome.canvas.height))});
+  return fillIn(
+      localizedString(key),
+      {std::string(lastPathComponent(outcome.path)), std::to_string(outcome.layerCount),
+       std::to_string(int(outcome.canvas.width)), std::to_string(int(outcome.canvas.height))});
 }
 
 }  // namespace quillane

@@ -4,13 +4,13 @@
 #include <iostream>
 #include <map>
 
-
 namespace quillane::cli {
 
 ParseResult parseCommandLine(int argc, char** argv) {
-  CLI::App app{"Stacks the images of a folder (JPEG, PNG, GIF, BMP, TIFF, PICT), in file name "
-               "order, as the layers of one PSD document.",
-               "quillane"};
+  CLI::App app{
+      "Stacks the images of a folder (JPEG, PNG, GIF, BMP, TIFF, PICT), in file name "
+      "order, as the layers of one PSD document.",
+      "quillane"};
   app.set_version_flag("--version", std::string("quillane ") + QUILLANE_VERSION);
 
   CommandLine line;

@@ -35,9 +35,9 @@ std::string fitToColumns(const std::string& text, int columns) {
 
 ProgressReporter::ProgressReporter(Verbosity verbosity, const std::vector<std::string>& files,
                                    bool terminal)
-    : mode_(verbosity == Verbosity::Quiet                  ? Mode::Silent
+    : mode_(verbosity == Verbosity::Quiet                ? Mode::Silent
             : terminal && verbosity == Verbosity::Normal ? Mode::Bar
-                                                           : Mode::Lines),
+                                                         : Mode::Lines),
       files_(files) {}
 
 int ProgressReporter::currentFileNumber(const JobProgress::Snapshot& progress) const {
@@ -93,7 +93,8 @@ void ProgressReporter::drawBar(double percent, int fileNumber) {
   line += "] ";
   if (fileNumber > 0) {
     line += localizedString("CLI_BAR_FILE", {static_cast<long long>(fileNumber),
-                                             static_cast<long long>(files_.size())}) + " ";
+                                             static_cast<long long>(files_.size())}) +
+            " ";
     const int room = terminalColumns() - 1 - static_cast<int>(line.size());
     line += fitToColumns(std::string(lastPathComponent(files_[std::size_t(fileNumber - 1)])),
                          std::max(room, 0));

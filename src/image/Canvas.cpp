@@ -106,8 +106,8 @@ void Canvas::drawBitmap(const Bitmap& bitmap) {
       source = wrapPixels(strip.data(), columns, stripRows, stripRowBytes);
     }
     if (source) {
-      pixman_image_composite32(PIXMAN_OP_OVER, source.get(), nullptr, state_->image.get(), 0, 0,
-                               0, 0, 0, top, columns, stripRows);
+      pixman_image_composite32(PIXMAN_OP_OVER, source.get(), nullptr, state_->image.get(), 0, 0, 0,
+                               0, 0, top, columns, stripRows);
     }
   }
 }

@@ -31,7 +31,8 @@ std::size_t mappedSize(std::size_t bytes) {
 }
 
 void* mapBlock(std::size_t bytes) {
-  void* address = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  void* address =
+      ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (address == MAP_FAILED) throw std::bad_alloc();
   (void)::madvise(address, bytes, MADV_HUGEPAGE);
   return address;
@@ -78,7 +79,8 @@ class RasterPool {
         kept_[keptCount_++] = freed;
       }
     }
-    for (std::size_t i = 0; i < unkeptCount; ++i) (void)::munmap(unkept[i].address, unkept[i].bytes);
+    for (std::size_t i = 0; i < unkeptCount; ++i)
+      (void)::munmap(unkept[i].address, unkept[i].bytes);
   }
 
   void release() noexcept {

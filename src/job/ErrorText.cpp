@@ -39,10 +39,10 @@ ErrorText describeError(const Error& error) {
       return {localizedString("IMAGE_UNSUPPORTED"), error.file};
     case ErrorKind::ImageTooLarge:
       return {localizedString("IMAGE_TOO_LARGE"),
-              fileWith(error.file, sizeKnown(error) ? localizedString("IMAGE_SIZE_LIMIT",
-                                                                      {error.width, error.height,
-                                                                       error.limit})
-                                                    : "")};
+              fileWith(error.file, sizeKnown(error)
+                                       ? localizedString("IMAGE_SIZE_LIMIT",
+                                                         {error.width, error.height, error.limit})
+                                       : "")};
     case ErrorKind::ImageOutOfMemory:
       // Memory that ran out for a raster within the budget has no limit to name.
       return {localizedString("IMAGE_OUT_OF_MEMORY"),

@@ -126,7 +126,8 @@ FileAppender::Chunk* FileAppender::freeChunk() {
 void FileAppender::startWriter() {
   chunks_.resize(kChunkCount);
   for (Chunk& chunk : chunks_) {
-    chunk.bytes.reset(static_cast<std::uint8_t*>(std::aligned_alloc(kDirectAlignment, kChunkBytes)));
+    chunk.bytes.reset(
+        static_cast<std::uint8_t*>(std::aligned_alloc(kDirectAlignment, kChunkBytes)));
     if (!chunk.bytes) throw std::bad_alloc();
   }
   for (Chunk& chunk : chunks_) free_.push_back(&chunk);
@@ -170,8 +171,8 @@ void FileAppender::writerLoop() {
 int FileAppender::writeChunk(const Chunk& chunk) {
   std::size_t done = 0;
   while (direct_) {
-    const ssize_t written = ::pwrite(fd_, chunk.bytes.get(), chunk.filled,
-                                     static_cast<off_t>(chunk.offset));
+    const ssize_t written =
+        ::pwrite(fd_, chunk.bytes.get(), chunk.filled, static_cast<off_t>(chunk.offset));
     if (written < 0 && errno == EINTR) continue;
     if (written == static_cast<ssize_t>(chunk.filled)) return 0;
     if (written < 0 && errno != EINVAL) return errno;
@@ -183,8 +184,8 @@ int FileAppender::writeChunk(const Chunk& chunk) {
       writeAll(fd_, chunk.bytes.get() + done, chunk.filled - done, chunk.offset + done);
   if (!error) {
     // Only a hint: failures show up in the final flush.
-    (void)::sync_file_range(fd_, static_cast<off_t>(chunk.offset),
-                            static_cast<off_t>(chunk.filled), SYNC_FILE_RANGE_WRITE);
+    (void)::sync_file_range(fd_, static_cast<off_t>(chunk.offset), static_cast<off_t>(chunk.filled),
+                            SYNC_FILE_RANGE_WRITE);
   }
   return error;
 }

@@ -75,7 +75,7 @@ std::vector<std::string> listImageFiles(const std::string& folder) {
 
 bool isImageFileName(const std::string& name) {
   static constexpr std::string_view kAcceptedExtensions[] = {"jpg", "jpeg", "bmp", "gif",
-                                                             "png", "tif", "tiff"};
+                                                             "png", "tif",  "tiff"};
   const std::string lower = lowerCased(name);
   const std::string_view extension = pathExtension(lower);
   if (std::find(std::begin(kAcceptedExtensions), std::end(kAcceptedExtensions), extension) !=

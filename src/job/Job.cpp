@@ -44,7 +44,8 @@ MeasuredFile measureFile(const std::string& path, bool upright) {
     }
   } else {
     measured.image = decodeSourceFile(path, whole);
-    if (measured.image) measured.size = {measured.image->bitmap.width, measured.image->bitmap.height};
+    if (measured.image)
+      measured.size = {measured.image->bitmap.width, measured.image->bitmap.height};
   }
   logLine("%s: W:%3d, H:%3d", std::string(lastPathComponent(path)).c_str(), measured.size.width,
           measured.size.height);
@@ -70,8 +71,10 @@ Error outOfMemory(ErrorKind kind, std::string file, long long width, long long h
 // The error that ends a job on a source image that cannot be decoded.
 Error imageError(const std::string& file, const DecodeError& decode) {
   switch (decode.kind) {
-    case DecodeFailure::CutShort: return Error(ErrorKind::ImageCutShort, file);
-    case DecodeFailure::Unsupported: return Error(ErrorKind::ImageUnsupported, file);
+    case DecodeFailure::CutShort:
+      return Error(ErrorKind::ImageCutShort, file);
+    case DecodeFailure::Unsupported:
+      return Error(ErrorKind::ImageUnsupported, file);
     case DecodeFailure::TooLarge: {
       Error error(ErrorKind::ImageTooLarge, file);
       error.width = decode.width;
@@ -81,7 +84,8 @@ Error imageError(const std::string& file, const DecodeError& decode) {
     }
     case DecodeFailure::OutOfMemory:
       return outOfMemory(ErrorKind::ImageOutOfMemory, file, decode.width, decode.height);
-    case DecodeFailure::Unreadable: break;
+    case DecodeFailure::Unreadable:
+      break;
   }
   return Error(ErrorKind::ImageUnreadable, file);
 }
@@ -146,7 +150,8 @@ class DocumentWriter {
   std::stop_token stop_;
 };
 
-bool DocumentWriter::write(OutputFile& output, Size canvas, std::optional<DecodedImage> firstImage) {
+bool DocumentWriter::write(OutputFile& output, Size canvas,
+                           std::optional<DecodedImage> firstImage) {
   const std::vector<std::string>& files = request_.files;
   OutputFileSink sink(output);
   PSDWriter writer(sink, canvas, layerNames(files), {.format = formatFor(request_.outputPath)});

@@ -27,7 +27,7 @@ struct JobOutcome {
   bool stopped = false;  // the stop token was seen at the top of a file's turn: nothing written
   std::string path;      // the document written (empty when stopped)
   std::size_t layerCount = 0;
-  Size canvas;           // the first file's size (set as soon as it was measured)
+  Size canvas;  // the first file's size (set as soon as it was measured)
 };
 
 using JobResult = std::variant<JobOutcome, Error>;

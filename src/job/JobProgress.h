@@ -18,9 +18,9 @@ class JobProgress {
   struct Snapshot {
     std::size_t fileIndex = 0;  // zero-based index of the file under way
     std::size_t fileCount = 0;
-    std::string file;           // its full path; empty before the first file's turn
-    double percent = 0.0;       // 0 to 100
-    Size canvas;                // 0 x 0 until the first file is measured
+    std::string file;      // its full path; empty before the first file's turn
+    double percent = 0.0;  // 0 to 100
+    Size canvas;           // 0 x 0 until the first file is measured
   };
 
   JobProgress();

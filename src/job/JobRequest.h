@@ -14,7 +14,7 @@ struct JobRequest {
   std::vector<std::string> files;  // full paths, bottom layer first (listImageFiles)
   std::string outputPath;          // a PSB when it ends in .psb (any case), else a PSD
   KeyColour key = KeyColour::None;
-  bool orient = false;             // turn photos upright by their orientation tag
+  bool orient = false;  // turn photos upright by their orientation tag
 };
 
 }  // namespace quillane

@@ -175,7 +175,8 @@ ByteBuffer PSDWriter::fileStart(std::uint64_t layerInfoLength) const {
   appendValue(out, static_cast<std::int64_t>(layerInfoLength), rules_.lengthBytes);
   appendValue(out, static_cast<std::int64_t>(names_.size()), 2);
   for (std::size_t i = 0; i < names_.size(); ++i) {
-    const ChannelLengths lengths = i < channelLengths_.size() ? channelLengths_[i] : ChannelLengths{};
+    const ChannelLengths lengths =
+        i < channelLengths_.size() ? channelLengths_[i] : ChannelLengths{};
     appendLayerRecord(out, format_, names_[i], width_, height_, lengths);
   }
   return out;

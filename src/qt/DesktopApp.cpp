@@ -16,7 +16,8 @@ void DesktopApp::connectWindow() {
   QObject::connect(w, &MainWindow::folderOpened, w,
                    [&c](const QString& folder) { c.openFolder(folder.toStdString()); });
   QObject::connect(w, &MainWindow::clearRecentRequested, w, [&c] { c.clearRecentFolders(); });
-  QObject::connect(w, &MainWindow::keyColourChosen, w, [&c](KeyColour key) { c.setKeyColour(key); });
+  QObject::connect(w, &MainWindow::keyColourChosen, w,
+                   [&c](KeyColour key) { c.setKeyColour(key); });
   QObject::connect(w, &MainWindow::orientChosen, w, [&c](bool orient) { c.setOrient(orient); });
   QObject::connect(w, &MainWindow::optionsToggled, w, [&c] { c.toggleOptions(); });
   QObject::connect(w, &MainWindow::processRequested, w, [&c] { c.process(); });

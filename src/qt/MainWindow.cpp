@@ -265,9 +265,9 @@ void MainWindow::chooseFolder(const std::string& startFolder, PathAnswer answer)
 }
 
 void MainWindow::alert(const std::string& message, const std::string& detail) {
-  auto* box = windowModal(new QMessageBox(QMessageBox::Warning,
-                                          QApplication::applicationDisplayName(), qs(message),
-                                          QMessageBox::Ok, this));
+  auto* box =
+      windowModal(new QMessageBox(QMessageBox::Warning, QApplication::applicationDisplayName(),
+                                  qs(message), QMessageBox::Ok, this));
   box->setInformativeText(qs(detail));
   box->setDefaultButton(QMessageBox::Ok);
   box->setEscapeButton(QMessageBox::Ok);

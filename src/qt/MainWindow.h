@@ -75,10 +75,10 @@ class MainWindow final : public QMainWindow, public View {
   void setCoveredEnabled(bool enabled);
 
   std::unique_ptr<Ui::MainWindow> ui_;
-  ProgressSheet* progress_;      // owned by the central widget
-  QLabel* resultLabel_;          // owned by the status bar
-  QPushButton* revealButton_;    // owned by the status bar
-  ElidedLabel* sourcePath_;      // owned by its label, as the two below
+  ProgressSheet* progress_;    // owned by the central widget
+  QLabel* resultLabel_;        // owned by the status bar
+  QPushButton* revealButton_;  // owned by the status bar
+  ElidedLabel* sourcePath_;    // owned by its label, as the two below
   ElidedLabel* sourceSummary_;
   ElidedLabel* resultText_;
   int fullContentHeight_ = 0;  // the content's height with the option area shown

@@ -47,9 +47,9 @@ void QtServices::watchFolder(const std::string& folder, std::function<void()> ch
 // the folder opens.
 void QtServices::revealInFileManager(const std::string& path) {
   const QUrl file = QUrl::fromLocalFile(qs(path));
-  QDBusMessage call = QDBusMessage::createMethodCall(
-      "org.freedesktop.FileManager1", "/org/freedesktop/FileManager1",
-      "org.freedesktop.FileManager1", "ShowItems");
+  QDBusMessage call = QDBusMessage::createMethodCall("org.freedesktop.FileManager1",
+                                                     "/org/freedesktop/FileManager1",
+                                                     "org.freedesktop.FileManager1", "ShowItems");
   call << QStringList{file.toString()} << QString();
   const QDBusMessage reply = QDBusConnection::sessionBus().call(call, QDBus::Block, 3000);
   if (reply.type() != QDBusMessage::ReplyMessage)

@@ -8,9 +8,9 @@
 #include <string_view>
 
 #include "DesktopApp.h"
+#include "LocalizedText.h"
 #include "QtTranslations.h"
 #include "util/Log.h"
-#include "LocalizedText.h"
 
 namespace {
 

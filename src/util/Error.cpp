@@ -4,20 +4,34 @@ namespace quillane {
 
 const char* errorKindName(ErrorKind kind) {
   switch (kind) {
-    case ErrorKind::NoImageFile: return "NoImageFile";
-    case ErrorKind::ImageUnreadable: return "ImageUnreadable";
-    case ErrorKind::ImageCutShort: return "ImageCutShort";
-    case ErrorKind::ImageUnsupported: return "ImageUnsupported";
-    case ErrorKind::ImageTooLarge: return "ImageTooLarge";
-    case ErrorKind::ImageOutOfMemory: return "ImageOutOfMemory";
-    case ErrorKind::PsdSideLimit: return "PsdSideLimit";
-    case ErrorKind::PsdByteLimit: return "PsdByteLimit";
-    case ErrorKind::TooManyFiles: return "TooManyFiles";
-    case ErrorKind::CanvasOutOfMemory: return "CanvasOutOfMemory";
-    case ErrorKind::OutputIsSource: return "OutputIsSource";
-    case ErrorKind::WriteFailed: return "WriteFailed";
-    case ErrorKind::OutOfMemory: return "OutOfMemory";
-    case ErrorKind::Internal: return "Internal";
+    case ErrorKind::NoImageFile:
+      return "NoImageFile";
+    case ErrorKind::ImageUnreadable:
+      return "ImageUnreadable";
+    case ErrorKind::ImageCutShort:
+      return "ImageCutShort";
+    case ErrorKind::ImageUnsupported:
+      return "ImageUnsupported";
+    case ErrorKind::ImageTooLarge:
+      return "ImageTooLarge";
+    case ErrorKind::ImageOutOfMemory:
+      return "ImageOutOfMemory";
+    case ErrorKind::PsdSideLimit:
+      return "PsdSideLimit";
+    case ErrorKind::PsdByteLimit:
+      return "PsdByteLimit";
+    case ErrorKind::TooManyFiles:
+      return "TooManyFiles";
+    case ErrorKind::CanvasOutOfMemory:
+      return "CanvasOutOfMemory";
+    case ErrorKind::OutputIsSource:
+      return "OutputIsSource";
+    case ErrorKind::WriteFailed:
+      return "WriteFailed";
+    case ErrorKind::OutOfMemory:
+      return "OutOfMemory";
+    case ErrorKind::Internal:
+      return "Internal";
   }
   return "Internal";
 }

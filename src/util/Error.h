@@ -13,7 +13,8 @@ enum class ErrorKind {
   ImageCutShort,      // file
   ImageUnsupported,   // file
   ImageTooLarge,      // file, width, height, limit (kMaxImageSide)
-  ImageOutOfMemory,   // file, width, height (0 when unknown), limit: the byte budget it exceeds (0: none)
+  ImageOutOfMemory,   // file, width, height (0 when unknown), limit: the byte budget it exceeds (0:
+                      // none)
   PsdSideLimit,       // file (the first image), width, height, limit (kMaxPsdSide)
   PsdByteLimit,       // file: the output
   TooManyFiles,       // count in width, limit
@@ -26,11 +27,11 @@ enum class ErrorKind {
 
 // Every kind, for tables that must cover them all.
 inline constexpr ErrorKind kEveryErrorKind[] = {
-    ErrorKind::NoImageFile,      ErrorKind::ImageUnreadable,  ErrorKind::ImageCutShort,
-    ErrorKind::ImageUnsupported, ErrorKind::ImageTooLarge,    ErrorKind::ImageOutOfMemory,
-    ErrorKind::PsdSideLimit,     ErrorKind::PsdByteLimit,     ErrorKind::TooManyFiles,
+    ErrorKind::NoImageFile,       ErrorKind::ImageUnreadable, ErrorKind::ImageCutShort,
+    ErrorKind::ImageUnsupported,  ErrorKind::ImageTooLarge,   ErrorKind::ImageOutOfMemory,
+    ErrorKind::PsdSideLimit,      ErrorKind::PsdByteLimit,    ErrorKind::TooManyFiles,
     ErrorKind::CanvasOutOfMemory, ErrorKind::OutputIsSource,  ErrorKind::WriteFailed,
-    ErrorKind::OutOfMemory,      ErrorKind::Internal,
+    ErrorKind::OutOfMemory,       ErrorKind::Internal,
 };
 
 struct Error : std::exception {

@@ -21,8 +21,7 @@ std::size_t usableMemoryBytes() {
   std::size_t usable = SIZE_MAX;
   const long pages = ::sysconf(_SC_PHYS_PAGES);
   const long pageBytes = ::sysconf(_SC_PAGESIZE);
-  if (pages > 0 && pageBytes > 0)
-    usable = checkedProduct(pages, pageBytes).value_or(SIZE_MAX);
+  if (pages > 0 && pageBytes > 0) usable = checkedProduct(pages, pageBytes).value_or(SIZE_MAX);
   rlimit limit{};
   if (::getrlimit(RLIMIT_AS, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY)
     usable = std::min<std::size_t>(usable, limit.rlim_cur);

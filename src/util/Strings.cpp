@@ -54,7 +54,8 @@ std::string withValues(std::string text, std::span<const std::string_view> value
   int number = 1;
   for (const std::string_view value : values) {
     const std::string mark = "%" + std::to_string(number++);
-    if (const auto at = text.find(mark); at != std::string::npos) text.replace(at, mark.size(), value);
+    if (const auto at = text.find(mark); at != std::string::npos)
+      text.replace(at, mark.size(), value);
   }
   return text;
 }
@@ -105,7 +106,8 @@ std::string localizedString(std::string_view key, std::initializer_list<std::str
 std::string localizedString(std::string_view key, std::initializer_list<long long> values) {
   std::vector<std::string> texts;
   for (const long long value : values) texts.push_back(std::to_string(value));
-  return withValues(localizedString(key), std::vector<std::string_view>(texts.begin(), texts.end()));
+  return withValues(localizedString(key),
+                    std::vector<std::string_view>(texts.begin(), texts.end()));
 }
 
 }  // namespace quillane

@@ -30,8 +30,9 @@ TEST(Settings, LaunchShowsTheDefaultsThenWhatWasChosenStoredTyped) {
     h.app.setOrient(true);
     h.app.toggleOptions();
   }
-  EXPECT_EQ(store.values, (std::map<std::string, SettingValue>{
-                              {"EXPAND_WINDOW", false}, {"OPTION_TRANS", 2}, {"ORIENT_PHOTOS", true}}));
+  EXPECT_EQ(store.values,
+            (std::map<std::string, SettingValue>{
+                {"EXPAND_WINDOW", false}, {"OPTION_TRANS", 2}, {"ORIENT_PHOTOS", true}}));
   AppHarness h(store, home.path());
   EXPECT_EQ(h.view.key, KeyColour::Black);
   EXPECT_TRUE(h.view.orient);
@@ -126,9 +127,10 @@ constexpr Snapshot kStopping{false, false, {true, false, false, false}};
 
 // A controller over a folder with two (fake) image files, and a job the test holds.
 struct JobFixture : ::testing::Test {
-  JobFixture() : h(store, "/home/tester", [this](JobRequest r, JobProgress& p, std::stop_token s) {
-    return job(std::move(r), p, s);
-  }) {
+  JobFixture()
+      : h(store, "/home/tester", [this](JobRequest r, JobProgress& p, std::stop_token s) {
+          return job(std::move(r), p, s);
+        }) {
     temp.write("a.png", "not really");
     temp.write("b.png", "not really");
     h.app.openFolder(temp.path());
@@ -234,8 +236,10 @@ TEST_F(JobFixture, SavePanelAddsTheExtensionStartsWhereAFolderStillIsAndStoresTh
   h.view.answerOutput(std::nullopt);
   EXPECT_FALSE(store.values.contains("DST_DIR")) << "a cancelled panel stores nothing";
   EXPECT_EQ(snapshot(), kIdle);
-  for (const auto& [typed, written] : {std::pair{"mine", "mine.psd"}, {"wrongext.png", "wrongext.png.psd"},
-                                       {"big.PSB", "big.PSB"}, {"x.Psd", "x.Psd"}}) {
+  for (const auto& [typed, written] : {std::pair{"mine", "mine.psd"},
+                                       {"wrongext.png", "wrongext.png.psd"},
+                                       {"big.PSB", "big.PSB"},
+                                       {"x.Psd", "x.Psd"}}) {
     process("/out/" + std::string(typed));
     settle();
     EXPECT_EQ(h.view.result, "Saved " + std::string(written) + " — 2 layers, 40 × 30");

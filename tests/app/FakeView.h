@@ -36,7 +36,9 @@ struct FakeView : View {
   }
   void showProgress(double p, const std::string& line) override { percent = p, fileLine = line; }
   void hideProgressPanel() override { panelShown = false; }
-  void showResult(const std::string& text, bool reveal) override { result = text, canReveal = reveal; }
+  void showResult(const std::string& text, bool reveal) override {
+    result = text, canReveal = reveal;
+  }
   void setCommandsEnabled(const Commands& c) override { commands = c; }
   void showRecentFolders(const std::vector<std::string>& folders) override { recent = folders; }
   void askOutputPath(const std::string& start, const std::string& name, PathAnswer a) override {

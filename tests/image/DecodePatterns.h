@@ -43,18 +43,26 @@ inline Rgba expectedPixel(Pattern pattern, int x, int y) {
   const Rgba rgb = rgbPattern(x, y);
   const int g = greyPattern(x, y);
   switch (pattern) {
-    case Pattern::Rgb: return rgb;
-    case Pattern::Rgba: return {rgb[0], rgb[1], rgb[2], alphaPattern(x, y)};
-    case Pattern::Grey: return {g, g, g, 255};
-    case Pattern::GreyAlpha: return {g, g, g, alphaPattern(x, y)};
-    case Pattern::Pal16: return pal16Colour((x + y) % 16);
+    case Pattern::Rgb:
+      return rgb;
+    case Pattern::Rgba:
+      return {rgb[0], rgb[1], rgb[2], alphaPattern(x, y)};
+    case Pattern::Grey:
+      return {g, g, g, 255};
+    case Pattern::GreyAlpha:
+      return {g, g, g, alphaPattern(x, y)};
+    case Pattern::Pal16:
+      return pal16Colour((x + y) % 16);
     case Pattern::Bilevel: {
       const int v = (x + y) % 3 == 0 ? 255 : 0;
       return {v, v, v, 255};
     }
-    case Pattern::RgbKeyed: return {rgb[0], rgb[1], rgb[2], rgb == rgbPattern(2, 1) ? 0 : 255};
-    case Pattern::GreyKeyed: return {g, g, g, g == greyPattern(2, 1) ? 0 : 255};
-    case Pattern::GifTransparent: return (x + y) % 4 == 0 ? Rgba{0, 0, 0, 0} : rgb;
+    case Pattern::RgbKeyed:
+      return {rgb[0], rgb[1], rgb[2], rgb == rgbPattern(2, 1) ? 0 : 255};
+    case Pattern::GreyKeyed:
+      return {g, g, g, g == greyPattern(2, 1) ? 0 : 255};
+    case Pattern::GifTransparent:
+      return (x + y) % 4 == 0 ? Rgba{0, 0, 0, 0} : rgb;
     case Pattern::GifOffsetFrame:
       if (x >= 4 && x < 10 && y >= 3 && y < 8) return rgbPattern(x - 4, y - 3);
       return {0, 0, 0, 0};

@@ -63,34 +63,53 @@ TEST(Decode, EveryVariantMatchesItsPattern) {
     int tolerance;  // largest difference allowed in a colour sample
   };
   const Case cases[] = {
-      {"png-rgb8.png", Pattern::Rgb, 0},           {"png-rgba8.png", Pattern::Rgba, 0},
-      {"png-rgba8-interlaced.png", Pattern::Rgba, 0}, {"png-rgba16.png", Pattern::Rgba, 0},
-      {"png-grey8.png", Pattern::Grey, 0},         {"png-grey16.png", Pattern::Grey, 0},
-      {"png-greyalpha8.png", Pattern::GreyAlpha, 0}, {"png-grey1.png", Pattern::Bilevel, 0},
-      {"png-palette4.png", Pattern::Pal16, 0},     {"png-palette8-trns.png", Pattern::Rgba, 0},
-      {"png-rgb8-trns.png", Pattern::RgbKeyed, 0}, {"png-grey8-trns.png", Pattern::GreyKeyed, 0},
-      {"gif-palette.gif", Pattern::Rgb, 0},        {"gif-interlaced.gif", Pattern::Rgb, 0},
+      {"png-rgb8.png", Pattern::Rgb, 0},
+      {"png-rgba8.png", Pattern::Rgba, 0},
+      {"png-rgba8-interlaced.png", Pattern::Rgba, 0},
+      {"png-rgba16.png", Pattern::Rgba, 0},
+      {"png-grey8.png", Pattern::Grey, 0},
+      {"png-grey16.png", Pattern::Grey, 0},
+      {"png-greyalpha8.png", Pattern::GreyAlpha, 0},
+      {"png-grey1.png", Pattern::Bilevel, 0},
+      {"png-palette4.png", Pattern::Pal16, 0},
+      {"png-palette8-trns.png", Pattern::Rgba, 0},
+      {"png-rgb8-trns.png", Pattern::RgbKeyed, 0},
+      {"png-grey8-trns.png", Pattern::GreyKeyed, 0},
+      {"gif-palette.gif", Pattern::Rgb, 0},
+      {"gif-interlaced.gif", Pattern::Rgb, 0},
       {"gif-transparent.gif", Pattern::GifTransparent, 0},
       {"gif-offset-frame-local-palette.gif", Pattern::GifOffsetFrame, 0},
-      {"bmp-rgb24.bmp", Pattern::Rgb, 0},          {"bmp-rgb24-topdown.bmp", Pattern::Rgb, 0},
-      {"bmp-rgba32.bmp", Pattern::Rgba, 0},        {"bmp-palette8.bmp", Pattern::Rgb, 0},
-      {"bmp-palette4.bmp", Pattern::Pal16, 0},     {"bmp-grey8.bmp", Pattern::Grey, 0},
-      {"bmp-1bit.bmp", Pattern::Bilevel, 0},       {"tiff-rgb8.tif", Pattern::Rgb, 0},
-      {"bmp-rle8.bmp", Pattern::Rgb, 0},           {"bmp-rle4.bmp", Pattern::Pal16, 0},
-      {"bmp-os2-palette8.bmp", Pattern::Rgb, 0},   {"bmp-os2-palette4.bmp", Pattern::Pal16, 0},
+      {"bmp-rgb24.bmp", Pattern::Rgb, 0},
+      {"bmp-rgb24-topdown.bmp", Pattern::Rgb, 0},
+      {"bmp-rgba32.bmp", Pattern::Rgba, 0},
+      {"bmp-palette8.bmp", Pattern::Rgb, 0},
+      {"bmp-palette4.bmp", Pattern::Pal16, 0},
+      {"bmp-grey8.bmp", Pattern::Grey, 0},
+      {"bmp-1bit.bmp", Pattern::Bilevel, 0},
+      {"tiff-rgb8.tif", Pattern::Rgb, 0},
+      {"bmp-rle8.bmp", Pattern::Rgb, 0},
+      {"bmp-rle4.bmp", Pattern::Pal16, 0},
+      {"bmp-os2-palette8.bmp", Pattern::Rgb, 0},
+      {"bmp-os2-palette4.bmp", Pattern::Pal16, 0},
       {"bmp-os2-1bit.bmp", Pattern::Bilevel, 0},
-      {"tiff-rgb8-lzw.tif", Pattern::Rgb, 0},      {"tiff-rgb8-deflate.tif", Pattern::Rgb, 0},
+      {"tiff-rgb8-lzw.tif", Pattern::Rgb, 0},
+      {"tiff-rgb8-deflate.tif", Pattern::Rgb, 0},
       {"tiff-rgb8-bigtiff-msb.tif", Pattern::Rgb, 0},
-      {"tiff-rgb16.tif", Pattern::Rgb, 0},         {"tiff-grey8.tif", Pattern::Grey, 0},
-      {"tiff-grey16.tif", Pattern::Grey, 0},       {"tiff-palette8.tif", Pattern::Rgb, 0},
-      {"tiff-1bit.tif", Pattern::Bilevel, 0},      {"tiff-cmyk8.tif", Pattern::Rgb, 0},
+      {"tiff-rgb16.tif", Pattern::Rgb, 0},
+      {"tiff-grey8.tif", Pattern::Grey, 0},
+      {"tiff-grey16.tif", Pattern::Grey, 0},
+      {"tiff-palette8.tif", Pattern::Rgb, 0},
+      {"tiff-1bit.tif", Pattern::Bilevel, 0},
+      {"tiff-cmyk8.tif", Pattern::Rgb, 0},
       {"tiff-two-pages.tif", Pattern::Rgb, 0},
       {"bmp-rgb565.bmp", Pattern::Rgb, 8},  // 5-6-5 bits keep the top bits of each sample
       // libtiff premultiplies alpha; dividing it out again rounds at low alpha.
       {"tiff-rgba8-unassociated.tif", Pattern::Rgba, 2},
       {"tiff-rgba8-associated-tiled.tif", Pattern::Rgba, 2},
-      {"jpeg-rgb.jpg", Pattern::Rgb, 12},          {"jpeg-progressive.jpg", Pattern::Rgb, 12},
-      {"jpeg-grey.jpg", Pattern::Grey, 12},        {"jpeg-cmyk-adobe.jpg", Pattern::Rgb, 12},
+      {"jpeg-rgb.jpg", Pattern::Rgb, 12},
+      {"jpeg-progressive.jpg", Pattern::Rgb, 12},
+      {"jpeg-grey.jpg", Pattern::Grey, 12},
+      {"jpeg-cmyk-adobe.jpg", Pattern::Rgb, 12},
       {"jpeg-ycck-adobe.jpg", Pattern::Rgb, 12},
   };
   for (const auto& c : cases) expectPattern(c.file, c.pattern, c.tolerance);
@@ -100,10 +119,10 @@ TEST(Decode, EveryVariantMatchesItsPattern) {
 // and 3: an index beyond the map reads as opaque black.
 TEST(Decode, AGifIndexBeyondItsColourMapIsOpaqueBlack) {
   const std::vector<std::uint8_t> gif = {
-      'G', 'I', 'F', '8', '9', 'a', 2, 0, 1, 0, 0x80, 0, 0,    // screen, a 2-entry map
-      0xFF, 0, 0, 0, 0xFF, 0,                                  // red, green
-      0x2C, 0, 0, 0, 0, 2, 0, 1, 0, 0,                         // the frame
-      2, 2, 0xC4, 0x0A, 0, 0x3B};  // 3-bit codes clear, 0, 3, end; the trailer
+      'G',  'I', 'F',  '8',  '9',  'a', 2, 0, 1, 0, 0x80, 0, 0,  // screen, a 2-entry map
+      0xFF, 0,   0,    0,    0xFF, 0,                            // red, green
+      0x2C, 0,   0,    0,    0,    2,   0, 1, 0, 0,              // the frame
+      2,    2,   0xC4, 0x0A, 0,    0x3B};  // 3-bit codes clear, 0, 3, end; the trailer
   const auto image = decodeImage(gif);
   ASSERT_TRUE(image);
   const Bitmap* bitmap = &image->bitmap;
@@ -142,11 +161,15 @@ TEST(Decode, TheDeclaredResolutionIsKept) {
     float dpi;
   };
   const Case cases[] = {
-      {"png-600x400-300dpi.png", {600, 400}, 300},  {"jpeg-60x40-300dpi.jpg", {60, 40}, 300},
-      {"jpeg-60x40-50dpcm.jpg", {60, 40}, 127},     {"bmp-60x40-300dpi.bmp", {60, 40}, 300},
-      {"tiff-60x40-300dpi.tif", {60, 40}, 300},     {"tiff-60x40-50dpcm.tif", {60, 40}, 127},
+      {"png-600x400-300dpi.png", {600, 400}, 300},
+      {"jpeg-60x40-300dpi.jpg", {60, 40}, 300},
+      {"jpeg-60x40-50dpcm.jpg", {60, 40}, 127},
+      {"bmp-60x40-300dpi.bmp", {60, 40}, 300},
+      {"tiff-60x40-300dpi.tif", {60, 40}, 300},
+      {"tiff-60x40-50dpcm.tif", {60, 40}, 127},
       // No declared resolution: 72 dpi.
-      {"png-rgb8.png", {13, 11}, 72}, {"gif-palette.gif", {13, 11}, 72},
+      {"png-rgb8.png", {13, 11}, 72},
+      {"gif-palette.gif", {13, 11}, 72},
       {"tiff-rgb8.tif", {13, 11}, 72},
   };
   for (const auto& c : cases) {
@@ -244,12 +267,11 @@ TEST(Decode, ARasterAboveTheBudgetIsOutOfMemoryAndOneAtItDecodes) {
 // prefix that still decodes has the size of the whole file.
 TEST(Decode, DamagedBytesNeverCrashAndStayQuiet) {
   ::testing::internal::CaptureStderr();
-  for (const char* file : {"png-rgba8.png", "png-palette8-trns.png", "png-rgba8-interlaced.png",
-                           "jpeg-rgb.jpg", "jpeg-progressive.jpg", "jpeg-cmyk-adobe.jpg",
-                           "gif-transparent.gif", "gif-interlaced.gif", "bmp-rgb24.bmp",
-                           "bmp-palette4.bmp", "bmp-rgb565.bmp", "tiff-rgb8-lzw.tif",
-                           "tiff-rgba8-associated-tiled.tif", "tiff-palette8.tif",
-                           "tiff-cmyk8.tif"}) {
+  for (const char* file :
+       {"png-rgba8.png", "png-palette8-trns.png", "png-rgba8-interlaced.png", "jpeg-rgb.jpg",
+        "jpeg-progressive.jpg", "jpeg-cmyk-adobe.jpg", "gif-transparent.gif", "gif-interlaced.gif",
+        "bmp-rgb24.bmp", "bmp-palette4.bmp", "bmp-rgb565.bmp", "tiff-rgb8-lzw.tif",
+        "tiff-rgba8-associated-tiled.tif", "tiff-palette8.tif", "tiff-cmyk8.tif"}) {
     SCOPED_TRACE(file);
     const auto bytes = dataBytes(std::string("images/") + file);
     for (std::size_t length = 0; length < bytes.size(); ++length) {

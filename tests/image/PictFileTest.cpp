@@ -16,8 +16,10 @@ using testing::dataBytes;
 
 TEST(PictFile, RecognisesTheThreeExtensionsInLowerCaseOnly) {
   const std::pair<const char*, bool> cases[] = {
-      {"/a/b.pict", true},  {"/a/b.pct", true},       {"b.pic", true},      {"/a/b.jpg.pct", true},
-      {"/a/b.PICT", false}, {"/a/b.pict.png", false}, {"/a/pict", false},   {"/a.pict/b", false},
+      {"/a/b.pict", true},  {"/a/b.pct", true},
+      {"b.pic", true},      {"/a/b.jpg.pct", true},
+      {"/a/b.PICT", false}, {"/a/b.pict.png", false},
+      {"/a/pict", false},   {"/a.pict/b", false},
       {"/a/b.", false},     {"", false},
   };
   for (const auto& [path, expected] : cases) EXPECT_EQ(isPictFile(path), expected) << path;
@@ -29,8 +31,9 @@ std::vector<std::uint8_t> version2File(std::uint16_t headerVersion = 0xFFFE,
                                        std::array<std::uint16_t, 4> source = {10, 20, 110, 220},
                                        std::array<std::uint16_t, 4> frame = {0, 0, 50, 60}) {
   std::vector<std::uint8_t> bytes(512, 0);
-  std::vector<std::uint16_t> words = {0, frame[0], frame[1], frame[2], frame[3], 0x0011, 0x02FF,
-                                      0x0C00, headerVersion, 0, 0x012C, 0, 0x012C, 0};
+  std::vector<std::uint16_t> words = {0,      frame[0], frame[1],      frame[2], frame[3], 0x0011,
+                                      0x02FF, 0x0C00,   headerVersion, 0,        0x012C,   0,
+                                      0x012C, 0};
   words.insert(words.end(), source.begin(), source.end());
   words.insert(words.end(), {0, 0, 0x00FF});
   for (const std::uint16_t word : words)
@@ -41,7 +44,7 @@ std::vector<std::uint8_t> version2File(std::uint16_t headerVersion = 0xFFFE,
 TEST(PictFile, TheExtendedHeaderGivesTheSize) {
   auto bytes = version2File();
   EXPECT_EQ(pictSize(bytes), (Size{220, 110}));  // right and bottom, top and left not subtracted
-  bytes.insert(bytes.begin() + 526, 0x77);  // the header opcode is searched for, at any offset
+  bytes.insert(bytes.begin() + 526, 0x77);       // the header opcode is searched for, at any offset
   EXPECT_EQ(pictSize(bytes), (Size{220, 110}));
   bytes.resize(527 + 14);  // room for the resolutions, not the source rectangle
   EXPECT_EQ(pictSize(bytes), Size{});
@@ -101,18 +104,32 @@ Pixels readNetpbm(const std::string& name) {
 }
 
 TEST(PictFile, EveryPictureDecodesToThePixelsBesideIt) {
-  const std::pair<const char*, int> cases[] = {  // the picture, and the largest colour difference
-      {"im-indexed", 0},                               // 8-bit PackBitsRect
-      {"im-wide-indexed", 0},                          // word byte counts
-      {"im-direct", 0},          {"im-wide", 0},       // 32-bit DirectBitsRect, 3 planes
-      {"im-alpha", 0},                                 // 4 planes, alpha first
-      {"netpbm-indexed", 0},     {"netpbm-wide", 0},   // version -1 header
-      {"im-jpeg", 8},            {"im-jpeg-progressive", 8},  // QuickTime JPEG, lossy
-      {"built-indexed", 0},     {"built-short-row", 0},      {"built-direct", 0},
-      {"built-placement", 0},   {"built-clip", 0},           {"built-mask", 0},
-      {"built-version-1", 0},   {"built-skipped-opcodes", 0}, {"built-unknown-opcode", 0},
-      {"built-small-polygon", 0}, {"built-quicktime", 8},    {"built-redraw-64", 0},
-      {"built-empty", 0},        {"built-tiny-rows-raw", 0}, {"built-tiny-rows-packed", 0},
+  const std::pair<const char*, int> cases[] = {
+      // the picture, and the largest colour difference
+      {"im-indexed", 0},       // 8-bit PackBitsRect
+      {"im-wide-indexed", 0},  // word byte counts
+      {"im-direct", 0},
+      {"im-wide", 0},   // 32-bit DirectBitsRect, 3 planes
+      {"im-alpha", 0},  // 4 planes, alpha first
+      {"netpbm-indexed", 0},
+      {"netpbm-wide", 0},  // version -1 header
+      {"im-jpeg", 8},
+      {"im-jpeg-progressive", 8},  // QuickTime JPEG, lossy
+      {"built-indexed", 0},
+      {"built-short-row", 0},
+      {"built-direct", 0},
+      {"built-placement", 0},
+      {"built-clip", 0},
+      {"built-mask", 0},
+      {"built-version-1", 0},
+      {"built-skipped-opcodes", 0},
+      {"built-unknown-opcode", 0},
+      {"built-small-polygon", 0},
+      {"built-quicktime", 8},
+      {"built-redraw-64", 0},
+      {"built-empty", 0},
+      {"built-tiny-rows-raw", 0},
+      {"built-tiny-rows-packed", 0},
   };
   for (const auto& [name, tolerance] : cases) {
     SCOPED_TRACE(name);

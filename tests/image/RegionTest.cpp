@@ -24,20 +24,38 @@ Decoded<DecodedImage> decodeFile(const std::string& file, const DecodeRequest& r
 // Every format, and every row layout a decoder reads only part of: the pixels and the 16-bit
 // extremes of the part are those of the whole cut to it.
 TEST(Region, APartDecodesAsTheWholeCutToIt) {
-  const char* files[] = {
-      "images/jpeg-160x96-420.jpg", "images/jpeg-160x96-422-progressive.jpg",
-      "images/jpeg-rgb.jpg", "images/jpeg-cmyk-adobe.jpg", "images/png-rgba8.png",
-      "images/png-rgba8-interlaced.png", "images/png-rgba16.png", "images/extremes16.png",
-      "images/gif-interlaced.gif", "images/gif-offset-frame-local-palette.gif",
-      "images/bmp-rle8.bmp", "images/bmp-rle4.bmp", "images/bmp-rgb24.bmp",
-      "images/bmp-rgb24-topdown.bmp", "images/bmp-os2-palette4.bmp", "images/bmp-rgba32.bmp",
-      "images/tiff-rgb8-lzw.tif", "images/tiff-rgba8-associated-tiled.tif",
-      "images/extremes16.tif", "images/tiff-matrix/rgba-unassociated-planes-zip.tif",
-      "images/tiff-matrix/rgb-none-tiles16.tif",
-      "images/tiff-matrix/greyalpha-associated-strips-16bit.tif", "images/tiff-palette8.tif",
-      "images/tiff-cmyk8.tif", "images/tiff-1bit.tif", "images/tiff-ycbcr-jpeg.tif",
-      "pict/im-direct.pict", "pict/im-jpeg.pict", "pict/built-clip.pict", "pict/built-mask.pict",
-      "pict/built-placement.pict", "pict/built-quicktime.pict"};
+  const char* files[] = {"images/jpeg-160x96-420.jpg",
+                         "images/jpeg-160x96-422-progressive.jpg",
+                         "images/jpeg-rgb.jpg",
+                         "images/jpeg-cmyk-adobe.jpg",
+                         "images/png-rgba8.png",
+                         "images/png-rgba8-interlaced.png",
+                         "images/png-rgba16.png",
+                         "images/extremes16.png",
+                         "images/gif-interlaced.gif",
+                         "images/gif-offset-frame-local-palette.gif",
+                         "images/bmp-rle8.bmp",
+                         "images/bmp-rle4.bmp",
+                         "images/bmp-rgb24.bmp",
+                         "images/bmp-rgb24-topdown.bmp",
+                         "images/bmp-os2-palette4.bmp",
+                         "images/bmp-rgba32.bmp",
+                         "images/tiff-rgb8-lzw.tif",
+                         "images/tiff-rgba8-associated-tiled.tif",
+                         "images/extremes16.tif",
+                         "images/tiff-matrix/rgba-unassociated-planes-zip.tif",
+                         "images/tiff-matrix/rgb-none-tiles16.tif",
+                         "images/tiff-matrix/greyalpha-associated-strips-16bit.tif",
+                         "images/tiff-palette8.tif",
+                         "images/tiff-cmyk8.tif",
+                         "images/tiff-1bit.tif",
+                         "images/tiff-ycbcr-jpeg.tif",
+                         "pict/im-direct.pict",
+                         "pict/im-jpeg.pict",
+                         "pict/built-clip.pict",
+                         "pict/built-mask.pict",
+                         "pict/built-placement.pict",
+                         "pict/built-quicktime.pict"};
   const DecodeRequest regions[] = {{1, 1}, {5, 4}, {7, 1000}, {1000, 3}, {90, 50}, {1000, 1000}};
   for (const char* file : files) {
     const auto whole = decodeFile(file);

@@ -29,8 +29,8 @@ TEST(CancelCyclesThread, PollerAndStopRequestsAcrossManyJobs) {
     folder.write("image" + std::to_string(i) + ".bmp",
                  testsupport::bmpBytes(48, 32, [i](int x, int y) {
                    return testsupport::Rgb{static_cast<std::uint8_t>(x * 5),
-                                       static_cast<std::uint8_t>(y * 7),
-                                       static_cast<std::uint8_t>(i * 40)};
+                                           static_cast<std::uint8_t>(y * 7),
+                                           static_cast<std::uint8_t>(i * 40)};
                  }));
   }
   const std::vector<std::string> good = listImageFiles(folder.path());

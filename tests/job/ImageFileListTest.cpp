@@ -35,14 +35,14 @@ TEST(ImageFileList, ListsRegularFilesWithAcceptedExtensionsOnly) {
   ASSERT_EQ(::mkfifo(folder.file("fifo.png").c_str(), 0600), 0);
 
   EXPECT_EQ(listImageFiles(folder.path()),
-            fullPaths(folder.path(), {".hidden.png", "a.JPG", "b.Png", "e.pict", "g.tiff",
-                                      "h.Gif", "i.bmp", "j.jpeg", "k.TIF", "l.pic"}));
+            fullPaths(folder.path(), {".hidden.png", "a.JPG", "b.Png", "e.pict", "g.tiff", "h.Gif",
+                                      "i.bmp", "j.jpeg", "k.TIF", "l.pic"}));
 }
 
 TEST(ImageFileList, SortsByStemThenExtensionComparingBytes) {
   TempFolder folder;
-  for (const char* name : {"a-b.png", "a.png", "a.jpg", "B.png", "10.png", "2.png", "a.bmp",
-                           "ab.gif", "a.b.tif"})
+  for (const char* name :
+       {"a-b.png", "a.png", "a.jpg", "B.png", "10.png", "2.png", "a.bmp", "ab.gif", "a.b.tif"})
     folder.write(name, "x");
 
   // The stem a sorts before a-b and a.b although a-b.png < a.png as whole names;
@@ -79,14 +79,12 @@ TEST(ImageFileList, FolderThatCannotBeReadGivesEmptyList) {
 
 TEST(ImageFileList, AcceptsExtensionsInAnyCaseButPictInLowerCaseOnly) {
   const std::pair<const char*, bool> cases[] = {
-      {"x.jpg", true},   {"x.JPEG", true}, {"x.bMp", true},  {"x.GIF", true},
-      {"x.png", true},   {"x.Tif", true},  {"x.TIFF", true}, {"x.pict", true},
-      {"x.pct", true},   {"x.pic", true},  {"x.PICT", false}, {"x.Pct", false},
-      {"x.psd", false},  {"png", false},   {"x.png.txt", false}, {".png", true},
-      {"x.", false},     {"", false},
+      {"x.jpg", true},   {"x.JPEG", true}, {"x.bMp", true},  {"x.GIF", true}, {"x.png", true},
+      {"x.Tif", true},   {"x.TIFF", true}, {"x.pict", true}, {"x.pct", true}, {"x.pic", true},
+      {"x.PICT", false}, {"x.Pct", false}, {"x.psd", false}, {"png", false},  {"x.png.txt", false},
+      {".png", true},    {"x.", false},    {"", false},
   };
-  for (const auto& [name, accepted] : cases)
-    EXPECT_EQ(isImageFileName(name), accepted) << name;
+  for (const auto& [name, accepted] : cases) EXPECT_EQ(isImageFileName(name), accepted) << name;
 }
 
 }  // namespace

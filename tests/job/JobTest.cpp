@@ -84,19 +84,21 @@ TEST(Job, LaterFilesAreCroppedToTheFirstFilesCanvas) {
 TEST(Job, UnreadableFileEndsTheJobWithItsPath) {
   const std::pair<const char*, std::function<void(const std::string&, const TempFolder&)>>
       changes[] = {
-          {"not an image", [](const std::string& path, const TempFolder&) {
-             std::ofstream(path) << "not an image";
-           }},
+          {"not an image", [](const std::string& path,
+                              const TempFolder&) { std::ofstream(path) << "not an image"; }},
           {"removed", [](const std::string& path, const TempFolder&) { ::unlink(path.c_str()); }},
-          {"a FIFO", [](const std::string& path, const TempFolder&) {
+          {"a FIFO",
+           [](const std::string& path, const TempFolder&) {
              ::unlink(path.c_str());
              ::mkfifo(path.c_str(), 0600);
            }},
-          {"a folder", [](const std::string& path, const TempFolder&) {
+          {"a folder",
+           [](const std::string& path, const TempFolder&) {
              ::unlink(path.c_str());
              ::mkdir(path.c_str(), 0700);
            }},
-          {"a link to a good image", [](const std::string& path, const TempFolder& folder) {
+          {"a link to a good image",
+           [](const std::string& path, const TempFolder& folder) {
              ::unlink(path.c_str());
              ::symlink(folder.file("a.bmp").c_str(), path.c_str());
            }},
@@ -106,7 +108,8 @@ TEST(Job, UnreadableFileEndsTheJobWithItsPath) {
       SCOPED_TRACE(std::string(1, broken) + ".bmp became " + what);
       if (broken == 'a' && std::string(what) != "not an image") continue;
       TempFolder folder, out;
-      for (char name = 'a'; name <= 'p'; ++name) folder.write(std::string(1, name) + ".bmp", solidBmp(4, 4, kRed));
+      for (char name = 'a'; name <= 'p'; ++name)
+        folder.write(std::string(1, name) + ".bmp", solidBmp(4, 4, kRed));
       const std::string changed = folder.file(std::string(1, broken) + ".bmp");
       if (broken == 'a') change(changed, folder);
       const std::string output = out.write("out.psd", "old document");

@@ -46,11 +46,16 @@ TEST(Keying, KeysExactlyTheKeyColourAndCopiesEveryOtherPixel) {
     Pixels pixel;
     bool keyed;
   } cases[] = {
-      {KeyColour::White, {255, 255, 255, 255}, true}, {KeyColour::White, {254, 255, 255, 255}, false},
-      {KeyColour::White, {255, 255, 254, 255}, false}, {KeyColour::White, {255, 255, 255, 128}, true},
-      {KeyColour::White, {0, 0, 0, 255}, false},       {KeyColour::Black, {0, 0, 0, 128}, true},
-      {KeyColour::Black, {0, 0, 1, 255}, false},       {KeyColour::Black, {10, 20, 30, 40}, false},
-      {KeyColour::None, {255, 255, 255, 255}, false},  {KeyColour::None, {0, 0, 0, 255}, false},
+      {KeyColour::White, {255, 255, 255, 255}, true},
+      {KeyColour::White, {254, 255, 255, 255}, false},
+      {KeyColour::White, {255, 255, 254, 255}, false},
+      {KeyColour::White, {255, 255, 255, 128}, true},
+      {KeyColour::White, {0, 0, 0, 255}, false},
+      {KeyColour::Black, {0, 0, 0, 128}, true},
+      {KeyColour::Black, {0, 0, 1, 255}, false},
+      {KeyColour::Black, {10, 20, 30, 40}, false},
+      {KeyColour::None, {255, 255, 255, 255}, false},
+      {KeyColour::None, {0, 0, 0, 255}, false},
   };
   for (const auto& c : cases) {
     ProgressUtility steps;

@@ -9,11 +9,11 @@
 
 #include <gtest/gtest.h>
 
+#include "job/ErrorText.h"
+#include "job/OutputFile.h"
 #include "support/BmpBytes.h"
 #include "support/JobSupport.h"
 #include "support/TempFolder.h"
-#include "job/OutputFile.h"
-#include "job/ErrorText.h"
 #include "util/Error.h"
 
 namespace quillane {

@@ -154,7 +154,9 @@ std::string faultsOfDocument(const std::string& stem, Size canvas,
 // largest canvas is packed on two threads. Every other document is a PSB.
 TEST(PSDWriter, IndependentReaderSeesEveryLayerExactly) {
   std::mt19937 random(7);
-  const auto pick = [&](int low, int high) { return std::uniform_int_distribution(low, high)(random); };
+  const auto pick = [&](int low, int high) {
+    return std::uniform_int_distribution(low, high)(random);
+  };
   const auto someAlpha = [&] {
     const int kind = pick(0, 3);
     return std::uint32_t(kind == 0 ? 0 : kind == 1 ? 255 : pick(1, 254));

@@ -25,7 +25,8 @@ Bytes packedByTheRule(const Bytes& b) {
   Bytes out;
   const auto literal = [&](std::size_t from, std::size_t count) {
     out.push_back(std::uint8_t(count - 1));
-    out.insert(out.end(), b.begin() + std::ptrdiff_t(from), b.begin() + std::ptrdiff_t(from + count));
+    out.insert(out.end(), b.begin() + std::ptrdiff_t(from),
+               b.begin() + std::ptrdiff_t(from + count));
   };
   for (std::size_t s = 0; s < b.size();) {
     std::size_t t = s;
@@ -75,7 +76,9 @@ TEST(PackBits, EncodesTheTableExactly) {
 // encoder's 8- and 16-byte scans, and photo-like noise.
 TEST(PackBits, FollowsTheRuleForAnySamples) {
   std::mt19937 random(11);
-  const auto pick = [&](int low, int high) { return std::uniform_int_distribution(low, high)(random); };
+  const auto pick = [&](int low, int high) {
+    return std::uniform_int_distribution(low, high)(random);
+  };
   for (int trial = 0; trial < 3000; ++trial) {
     Bytes samples;
     const int pieces = pick(1, 8);

@@ -93,8 +93,9 @@ struct AppFixture : ::testing::Test {
     writeImage(source.filePath("a.png"), {40, 30}, Qt::red);
     writeImage(source.filePath("b.png"), {40, 30}, Qt::green);
     writeImage(source.filePath("c.bmp"), {50, 20}, Qt::blue);
-    app = std::make_unique<DesktopApp>(
-        [this](JobRequest r, JobProgress& p, std::stop_token s) { return job(std::move(r), p, s); });
+    app = std::make_unique<DesktopApp>([this](JobRequest r, JobProgress& p, std::stop_token s) {
+      return job(std::move(r), p, s);
+    });
     app->show({source.path()});
     window().activateWindow();
     EXPECT_TRUE(QTest::qWaitForWindowActive(&window()));
@@ -108,7 +109,9 @@ struct AppFixture : ::testing::Test {
   MainWindow& window() { return app->window(); }
   Controller& controller() { return app->controller(); }
   QString text(const char* label) { return find<QLabel>(label)->text(); }
-  bool idle() { return window().progressPanel().isHidden() && find<QAction>("actionProcess")->isEnabled(); }
+  bool idle() {
+    return window().progressPanel().isHidden() && find<QAction>("actionProcess")->isEnabled();
+  }
 
   QTemporaryDir source, output;
   Controller::JobFunction job = runJob;

@@ -44,7 +44,8 @@ class OnLogLine {
 // Checks a PSD file with psd-tools (tests/support/psdcheck.py, which says what it checks)
 // under Debian's interpreter; answers the faults found, empty when there are none.
 inline std::string psdFaults(const std::vector<std::string>& arguments) {
-  std::string command = "/usr/bin/python3 -W ignore " QUILLANE_SOURCE_DIR "/tests/support/psdcheck.py";
+  std::string command =
+      "/usr/bin/python3 -W ignore " QUILLANE_SOURCE_DIR "/tests/support/psdcheck.py";
   for (const std::string& argument : arguments) command += " '" + argument + "'";
   command += " 2>&1";
   std::unique_ptr<FILE, decltype(&pclose)> pipe(popen(command.c_str(), "r"), &pclose);

@@ -17,9 +17,10 @@ TEST(Strings, LooksUpTheTableOfTheLanguageAndFallsBackToEnglishThenTheKey) {
 }
 
 TEST(Strings, EveryKeyHasAnEnglishAndAJapaneseText) {
-  for (const char* key : {"OPEN_PROMPT", "SAVE_TITLE", "SAVE_PROMPT", "NO_IMAGE_FILE", "IMAGE_READ_ERROR",
-                          "OUTPUT_IS_SOURCE", "CLI_STOPPING", "CLI_INTERRUPTED", "CLI_STOPPED",
-                          "CLI_STOP_TOO_LATE", "CLI_WROTE_ONE", "CLI_WROTE", "CLI_BAR_FILE"}) {
+  for (const char* key :
+       {"OPEN_PROMPT", "SAVE_TITLE", "SAVE_PROMPT", "NO_IMAGE_FILE", "IMAGE_READ_ERROR",
+        "OUTPUT_IS_SOURCE", "CLI_STOPPING", "CLI_INTERRUPTED", "CLI_STOPPED", "CLI_STOP_TOO_LATE",
+        "CLI_WROTE_ONE", "CLI_WROTE", "CLI_BAR_FILE"}) {
     for (const char* language : {"en", "ja"}) {
       setStringsLanguage(language);
       EXPECT_NE(localizedString(key), key) << language << " " << key;

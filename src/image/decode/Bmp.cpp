@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "image/decode/BmpHeader.h"
-#include "image/decode/ByteReader.h"
 #include "image/decode/BmpRunLength.h"
+#include "image/decode/ByteReader.h"
 #include "image/decode/Decoders.h"
 #include "image/decode/Resolution.h"
 #include "image/decode/SizeCheck.h"
@@ -106,7 +106,8 @@ void decodeRows(const StoredRows& rows, Bitmap& bitmap) {
         const std::uint8_t* p = in + 3 * static_cast<std::size_t>(x);
         putColour(out, {p[2], p[1], p[0]});
       } else {
-        const std::uint32_t pixel = loadLittleEndian(in + bytes * static_cast<std::size_t>(x), bytes);
+        const std::uint32_t pixel =
+            loadLittleEndian(in + bytes * static_cast<std::size_t>(x), bytes);
         putColour(out, {red.of(pixel), green.of(pixel), blue.of(pixel)},
                   alpha ? alphaField.of(pixel) : 255);
       }
@@ -130,8 +131,7 @@ std::optional<DecodeFailure> decodeRunLengthRows(std::span<const std::uint8_t> d
 
 }  // namespace
 
-Decoded<DecodedImage> decodeBmp(std::span<const std::uint8_t> bytes,
-                                 const DecodeRequest& request) {
+Decoded<DecodedImage> decodeBmp(std::span<const std::uint8_t> bytes, const DecodeRequest& request) {
   const auto header = readBmpHeader(bytes);
   if (!header) return header.error();
   const BmpHeader& h = *header;
@@ -151,8 +151,8 @@ Decoded<DecodedImage> decodeBmp(std::span<const std::uint8_t> bytes,
   }
 
   // Only the kept part is allocated, whatever the file declares.
-  auto bitmap = createBitmap(request.keptWidth(h.width), request.keptHeight(h.height),
-                               BitmapFill::Nothing);
+  auto bitmap =
+      createBitmap(request.keptWidth(h.width), request.keptHeight(h.height), BitmapFill::Nothing);
   if (!bitmap) return bitmap.error();
   if (rows) {
     decodeRows(*rows, *bitmap);
@@ -162,7 +162,7 @@ Decoded<DecodedImage> decodeBmp(std::span<const std::uint8_t> bytes,
 
   DecodedImage decoded{std::move(*bitmap), {}};
   decoded.resolution = Resolution::fromDotsPerMetre(static_cast<float>(h.pelsPerMetreX),
-                                                   static_cast<float>(h.pelsPerMetreY));
+                                                    static_cast<float>(h.pelsPerMetreY));
   return decoded;
 }
 

@@ -9,8 +9,8 @@ namespace quillane {
 namespace {
 
 constexpr std::size_t kFileHeaderBytes = 14;
-constexpr std::uint32_t kCoreHeaderBytes = 12;  // OS/2 1.x: 16-bit sides, 3-byte palette entries
-constexpr std::uint32_t kInfoHeaderBytes = 40;  // Windows 3 and later: 32-bit sides, resolution
+constexpr std::uint32_t kCoreHeaderBytes = 12;     // OS/2 1.x: 16-bit sides, 3-byte palette entries
+constexpr std::uint32_t kInfoHeaderBytes = 40;     // Windows 3 and later: 32-bit sides, resolution
 constexpr std::uint32_t kOs2InfoHeaderBytes = 64;  // OS/2 2.x: its compression 3 and 4 differ
 constexpr std::uint32_t kMasksInHeaderBytes = 52;  // Windows 95 headers hold the colour masks
 constexpr std::uint32_t kAlphaInHeaderBytes = 56;  // and from here the alpha mask too
@@ -72,7 +72,8 @@ std::optional<DecodeFailure> refusal(const BmpHeader& h) {
   if (h.infoSize == kOs2InfoHeaderBytes && h.compression >= kBmpBitfields)
     return DecodeFailure::Unsupported;  // OS/2 Huffman and 24-bit run-length
   switch (h.compression) {
-    case kBmpRgb: return std::nullopt;
+    case kBmpRgb:
+      return std::nullopt;
     case kBmpRle8:
     case kBmpRle4:
       if (bits != (h.compression == kBmpRle8 ? 8u : 4u) || h.topDown)
@@ -82,7 +83,8 @@ std::optional<DecodeFailure> refusal(const BmpHeader& h) {
     case kBmpAlphaBitfields:
       if (bits != 16 && bits != 32) return DecodeFailure::Unreadable;
       return std::nullopt;
-    default: return DecodeFailure::Unsupported;
+    default:
+      return DecodeFailure::Unsupported;
   }
 }
 

@@ -25,12 +25,15 @@ inline std::uint32_t loadLittleEndian(const std::uint8_t* p, std::size_t count) 
 class ByteReader {
  public:
   explicit ByteReader(std::span<const std::uint8_t> bytes, std::size_t position = 0)
-      : bytes_(bytes), position_(position <= bytes.size() ? position : bytes.size()),
+      : bytes_(bytes),
+        position_(position <= bytes.size() ? position : bytes.size()),
         ok_(position <= bytes.size()) {}
 
   bool ok() const { return ok_; }
   std::size_t position() const { return position_; }
-  std::size_t remaining() const { return position_ < bytes_.size() ? bytes_.size() - position_ : 0; }
+  std::size_t remaining() const {
+    return position_ < bytes_.size() ? bytes_.size() - position_ : 0;
+  }
 
   std::uint8_t u8() {
     if (!require(1)) return 0;

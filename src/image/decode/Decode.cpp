@@ -6,12 +6,18 @@ namespace {
 Decoded<DecodedImage> decodeByFormat(std::span<const std::uint8_t> bytes,
                                      const DecodeRequest& request) {
   switch (sniffImageFormat(bytes)) {
-    case ImageFormat::Jpeg: return decodeJpeg(bytes, request);
-    case ImageFormat::Png: return decodePng(bytes, request);
-    case ImageFormat::Gif: return decodeGif(bytes, request);
-    case ImageFormat::Bmp: return decodeBmp(bytes, request);
-    case ImageFormat::Tiff: return decodeTiff(bytes, request);
-    case ImageFormat::Unknown: break;
+    case ImageFormat::Jpeg:
+      return decodeJpeg(bytes, request);
+    case ImageFormat::Png:
+      return decodePng(bytes, request);
+    case ImageFormat::Gif:
+      return decodeGif(bytes, request);
+    case ImageFormat::Bmp:
+      return decodeBmp(bytes, request);
+    case ImageFormat::Tiff:
+      return decodeTiff(bytes, request);
+    case ImageFormat::Unknown:
+      break;
   }
   return isCutSignature(bytes) ? DecodeFailure::CutShort : DecodeFailure::Unreadable;
 }

@@ -1,8 +1,8 @@
 #include <csetjmp>
 #include <cstdio>  // jpeglib.h needs FILE declared first
 
-#include <jpeglib.h>
 #include <jerror.h>
+#include <jpeglib.h>
 
 #include <algorithm>
 #include <climits>
@@ -124,14 +124,18 @@ DecodeError failureOf(const Session& s, const DecodeRequest& request) {
   if (s.errors.tooManyScans) return failure(DecodeFailure::Unsupported);
   switch (s.errors.base.msg_code) {
     case JWRN_JPEG_EOF:
-    case JERR_INPUT_EOF: return failure(DecodeFailure::CutShort);
+    case JERR_INPUT_EOF:
+      return failure(DecodeFailure::CutShort);
     case JERR_OUT_OF_MEMORY:
-    case JERR_NO_BACKING_STORE: return failure(DecodeFailure::OutOfMemory);
+    case JERR_NO_BACKING_STORE:
+      return failure(DecodeFailure::OutOfMemory);
     case JERR_IMAGE_TOO_BIG:  // a legal side above libjpeg's 65500
     case JERR_SOF_UNSUPPORTED:
     case JERR_NOT_COMPILED:
-    case JERR_ARITH_NOTIMPL: return failure(DecodeFailure::Unsupported);
-    default: return failure(DecodeFailure::Unreadable);
+    case JERR_ARITH_NOTIMPL:
+      return failure(DecodeFailure::Unsupported);
+    default:
+      return failure(DecodeFailure::Unreadable);
   }
 }
 
@@ -213,7 +217,7 @@ std::optional<Size> jpegPixelSize(std::span<const std::uint8_t> bytes) {
 }
 
 Decoded<DecodedImage> decodeJpeg(std::span<const std::uint8_t> bytes,
-                                  const DecodeRequest& request) {
+                                 const DecodeRequest& request) {
   Session s;
   if (bytes.empty()) return DecodeFailure::Unreadable;
   if (!readHeader(s, bytes)) return failureOf(s, request);
@@ -226,8 +230,8 @@ Decoded<DecodedImage> decodeJpeg(std::span<const std::uint8_t> bytes,
   if (s.cinfo.output_components != 4) return DecodeFailure::Unsupported;
 
   // Every row is written below, or the image is refused.
-  auto bitmap = createBitmap(request.keptWidth(width), request.keptHeight(height),
-                               BitmapFill::Nothing);
+  auto bitmap =
+      createBitmap(request.keptWidth(width), request.keptHeight(height), BitmapFill::Nothing);
   if (!bitmap) return bitmap.error();
   if (!readPixels(s, *bitmap)) return failureOf(s, request);
 

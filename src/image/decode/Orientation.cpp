@@ -49,14 +49,29 @@ struct StoredPlace {
   std::size_t of(int u, int v) const {
     int x = u, y = v;
     switch (orientation) {
-      case 2: x = width - 1 - u; break;
-      case 3: x = width - 1 - u, y = height - 1 - v; break;
-      case 4: y = height - 1 - v; break;
-      case 5: x = v, y = u; break;
-      case 6: x = v, y = height - 1 - u; break;
-      case 7: x = width - 1 - v, y = height - 1 - u; break;
-      case 8: x = width - 1 - v, y = u; break;
-      default: break;
+      case 2:
+        x = width - 1 - u;
+        break;
+      case 3:
+        x = width - 1 - u, y = height - 1 - v;
+        break;
+      case 4:
+        y = height - 1 - v;
+        break;
+      case 5:
+        x = v, y = u;
+        break;
+      case 6:
+        x = v, y = height - 1 - u;
+        break;
+      case 7:
+        x = width - 1 - v, y = height - 1 - u;
+        break;
+      case 8:
+        x = width - 1 - v, y = u;
+        break;
+      default:
+        break;
     }
     return static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + x;
   }
@@ -76,9 +91,12 @@ void turn(const std::uint8_t* stored, std::uint8_t* upright, std::size_t unitByt
 
 int storedOrientation(std::span<const std::uint8_t> bytes) {
   switch (sniffImageFormat(bytes)) {
-    case ImageFormat::Jpeg: return jpegOrientation(bytes);
-    case ImageFormat::Tiff: return tiffOrientation(bytes);
-    default: return kUprightOrientation;
+    case ImageFormat::Jpeg:
+      return jpegOrientation(bytes);
+    case ImageFormat::Tiff:
+      return tiffOrientation(bytes);
+    default:
+      return kUprightOrientation;
   }
 }
 

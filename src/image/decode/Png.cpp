@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "image/decode/ByteReader.h"
-#include "image/decode/DeepSamples.h"
 #include "image/decode/Decoders.h"
+#include "image/decode/DeepSamples.h"
 #include "image/decode/Resolution.h"
 #include "image/decode/SizeCheck.h"
 #include "util/MemoryBudget.h"
@@ -30,8 +30,8 @@ constexpr std::uint8_t kPhysUnitMetre = 1;
 void readResolution(spng_ctx* ctx, DecodedImage& decoded) {
   spng_phys phys{};
   if (spng_get_phys(ctx, &phys) != 0 || phys.unit_specifier != kPhysUnitMetre) return;
-  decoded.resolution = Resolution::fromDotsPerMetre(static_cast<float>(phys.ppu_x),
-                                                   static_cast<float>(phys.ppu_y));
+  decoded.resolution =
+      Resolution::fromDotsPerMetre(static_cast<float>(phys.ppu_x), static_cast<float>(phys.ppu_y));
 }
 
 // Neither an alpha channel nor a tRNS chunk: every decoded alpha is 255.
@@ -61,10 +61,14 @@ DecodeFailure failureOf(int spngError) {
   switch (spngError) {
     case SPNG_IO_EOF:
     case SPNG_EOF:
-    case SPNG_EIDAT_TOO_SHORT: return DecodeFailure::CutShort;
-    case SPNG_EMEM: return DecodeFailure::OutOfMemory;
-    case SPNG_ECHUNK_LIMITS: return DecodeFailure::Unsupported;
-    default: return DecodeFailure::Unreadable;
+    case SPNG_EIDAT_TOO_SHORT:
+      return DecodeFailure::CutShort;
+    case SPNG_EMEM:
+      return DecodeFailure::OutOfMemory;
+    case SPNG_ECHUNK_LIMITS:
+      return DecodeFailure::Unsupported;
+    default:
+      return DecodeFailure::Unreadable;
   }
 }
 
@@ -121,8 +125,7 @@ int decodeRows(spng_ctx* ctx, const spng_ihdr& ihdr, RowPutter& putter, int kept
 
 }  // namespace
 
-Decoded<DecodedImage> decodePng(std::span<const std::uint8_t> bytes,
-                                 const DecodeRequest& request) {
+Decoded<DecodedImage> decodePng(std::span<const std::uint8_t> bytes, const DecodeRequest& request) {
   if (const auto refused = checkDeclaredSize(bytes, request)) return *refused;
   SpngCtx ctx(spng_ctx_new(0), &spng_ctx_free);
   if (!ctx) return DecodeFailure::OutOfMemory;
@@ -137,7 +140,7 @@ Decoded<DecodedImage> decodePng(std::span<const std::uint8_t> bytes,
   const bool deep = ihdr.bit_depth == 16;
   // Every byte of the kept part is written, or the image is refused.
   auto bitmap = createBitmap(request.keptWidth(ihdr.width), request.keptHeight(ihdr.height),
-                               BitmapFill::Nothing);
+                             BitmapFill::Nothing);
   if (!bitmap) return bitmap.error();
   // The kept rows of an interlaced image are gathered whole first.
   const bool interlaced = ihdr.interlace_method != SPNG_INTERLACE_NONE;

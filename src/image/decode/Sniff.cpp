@@ -15,10 +15,14 @@ struct Signature {
 
 // Classic TIFF (42) and BigTIFF (43), little- or big-endian.
 constexpr Signature kSignatures[] = {
-    {"\xFF\xD8\xFF"sv, ImageFormat::Jpeg}, {"\x89PNG\r\n\x1A\n"sv, ImageFormat::Png},
-    {"GIF87a"sv, ImageFormat::Gif},        {"GIF89a"sv, ImageFormat::Gif},
-    {"BM"sv, ImageFormat::Bmp},            {"II\x2A\0"sv, ImageFormat::Tiff},
-    {"MM\0\x2A"sv, ImageFormat::Tiff},     {"II\x2B\0"sv, ImageFormat::Tiff},
+    {"\xFF\xD8\xFF"sv, ImageFormat::Jpeg},
+    {"\x89PNG\r\n\x1A\n"sv, ImageFormat::Png},
+    {"GIF87a"sv, ImageFormat::Gif},
+    {"GIF89a"sv, ImageFormat::Gif},
+    {"BM"sv, ImageFormat::Bmp},
+    {"II\x2A\0"sv, ImageFormat::Tiff},
+    {"MM\0\x2A"sv, ImageFormat::Tiff},
+    {"II\x2B\0"sv, ImageFormat::Tiff},
     {"MM\0\x2B"sv, ImageFormat::Tiff},
 };
 

@@ -56,8 +56,8 @@ void toStraightRgba(Bitmap& bitmap, const TIFFRGBAImage& image) {
       std::memcpy(p + i, rgba, 4);
     }
   }
-  const bool grey = image.photometric == PHOTOMETRIC_MINISBLACK ||
-                    image.photometric == PHOTOMETRIC_MINISWHITE;
+  const bool grey =
+      image.photometric == PHOTOMETRIC_MINISBLACK || image.photometric == PHOTOMETRIC_MINISWHITE;
   if (image.alpha != 0 && !grey) {
     unpremultiplyPixelsRounded(bitmap.pixels.data(),
                                std::size_t(bitmap.width) * std::size_t(bitmap.height));
@@ -145,8 +145,8 @@ Decoded<Bitmap> readImage(TiffReading& reading, const DecodeRequest& request) {
     return DecodeError{DecodeFailure::Unsupported, width, height};
 
   // Every pixel of the kept part is written, or the image is refused.
-  auto bitmap = createBitmap(request.keptWidth(width), request.keptHeight(height),
-                               BitmapFill::Nothing);
+  auto bitmap =
+      createBitmap(request.keptWidth(width), request.keptHeight(height), BitmapFill::Nothing);
   if (!bitmap) return bitmap;
   bool read = false;
   if (layout) {
@@ -176,10 +176,10 @@ void readResolution(TIFF* tif, DecodedImage& decoded) {
 }  // namespace
 
 Decoded<DecodedImage> decodeTiff(std::span<const std::uint8_t> bytes,
-                                  const DecodeRequest& request) {
+                                 const DecodeRequest& request) {
   TiffReading reading(bytes);
-  auto bitmap = reading.tif ? readImage(reading, request)
-                            : Decoded<Bitmap>(DecodeFailure::Unreadable);
+  auto bitmap =
+      reading.tif ? readImage(reading, request) : Decoded<Bitmap>(DecodeFailure::Unreadable);
   if (!bitmap) {
     DecodeError error = bitmap.error();
     if (error.kind == DecodeFailure::Unreadable && reading.file.ranOut)

@@ -68,8 +68,8 @@ TiffHandle openTiffMemory(TiffMemoryFile& file) {
   TIFFOpenOptionsSetErrorHandlerExtR(options.get(), recordError, &file);
   TIFFOpenOptionsSetWarningHandlerExtR(options.get(), dropWarning, &file);
   // "m": never map the file; it is in memory already.
-  return {TIFFClientOpenExt("memory", "rm", &file, readMemory, refuseWrite, seekMemory,
-                            closeMemory, sizeOfMemory, noMapping, noUnmapping, options.get()),
+  return {TIFFClientOpenExt("memory", "rm", &file, readMemory, refuseWrite, seekMemory, closeMemory,
+                            sizeOfMemory, noMapping, noUnmapping, options.get()),
           &TIFFClose};
 }
 

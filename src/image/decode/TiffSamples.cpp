@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "image/decode/DeepSamples.h"
 #include <cstring>
 #include <vector>
+#include "image/decode/DeepSamples.h"
 
 namespace quillane {
 
@@ -60,7 +60,7 @@ using SampleLayout = TiffSampleLayout;
 struct Block {
   std::uint32_t left = 0;
   std::uint32_t top = 0;
-  std::uint32_t width = 0;   // pixels a row of each plane
+  std::uint32_t width = 0;  // pixels a row of each plane
   std::vector<std::vector<std::uint8_t>> planes;
 };
 

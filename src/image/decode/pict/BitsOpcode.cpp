@@ -11,7 +11,7 @@
 namespace quillane {
 namespace {
 
-constexpr std::size_t kBaseAddressBytes = 4;  // a handle left in direct opcodes, unused
+constexpr std::size_t kBaseAddressBytes = 4;   // a handle left in direct opcodes, unused
 constexpr std::size_t kTransferModeBytes = 2;  // every mode is drawn as a copy
 
 bool isDirect(std::uint16_t opcode) {

@@ -10,8 +10,7 @@ namespace quillane {
 bool drawJpeg(std::span<const std::uint8_t> data, const JpegPlacement& placement) {
   const std::optional<Size> size = jpegPixelSize(data);
   if (!size) return false;
-  std::optional<RowPlacer> placer =
-      placement(size->width, size->height);
+  std::optional<RowPlacer> placer = placement(size->width, size->height);
   if (!placer) return false;
   const auto decoded = decodeJpeg(data, placer->sourceNeeded());
   if (!decoded) return false;

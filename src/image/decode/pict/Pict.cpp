@@ -67,8 +67,8 @@ Decoded<DecodedImage> decodePict(std::span<const std::uint8_t> bytes,
   auto raster = createBitmap(request.keptWidth(frame.width()), request.keptHeight(frame.height()),
                              BitmapFill::Zeroes);
   if (!raster) return raster.error();
-  const auto rasterPixels = static_cast<std::uint64_t>(raster->width) *
-                            static_cast<std::uint64_t>(raster->height);
+  const auto rasterPixels =
+      static_cast<std::uint64_t>(raster->width) * static_cast<std::uint64_t>(raster->height);
   DrawTarget target{*raster, frame, nullptr, rasterPixels * kDrawnFramesBudget};
   ByteReader cursor(bytes, header->firstOpcode);
   if (!drawOpcodes(cursor, *header, target)) {

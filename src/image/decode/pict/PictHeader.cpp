@@ -55,8 +55,7 @@ std::optional<PictHeader> headerAt(std::span<const std::uint8_t> bytes, std::siz
 
 // The offset of the first header opcode at or after `from`, found by its bytes, wherever
 // they are; nothing when there is none.
-std::optional<std::size_t> findHeaderOpcode(std::span<const std::uint8_t> bytes,
-                                            std::size_t from) {
+std::optional<std::size_t> findHeaderOpcode(std::span<const std::uint8_t> bytes, std::size_t from) {
   const auto begin = bytes.begin() + static_cast<std::ptrdiff_t>(std::min(from, bytes.size()));
   const auto found = std::search(begin, bytes.end(), kHeaderOpcode.begin(), kHeaderOpcode.end());
   if (found == bytes.end()) return std::nullopt;

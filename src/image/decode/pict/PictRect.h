@@ -23,8 +23,8 @@ struct PictRect {
   }
 
   PictRect intersected(const PictRect& other) const {
-    return {std::max(top, other.top), std::max(left, other.left),
-            std::min(bottom, other.bottom), std::min(right, other.right)};
+    return {std::max(top, other.top), std::max(left, other.left), std::min(bottom, other.bottom),
+            std::min(right, other.right)};
   }
   friend bool operator==(const PictRect&, const PictRect&) = default;
 };

@@ -63,7 +63,9 @@ std::optional<PixelLayout> direct32Layout(const PixMapInfo& info) {
   if (info.cmpCount != 3 && info.cmpCount != 4) return std::nullopt;
   return PixelLayout{{RowPacking::PackBits, static_cast<std::size_t>(planes) * width,
                       info.rowBytes > kMaxByteCountRowBytes},
-                     PixelEncoding::Planar, 32, planes};
+                     PixelEncoding::Planar,
+                     32,
+                     planes};
 }
 
 std::uint8_t expand5(unsigned value) { return static_cast<std::uint8_t>(value << 3 | value >> 2); }

@@ -10,11 +10,11 @@
 namespace quillane {
 
 enum class PixelEncoding {
-  Indexed,   // 1, 2, 4 or 8 bits a pixel, through a palette
-  Rgb555,    // 16-bit words xRRRRRGGGGGBBBBB
-  Xrgb,      // 4 bytes a pixel, the first unused
-  Rgb,       // 3 bytes a pixel (packing type 2: the unused byte dropped)
-  Planar,    // 32-bit pixels packed by component: a row of each component in turn
+  Indexed,  // 1, 2, 4 or 8 bits a pixel, through a palette
+  Rgb555,   // 16-bit words xRRRRRGGGGGBBBBB
+  Xrgb,     // 4 bytes a pixel, the first unused
+  Rgb,      // 3 bytes a pixel (packing type 2: the unused byte dropped)
+  Planar,   // 32-bit pixels packed by component: a row of each component in turn
 };
 
 // How to read and convert the rows of one pixel map.

@@ -57,8 +57,8 @@ void unpackBits(std::span<const std::uint8_t> packed, std::span<std::uint8_t> ou
     const auto flag = static_cast<std::int8_t>(packed[in++]);
     if (flag == -128) continue;  // no-op
     if (flag >= 0) {
-      const std::size_t literal = std::min((static_cast<std::size_t>(flag) + 1) * unitBytes,
-                                           packed.size() - in);
+      const std::size_t literal =
+          std::min((static_cast<std::size_t>(flag) + 1) * unitBytes, packed.size() - in);
       const std::size_t copied = std::min(literal, out.size() - written);
       std::copy_n(packed.begin() + static_cast<std::ptrdiff_t>(in), copied,
                   out.begin() + static_cast<std::ptrdiff_t>(written));

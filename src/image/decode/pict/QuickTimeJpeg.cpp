@@ -60,8 +60,8 @@ std::optional<QuickTimeHeader> readHeader(std::span<const std::uint8_t> opcodeDa
 
 // A JPEG whose description is damaged is still found by its start marker.
 std::span<const std::uint8_t> findJpeg(std::span<const std::uint8_t> opcodeData) {
-  const auto start = std::search(opcodeData.begin(), opcodeData.end(), kJpegStart.begin(),
-                                 kJpegStart.end());
+  const auto start =
+      std::search(opcodeData.begin(), opcodeData.end(), kJpegStart.begin(), kJpegStart.end());
   return opcodeData.subspan(static_cast<std::size_t>(start - opcodeData.begin()));
 }
 
@@ -83,8 +83,8 @@ PictRect placedRect(const QuickTimeHeader& header) {
     return static_cast<int>(std::clamp(placed, -2 * kMaxTranslation, 2 * kMaxTranslation));
   };
   const PictRect& src = header.srcRect;
-  return {place(ty, src.top, scaleY), place(tx, src.left, scaleX),
-          place(ty, src.bottom, scaleY), place(tx, src.right, scaleX)};
+  return {place(ty, src.top, scaleY), place(tx, src.left, scaleX), place(ty, src.bottom, scaleY),
+          place(tx, src.right, scaleX)};
 }
 
 }  // namespace
@@ -104,8 +104,8 @@ QuickTimeResult drawQuickTimeOpcode(ByteReader& bytes, DrawTarget& target) {
     if (header->srcRect.isEmpty()) {
       // Without a usable header the JPEG goes to the frame's top-left at its own size.
       header->srcRect = bounds;
-      header->matrix = {1 << 16, 0, 0, 0, 1 << 16, 0, target.frame.left << 16,
-                        target.frame.top << 16, 1 << 30};
+      header->matrix = {
+          1 << 16, 0, 0, 0, 1 << 16, 0, target.frame.left << 16, target.frame.top << 16, 1 << 30};
     }
     RowPlacer placer(target, bounds, header->srcRect, placedRect(*header), nullptr);
     if (!placer.withinBudget()) return std::nullopt;

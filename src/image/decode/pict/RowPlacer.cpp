@@ -22,8 +22,8 @@ RowPlacer::RowPlacer(DrawTarget& target, const PictRect& sourceBounds, const Pic
     visible_ = {};
     return;
   }
-  const auto area = static_cast<std::uint64_t>(visible_.width()) *
-                    static_cast<std::uint64_t>(visible_.height());
+  const auto area =
+      static_cast<std::uint64_t>(visible_.width()) * static_cast<std::uint64_t>(visible_.height());
   if (area > target.pixelBudget) {
     withinBudget_ = false;
     visible_ = {};
@@ -87,8 +87,8 @@ void RowPlacer::drawRow(int y, const std::uint8_t* rgba) {
     if (!clip.empty() && !clip[c]) continue;
     if (!mask.empty() && !mask[c]) continue;
     const std::uint8_t* pixel = rgba + 4 * static_cast<std::size_t>(column);
-    std::copy(pixel, pixel + 4, out + 4 * (static_cast<std::size_t>(visible_.left -
-                                                                    target_.frame.left) + c));
+    std::copy(pixel, pixel + 4,
+              out + 4 * (static_cast<std::size_t>(visible_.left - target_.frame.left) + c));
   }
 }
 
