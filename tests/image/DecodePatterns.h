@@ -16,15 +16,15 @@ namespace quillane::testing {
 inline constexpr int kPatternWidth = 13;
 inline constexpr int kPatternHeight = 11;
 
-using Rgba = std::array<int, 4>;
+using Colour = std::array<int, 4>;
 
-inline Rgba rgbPattern(int x, int y) { return {x * 19, y * 23, x * y + 100, 255}; }
+inline Colour rgbPattern(int x, int y) { return {x * 19, y * 23, x * y + 100, 255}; }
 inline int greyPattern(int x, int y) { return (x * 17 + y * 5) % 256; }
 inline int alphaPattern(int x, int y) {
   constexpr int kAlphas[] = {0, 64, 128, 200, 255};
   return kAlphas[(x + 2 * y) % 5];
 }
-inline Rgba pal16Colour(int k) { return {k * 16, 255 - k * 16, k * 37 % 256, 255}; }
+inline Colour pal16Colour(int k) { return {k * 16, 255 - k * 16, k * 37 % 256, 255}; }
 
 enum class Pattern {
   Rgb,             // rgbPattern, opaque
@@ -39,8 +39,8 @@ enum class Pattern {
   GifOffsetFrame,  // clear, but rgbPattern(x - 4, y - 3) inside the 6x5 frame at (4, 3)
 };
 
-inline Rgba expectedPixel(Pattern pattern, int x, int y) {
-  const Rgba rgb = rgbPattern(x, y);
+inline Colour expectedPixel(Pattern pattern, int x, int y) {
+  const Colour rgb = rgbPattern(x, y);
   const int g = greyPattern(x, y);
   switch (pattern) {
     case Pattern::Rgb:
@@ -62,7 +62,7 @@ inline Rgba expectedPixel(Pattern pattern, int x, int y) {
     case Pattern::GreyKeyed:
       return {g, g, g, g == greyPattern(2, 1) ? 0 : 255};
     case Pattern::GifTransparent:
-      return (x + y) % 4 == 0 ? Rgba{0, 0, 0, 0} : rgb;
+      return (x + y) % 4 == 0 ? Colour{0, 0, 0, 0} : rgb;
     case Pattern::GifOffsetFrame:
       if (x >= 4 && x < 10 && y >= 3 && y < 8) return rgbPattern(x - 4, y - 3);
       return {0, 0, 0, 0};

@@ -169,7 +169,7 @@ TEST(PSDWriter, IndependentReaderSeesEveryLayerExactly) {
     for (int i = 0; i < 4; ++i) {
       const int lw = i == 0 ? w : i == 3 ? 0 : pick(1, w + 9);
       const int lh = i == 0 ? h : pick(1, h + 9);
-      const std::uint32_t base = random();
+      const auto base = static_cast<std::uint32_t>(random());
       layers.push_back({"層 " + std::to_string(i) + (i == 2 ? "~\\.png" : ".png"),
                         pixels(lw, lh, [&](int x, int y) {
                           return ((base + std::uint32_t(x / 3 * 77 + y * 1031)) & ~0xFFu) |
