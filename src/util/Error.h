@@ -13,8 +13,7 @@ enum class ErrorKind {
   ImageCutShort,      // file
   ImageUnsupported,   // file
   ImageTooLarge,      // file, width, height, limit (kMaxImageSide)
-  ImageOutOfMemory,   // file, width, height (0 when unknown), limit: the byte budget it exceeds (0:
-                      // none)
+  ImageOutOfMemory,   // file, width, height (0: unknown), limit: the budget it exceeds (0: none)
   PsdSideLimit,       // file (the first image), width, height, limit (kMaxPsdSide)
   PsdByteLimit,       // file: the output
   TooManyFiles,       // count in width, limit
