@@ -56,7 +56,7 @@ fuzz: deps
 
 # Every C++ file as .clang-format lays it out; `make format` rewrites them so.
 test-format: deps
-	clang-format --dry-run --Werror $(FORMATTED)
+	@clang-format --dry-run --Werror $(FORMATTED) && echo "test-format: every C++ file as .clang-format lays it out"
 
 format: deps
 	clang-format -i $(FORMATTED)
