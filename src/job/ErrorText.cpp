@@ -25,6 +25,13 @@ std::string fileWith(const std::string& file, const std::string& text) {
 
 bool sizeKnown(const Error& error) { return error.width > 0 && error.height > 0; }
 
+// The file, with the budget a raster exceeds when it exceeds one: memory that ran out for a
+// raster within the budget has no limit to name.
+std::string memoryDetail(const char* key, const Error& error) {
+  return fileWith(error.file,
+                  sizeKnown(error) && error.limit > 0 ? memoryLimitText(key, error) : "");
+}
+
 }  // namespace
 
 ErrorText describeError(const Error& error) {
@@ -44,11 +51,7 @@ ErrorText describeError(const Error& error) {
                                                          {error.width, error.height, error.limit})
                                        : "")};
     case ErrorKind::ImageOutOfMemory:
-      // Memory that ran out for a raster within the budget has no limit to name.
-      return {localizedString("IMAGE_OUT_OF_MEMORY"),
-              fileWith(error.file, sizeKnown(error) && error.limit > 0
-                                       ? memoryLimitText("IMAGE_MEMORY_LIMIT", error)
-                                       : "")};
+      return {localizedString("IMAGE_OUT_OF_MEMORY"), memoryDetail("IMAGE_MEMORY_LIMIT", error)};
     case ErrorKind::PsdSideLimit:
       return {localizedString("DOCUMENT_TOO_LARGE"),
               fileWith(error.file, localizedString("PSD_SIDE_LIMIT",
@@ -60,10 +63,7 @@ ErrorText describeError(const Error& error) {
       return {localizedString("TOO_MANY_FILES"),
               localizedString("LAYER_COUNT_LIMIT", {error.width, error.limit})};
     case ErrorKind::CanvasOutOfMemory:
-      return {localizedString("CANVAS_OUT_OF_MEMORY"),
-              fileWith(error.file, sizeKnown(error) && error.limit > 0
-                                       ? memoryLimitText("CANVAS_MEMORY_LIMIT", error)
-                                       : "")};
+      return {localizedString("CANVAS_OUT_OF_MEMORY"), memoryDetail("CANVAS_MEMORY_LIMIT", error)};
     case ErrorKind::OutputIsSource:
       return {localizedString("WRITE_ERROR"),
               fileWith(error.file, localizedString("OUTPUT_IS_SOURCE"))};
