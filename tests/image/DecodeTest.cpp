@@ -131,6 +131,53 @@ TEST(Decode, AGifIndexBeyondItsColourMapIsOpaqueBlack) {
                          redThenBlack.end()));
 }
 
+// A 32-bit bottom-up BMP of one row with an info header, the given compression and, for
+// bit fields, the three colour masks after it (and the alpha mask the compression implies).
+std::vector<std::uint8_t> bmp32(std::uint32_t compression, std::vector<std::uint32_t> masks,
+                                const std::vector<std::uint32_t>& pixels) {
+  std::vector<std::uint8_t> b = {'B', 'M'};
+  const auto put = [&b](std::uint32_t value, int count) {
+    for (int i = 0; i < count; ++i) b.push_back(std::uint8_t(value >> (8 * i)));
+  };
+  const auto offset = static_cast<std::uint32_t>(14 + 40 + 4 * masks.size());
+  for (const std::uint32_t v : {offset + std::uint32_t(4 * pixels.size()), 0u, offset, 40u})
+    put(v, 4);
+  put(std::uint32_t(pixels.size()), 4);
+  put(1, 4);
+  put(1, 2);
+  put(32, 2);
+  for (const std::uint32_t v :
+       {compression, std::uint32_t(4 * pixels.size()), 2835u, 2835u, 0u, 0u})
+    put(v, 4);
+  for (const std::uint32_t m : masks) put(m, 4);
+  for (const std::uint32_t p : pixels) put(p, 4);
+  return b;
+}
+
+// Bit fields wider than 8 bits keep their top 8; an alpha field set in the first pixel only
+// is alpha; compressions that embed another format are not supported.
+TEST(Decode, BmpBitFieldsAndEmbeddedFormats) {
+  constexpr std::uint32_t kBitfields = 3, kAlphaBitfields = 6;
+  const auto tenBits = decodeImage(bmp32(kBitfields, {0x3FF00000, 0x000FFC00, 0x000003FF},
+                                         {0x3FF00000 | (0x200 << 10) | 0x0FF}));
+  ASSERT_TRUE(tenBits);
+  EXPECT_EQ(
+      (std::vector<std::uint8_t>(tenBits->bitmap.pixels.begin(), tenBits->bitmap.pixels.end())),
+      (std::vector<std::uint8_t>{255, 128, 63, 255}));
+
+  const auto alpha = decodeImage(
+      bmp32(kAlphaBitfields, {0xFF0000, 0xFF00, 0xFF, 0xFF000000}, {0x80FFFFFF, 0x00FFFFFF}));
+  ASSERT_TRUE(alpha);
+  EXPECT_EQ(alpha->bitmap.row(0)[3], 0x80);
+  EXPECT_EQ(alpha->bitmap.row(0)[7], 0);
+
+  for (const std::uint32_t embedded : {4u, 5u}) {  // JPEG, PNG
+    const auto image = decodeImage(bmp32(embedded, {}, {0}));
+    ASSERT_FALSE(image) << embedded;
+    EXPECT_EQ(image.error().kind, DecodeFailure::Unsupported) << embedded;
+  }
+}
+
 // tiff-matrix/KIND-ALPHA-LAYOUT.tif: alpha taken as declared, unspecified extra samples
 // ignored, in every layout; associated alpha rounds where it is low.
 TEST(Decode, EveryTiffLayoutAndAlphaKindMatchesItsPattern) {

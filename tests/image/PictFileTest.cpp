@@ -8,6 +8,8 @@
 
 #include "image/DecodePatterns.h"
 #include "image/decode/Decoders.h"
+#include "image/decode/pict/OpcodeLengths.h"
+#include "image/decode/pict/PixelRows.h"
 
 namespace quillane {
 namespace {
@@ -169,6 +171,48 @@ TEST(PictFile, EveryPrefixOfAPictureIsCutShort) {
       ASSERT_FALSE(rep) << length;
       EXPECT_EQ(rep.error().kind, DecodeFailure::CutShort) << length;
     }
+  }
+}
+
+// PackBits rows fill their row exactly: runs that go past it are cut off, short data
+// leaves zeros, and nothing is written beyond the row.
+TEST(PictFile, PackedRowsFillExactlyTheirRow) {
+  using Bytes = std::vector<std::uint8_t>;
+  struct Case {
+    Bytes packed;
+    std::size_t unitBytes;
+    Bytes row;
+  };
+  const Case cases[] = {
+      {{0x02, 1, 2, 3, 0xFF, 9}, 1, {1, 2, 3, 9, 9}},
+      {{0x05, 1, 2, 3, 4, 5, 6}, 1, {1, 2, 3, 4}},  // a literal longer than the row
+      {{0xFB, 7}, 1, {7, 7, 7, 7}},                 // a repeat longer than the row
+      {{0xFE, 1, 2}, 2, {1, 2, 1, 2, 1}},           // word runs, cut inside a word
+      {{0x80, 0x00, 5}, 1, {5, 0, 0}},              // a no-op, then data that stops early
+      {{0x03, 1}, 1, {1, 0, 0}},                    // a literal cut off by the data's end
+  };
+  for (const auto& [packed, unitBytes, row] : cases) {
+    Bytes out(row.size() + 4, 0xEE);
+    unpackBits(packed, std::span(out).first(row.size()), unitBytes);
+    EXPECT_EQ(Bytes(out.begin(), out.begin() + std::ptrdiff_t(row.size())), row);
+    EXPECT_EQ(Bytes(out.end() - 4, out.end()), Bytes(4, 0xEE)) << "written past the row";
+  }
+}
+
+// The data lengths of version-2 opcodes that are skipped, at the edges of their ranges.
+TEST(PictFile, SkippedOpcodesSkipTheirDefinedLength) {
+  const std::pair<std::uint16_t, std::size_t> cases[] = {
+      {0x00AF, 2 + 3}, {0x00B0, 0},        {0x00CF, 0}, {0x00D0, 4 + 3}, {0x00FE, 4 + 3},
+      {0x0100, 2},     {0x7FFF, 0x7F * 2}, {0x8000, 0}, {0x80FF, 0},     {0x8100, 4 + 3},
+  };
+  // Word- and long-sized data hold a length of 3 here.
+  for (const auto& [opcode, skipped] : cases) {
+    std::vector<std::uint8_t> data(0x200, 0);
+    const bool word = skipped == 5;
+    data[word ? 1 : 3] = 3;
+    ByteReader bytes(data);
+    EXPECT_TRUE(skipOpcodeData(bytes, opcode, PictVersion::Two)) << std::hex << opcode;
+    EXPECT_EQ(bytes.position(), skipped) << std::hex << opcode;
   }
 }
 

@@ -32,5 +32,16 @@ TEST(ErrorText, EveryKindHasAMessageInEnglishAndJapanese) {
   }
 }
 
+TEST(ErrorText, AMemoryLimitNamesTheSizeAndBothAmountsInMegabytes) {
+  Error error(ErrorKind::ImageOutOfMemory, "/src/a.png");
+  error.width = 10000;
+  error.height = 2501;
+  error.limit = 64'000'000;
+  EXPECT_EQ(describeIn("en", error).detail,
+            "/src/a.png: 10000 × 2501 pixels take 101 MB, more than the 64 MB one image may use");
+  error.limit = 0;  // memory that ran out within the budget has no limit to name
+  EXPECT_EQ(describeIn("en", error).detail, "/src/a.png");
+}
+
 }  // namespace
 }  // namespace quillane

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <fstream>
 #include <functional>
 #include <optional>
@@ -115,9 +116,20 @@ TEST(PSDWriter, RefusesWhatItCannotWrite) {
   EXPECT_EQ(failureKind(document({1, 300001}, 1, psb)), ErrorKind::PsdSideLimit);
   EXPECT_EQ(failureKind(document({0, 5}, 1)), ErrorKind::Internal);
   EXPECT_EQ(failureKind(document({1, 1}, 0)), ErrorKind::Internal);
-  EXPECT_EQ(failureKind(document({1, 1}, kMaxLayerCount + 1)), ErrorKind::TooManyFiles);
+  EXPECT_EQ(failureKind(document({1, 1}, 32767)), std::nullopt);  // a signed 16-bit count
+  EXPECT_EQ(failureKind(document({1, 1}, 32768)), ErrorKind::TooManyFiles);
   EXPECT_EQ(failureKind(document({8, 8}, 3, {.maxFileBytes = 300})), ErrorKind::PsdByteLimit);
   EXPECT_EQ(failureKind(document({8, 8}, 3, {.maxFileBytes = 10000})), std::nullopt);
+
+  for (const auto& [format, limit] : {std::pair{PSDFormat::Psd, 30000}, {PSDFormat::Psb, 300000}}) {
+    try {
+      createPSDData({limit + 1, 2}, {{"x", one}}, {.format = format});
+      ADD_FAILURE() << "a side above " << limit << " was written";
+    } catch (const Error& e) {
+      EXPECT_EQ((std::array{e.width, e.height, e.limit}),
+                (std::array<long long, 3>{limit + 1, 2, limit}));
+    }
+  }
 
   struct : PSDSink {
     void write(std::span<const std::uint8_t>) override {}
