@@ -154,7 +154,7 @@ std::vector<std::uint8_t> bmp32(std::uint32_t compression, std::vector<std::uint
   return b;
 }
 
-// Bit fields wider than 8 bits keep their top 8; an alpha field set in the first pixel only
+// Bit fields wider than 8 bits keep their top 8; an alpha field set in the last pixel only
 // is alpha; compressions that embed another format are not supported.
 TEST(Decode, BmpBitFieldsAndEmbeddedFormats) {
   constexpr std::uint32_t kBitfields = 3, kAlphaBitfields = 6;
@@ -166,10 +166,10 @@ TEST(Decode, BmpBitFieldsAndEmbeddedFormats) {
       (std::vector<std::uint8_t>{255, 128, 63, 255}));
 
   const auto alpha = decodeImage(
-      bmp32(kAlphaBitfields, {0xFF0000, 0xFF00, 0xFF, 0xFF000000}, {0x80FFFFFF, 0x00FFFFFF}));
+      bmp32(kAlphaBitfields, {0xFF0000, 0xFF00, 0xFF, 0xFF000000}, {0x00FFFFFF, 0x80FFFFFF}));
   ASSERT_TRUE(alpha);
-  EXPECT_EQ(alpha->bitmap.row(0)[3], 0x80);
-  EXPECT_EQ(alpha->bitmap.row(0)[7], 0);
+  EXPECT_EQ(alpha->bitmap.row(0)[3], 0);
+  EXPECT_EQ(alpha->bitmap.row(0)[7], 0x80);
 
   for (const std::uint32_t embedded : {4u, 5u}) {  // JPEG, PNG
     const auto image = decodeImage(bmp32(embedded, {}, {0}));
