@@ -185,11 +185,12 @@ TEST(PictFile, PackedRowsFillExactlyTheirRow) {
   };
   const Case cases[] = {
       {{0x02, 1, 2, 3, 0xFF, 9}, 1, {1, 2, 3, 9, 9}},
-      {{0x05, 1, 2, 3, 4, 5, 6}, 1, {1, 2, 3, 4}},  // a literal longer than the row
-      {{0xFB, 7}, 1, {7, 7, 7, 7}},                 // a repeat longer than the row
-      {{0xFE, 1, 2}, 2, {1, 2, 1, 2, 1}},           // word runs, cut inside a word
-      {{0x80, 0x00, 5}, 1, {5, 0, 0}},              // a no-op, then data that stops early
-      {{0x03, 1}, 1, {1, 0, 0}},                    // a literal cut off by the data's end
+      {{0x05, 1, 2, 3, 4, 5, 6}, 1, {1, 2, 3, 4}},     // a literal longer than the row
+      {{0xFF, 9, 0x03, 1, 2, 3, 4}, 1, {9, 9, 1, 2}},  // longer than what a run left of it
+      {{0xFB, 7}, 1, {7, 7, 7, 7}},                    // a repeat longer than the row
+      {{0xFE, 1, 2}, 2, {1, 2, 1, 2, 1}},              // word runs, cut inside a word
+      {{0x80, 0x00, 5}, 1, {5, 0, 0}},                 // a no-op, then data that stops early
+      {{0x03, 1}, 1, {1, 0, 0}},                       // a literal cut off by the data's end
   };
   for (const auto& [packed, unitBytes, row] : cases) {
     Bytes out(row.size() + 4, 0xEE);
