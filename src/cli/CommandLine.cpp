@@ -83,9 +83,12 @@ ParseResult parseCommandLine(int argc, char** argv) {
   } catch (const CLI::ParseError& error) {
     return {std::nullopt, reportUsageError(usageError(error, line))};
   }
-  if (!app.remaining().empty())
-    return {std::nullopt, reportUsageError(localizedString("CLI_UNEXPECTED_ARGUMENT",
-                                                           {app.remaining().front()}))};
+  // The parser keeps the "--" that ends the options among the extras.
+  std::vector<std::string> extras = app.remaining();
+  std::erase(extras, "--");
+  if (!extras.empty())
+    return {std::nullopt,
+            reportUsageError(localizedString("CLI_UNEXPECTED_ARGUMENT", {extras.front()}))};
   if (!kKeys.contains(key))
     return {std::nullopt, reportUsageError(localizedString("CLI_BAD_KEY", {key}))};
   if (verbose && quiet)
