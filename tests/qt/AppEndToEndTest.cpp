@@ -247,41 +247,6 @@ TEST_F(AppFixture, ChosenFolderComesBackFromOpenRecentUntilItIsGone) {
   EXPECT_EQ(recentEntry(other.path()), nullptr) << "a folder that is gone leaves the menu";
 }
 
-// Not run by the suite: `make screenshot` runs it under Xvfb, in English and in Japanese, for
-// the README's pictures of the window after a job and of the progress panel during one.
-TEST_F(AppFixture, DISABLED_Screenshots) {
-  QDir work(QDir::temp().filePath("quillane-demo"));  // a short path to show
-  const QString folder = work.filePath("Pictures/storyboard");
-  const QString docs = qEnvironmentVariable("QUILLANE_DOCS", "docs") + "/screenshot-";
-  const QString suffix = languageFromEnvironment() == "ja" ? "-ja.png" : ".png";
-  QDir().mkpath(folder);
-  for (int i = 1; i <= 4; ++i)
-    writeImage(QString("%1/a-frame-00%2.png").arg(folder).arg(i), {1280, 720},
-               QColor::fromHsv(i * 70, 150, 220));
-  controller().openFolder(folder.toStdString());
-  QSettings().setValue("DST_DIR", work.path());
-  answerFilePanel("storyboard.psd");
-  find<QPushButton>("processButton")->click();
-  EXPECT_TRUE(
-      waitFor([&] { return idle() && find("revealButton")->isVisible(); }));  // on to the clean-up
-  EXPECT_TRUE(window().grab().save(docs + "main" + suffix));
-
-  QFile::remove(work.filePath("storyboard.psd"));
-  job = [](JobRequest request, JobProgress& progress, std::stop_token stop) {
-    progress.start(request.files.size());  // held on the second file, keyed to 60 %
-    progress.startFile(1, request.files[1]);
-    progress.steps()->setMinorStep(60);
-    while (!stop.stop_requested()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    return JobResult(JobOutcome{true, {}, 0, {}});
-  };
-  answerFilePanel("storyboard.psd");
-  find<QPushButton>("processButton")->click();
-  waitFor([&] { return text("fileLine").contains("a-frame-002"); });
-  EXPECT_TRUE(window().grab().save(docs + "sheet" + suffix));
-  controller().stop();
-  work.removeRecursively();
-}
-
 // Last: the translations stay loaded.
 TEST(QtTexts, QtsOwnDialogTextsComeInJapanese) {
   ASSERT_TRUE(installQtTranslations("ja"));
