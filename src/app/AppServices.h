@@ -28,7 +28,8 @@ class AppServices {
   // Calls changed whenever entries are added to, removed from or renamed in the folder; one
   // folder at a time, an empty path watches none.
   virtual void watchFolder(const std::string& folder, std::function<void()> changed) = 0;
-  virtual void revealInFileManager(const std::string& path) = 0;
+  // Shows the file in the file manager; false when nothing could show it.
+  virtual bool revealInFileManager(const std::string& path) = 0;
   // Ends the application; the window closes without asking.
   virtual void quit() = 0;
   virtual std::string homeFolder() const = 0;

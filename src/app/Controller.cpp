@@ -115,7 +115,8 @@ void Controller::quitNow() {
 }
 
 void Controller::revealResult() {
-  if (!writtenPath_.empty()) services_.revealInFileManager(writtenPath_);
+  if (!writtenPath_.empty() && !services_.revealInFileManager(writtenPath_))
+    view_.alert(localizedString("REVEAL_FAILED"), writtenPath_);
 }
 
 }  // namespace quillane

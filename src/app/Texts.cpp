@@ -5,38 +5,9 @@
 #include "util/Strings.h"
 
 namespace quillane {
-
-std::string summaryText(const FolderSummary& summary) {
-  if (summary.gone) return localizedString("SUMMARY_FOLDER_GONE");
-  // As the alert says when the job finds no image.
-  if (summary.imageCount == 0) return localizedString("NO_IMAGE_FILE");
-  if (summary.canvas.width < 1 || summary.canvas.height < 1)
-    return fillIn(localizedString("SUMMARY_UNREADABLE"), {summary.firstFile});
-  const char* key = summary.imageCount == 1 ? "SUMMARY_ONE_IMAGE" : "SUMMARY_IMAGES";
-  return fillIn(localizedString(key),
-                {std::to_string(summary.imageCount), std::to_string(int(summary.canvas.width)),
-                 std::to_string(int(summary.canvas.height)), summary.firstFile});
-}
-
-std::string progressLine(const JobProgress::Snapshot& progress) {
-  if (progress.file.empty()) return {};
-  return fillIn(localizedString("PROGRESS_FILE"),
-                {std::to_string(progress.fileIndex + 1), std::to_string(progress.fileCount),
-                 std::string(lastPathComponent(progress.file))});
-}
-
-std::string resultText(const JobOutcome& outcome) {
-  if (outcome.stopped) return localizedString("RESULT_STOPPED");
-  const char* key = outcome.layerCount == 1 ? "RESULT_SAVED_ONE" : "RESULT_SAVED";
-  return fillIn(
-      localizedString(key),
-      {std::string(lastPathComponent(outcome.path)), std::to_string(outcome.layerCount),
-       std::to_string(int(outcome.canvas.width)), std::to_string(int(outcome.canvas.height))});
-}
-
 namespace {
 
-// The key of the few words that say why, and whether they name the file (%1).
+// The key of the few words that say why; those about a file name it (%1).
 const char* failureReasonKey(ErrorKind kind) {
   switch (kind) {
     case ErrorKind::NoImageFile:
@@ -74,6 +45,34 @@ bool isAboutAnImageFile(ErrorKind kind) {
 }
 
 }  // namespace
+
+std::string summaryText(const FolderSummary& summary) {
+  if (summary.gone) return localizedString("SUMMARY_FOLDER_GONE");
+  // As the alert says when the job finds no image.
+  if (summary.imageCount == 0) return localizedString("NO_IMAGE_FILE");
+  if (summary.canvas.width < 1 || summary.canvas.height < 1)
+    return fillIn(localizedString("SUMMARY_UNREADABLE"), {summary.firstFile});
+  const char* key = summary.imageCount == 1 ? "SUMMARY_ONE_IMAGE" : "SUMMARY_IMAGES";
+  return fillIn(localizedString(key),
+                {std::to_string(summary.imageCount), std::to_string(int(summary.canvas.width)),
+                 std::to_string(int(summary.canvas.height)), summary.firstFile});
+}
+
+std::string progressLine(const JobProgress::Snapshot& progress) {
+  if (progress.file.empty()) return {};
+  return fillIn(localizedString("PROGRESS_FILE"),
+                {std::to_string(progress.fileIndex + 1), std::to_string(progress.fileCount),
+                 std::string(lastPathComponent(progress.file))});
+}
+
+std::string resultText(const JobOutcome& outcome) {
+  if (outcome.stopped) return localizedString("RESULT_STOPPED");
+  const char* key = outcome.layerCount == 1 ? "RESULT_SAVED_ONE" : "RESULT_SAVED";
+  return fillIn(
+      localizedString(key),
+      {std::string(lastPathComponent(outcome.path)), std::to_string(outcome.layerCount),
+       std::to_string(int(outcome.canvas.width)), std::to_string(int(outcome.canvas.height))});
+}
 
 std::string failureText(const Error& error) {
   const std::string reason = fillIn(localizedString(failureReasonKey(error.kind)),

@@ -66,16 +66,16 @@ void QtServices::watchFolder(const std::string& folder, std::function<void()> ch
 // The file manager selects the file when it answers the desktop's ShowItems call; otherwise
 // the folder opens in the default folder handler, unless that is this application, which
 // would only open a second window of itself.
-void QtServices::revealInFileManager(const std::string& path) {
+bool QtServices::revealInFileManager(const std::string& path) {
   const QUrl file = QUrl::fromLocalFile(qs(path));
   QDBusMessage call = QDBusMessage::createMethodCall("org.freedesktop.FileManager1",
                                                      "/org/freedesktop/FileManager1",
                                                      "org.freedesktop.FileManager1", "ShowItems");
   call << QStringList{file.toString()} << QString();
   const QDBusMessage reply = QDBusConnection::sessionBus().call(call, QDBus::Block, 3000);
-  if (reply.type() == QDBusMessage::ReplyMessage) return;
-  if (defaultFolderHandler() == kDesktopEntry) return;
-  QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(qs(path)).absolutePath()));
+  if (reply.type() == QDBusMessage::ReplyMessage) return true;
+  if (defaultFolderHandler() == kDesktopEntry) return false;
+  return QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(qs(path)).absolutePath()));
 }
 
 void QtServices::quit() { window_->closeWithoutAsking(); }

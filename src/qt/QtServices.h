@@ -22,7 +22,7 @@ class QtServices final : public AppServices {
   std::unique_ptr<Timer> startSingleShot(std::chrono::milliseconds delay,
                                          std::function<void()> task) override;
   void watchFolder(const std::string& folder, std::function<void()> changed) override;
-  void revealInFileManager(const std::string& path) override;
+  bool revealInFileManager(const std::string& path) override;
   void quit() override;
   std::string homeFolder() const override;
 

@@ -94,7 +94,10 @@ struct FakeServices : AppServices {
   void watchFolder(const std::string& folder, std::function<void()> changed) override {
     watched = folder, folderChanged = std::move(changed);
   }
-  void revealInFileManager(const std::string& path) override { revealed = path; }
+  bool revealInFileManager(const std::string& path) override {
+    revealed = path;
+    return true;
+  }
   void quit() override { quitCalled = true; }
   std::string homeFolder() const override { return home; }
 
