@@ -136,7 +136,11 @@ void MainWindow::connectControls() {
   for (const auto& [button, key] : keys)
     connect(button, &QRadioButton::clicked, this, [this, key = key] { emit keyColourChosen(key); });
   connect(ui_->orientCheck, &QCheckBox::clicked, this, &MainWindow::orientChosen);
-  connect(ui_->optionsButton, &QToolButton::clicked, this, &MainWindow::optionsToggled);
+  // Expanded but too low to show the options, the window grows to show them.
+  connect(ui_->optionsButton, &QToolButton::clicked, this, [this] {
+    if (expanded_ && ui_->optionArea->isHidden()) return setExpanded(true);
+    emit optionsToggled();
+  });
   connect(ui_->processButton, &QPushButton::clicked, this, &MainWindow::processRequested);
   connect(ui_->actionProcess, &QAction::triggered, this, &MainWindow::processRequested);
   connect(ui_->actionStop, &QAction::triggered, this, &MainWindow::stopRequested);
@@ -198,8 +202,8 @@ void MainWindow::setOptions(std::optional<KeyColour> key, bool orient) {
 
 // The top edge stays where it is; on screen, the change is animated.
 void MainWindow::setExpanded(bool expanded) {
-  ui_->optionsButton->setChecked(expanded);
-  ui_->optionsButton->setArrowType(expanded ? Qt::DownArrow : Qt::RightArrow);
+  expanded_ = expanded;
+  showOptionsButtonState(expanded);
   const int height = expanded ? expandedHeight() : kShrunkHeight;
   if (!isVisible()) {
     resize(width(), height);
@@ -209,6 +213,12 @@ void MainWindow::setExpanded(bool expanded) {
   animation->setDuration(kResizeAnimationMs);
   animation->setEndValue(QRect(geometry().topLeft(), QSize(width(), height)));
   animation->start(QAbstractAnimation::DeleteWhenStopped);
+}
+
+// The button says whether the options show.
+void MainWindow::showOptionsButtonState(bool shown) {
+  ui_->optionsButton->setChecked(shown);
+  ui_->optionsButton->setArrowType(shown ? Qt::DownArrow : Qt::RightArrow);
 }
 
 void MainWindow::setCoveredEnabled(bool enabled) {
@@ -387,8 +397,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     const int height = ui_->centralwidget->height();
     const bool optionsFit = height >= fullContentHeight_;
     ui_->optionArea->setVisible(optionsFit);
-    // The button says what shows.
-    ui_->optionsButton->setArrowType(optionsFit ? Qt::DownArrow : Qt::RightArrow);
+    showOptionsButtonState(optionsFit);
     ui_->content->setGeometry(0, 0, ui_->centralwidget->width(),
                               std::max(height, ui_->content->sizeHint().height()));
     // The panel hangs from the top of the content, as wide as it, as tall as it needs.

@@ -80,6 +80,7 @@ class MainWindow final : public QMainWindow, public View {
   void showAbout();
   void showHelp();
   void setCoveredEnabled(bool enabled);
+  void showOptionsButtonState(bool shown);
 
   std::unique_ptr<Ui::MainWindow> ui_;
   ProgressSheet* progress_;    // owned by the central widget
@@ -90,6 +91,7 @@ class MainWindow final : public QMainWindow, public View {
   ElidedLabel* resultText_;
   int fullContentHeight_ = 0;  // the content's height with the option area shown
   Commands commands_;
+  bool expanded_ = true;       // as the controller last said
   bool closeAllowed_ = false;  // the controller has closed the window
   bool askingToClose_ = false;
 };
