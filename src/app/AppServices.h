@@ -33,6 +33,7 @@ class AppServices {
   // Ends the application; the window closes without asking.
   virtual void quit() = 0;
   virtual std::string homeFolder() const = 0;
+  virtual std::chrono::steady_clock::time_point now() const = 0;
 };
 
 }  // namespace quillane

@@ -96,8 +96,8 @@ void Controller::clearRecentFolders() {
 }
 
 void Controller::quit() {
-  const bool longRunning = state_ == JobState::Running &&
-                           std::chrono::steady_clock::now() - jobStart_ > kQuitQuestionAfter;
+  const bool longRunning =
+      state_ == JobState::Running && services_.now() - jobStart_ > kQuitQuestionAfter;
   if (!longRunning) return quitNow();
   view_.askToConfirm(localizedString("QUIT_QUESTION"), localizedString("QUIT_DETAIL"),
                      localizedString("QUIT_BUTTON"), [this](bool confirmed) {

@@ -60,7 +60,7 @@ void Controller::startJob(const std::string& output) {
   }
 
   state_ = JobState::Running;
-  jobStart_ = std::chrono::steady_clock::now();
+  jobStart_ = services_.now();
   view_.showResult("", false);
   view_.showProgressPanel(source_, output);
   view_.showProgress(0.0, "");

@@ -25,6 +25,9 @@ class QtServices final : public AppServices {
   bool revealInFileManager(const std::string& path) override;
   void quit() override;
   std::string homeFolder() const override;
+  std::chrono::steady_clock::time_point now() const override {
+    return std::chrono::steady_clock::now();
+  }
 
  private:
   MainWindow* window_;

@@ -238,6 +238,27 @@ TEST_F(JobFixture, StoppedJobSaysWhetherItWroteAndHoldsProcessAndOptionsUntilIts
   EXPECT_FALSE(store.values.contains("OPTION_TRANS"));
 }
 
+// A short job ends at once (AppThread's test); one that has run for a while asks first.
+TEST_F(JobFixture, QuitAsksFirstWhenTheJobHasRunForAWhile) {
+  std::promise<void> go;
+  job = [held = go.get_future().share()](JobRequest r, JobProgress&, std::stop_token stop) {
+    held.wait();
+    return JobResult(JobOutcome{stop.stop_requested(), r.outputPath, 2, {40, 30}});
+  };
+  process(temp.file("out"));
+  h.services.clock += Controller::kQuitQuestionAfter + std::chrono::seconds(1);
+  h.app.quit();
+  EXPECT_EQ(h.view.question, text("QUIT_QUESTION"));
+  std::exchange(h.view.answerQuestion, nullptr)(false);
+  EXPECT_EQ(snapshot(), kRunning);
+  EXPECT_FALSE(h.services.quitCalled);
+  h.app.quit();
+  go.set_value();
+  h.view.answerQuestion(true);
+  EXPECT_TRUE(h.services.quitCalled);
+  EXPECT_EQ(h.view.result, "Stopped — nothing was written");
+}
+
 TEST_F(JobFixture, FailedJobShowsItsErrorInWordsAndWhyItSavedNothing) {
   Error internal(ErrorKind::Internal);
   internal.detail = "std::logic_error: vector";

@@ -74,6 +74,7 @@ struct FakeServices : AppServices {
   std::string home = "/home/tester", watched, revealed;
   std::function<void()> folderChanged;
   bool quitCalled = false;
+  std::chrono::steady_clock::time_point clock;
 
   void postToMainThread(std::function<void()> task) override {
     std::lock_guard lock(mutex);
@@ -100,6 +101,7 @@ struct FakeServices : AppServices {
   }
   void quit() override { quitCalled = true; }
   std::string homeFolder() const override { return home; }
+  std::chrono::steady_clock::time_point now() const override { return clock; }
 
   // Runs the tasks posted so far and those they post, in order, as the event loop would.
   void runPosted() {
