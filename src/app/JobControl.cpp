@@ -54,10 +54,7 @@ void Controller::startJob(const std::string& output) {
                      orient_};
   // The line may have gone stale (a file still being copied when it was measured).
   requestSummary();
-  if (request.files.empty()) {
-    view_.alert(localizedString("NO_IMAGE_FILE"), "");
-    return;
-  }
+  if (request.files.empty()) return showJobResult(Error(ErrorKind::NoImageFile, source_));
 
   state_ = JobState::Running;
   jobStart_ = services_.now();

@@ -240,10 +240,9 @@ TEST_F(JobFixture, StoppedJobSaysWhetherItWroteAndHoldsProcessAndOptionsUntilIts
 
 // A short job ends at once (AppThread's test); one that has run for a while asks first.
 TEST_F(JobFixture, QuitAsksFirstWhenTheJobHasRunForAWhile) {
-  std::promise<void> go;
-  job = [held = go.get_future().share()](JobRequest r, JobProgress&, std::stop_token stop) {
-    held.wait();
-    return JobResult(JobOutcome{stop.stop_requested(), r.outputPath, 2, {40, 30}});
+  job = [](JobRequest r, JobProgress&, std::stop_token stop) {
+    while (!stop.stop_requested()) std::this_thread::yield();
+    return JobResult(JobOutcome{true, r.outputPath, 0, {}});
   };
   process(temp.file("out"));
   h.services.clock += Controller::kQuitQuestionAfter + std::chrono::seconds(1);
@@ -253,7 +252,6 @@ TEST_F(JobFixture, QuitAsksFirstWhenTheJobHasRunForAWhile) {
   EXPECT_EQ(snapshot(), kRunning);
   EXPECT_FALSE(h.services.quitCalled);
   h.app.quit();
-  go.set_value();
   h.view.answerQuestion(true);
   EXPECT_TRUE(h.services.quitCalled);
   EXPECT_EQ(h.view.result, "Stopped — nothing was written");
@@ -329,9 +327,11 @@ TEST_F(JobFixture, SavePanelAddsTheExtensionStartsWhereAFolderStillIsAndStoresTh
   h.view.answerOutput(std::nullopt);
 
   // A folder without images is found out once the output is named, and that is kept.
-  h.app.openFolder(temp.makeFolder("empty"));
+  const std::string empty = temp.makeFolder("empty");
+  h.app.openFolder(empty);
   process("/some/where/out.psd");
-  EXPECT_EQ(h.view.alerts, (std::vector<Alert>{{text("NO_IMAGE_FILE"), ""}}));
+  EXPECT_EQ(h.view.alerts, (std::vector<Alert>{{text("NO_IMAGE_FILE"), empty}}));
+  EXPECT_EQ(h.view.result, "Not saved — no image file in the folder");
   EXPECT_EQ(store.values["DST_DIR"], SettingValue("/some/where"));
   EXPECT_EQ(snapshot(), kIdle);
 }
