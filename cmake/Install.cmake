@@ -7,7 +7,7 @@ include(GNUInstallDirs)
 set(QUILLANE_HOMEPAGE_URL ""
     CACHE STRING "The project's home page, named by the AppStream metadata and the package")
 set(QUILLANE_SCREENSHOT_URL ""
-    CACHE STRING "Where the pictures of docs/ are published, for the AppStream metadata")
+    CACHE STRING "Where the pictures of docs/screenshots/ are published, for the AppStream metadata")
 
 set(quillane_resources ${PROJECT_SOURCE_DIR}/resources)
 
@@ -72,11 +72,11 @@ if(QUILLANE_SCREENSHOT_URL)
     "  <screenshots>\n"
     "    <screenshot type=\"default\">\n"
     "      <caption>The main window with a source folder chosen</caption>\n"
-    "      <image>${QUILLANE_SCREENSHOT_URL}/screenshot-main.png</image>\n"
+    "      <image>${QUILLANE_SCREENSHOT_URL}/main.png</image>\n"
     "    </screenshot>\n"
     "    <screenshot>\n"
     "      <caption>The progress sheet while a document is made</caption>\n"
-    "      <image>${QUILLANE_SCREENSHOT_URL}/screenshot-sheet.png</image>\n"
+    "      <image>${QUILLANE_SCREENSHOT_URL}/sheet.png</image>\n"
     "    </screenshot>\n"
     "  </screenshots>\n")
 endif()

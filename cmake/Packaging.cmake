@@ -20,6 +20,6 @@ if(QUILLANE_HOMEPAGE_URL)
 endif()
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Qt's own texts (dialogs, --help) in the user's language; read at run time, not linked.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS qt6-translations-l10n)
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n, xdg-utils")
 
 include(CPack)

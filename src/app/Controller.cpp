@@ -2,6 +2,7 @@
 
 #include "app/Paths.h"
 #include "util/Log.h"
+#include "util/Strings.h"
 
 namespace quillane {
 namespace {
@@ -49,16 +50,18 @@ Controller::Controller(View& view, AppServices& services, SettingsStore& store, 
 Controller::~Controller() {
   // The process must not end under a running job, nor under a summary being worked out.
   progressTimer_.reset();
+  summaryDelay_.reset();
   worker_ = {};
   summarizer_.reset();
   services_.watchFolder("", nullptr);
 }
 
 // One place decides: the source may change as soon as the panel is gone (a job never reads
-// it); a new job and a new option wait until the previous worker has ended.
+// it); a new job and a new option wait until the previous worker has ended. A folder known to
+// hold no image has nothing to process.
 Commands Controller::commands() const {
   return {.chooseSource = state_ != JobState::Running,
-          .process = state_ == JobState::Idle,
+          .process = state_ == JobState::Idle && sourceMayHoldImages(),
           .stop = state_ == JobState::Running,
           .options = state_ == JobState::Idle};
 }
@@ -75,6 +78,8 @@ void Controller::setOrient(bool orient) {
   if (!commands().options) return;
   orient_ = orient;
   settings_.setValue(kOrientKey, orient);
+  // The canvas the line states follows the first photo's rotation, as the job's does.
+  requestSummary();
 }
 
 void Controller::toggleOptions() {
@@ -91,6 +96,16 @@ void Controller::clearRecentFolders() {
 }
 
 void Controller::quit() {
+  const bool longRunning =
+      state_ == JobState::Running && services_.now() - jobStart_ > kQuitQuestionAfter;
+  if (!longRunning) return quitNow();
+  view_.askToConfirm(localizedString("QUIT_QUESTION"), localizedString("QUIT_DETAIL"),
+                     localizedString("QUIT_BUTTON"), [this](bool confirmed) {
+                       if (confirmed) quitNow();
+                     });
+}
+
+void Controller::quitNow() {
   logLine("Quit");
   stop();
   // The job stops at the top of its next file (or finishes its last one); the process must
@@ -100,7 +115,8 @@ void Controller::quit() {
 }
 
 void Controller::revealResult() {
-  if (!writtenPath_.empty()) services_.revealInFileManager(writtenPath_);
+  if (!writtenPath_.empty() && !services_.revealInFileManager(writtenPath_))
+    view_.alert(localizedString("REVEAL_FAILED"), writtenPath_);
 }
 
 }  // namespace quillane

@@ -31,6 +31,11 @@ class Controller {
 
   // How often the progress panel shows how far the job is.
   static constexpr std::chrono::milliseconds kProgressInterval{300};
+  // How long the folder must stay unchanged before it is summarized again: a file being
+  // copied in changes it many times.
+  static constexpr std::chrono::milliseconds kSummaryDelay{300};
+  // A job that has run longer than this is not ended by Quit without asking.
+  static constexpr std::chrono::seconds kQuitQuestionAfter{3};
 
   // Shows the stored settings in the view. The job is runJob unless a test gives another.
   Controller(View& view, AppServices& services, SettingsStore& store, JobFunction job = runJob);
@@ -42,9 +47,14 @@ class Controller {
   // ---- The source folder ----
   // Asks the user for a folder; the one chosen becomes the source and a recent folder.
   void chooseSourceFolder();
-  // A folder opened from outside (the command line, a drop, Open Recent). Takes it as the
-  // source if it is a readable folder; otherwise says so and leaves the source as it was.
+  // A folder opened from outside (a drop, Open Recent). Takes it as the source if it is a
+  // readable folder; otherwise says so and leaves the source as it was.
   bool openFolder(const std::string& path);
+  // A folder given by the user (the folder panel, the command line, Open With): opened, and
+  // kept in Open Recent.
+  bool openAndRemember(const std::string& path);
+  // A dropped folder, or the folder of a dropped image file.
+  bool openDropped(const std::string& path);
   void clearRecentFolders();
   const std::string& sourceFolder() const { return source_; }
 
@@ -58,7 +68,8 @@ class Controller {
   void process();
   // Stops the job before its next file; the panel goes at once.
   void stop();
-  // Stops a running job, waits for its worker, then quits.
+  // Stops a running job, waits for its worker, then quits; asks first when the job has run
+  // for a while.
   void quit();
   // Shows the file that the last job wrote in the file manager.
   void revealResult();
@@ -72,8 +83,13 @@ class Controller {
   void updateCommands();
   void showRecentFolders();
   void summarizeSource();
+  void requestSummary();
+  void folderChanged();
   void showSummary(const FolderSummary& summary);
+  bool sourceMayHoldImages() const;
+  void outputChosen(const View::OutputChoice& choice);
   void startJob(const std::string& output);
+  void quitNow();
   void showProgress();
   // Acts on the end of the job once its worker has ended; later calls do nothing.
   void finishJob();
@@ -87,12 +103,15 @@ class Controller {
   JobFunction job_;
 
   std::string source_;
+  std::optional<FolderSummary> summary_;  // the source's latest; nothing until it comes
+  std::unique_ptr<Timer> summaryDelay_;
   std::optional<KeyColour> key_;  // nothing when the stored choice is none of the three
   bool orient_ = false;
   bool expanded_ = true;
 
   JobState state_ = JobState::Idle;
-  std::unique_ptr<RepeatingTimer> progressTimer_;
+  std::unique_ptr<Timer> progressTimer_;
+  std::chrono::steady_clock::time_point jobStart_;
   std::string writtenPath_;  // the file that the last job wrote
   JobProgress progress_;
   std::optional<JobResult> result_;  // set by the worker; read once it has been joined

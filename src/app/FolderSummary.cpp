@@ -1,13 +1,19 @@
 #include "app/FolderSummary.h"
 
+#include "app/Paths.h"
 #include "job/Job.h"
 #include "util/PathNames.h"
 
 namespace quillane {
 
-FolderSummary summarizeFolder(const std::string& folder) {
+FolderSummary summarizeFolder(const std::string& folder, bool orient) {
   FolderSummary summary;
   summary.folder = folder;
+  summary.orient = orient;
+  if (!isReadableFolder(folder)) {
+    summary.gone = true;
+    return summary;
+  }
   std::vector<std::string> files;
   try {
     files = listImageFiles(folder);
@@ -17,7 +23,7 @@ FolderSummary summarizeFolder(const std::string& folder) {
   summary.imageCount = files.size();
   if (summary.imageCount > 0) {
     summary.firstFile = std::string(lastPathComponent(files.front()));
-    summary.canvas = measureImageFile(files.front(), false);
+    summary.canvas = measureImageFile(files.front(), orient);
   }
   return summary;
 }
@@ -34,25 +40,25 @@ FolderSummarizer::~FolderSummarizer() {
   thread_.join();
 }
 
-void FolderSummarizer::request(const std::string& folder) {
+void FolderSummarizer::request(const std::string& folder, bool orient) {
   {
     std::lock_guard lock(mutex_);
-    pending_ = folder;
+    pending_.emplace(folder, orient);
   }
   wake_.notify_one();
 }
 
 void FolderSummarizer::run() {
   for (;;) {
-    std::string folder;
+    std::pair<std::string, bool> next;
     {
       std::unique_lock lock(mutex_);
       wake_.wait(lock, [this] { return stopping_ || pending_; });
       if (stopping_) return;
-      folder = std::move(*pending_);
+      next = std::move(*pending_);
       pending_.reset();
     }
-    deliver_(summarizeFolder(folder));
+    deliver_(summarizeFolder(next.first, next.second));
   }
 }
 

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "util/Geometry.h"
 
@@ -16,13 +17,15 @@ namespace quillane {
 // that the first of them would set.
 struct FolderSummary {
   std::string folder;
+  bool orient = false;  // the canvas as the first photo turned upright
+  bool gone = false;    // the folder no longer exists or cannot be read
   std::size_t imageCount = 0;
   std::string firstFile;  // its name
   Size canvas;            // 0 by 0 when the first file cannot be measured
 };
 
 // Lists the folder and measures its first image, as the job would.
-FolderSummary summarizeFolder(const std::string& folder);
+FolderSummary summarizeFolder(const std::string& folder, bool orient);
 
 // Summarizes folders on a thread of its own, so that listing and measuring never hold up the
 // window. Requests made while one is under way are merged: only the latest is worked out
@@ -35,7 +38,7 @@ class FolderSummarizer {
   FolderSummarizer(const FolderSummarizer&) = delete;
   FolderSummarizer& operator=(const FolderSummarizer&) = delete;
 
-  void request(const std::string& folder);
+  void request(const std::string& folder, bool orient);
 
  private:
   void run();
@@ -43,7 +46,7 @@ class FolderSummarizer {
   std::function<void(FolderSummary)> deliver_;
   std::mutex mutex_;
   std::condition_variable wake_;
-  std::optional<std::string> pending_;
+  std::optional<std::pair<std::string, bool>> pending_;  // the folder, orient
   bool stopping_ = false;
   std::thread thread_;  // last: started once the fields above exist
 };

@@ -2,9 +2,10 @@
 
 #include "app/Controller.h"
 #include "app/Paths.h"
+#include "app/TextFormat.h"
 #include "app/Texts.h"
-#include "job/ErrorText.h"
 #include "util/Log.h"
+#include "util/PathNames.h"
 #include "util/Strings.h"
 
 namespace quillane {
@@ -18,15 +19,31 @@ std::string Controller::saveStartFolder() const {
   return services_.homeFolder();
 }
 
+// A first image too large for a PSD, once the summary knows it, proposes a PSB.
 void Controller::process() {
   if (!commands().process) {
-    logLine("process ignored: the previous job is still running");
+    logLine("process ignored: a job is still running, or there is no image");
     return;
   }
-  view_.askOutputPath(saveStartFolder(), proposedDocumentName(source_),
-                      [this](std::optional<std::string> path) {
-                        if (path && commands().process) startJob(withDocumentExtension(*path));
+  const DocumentType type = summary_ ? documentTypeFor(summary_->canvas) : DocumentType::Psd;
+  view_.askOutputPath(saveStartFolder(), proposedDocumentName(source_, type), type,
+                      [this](std::optional<View::OutputChoice> choice) {
+                        if (choice && commands().process) outputChosen(*choice);
                       });
+}
+
+// The panel asked before replacing the name it confirmed; a name that gets its extension
+// only now is asked about here.
+void Controller::outputChosen(const View::OutputChoice& choice) {
+  const std::string output = withDocumentExtension(choice.path, choice.type);
+  std::error_code error;
+  if (output == choice.path || !std::filesystem::exists(output, error)) return startJob(output);
+  view_.askToConfirm(
+      fillIn(localizedString("REPLACE_QUESTION"), {std::string(lastPathComponent(output))}),
+      localizedString("REPLACE_DETAIL"), localizedString("REPLACE_BUTTON"),
+      [this, output](bool confirmed) {
+        if (confirmed && commands().process) startJob(output);
+      });
 }
 
 void Controller::startJob(const std::string& output) {
@@ -35,12 +52,12 @@ void Controller::startJob(const std::string& output) {
   // Found out once the output is named, as the job would.
   JobRequest request{source_, listImageFiles(source_), output, key_.value_or(KeyColour::None),
                      orient_};
-  if (request.files.empty()) {
-    view_.alert(localizedString("NO_IMAGE_FILE"), "");
-    return;
-  }
+  // The line may have gone stale (a file still being copied when it was measured).
+  requestSummary();
+  if (request.files.empty()) return showJobResult(Error(ErrorKind::NoImageFile, source_));
 
   state_ = JobState::Running;
+  jobStart_ = services_.now();
   view_.showResult("", false);
   view_.showProgressPanel(source_, output);
   view_.showProgress(0.0, "");
@@ -84,8 +101,8 @@ void Controller::finishJob() {
 void Controller::showJobResult(const JobResult& result) {
   if (const Error* error = std::get_if<Error>(&result)) {
     logLine("job failed: %s %s", error->what(), error->detail.c_str());
-    const ErrorText text = describeError(*error);
-    view_.showResult("", false);
+    const ErrorText text = failureAlert(*error);
+    view_.showResult(failureText(*error), false);
     view_.alert(text.message, text.detail);
     return;
   }

@@ -5,9 +5,51 @@
 #include "util/Strings.h"
 
 namespace quillane {
+namespace {
+
+// The key of the few words that say why; those about a file name it (%1).
+const char* failureReasonKey(ErrorKind kind) {
+  switch (kind) {
+    case ErrorKind::NoImageFile:
+      return "FAILED_NO_IMAGE";
+    case ErrorKind::ImageUnreadable:
+      return "FAILED_UNREADABLE";
+    case ErrorKind::ImageCutShort:
+      return "FAILED_CUT_SHORT";
+    case ErrorKind::ImageUnsupported:
+      return "FAILED_UNSUPPORTED";
+    case ErrorKind::ImageTooLarge:
+      return "FAILED_IMAGE_TOO_LARGE";
+    case ErrorKind::ImageOutOfMemory:
+    case ErrorKind::CanvasOutOfMemory:
+    case ErrorKind::OutOfMemory:
+      return "FAILED_MEMORY";
+    case ErrorKind::PsdSideLimit:
+    case ErrorKind::PsdByteLimit:
+      return "FAILED_TOO_LARGE_FOR_PSD";
+    case ErrorKind::TooManyFiles:
+      return "FAILED_TOO_MANY_FILES";
+    case ErrorKind::OutputIsSource:
+      return "FAILED_OUTPUT_IS_SOURCE";
+    case ErrorKind::WriteFailed:
+      return "FAILED_WRITE";
+    case ErrorKind::Internal:
+      break;
+  }
+  return "FAILED_UNKNOWN";
+}
+
+bool isAboutAnImageFile(ErrorKind kind) {
+  return kind == ErrorKind::ImageUnreadable || kind == ErrorKind::ImageCutShort ||
+         kind == ErrorKind::ImageUnsupported || kind == ErrorKind::ImageTooLarge;
+}
+
+}  // namespace
 
 std::string summaryText(const FolderSummary& summary) {
-  if (summary.imageCount == 0) return localizedString("SUMMARY_NO_IMAGES");
+  if (summary.gone) return localizedString("SUMMARY_FOLDER_GONE");
+  // As the alert says when the job finds no image.
+  if (summary.imageCount == 0) return localizedString("NO_IMAGE_FILE");
   if (summary.canvas.width < 1 || summary.canvas.height < 1)
     return fillIn(localizedString("SUMMARY_UNREADABLE"), {summary.firstFile});
   const char* key = summary.imageCount == 1 ? "SUMMARY_ONE_IMAGE" : "SUMMARY_IMAGES";
@@ -30,6 +72,19 @@ std::string resultText(const JobOutcome& outcome) {
       localizedString(key),
       {std::string(lastPathComponent(outcome.path)), std::to_string(outcome.layerCount),
        std::to_string(int(outcome.canvas.width)), std::to_string(int(outcome.canvas.height))});
+}
+
+std::string failureText(const Error& error) {
+  const std::string reason = fillIn(localizedString(failureReasonKey(error.kind)),
+                                    {std::string(lastPathComponent(error.file))});
+  return fillIn(localizedString("NOT_SAVED"), {reason});
+}
+
+ErrorText failureAlert(const Error& error) {
+  ErrorText text = describeError(error);
+  if (isAboutAnImageFile(error.kind))
+    text.detail += "\n\n" + localizedString("REPLACE_FILE_ADVICE");
+  return text;
 }
 
 }  // namespace quillane

@@ -3,16 +3,21 @@
 #include <string>
 
 #include "app/FolderSummary.h"
+#include "job/ErrorText.h"
 #include "job/Job.h"
 
 // The lines the window shows, in the user's language.
 namespace quillane {
 
-// "3 images · 40 × 30 canvas, from a.png", or why there is no canvas.
+// "3 images · 40 × 30 canvas, from a.png", or why there is no canvas (no image, no folder).
 std::string summaryText(const FolderSummary& summary);
 // "File 8 of 30: a-frame-008.png"; nothing before the job takes up its first file.
 std::string progressLine(const JobProgress::Snapshot& progress);
 // "Saved out.psd — 2 layers, 40 × 30", or that a stop left nothing.
 std::string resultText(const JobOutcome& outcome);
+// "Not saved — b.png is incomplete": why the job failed, in a few words.
+std::string failureText(const Error& error);
+// The job's error for an alert; one about an image file also says what to do with the file.
+ErrorText failureAlert(const Error& error);
 
 }  // namespace quillane

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/Paths.h"
 #include "job/JobRequest.h"
 
 namespace quillane {
@@ -13,7 +14,7 @@ namespace quillane {
 // buttons and menu items to match.
 struct Commands {
   bool chooseSource = true;  // also Open Recent and dropping a folder
-  bool process = true;
+  bool process = true;       // not while the folder is known to hold no image
   bool stop = false;
   bool options = true;  // the key colour and the orientation option
   friend bool operator==(const Commands&, const Commands&) = default;
@@ -25,6 +26,13 @@ struct Commands {
 class View {
  public:
   using PathAnswer = std::function<void(std::optional<std::string> path)>;
+  // The path as the save panel confirmed it, and the type chosen in it.
+  struct OutputChoice {
+    std::string path;
+    DocumentType type = DocumentType::Psd;
+  };
+  using OutputAnswer = std::function<void(std::optional<OutputChoice> choice)>;
+  using Confirmation = std::function<void(bool confirmed)>;
 
   virtual ~View() = default;
 
@@ -44,12 +52,15 @@ class View {
   // File > Open Recent, newest first.
   virtual void showRecentFolders(const std::vector<std::string>& folders) = 0;
 
-  // The save panel, starting in startFolder with proposedName filled in.
+  // The save panel, starting in startFolder with proposedName filled in and its type chosen.
   virtual void askOutputPath(const std::string& startFolder, const std::string& proposedName,
-                             PathAnswer answer) = 0;
+                             DocumentType proposedType, OutputAnswer answer) = 0;
   virtual void chooseFolder(const std::string& startFolder, PathAnswer answer) = 0;
   // A window-modal alert with one OK button.
   virtual void alert(const std::string& message, const std::string& detail) = 0;
+  // A window-modal question: a button labelled action that answers true, and Cancel.
+  virtual void askToConfirm(const std::string& question, const std::string& detail,
+                            const std::string& action, Confirmation answer) = 0;
 };
 
 }  // namespace quillane

@@ -4,36 +4,73 @@
 #include <iostream>
 #include <map>
 
+#include "util/PathNames.h"
+#include "util/Strings.h"
+
 namespace quillane::cli {
+namespace {
+
+const std::map<std::string, KeyColour> kKeys{
+    {"none", KeyColour::None}, {"white", KeyColour::White}, {"black", KeyColour::Black}};
+
+// The words of the help's frame, in the user's language.
+void localizeHelp(CLI::App& app) {
+  const auto formatter = app.get_formatter();
+  formatter->label("Usage", localizedString("CLI_HELP_USAGE"));
+  formatter->label("OPTIONS", localizedString("CLI_HELP_OPTIONS_MARK"));
+  formatter->label("Positionals", localizedString("CLI_HELP_POSITIONALS"));
+  formatter->label("REQUIRED", localizedString("CLI_HELP_REQUIRED"));
+  app.option_defaults()->group(localizedString("CLI_HELP_OPTIONS"));
+  app.set_help_flag("-h,--help", localizedString("CLI_HELP_HELP"));
+  app.set_version_flag("--version", std::string("quillane ") + QUILLANE_VERSION,
+                       localizedString("CLI_HELP_VERSION"));
+}
+
+// What is wrong with the usage, in the user's language; the parser's own words for a case
+// that has none.
+std::string usageError(const CLI::ParseError& error, const CommandLine& line) {
+  if (dynamic_cast<const CLI::RequiredError*>(&error))
+    return localizedString("CLI_MISSING_ARGUMENT",
+                           {line.sourceFolder.empty() ? "SOURCE_FOLDER" : "OUTPUT"});
+  // --key is the one option that takes a value.
+  if (dynamic_cast<const CLI::ArgumentMismatch*>(&error)) return localizedString("CLI_KEY_MISSING");
+  return error.what();
+}
+
+// Whether the name ends in .psd or .psb (any case): anything else would be a PSD named as
+// something else.
+bool hasDocumentExtension(const std::string& path) {
+  const std::string extension = lowerCased(pathExtension(path));
+  return extension == "psd" || extension == "psb";
+}
+
+int reportUsageError(const std::string& message) {
+  std::cerr << "quillane: " << message << '\n' << localizedString("CLI_USAGE") << '\n';
+  return kExitUsage;
+}
+
+}  // namespace
 
 ParseResult parseCommandLine(int argc, char** argv) {
-  CLI::App app{
-      "Stacks the images of a folder (JPEG, PNG, GIF, BMP, TIFF, PICT), in file name "
-      "order, as the layers of one PSD document.",
-      "quillane"};
-  app.set_version_flag("--version", std::string("quillane ") + QUILLANE_VERSION);
+  CLI::App app{localizedString("CLI_HELP_DESCRIPTION"), "quillane"};
+  localizeHelp(app);
+  // Extra arguments and wrong values are found out below, to say so in the user's language.
+  app.allow_extras();
 
   CommandLine line;
-  const std::map<std::string, KeyColour> keys{
-      {"none", KeyColour::None}, {"white", KeyColour::White}, {"black", KeyColour::Black}};
   std::string key = "none";
-  app.add_option("--key", key,
-                 "Colour made transparent in every image: none, white (255, 255, 255) or "
-                 "black (0, 0, 0)")
-      ->check(CLI::IsMember(keys))
-      ->option_text("none|white|black");
-  app.add_flag("--orient", line.orient,
-               "Turn JPEG and TIFF photos upright by their orientation tag before they are "
-               "layered (off: the pixels as stored)");
+  app.add_option("--key", key, localizedString("CLI_HELP_KEY"))->option_text("none|white|black");
+  app.add_flag("--orient", line.orient, localizedString("CLI_HELP_ORIENT"));
   bool verbose = false;
   bool quiet = false;
-  auto* verboseFlag = app.add_flag("-v,--verbose", verbose, "Log every step on stderr");
-  app.add_flag("-q,--quiet", quiet, "Show nothing but errors")->excludes(verboseFlag);
-  app.add_option("SOURCE_FOLDER", line.sourceFolder, "Folder of the images")->required();
-  app.add_option("OUTPUT", line.outputPath,
-                 "The document to write: a PSD file, or a PSB (the large-document form) when "
-                 "the name ends in .psb")
-      ->required();
+  app.add_flag("-v,--verbose", verbose, localizedString("CLI_HELP_VERBOSE"));
+  app.add_flag("-q,--quiet", quiet, localizedString("CLI_HELP_QUIET"));
+  app.add_option("SOURCE_FOLDER", line.sourceFolder, localizedString("CLI_HELP_SOURCE"))
+      ->required()
+      ->type_name("");
+  app.add_option("OUTPUT", line.outputPath, localizedString("CLI_HELP_OUTPUT"))
+      ->required()
+      ->type_name("");
 
   try {
     app.parse(argc, argv);
@@ -44,10 +81,22 @@ ParseResult parseCommandLine(int argc, char** argv) {
     std::cout << version.what() << '\n';
     return {};
   } catch (const CLI::ParseError& error) {
-    std::cerr << "quillane: " << error.what() << '\n' << kUsageLine << '\n';
-    return {std::nullopt, kExitUsage};
+    return {std::nullopt, reportUsageError(usageError(error, line))};
   }
-  line.key = keys.at(key);
+  // The parser keeps the "--" that ends the options among the extras.
+  std::vector<std::string> extras = app.remaining();
+  std::erase(extras, "--");
+  if (!extras.empty())
+    return {std::nullopt,
+            reportUsageError(localizedString("CLI_UNEXPECTED_ARGUMENT", {extras.front()}))};
+  if (!kKeys.contains(key))
+    return {std::nullopt, reportUsageError(localizedString("CLI_BAD_KEY", {key}))};
+  if (verbose && quiet)
+    return {std::nullopt, reportUsageError(localizedString("CLI_VERBOSE_AND_QUIET"))};
+  if (!hasDocumentExtension(line.outputPath))
+    return {std::nullopt,
+            reportUsageError(localizedString("CLI_BAD_OUTPUT_NAME", {line.outputPath}))};
+  line.key = kKeys.at(key);
   line.verbosity = quiet ? Verbosity::Quiet : verbose ? Verbosity::Verbose : Verbosity::Normal;
   return {line, kExitSuccess};
 }

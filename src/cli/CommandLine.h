@@ -22,12 +22,9 @@ inline constexpr int kExitFailure = 1;
 inline constexpr int kExitUsage = 2;
 inline constexpr int kExitInterrupted = 130;  // 128 + SIGINT, as shells report it
 
-inline constexpr const char* kUsageLine =
-    "Usage: quillane [--key none|white|black] [--orient] [-v|--verbose] [-q|--quiet] "
-    "SOURCE_FOLDER OUTPUT";
-
 // The parsed command line, or the exit status when there is nothing to run: 0 after --help
-// or --version (printed on stdout), 2 after wrong usage (message and usage line on stderr).
+// or --version (printed on stdout), 2 after wrong usage (message and usage line on stderr,
+// in the user's language), an output named neither .psd nor .psb included.
 struct ParseResult {
   std::optional<CommandLine> commandLine;
   int exitStatus = kExitSuccess;

@@ -15,6 +15,8 @@ void DesktopApp::connectWindow() {
   QObject::connect(w, &MainWindow::chooseSourceRequested, w, [&c] { c.chooseSourceFolder(); });
   QObject::connect(w, &MainWindow::folderOpened, w,
                    [&c](const QString& folder) { c.openFolder(folder.toStdString()); });
+  QObject::connect(w, &MainWindow::pathDropped, w,
+                   [&c](const QString& path) { c.openDropped(path.toStdString()); });
   QObject::connect(w, &MainWindow::clearRecentRequested, w, [&c] { c.clearRecentFolders(); });
   QObject::connect(w, &MainWindow::keyColourChosen, w,
                    [&c](KeyColour key) { c.setKeyColour(key); });
@@ -29,7 +31,7 @@ void DesktopApp::connectWindow() {
 void DesktopApp::show(const QStringList& paths) {
   window_.show();
   for (const QString& path : paths)
-    controller_.openFolder(QFileInfo(path).absoluteFilePath().toStdString());
+    controller_.openAndRemember(QFileInfo(path).absoluteFilePath().toStdString());
 }
 
 }  // namespace quillane::qt

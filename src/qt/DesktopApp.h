@@ -15,7 +15,7 @@ class DesktopApp {
  public:
   explicit DesktopApp(Controller::JobFunction job = runJob);
 
-  // Shows the window, then opens each path as from outside.
+  // Shows the window, then opens each path as the user's choice, kept in Open Recent.
   void show(const QStringList& paths);
 
   MainWindow& window() { return window_; }

@@ -10,6 +10,7 @@
 #include <QScreen>
 #include <QSettings>
 #include <algorithm>
+#include <optional>
 
 #include "ElidedLabel.h"
 #include "LocalizedText.h"
@@ -25,6 +26,12 @@ constexpr const char* kGeometryKey = "MainWindowGeometry";
 constexpr int kPanelMargin = 8;
 // How long an animated change of the window's height takes.
 constexpr int kResizeAnimationMs = 200;
+// The status bar's distance from the window's sides and bottom.
+constexpr int kStatusMargin = 8;
+// How wide an entry of Open Recent may be; a longer path is elided in the middle.
+constexpr int kRecentEntryWidth = 420;
+// The name filters of the save panel, in the order of DocumentType.
+const QStringList kDocumentFilters{"PSD (*.psd)", "PSB (*.psb)"};
 
 QString qs(const std::string& text) { return QString::fromStdString(text); }
 
@@ -34,6 +41,14 @@ QString droppedPath(const QMimeData* data) {
   for (const QUrl& url : data->urls())
     if (url.isLocalFile()) return url.toLocalFile();
   return {};
+}
+
+// Copy, else Link, of the drop actions offered: never Move, after which the source may
+// delete what was dragged.
+std::optional<Qt::DropAction> safeDropAction(Qt::DropActions possible) {
+  if (possible & Qt::CopyAction) return Qt::CopyAction;
+  if (possible & Qt::LinkAction) return Qt::LinkAction;
+  return std::nullopt;
 }
 
 // A dialog that goes when it is answered.
@@ -72,6 +87,7 @@ void MainWindow::buildResultLine() {
   resultText_ = new ElidedLabel(resultLabel_);
   revealButton_ = new QPushButton(ui_->statusbar);
   revealButton_->setObjectName("revealButton");
+  ui_->statusbar->setContentsMargins(kStatusMargin, 0, kStatusMargin, kStatusMargin / 2);
   ui_->statusbar->addWidget(resultLabel_, 1);
   ui_->statusbar->addPermanentWidget(revealButton_);
 }
@@ -86,6 +102,7 @@ void MainWindow::setCaptions() {
   ui_->keyNone->setText(localizedText("OPTION_NONE"));
   ui_->keyWhite->setText(localizedText("OPTION_WHITE"));
   ui_->keyBlack->setText(localizedText("OPTION_BLACK"));
+  ui_->photoBox->setTitle(localizedText("PHOTO_BOX"));
   ui_->orientCheck->setText(localizedText("OPTION_ORIENT"));
   revealButton_->setText(localizedText("REVEAL_BUTTON"));
   ui_->menuFile->setTitle(localizedText("MENU_FILE"));
@@ -95,6 +112,7 @@ void MainWindow::setCaptions() {
   ui_->actionStop->setText(localizedText("MENU_STOP"));
   ui_->actionQuit->setText(localizedText("MENU_QUIT"));
   ui_->menuHelp->setTitle(localizedText("MENU_HELP"));
+  ui_->actionHelp->setText(localizedText("MENU_HELP_CONTENTS"));
   ui_->actionAbout->setText(localizedText("MENU_ABOUT"));
 }
 
@@ -118,7 +136,11 @@ void MainWindow::connectControls() {
   for (const auto& [button, key] : keys)
     connect(button, &QRadioButton::clicked, this, [this, key = key] { emit keyColourChosen(key); });
   connect(ui_->orientCheck, &QCheckBox::clicked, this, &MainWindow::orientChosen);
-  connect(ui_->optionsButton, &QToolButton::clicked, this, &MainWindow::optionsToggled);
+  // Expanded but too low to show the options, the window grows to show them.
+  connect(ui_->optionsButton, &QToolButton::clicked, this, [this] {
+    if (expanded_ && ui_->optionArea->isHidden()) return setExpanded(true);
+    emit optionsToggled();
+  });
   connect(ui_->processButton, &QPushButton::clicked, this, &MainWindow::processRequested);
   connect(ui_->actionProcess, &QAction::triggered, this, &MainWindow::processRequested);
   connect(ui_->actionStop, &QAction::triggered, this, &MainWindow::stopRequested);
@@ -126,6 +148,7 @@ void MainWindow::connectControls() {
   connect(ui_->actionQuit, &QAction::triggered, this, &MainWindow::quitRequested);
   connect(revealButton_, &QPushButton::clicked, this, &MainWindow::revealRequested);
   connect(ui_->actionAbout, &QAction::triggered, this, &MainWindow::showAbout);
+  connect(ui_->actionHelp, &QAction::triggered, this, &MainWindow::showHelp);
   // Process… is the window's default button: Enter presses it whenever it can be pressed.
   ui_->actionProcess->setShortcuts(
       {ui_->actionProcess->shortcut(), QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)});
@@ -134,14 +157,31 @@ void MainWindow::connectControls() {
 // A first run (or a stored frame of an earlier version) opens the window in the middle of the
 // screen.
 void MainWindow::restoreWindowGeometry() {
-  resize(width(), kExpandedHeight);
+  resize(width(), expandedHeight());
   if (restoreGeometry(QSettings().value(kGeometryKey).toByteArray())) return;
   move(screen()->availableGeometry().center() - rect().center());
 }
 
+// The window, tall enough for the whole content.
+int MainWindow::expandedHeight() const {
+  return fullContentHeight_ + menuBar()->sizeHint().height() + statusBar()->sizeHint().height();
+}
+
 void MainWindow::closeEvent(QCloseEvent* event) {
+  if (!closeAllowed_) {
+    askingToClose_ = true;
+    emit quitRequested();
+    askingToClose_ = false;
+  }
+  if (!closeAllowed_) return event->ignore();
   QSettings().setValue(kGeometryKey, saveGeometry());
   QMainWindow::closeEvent(event);
+}
+
+void MainWindow::closeWithoutAsking() {
+  closeAllowed_ = true;
+  // Asked from closeEvent, the close under way goes on.
+  if (!askingToClose_) close();
 }
 
 void MainWindow::showSource(const std::string& folder, const std::string& summary) {
@@ -162,9 +202,9 @@ void MainWindow::setOptions(std::optional<KeyColour> key, bool orient) {
 
 // The top edge stays where it is; on screen, the change is animated.
 void MainWindow::setExpanded(bool expanded) {
-  ui_->optionsButton->setChecked(expanded);
-  ui_->optionsButton->setArrowType(expanded ? Qt::DownArrow : Qt::RightArrow);
-  const int height = expanded ? kExpandedHeight : kShrunkHeight;
+  expanded_ = expanded;
+  showOptionsButtonState(expanded);
+  const int height = expanded ? expandedHeight() : kShrunkHeight;
   if (!isVisible()) {
     resize(width(), height);
     return;
@@ -173,6 +213,12 @@ void MainWindow::setExpanded(bool expanded) {
   animation->setDuration(kResizeAnimationMs);
   animation->setEndValue(QRect(geometry().topLeft(), QSize(width(), height)));
   animation->start(QAbstractAnimation::DeleteWhenStopped);
+}
+
+// The button says whether the options show.
+void MainWindow::showOptionsButtonState(bool shown) {
+  ui_->optionsButton->setChecked(shown);
+  ui_->optionsButton->setArrowType(shown ? Qt::DownArrow : Qt::RightArrow);
 }
 
 void MainWindow::setCoveredEnabled(bool enabled) {
@@ -212,16 +258,22 @@ void MainWindow::setCommandsEnabled(const Commands& commands) {
   ui_->actionProcess->setEnabled(commands.process);
   ui_->processButton->setEnabled(commands.process);
   ui_->actionStop->setEnabled(commands.stop);
-  ui_->optionBox->setEnabled(commands.options);
+  ui_->optionArea->setEnabled(commands.options);
 }
 
 void MainWindow::showRecentFolders(const std::vector<std::string>& folders) {
   QMenu* menu = ui_->menuOpenRecent;
   menu->clear();
+  menu->setToolTipsVisible(true);
+  const QFontMetrics metrics(menu->font());
   for (const std::string& path : folders) {
     const QString folder = qs(path);
-    connect(menu->addAction(folder), &QAction::triggered, this,
-            [this, folder] { emit folderOpened(folder); });
+    QString entry = metrics.elidedText(folder, Qt::ElideMiddle, kRecentEntryWidth);
+    QAction* action = menu->addAction(entry.replace('&', "&&"));
+    action->setData(folder);
+    action->setStatusTip(folder);
+    action->setToolTip(folder);
+    connect(action, &QAction::triggered, this, [this, folder] { emit folderOpened(folder); });
   }
   menu->addSeparator();
   QAction* clear = menu->addAction(localizedText("MENU_CLEAR_RECENT"));
@@ -229,27 +281,37 @@ void MainWindow::showRecentFolders(const std::vector<std::string>& folders) {
   connect(clear, &QAction::triggered, this, &MainWindow::clearRecentRequested);
 }
 
+// A name typed without an extension gets the chosen type's before the panel asks whether to
+// replace an existing file of that name.
 void MainWindow::askOutputPath(const std::string& startFolder, const std::string& proposedName,
-                               PathAnswer answer) {
+                               DocumentType proposedType, OutputAnswer answer) {
   auto* panel = windowModal(new QFileDialog(this, localizedText("SAVE_TITLE")));
   panel->setAcceptMode(QFileDialog::AcceptSave);
   panel->setLabelText(QFileDialog::Accept, localizedText("SAVE_PROMPT"));
-  panel->setNameFilters({"PSD (*.psd)", "PSB (*.psb)"});
-  // A name typed without an extension gets ".psd" before the panel asks whether to replace an
-  // existing file of that name.
-  panel->setDefaultSuffix("psd");
+  panel->setNameFilters(kDocumentFilters);
+  const auto chosenType = [panel] {
+    return kDocumentFilters.indexOf(panel->selectedNameFilter()) == 1 ? DocumentType::Psb
+                                                                      : DocumentType::Psd;
+  };
+  const auto useFilterSuffix = [panel, chosenType] {
+    panel->setDefaultSuffix(chosenType() == DocumentType::Psb ? "psb" : "psd");
+  };
+  panel->selectNameFilter(kDocumentFilters[proposedType == DocumentType::Psb ? 1 : 0]);
+  useFilterSuffix();
+  connect(panel, &QFileDialog::filterSelected, panel, useFilterSuffix);
   panel->setDirectory(qs(startFolder));
   panel->selectFile(qs(proposedName));
-  connect(panel, &QFileDialog::finished, this, [panel, answer = std::move(answer)](int result) {
-    const QStringList files = panel->selectedFiles();
-    if (result != QDialog::Accepted || files.isEmpty()) return answer(std::nullopt);
-    answer(files.front().toStdString());
-  });
+  connect(panel, &QFileDialog::finished, this,
+          [panel, chosenType, answer = std::move(answer)](int result) {
+            const QStringList files = panel->selectedFiles();
+            if (result != QDialog::Accepted || files.isEmpty()) return answer(std::nullopt);
+            answer(OutputChoice{files.front().toStdString(), chosenType()});
+          });
   panel->open();
 }
 
 void MainWindow::chooseFolder(const std::string& startFolder, PathAnswer answer) {
-  auto* panel = windowModal(new QFileDialog(this));
+  auto* panel = windowModal(new QFileDialog(this, localizedText("CHOOSE_TITLE")));
   panel->setFileMode(QFileDialog::Directory);
   panel->setOption(QFileDialog::ShowDirsOnly);
   panel->setLabelText(QFileDialog::Accept, localizedText("OPEN_PROMPT"));
@@ -278,34 +340,64 @@ void MainWindow::alert(const std::string& message, const std::string& detail) {
   box->activateWindow();
 }
 
+void MainWindow::askToConfirm(const std::string& question, const std::string& detail,
+                              const std::string& action, Confirmation answer) {
+  auto* box =
+      windowModal(new QMessageBox(QMessageBox::Question, QApplication::applicationDisplayName(),
+                                  qs(question), QMessageBox::Cancel, this));
+  box->setInformativeText(qs(detail));
+  QPushButton* confirm = box->addButton(qs(action), QMessageBox::AcceptRole);
+  box->setDefaultButton(QMessageBox::Cancel);
+  connect(box, &QMessageBox::finished, this,
+          [box, confirm, answer = std::move(answer)] { answer(box->clickedButton() == confirm); });
+  box->open();
+}
+
+// The application's name is the title: the window system adds it to any other title.
 void MainWindow::showAbout() {
   auto* box = windowModal(new QMessageBox(this));
-  box->setWindowTitle(localizedTitle("MENU_ABOUT"));
+  box->setWindowTitle(QApplication::applicationDisplayName());
   box->setText(localizedText("APP_NAME") + " " + QApplication::applicationVersion() + "\n\n" +
-               localizedText("ABOUT_TEXT"));
+               localizedText("ABOUT_TEXT") + "\n\n" + localizedText("ABOUT_LICENCE"));
   box->setIconPixmap(QApplication::windowIcon().pixmap(64));
   box->open();
 }
 
-void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
-  if (!droppedPath(event->mimeData()).isEmpty() && commands_.chooseSource)
-    event->acceptProposedAction();
+void MainWindow::showHelp() {
+  auto* box = windowModal(new QMessageBox(this));
+  box->setWindowTitle(QApplication::applicationDisplayName());
+  box->setText(localizedText("HELP_TEXT"));
+  box->open();
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) { dragMoveEvent(event); }
+
+void MainWindow::dragMoveEvent(QDragMoveEvent* event) {
+  const std::optional<Qt::DropAction> action = safeDropAction(event->possibleActions());
+  if (!action || droppedPath(event->mimeData()).isEmpty() || !commands_.chooseSource)
+    return event->ignore();
+  event->setDropAction(*action);
+  event->accept();
 }
 
 void MainWindow::dropEvent(QDropEvent* event) {
   const QString path = droppedPath(event->mimeData());
-  if (path.isEmpty()) return;
-  emit folderOpened(path);
-  event->acceptProposedAction();
+  const std::optional<Qt::DropAction> action = safeDropAction(event->possibleActions());
+  if (path.isEmpty() || !action) return event->ignore();
+  event->setDropAction(*action);
+  event->accept();
+  emit pathDropped(path);
 }
 
 // The content sits at the top of the window and never gets squeezed: the option area below
 // the command row shows only when the window is tall enough to hold all of it, so the shrunk
-// form shows the source and the commands alone.
+// form shows the source and the commands alone. Taller, the spacer below takes the rest.
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   if (watched == ui_->centralwidget && event->type() == QEvent::Resize) {
     const int height = ui_->centralwidget->height();
-    ui_->optionBox->setVisible(height >= fullContentHeight_);
+    const bool optionsFit = height >= fullContentHeight_;
+    ui_->optionArea->setVisible(optionsFit);
+    showOptionsButtonState(optionsFit);
     ui_->content->setGeometry(0, 0, ui_->centralwidget->width(),
                               std::max(height, ui_->content->sizeHint().height()));
     // The panel hangs from the top of the content, as wide as it, as tall as it needs.

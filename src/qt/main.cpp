@@ -45,9 +45,10 @@ int main(int argc, char** argv) {
   parser.setApplicationDescription(quillane::qt::localizedText("ABOUT_TEXT"));
   parser.addHelpOption();
   const QCommandLineOption verbose(QStringList{"v", "verbose"},
-                                   "Write the diagnostic log to standard error.");
+                                   quillane::qt::localizedText("APP_VERBOSE_HELP"));
   parser.addOption(verbose);
-  parser.addPositionalArgument("folder", "A source folder to open.", "[FOLDER]");
+  parser.addPositionalArgument("folder", quillane::qt::localizedText("APP_FOLDER_HELP"),
+                               "[FOLDER]");
   parser.process(app);
 
   if (parser.isSet(verbose)) {

@@ -22,7 +22,7 @@ struct RealJob {
   }
   void process() {
     h.app.process();
-    h.view.answerOutput(temp.file("result.psd"));
+    h.view.answerOutput(View::OutputChoice{temp.file("result.psd")});
   }
   // Ticks and runs posted tasks, as the event loop would, until the job is over.
   void runUntilTheJobEnds() {

@@ -21,7 +21,8 @@ TEST(Settings, LaunchShowsTheDefaultsThenWhatWasChosenStoredTyped) {
   {
     AppHarness h(store, home.path());
     EXPECT_EQ(h.view.folder, pictures);
-    EXPECT_EQ(h.folderSummary(), text("SUMMARY_NO_IMAGES"));
+    EXPECT_EQ(h.folderSummary(), text("NO_IMAGE_FILE"));
+    EXPECT_FALSE(h.view.commands.process) << "nothing to process";
     EXPECT_EQ(h.view.key, KeyColour::None);
     EXPECT_FALSE(h.view.orient);
     EXPECT_TRUE(h.view.expanded);
@@ -50,6 +51,7 @@ TEST(Settings, TextValuesAreReadAsTheirTypesAndOldBooleansRewritten) {
   AppHarness h(store);
   EXPECT_EQ(h.view.folder, "");
   EXPECT_EQ(h.view.summary, text("SUMMARY_NO_FOLDER"));
+  EXPECT_FALSE(h.view.commands.process);
   EXPECT_EQ(h.view.key, std::nullopt);
   EXPECT_EQ((std::pair{h.view.expanded, h.view.orient}), std::pair(false, true));
   EXPECT_EQ(store.values["EXPAND_WINDOW"], SettingValue(false));
@@ -75,6 +77,9 @@ TEST(SourceFolder, OnlyAReadableFolderBecomesTheSourceAndAChosenOneARecentFolder
   }
   EXPECT_EQ(h.view.folder, folder);
   EXPECT_EQ(h.services.watched, folder);
+  EXPECT_TRUE(h.app.openDropped(file)) << "a dropped image file opens its folder";
+  EXPECT_EQ(h.app.sourceFolder(), temp.path());
+  h.app.openFolder(folder);
   EXPECT_EQ(store.values["SRC_DIR"], SettingValue(folder));
 
   // The folder panel starts in the source; a cancel or a folder that is gone change nothing.
@@ -94,23 +99,44 @@ TEST(SourceFolder, OnlyAReadableFolderBecomesTheSourceAndAChosenOneARecentFolder
   EXPECT_FALSE(store.values.contains("RecentFolders"));
 }
 
-TEST(SourceFolder, SummaryLineSaysWhatTheFolderHolds) {
+TEST(SourceFolder, SummaryLineSaysWhatTheFolderHoldsAndFollowsItAndTheRotation) {
   testsupport::TempFolder temp;
   const std::string one = temp.makeFolder("one"), broken = temp.makeFolder("broken");
+  const std::string photo = temp.makeFolder("photo");
   temp.write("a-frame.bmp", testsupport::solidBmp(32, 24, {1, 2, 3}));
   for (const char* name : {"one/only.bmp", "broken/b.bmp", "b-frame.bmp"})
     temp.write(name, testsupport::solidBmp(20, 10, {1, 2, 3}));
   temp.write("broken/a.png", "not an image");
+  std::filesystem::copy(QUILLANE_TEST_DATA_DIR "/images/orient-6.jpg", photo + "/a.jpg");
   MemoryStore store;
   AppHarness h(store);
   const std::pair<std::string, std::string> cases[] = {
       {temp.path(), "2 images · 32 × 24 canvas, from a-frame.bmp"},
       {one, "1 image · 20 × 10 canvas, from only.bmp"},
-      {broken, "The first image, a.png, cannot be read"}};
+      {broken, "The first image, a.png, cannot be read"},
+      {photo, "1 image · 11 × 13 canvas, from a.jpg"}};
   for (const auto& [folder, summary] : cases) {
     h.app.openFolder(folder);
     EXPECT_EQ(h.folderSummary(), summary);
   }
+  h.app.setOrient(true);
+  EXPECT_EQ(h.summaryChangedFrom("1 image · 11 × 13 canvas, from a.jpg"),
+            "1 image · 13 × 11 canvas, from a.jpg");
+
+  // A change in the folder is summarized once it has settled.
+  h.app.openFolder(broken);
+  h.folderSummary();
+  temp.write("broken/a.png", testsupport::solidBmp(8, 6, {1, 2, 3}));
+  h.services.folderChanged();
+  h.services.tick();
+  EXPECT_EQ(h.summaryChangedFrom("The first image, a.png, cannot be read"),
+            "2 images · 8 × 6 canvas, from a.png");
+  std::filesystem::remove_all(broken);
+  h.services.folderChanged();
+  h.services.tick();
+  EXPECT_EQ(h.summaryChangedFrom("2 images · 8 × 6 canvas, from a.png"),
+            text("SUMMARY_FOLDER_GONE"));
+  EXPECT_FALSE(h.view.commands.process);
 }
 
 // What the user sees, per state of the job: the panel, its timer and the commands allowed.
@@ -139,9 +165,9 @@ struct JobFixture : ::testing::Test {
     EXPECT_EQ(h.view.commands, h.app.commands());
     return {h.view.panelShown, h.services.timerRunning(), h.view.commands};
   }
-  void process(const std::string& output) {
+  void process(const std::string& output, DocumentType type = DocumentType::Psd) {
     h.app.process();
-    std::exchange(h.view.answerOutput, nullptr)(output);
+    std::exchange(h.view.answerOutput, nullptr)(View::OutputChoice{output, type});
   }
   // The worker has ended and the main thread has acted on it.
   void settle() {
@@ -212,20 +238,41 @@ TEST_F(JobFixture, StoppedJobSaysWhetherItWroteAndHoldsProcessAndOptionsUntilIts
   EXPECT_FALSE(store.values.contains("OPTION_TRANS"));
 }
 
-TEST_F(JobFixture, FailedJobShowsItsErrorInWordsAndNoResult) {
+// A short job ends at once (AppThread's test); one that has run for a while asks first.
+TEST_F(JobFixture, QuitAsksFirstWhenTheJobHasRunForAWhile) {
+  job = [](JobRequest r, JobProgress&, std::stop_token stop) {
+    while (!stop.stop_requested()) std::this_thread::yield();
+    return JobResult(JobOutcome{true, r.outputPath, 0, {}});
+  };
+  process(temp.file("out"));
+  h.services.clock += Controller::kQuitQuestionAfter + std::chrono::seconds(1);
+  h.app.quit();
+  EXPECT_EQ(h.view.question, text("QUIT_QUESTION"));
+  std::exchange(h.view.answerQuestion, nullptr)(false);
+  EXPECT_EQ(snapshot(), kRunning);
+  EXPECT_FALSE(h.services.quitCalled);
+  h.app.quit();
+  h.view.answerQuestion(true);
+  EXPECT_TRUE(h.services.quitCalled);
+  EXPECT_EQ(h.view.result, "Stopped — nothing was written");
+}
+
+TEST_F(JobFixture, FailedJobShowsItsErrorInWordsAndWhyItSavedNothing) {
   Error internal(ErrorKind::Internal);
   internal.detail = "std::logic_error: vector";
-  const std::pair<Error, Alert> cases[] = {
-      {Error(ErrorKind::ImageUnreadable, "/src/b.png"), {text("IMAGE_READ_ERROR"), "/src/b.png"}},
-      {internal, {text("JOB_FAILED"), text("UNKNOWN_ERROR")}}};
-  for (const auto& [error, alert] : cases) {
+  const std::tuple<Error, Alert, std::string> cases[] = {
+      {Error(ErrorKind::ImageCutShort, "/src/b.png"),
+       {text("IMAGE_CUT_SHORT"), "/src/b.png\n\n" + text("REPLACE_FILE_ADVICE")},
+       "Not saved — b.png is incomplete"},
+      {internal, {text("JOB_FAILED"), text("UNKNOWN_ERROR")}, "Not saved — an unknown error"}};
+  for (const auto& [error, alert, line] : cases) {
     h.view.alerts.clear();
     job = [&error = error](JobRequest, JobProgress&, std::stop_token) { return JobResult(error); };
     process(temp.file("broken"));
     settle();
     EXPECT_EQ(h.view.alerts, std::vector<Alert>{alert});
     EXPECT_EQ(snapshot(), kIdle);
-    EXPECT_EQ(h.view.result, "");
+    EXPECT_EQ(h.view.result, line);
   }
 }
 
@@ -236,15 +283,20 @@ TEST_F(JobFixture, SavePanelAddsTheExtensionStartsWhereAFolderStillIsAndStoresTh
   h.view.answerOutput(std::nullopt);
   EXPECT_FALSE(store.values.contains("DST_DIR")) << "a cancelled panel stores nothing";
   EXPECT_EQ(snapshot(), kIdle);
-  for (const auto& [typed, written] : {std::pair{"mine", "mine.psd"},
-                                       {"wrongext.png", "wrongext.png.psd"},
-                                       {"big.PSB", "big.PSB"},
-                                       {"x.Psd", "x.Psd"}}) {
-    process("/out/" + std::string(typed));
+  const std::tuple<const char*, DocumentType, const char*> names[] = {
+      {"mine", DocumentType::Psd, "mine.psd"},
+      {"wrongext.png", DocumentType::Psd, "wrongext.png.psd"},
+      {"big", DocumentType::Psb, "big.psb"},
+      {"big.PSB", DocumentType::Psd, "big.PSB"},
+      {"x.Psd", DocumentType::Psb, "x.Psd"}};
+  for (const auto& [typed, type, written] : names) {
+    process("/out/" + std::string(typed), type);
     settle();
     EXPECT_EQ(h.view.result, "Saved " + std::string(written) + " — 2 layers, 40 × 30");
   }
   EXPECT_EQ(store.values["DST_DIR"], SettingValue("/out"));
+  EXPECT_EQ(h.view.question, "") << "the panel asked about the names it confirmed";
+
   // A last output folder that is gone gives way to the default one, and that to home.
   h.app.process();
   EXPECT_EQ(h.view.outputStart, h.services.home);
@@ -253,10 +305,33 @@ TEST_F(JobFixture, SavePanelAddsTheExtensionStartsWhereAFolderStillIsAndStoresTh
   h.app.process();
   EXPECT_EQ(h.view.outputStart, temp.path());
 
+  // A name that the extension turns into an existing file's is asked about.
+  temp.write("taken.psd", "old");
+  for (const bool replace : {false, true}) {
+    process(temp.file("taken"));
+    EXPECT_EQ(h.view.question, "“taken.psd” already exists. Do you want to replace it?");
+    std::exchange(h.view.answerQuestion, nullptr)(replace);
+    settle();
+    EXPECT_EQ(h.view.result, replace ? "Saved taken.psd — 2 layers, 40 × 30"
+                                     : "Saved out.psd — 2 layers, 40 × 30");
+  }
+
+  // A first image wider than a PSD holds proposes a PSB.
+  const std::string wide = temp.makeFolder("wide");
+  temp.write("wide/a.bmp", testsupport::solidBmp(30001, 2, {1, 2, 3}));
+  h.app.openFolder(wide);
+  h.folderSummary();
+  h.app.process();
+  EXPECT_EQ(h.view.proposedName, "wide.psb");
+  EXPECT_EQ(h.view.proposedType, DocumentType::Psb);
+  h.view.answerOutput(std::nullopt);
+
   // A folder without images is found out once the output is named, and that is kept.
-  h.app.openFolder(temp.makeFolder("empty"));
+  const std::string empty = temp.makeFolder("empty");
+  h.app.openFolder(empty);
   process("/some/where/out.psd");
-  EXPECT_EQ(h.view.alerts, (std::vector<Alert>{{text("NO_IMAGE_FILE"), ""}}));
+  EXPECT_EQ(h.view.alerts, (std::vector<Alert>{{text("NO_IMAGE_FILE"), empty}}));
+  EXPECT_EQ(h.view.result, "Not saved — no image file in the folder");
   EXPECT_EQ(store.values["DST_DIR"], SettingValue("/some/where"));
   EXPECT_EQ(snapshot(), kIdle);
 }

@@ -18,14 +18,17 @@ using Alert = std::pair<std::string, std::string>;  // message, detail
 
 struct FakeView : View {
   std::string folder, summary, panelSource, panelOutput, fileLine, result, outputStart,
-      proposedName, folderStart;
+      proposedName, folderStart, question;
+  DocumentType proposedType = DocumentType::Psd;
   std::optional<KeyColour> key;
   bool orient = false, expanded = false, panelShown = false, canReveal = false;
   double percent = -1;
   Commands commands;
   std::vector<std::string> recent;
   std::vector<Alert> alerts;
-  PathAnswer answerOutput, answerFolder;  // the open questions
+  OutputAnswer answerOutput;  // the open questions
+  PathAnswer answerFolder;
+  Confirmation answerQuestion;
 
   FakeView() { setStringsLanguage("en"); }
   void showSource(const std::string& f, const std::string& s) override { folder = f, summary = s; }
@@ -41,8 +44,9 @@ struct FakeView : View {
   }
   void setCommandsEnabled(const Commands& c) override { commands = c; }
   void showRecentFolders(const std::vector<std::string>& folders) override { recent = folders; }
-  void askOutputPath(const std::string& start, const std::string& name, PathAnswer a) override {
-    outputStart = start, proposedName = name, answerOutput = std::move(a);
+  void askOutputPath(const std::string& start, const std::string& name, DocumentType type,
+                     OutputAnswer a) override {
+    outputStart = start, proposedName = name, proposedType = type, answerOutput = std::move(a);
   }
   void chooseFolder(const std::string& start, PathAnswer a) override {
     folderStart = start, answerFolder = std::move(a);
@@ -50,35 +54,54 @@ struct FakeView : View {
   void alert(const std::string& message, const std::string& detail) override {
     alerts.emplace_back(message, detail);
   }
+  void askToConfirm(const std::string& q, const std::string&, const std::string&,
+                    Confirmation a) override {
+    question = q, answerQuestion = std::move(a);
+  }
 };
 
 struct FakeServices : AppServices {
-  // The timer keeps its tick here; destroying the timer clears it.
-  struct Timer : RepeatingTimer {
+  // The timer keeps its tick here; destroying the timer clears it, and so does the one tick of
+  // a single shot.
+  struct FakeTimer : Timer {
     std::shared_ptr<std::function<void()>> tick;
-    ~Timer() override { *tick = nullptr; }
+    ~FakeTimer() override { *tick = nullptr; }
   };
 
   std::mutex mutex;
   std::deque<std::function<void()>> tasks;
   std::vector<std::shared_ptr<std::function<void()>>> timers;
   std::string home = "/home/tester", watched, revealed;
+  std::function<void()> folderChanged;
   bool quitCalled = false;
+  std::chrono::steady_clock::time_point clock;
 
   void postToMainThread(std::function<void()> task) override {
     std::lock_guard lock(mutex);
     tasks.push_back(std::move(task));
   }
-  std::unique_ptr<RepeatingTimer> startTimer(std::chrono::milliseconds,
-                                             std::function<void()> tick) override {
-    auto timer = std::make_unique<Timer>();
+  std::unique_ptr<Timer> startTimer(std::chrono::milliseconds,
+                                    std::function<void()> tick) override {
+    auto timer = std::make_unique<FakeTimer>();
     timer->tick = timers.emplace_back(std::make_shared<std::function<void()>>(std::move(tick)));
     return timer;
   }
-  void watchFolder(const std::string& folder, std::function<void()>) override { watched = folder; }
-  void revealInFileManager(const std::string& path) override { revealed = path; }
+  std::unique_ptr<Timer> startSingleShot(std::chrono::milliseconds delay,
+                                         std::function<void()> task) override {
+    return startTimer(delay, [task = std::move(task), done = false]() mutable {
+      if (!std::exchange(done, true)) task();
+    });
+  }
+  void watchFolder(const std::string& folder, std::function<void()> changed) override {
+    watched = folder, folderChanged = std::move(changed);
+  }
+  bool revealInFileManager(const std::string& path) override {
+    revealed = path;
+    return true;
+  }
   void quit() override { quitCalled = true; }
   std::string homeFolder() const override { return home; }
+  std::chrono::steady_clock::time_point now() const override { return clock; }
 
   // Runs the tasks posted so far and those they post, in order, as the event loop would.
   void runPosted() {
@@ -119,6 +142,11 @@ struct AppHarness {
     for (; view.summary == localizedString("SUMMARY_LOOKING"); std::this_thread::yield())
       services.runPosted();
     return view.summary;
+  }
+  // Runs posted tasks until the summary line says something new.
+  const std::string& summaryChangedFrom(const std::string& old) {
+    for (; view.summary == old; std::this_thread::yield()) services.runPosted();
+    return folderSummary();
   }
 
   struct Services : FakeServices {

@@ -65,9 +65,10 @@ class BadOutputTest(CliTestCase):
         source = self.source("a.png")
         with open(source, "rb") as f:
             before = f.read()
+        # Refused for its name (neither .psd nor .psb) before anything is read.
         result = run(self.src, source)
-        self.assertEqual(result.returncode, 1)
-        self.assertIn(WRITE_ERROR + source + ": is one of the source images", result.stderr)
+        self.assertEqual(result.returncode, 2)
+        self.assertIn("the output name must end in .psd or .psb: " + source, result.stderr)
         with open(source, "rb") as f:
             self.assertEqual(f.read(), before)
 

@@ -87,10 +87,14 @@ class OutputTest(CliTestCase):
         self.assertEqual(version.returncode, 0)
         self.assertTrue(version.stdout.startswith("quillane "))
         for args in ([], [self.src], ["--key", "red", self.src, self.output()],
-                     ["-q", "-v", self.src, self.output()], ["--bogus", self.src, self.output()]):
+                     ["-q", "-v", self.src, self.output()], ["--bogus", self.src, self.output()],
+                     [self.src, self.output("x.png")]):
             result = run(*args)
             self.assertEqual(result.returncode, 2, args)
             self.assertIn("Usage: quillane [--key none|white|black]", result.stderr, args)
+        japanese = {**os.environ, "LANG": "ja_JP.UTF-8", "LC_ALL": "", "LC_MESSAGES": ""}
+        self.assertIn("このヘルプを表示", run("--help", env=japanese).stdout)
+        self.assertIn("使い方: quillane", run(self.src, "x.png", env=japanese).stderr)
         self.assertOutputFolder([])
 
 

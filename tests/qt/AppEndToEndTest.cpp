@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileDialog>
@@ -11,6 +12,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -50,15 +52,17 @@ void answerNextModal(std::function<bool(QWidget*)> answer) {
   poll->start(50);
 }
 
-// Types the name into the file panel, after noting where it started and what it proposed.
+// Types the name into the file panel, after noting where it started and what it proposed;
+// with nextType, picks the next file type first, as a user would.
 void answerFilePanel(const QString& name, QString* startFolder = nullptr,
-                     QString* proposed = nullptr) {
+                     QString* proposed = nullptr, bool nextType = false) {
   answerNextModal([=](QWidget* modal) {
     auto* panel = qobject_cast<QFileDialog*>(modal);
     auto* field = panel ? panel->findChild<QLineEdit*>("fileNameEdit") : nullptr;
     if (field == nullptr) return false;
     if (startFolder) *startFolder = panel->directory().absolutePath();
     if (proposed) *proposed = field->text();
+    if (nextType) QTest::keyClick(panel->findChild<QComboBox*>("fileTypeCombo"), Qt::Key_Down);
     field->setText(name);
     QMetaObject::invokeMethod(panel, "accept");
     return !panel->isVisible();
@@ -167,8 +171,36 @@ TEST_F(AppFixture, UnreadableFileIsReportedInAnAlertThatTakesTheKeyboard) {
 
   ASSERT_TRUE(waitFor([&] { return !message.isEmpty() && idle(); }));
   EXPECT_EQ(message.toStdString(), localizedString("IMAGE_READ_ERROR"));
-  EXPECT_EQ(detail, source.filePath("b2.png"));
+  EXPECT_EQ(detail.toStdString(), source.filePath("b2.png").toStdString() + "\n\n" +
+                                      localizedString("REPLACE_FILE_ADVICE"));
+  EXPECT_EQ(text("resultLine"), "Not saved — b2.png cannot be read");
   EXPECT_FALSE(QFileInfo::exists(output.filePath("broken.psd")));
+}
+
+// A drop is taken as a copy, never as a move (after which the source may delete what was
+// dragged); a dropped image file opens its folder.
+TEST_F(AppFixture, DropIsACopyAndADroppedImageOpensItsFolderWhichThePsbTypeSavesAsPsb) {
+  QTemporaryDir other;
+  writeImage(other.filePath("d.png"), {30, 20}, Qt::red);
+  QMimeData data;
+  data.setUrls({QUrl::fromLocalFile(other.filePath("d.png"))});
+  const QPoint middle = window().rect().center();
+  QDragEnterEvent enter(middle, Qt::CopyAction | Qt::MoveAction | Qt::LinkAction, &data,
+                        Qt::LeftButton, {});
+  enter.setDropAction(Qt::MoveAction);
+  QApplication::sendEvent(&window(), &enter);
+  EXPECT_TRUE(enter.isAccepted());
+  EXPECT_EQ(enter.dropAction(), Qt::CopyAction);
+  QDropEvent drop(middle, Qt::MoveAction | Qt::LinkAction, &data, Qt::LeftButton, {});
+  QApplication::sendEvent(&window(), &drop);
+  EXPECT_EQ(drop.dropAction(), Qt::LinkAction);
+  EXPECT_EQ(controller().sourceFolder(), other.path().toStdString());
+
+  ASSERT_TRUE(waitFor([&] { return text("sourceSummary").startsWith("1 image"); }));
+  answerFilePanel("big", nullptr, nullptr, true);
+  find<QPushButton>("processButton")->click();
+  ASSERT_TRUE(waitFor([&] { return idle() && find("revealButton")->isVisible(); }));
+  EXPECT_EQ(text("resultLine"), "Saved big.psb — 1 layer, 30 × 20");
 }
 
 TEST_F(AppFixture, WindowNeverShrinksBelowItsControlsNorComesBackSmaller) {
@@ -193,60 +225,26 @@ TEST_F(AppFixture, ChosenFolderComesBackFromOpenRecentUntilItIsGone) {
   EXPECT_EQ(QSettings().value("SRC_DIR").toString(), other.path());
   ASSERT_TRUE(waitFor([] { return QApplication::activeModalWidget() == nullptr; }));
 
-  const auto recentEntry = [&]() -> QAction* {
+  const auto recentEntry = [&](const QString& folder) -> QAction* {
     for (QAction* action : find<QMenu>("menuOpenRecent")->actions())
-      if (action->text() == other.path()) return action;
+      if (action->data() == folder) return action;
     return nullptr;
   };
+  EXPECT_NE(recentEntry(source.path()), nullptr) << "a folder given on the command line";
   for (const bool gone : {false, true}) {
     controller().openFolder(source.path().toStdString());
     if (gone) other.remove();
     QString message, refused;
     if (gone) answerAlert(&message, &refused);
-    ASSERT_NE(recentEntry(), nullptr);
-    recentEntry()->trigger();
+    ASSERT_NE(recentEntry(other.path()), nullptr);
+    recentEntry(other.path())->trigger();
     if (gone) {
       ASSERT_TRUE(waitFor([&] { return !refused.isEmpty(); })) << "the alert says why";
     }
     EXPECT_EQ(controller().sourceFolder(), (gone ? source : other).path().toStdString());
     EXPECT_EQ(refused, gone ? other.path() : QString());
   }
-  EXPECT_EQ(recentEntry(), nullptr) << "a folder that is gone leaves the menu";
-}
-
-// Not run by the suite: `make screenshot` runs it under Xvfb, in English and in Japanese, for
-// the README's pictures of the window after a job and of the progress panel during one.
-TEST_F(AppFixture, DISABLED_Screenshots) {
-  QDir work(QDir::temp().filePath("quillane-demo"));  // a short path to show
-  const QString folder = work.filePath("Pictures/storyboard");
-  const QString docs = qEnvironmentVariable("QUILLANE_DOCS", "docs") + "/screenshot-";
-  const QString suffix = languageFromEnvironment() == "ja" ? "-ja.png" : ".png";
-  QDir().mkpath(folder);
-  for (int i = 1; i <= 4; ++i)
-    writeImage(QString("%1/a-frame-00%2.png").arg(folder).arg(i), {1280, 720},
-               QColor::fromHsv(i * 70, 150, 220));
-  controller().openFolder(folder.toStdString());
-  QSettings().setValue("DST_DIR", work.path());
-  answerFilePanel("storyboard.psd");
-  find<QPushButton>("processButton")->click();
-  EXPECT_TRUE(
-      waitFor([&] { return idle() && find("revealButton")->isVisible(); }));  // on to the clean-up
-  EXPECT_TRUE(window().grab().save(docs + "main" + suffix));
-
-  QFile::remove(work.filePath("storyboard.psd"));
-  job = [](JobRequest request, JobProgress& progress, std::stop_token stop) {
-    progress.start(request.files.size());  // held on the second file, keyed to 60 %
-    progress.startFile(1, request.files[1]);
-    progress.steps()->setMinorStep(60);
-    while (!stop.stop_requested()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    return JobResult(JobOutcome{true, {}, 0, {}});
-  };
-  answerFilePanel("storyboard.psd");
-  find<QPushButton>("processButton")->click();
-  waitFor([&] { return text("fileLine").contains("a-frame-002"); });
-  EXPECT_TRUE(window().grab().save(docs + "sheet" + suffix));
-  controller().stop();
-  work.removeRecursively();
+  EXPECT_EQ(recentEntry(other.path()), nullptr) << "a folder that is gone leaves the menu";
 }
 
 // Last: the translations stay loaded.
