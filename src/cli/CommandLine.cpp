@@ -25,6 +25,10 @@ ParseResult parseCommandLine(int argc, char** argv) {
   app.add_flag("--orient", line.orient,
                "Turn JPEG and TIFF photos upright by their orientation tag before they are "
                "layered (off: the pixels as stored)");
+  app.add_flag("--ignore-profiles", line.ignoreProfiles,
+               "Keep every sample as stored: embed no colour profile and convert nothing (off: "
+               "the document takes the first image's profile, and the others are converted "
+               "into it)");
   bool verbose = false;
   bool quiet = false;
   auto* verboseFlag = app.add_flag("-v,--verbose", verbose, "Log every step on stderr");

@@ -12,6 +12,7 @@ enum class Verbosity { Quiet, Normal, Verbose };
 struct CommandLine {
   KeyColour key = KeyColour::None;  // --key none|white|black
   bool orient = false;              // --orient
+  bool ignoreProfiles = false;      // --ignore-profiles
   Verbosity verbosity = Verbosity::Normal;
   std::string sourceFolder;
   std::string outputPath;
@@ -23,7 +24,8 @@ inline constexpr int kExitUsage = 2;
 inline constexpr int kExitInterrupted = 130;  // 128 + SIGINT, as shells report it
 
 inline constexpr const char* kUsageLine =
-    "Usage: quillane [--key none|white|black] [--orient] [-v|--verbose] [-q|--quiet] "
+    "Usage: quillane [--key none|white|black] [--orient] [--ignore-profiles] [-v|--verbose] "
+    "[-q|--quiet] "
     "SOURCE_FOLDER OUTPUT";
 
 // The parsed command line, or the exit status when there is nothing to run: 0 after --help
