@@ -20,18 +20,25 @@ std::shared_ptr<void> owned(cmsHPROFILE profile) {
   });
 }
 
-bool convertible(cmsProfileClassSignature kind) {
-  return kind == cmsSigInputClass || kind == cmsSigDisplayClass || kind == cmsSigOutputClass ||
-         kind == cmsSigColorSpaceClass;
+// Signatures are compared as the numbers the file holds: any value may come out of a file,
+// not only those the enumerations of Little CMS name.
+constexpr std::uint32_t signature(auto value) { return static_cast<std::uint32_t>(value); }
+
+bool convertible(std::uint32_t kind) {
+  for (const auto known :
+       {cmsSigInputClass, cmsSigDisplayClass, cmsSigOutputClass, cmsSigColorSpaceClass}) {
+    if (kind == signature(known)) return true;
+  }
+  return false;
 }
 
-std::optional<ColourProfile::Data> dataOf(cmsColorSpaceSignature space) {
+std::optional<ColourProfile::Data> dataOf(std::uint32_t space) {
   switch (space) {
-    case cmsSigRgbData:
+    case signature(cmsSigRgbData):
       return ColourProfile::Data::Rgb;
-    case cmsSigGrayData:
+    case signature(cmsSigGrayData):
       return ColourProfile::Data::Grey;
-    case cmsSigCmykData:
+    case signature(cmsSigCmykData):
       return ColourProfile::Data::Cmyk;
     default:
       return std::nullopt;
@@ -77,8 +84,9 @@ std::optional<ColourProfile> ColourProfile::read(std::span<const std::uint8_t> b
     logLine("colour profile ignored: not a profile Little CMS reads");
     return std::nullopt;
   }
-  const auto data = dataOf(cmsGetColorSpace(handle.get()));
-  if (!convertible(cmsGetDeviceClass(handle.get())) || !data) {
+  // Cast where they come out: never held in an enumeration's type.
+  const auto data = dataOf(static_cast<std::uint32_t>(cmsGetColorSpace(handle.get())));
+  if (!convertible(static_cast<std::uint32_t>(cmsGetDeviceClass(handle.get()))) || !data) {
     logLine("colour profile ignored: not of RGB, grey or CMYK pixels");
     return std::nullopt;
   }
