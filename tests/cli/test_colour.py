@@ -14,6 +14,7 @@ PROFILES = "/usr/share/color/icc/colord"
 ADOBE_RGB = os.path.join(PROFILES, "AdobeRGB1998.icc")
 PROPHOTO = os.path.join(PROFILES, "ProPhotoRGB.icc")
 SRGB = os.path.join(PROFILES, "sRGB.icc")
+GREY = "/usr/share/color/icc/Gray.icc"  # icc-profiles-free
 
 
 def profile_bytes(path):
@@ -87,6 +88,8 @@ class ColourTest(CliTestCase):
         keyed = gradient()
         keyed.paste((255, 255, 255), (0, 0, 8, 8))
         self.save("c.png", keyed, icc_profile=prophoto)
+        grey = gradient().convert("L")
+        self.save("d.png", grey, icc_profile=profile_bytes(GREY))
         self.assertEqual(run("-q", "--key", "white", self.src, self.output()).returncode, 0)
         psd, layers = self.layers()
         self.assertIsNone(psd.image_resources.get_data(Resource.ICC_PROFILE))
@@ -95,6 +98,10 @@ class ColourTest(CliTestCase):
         self.assertTrue((layers[2][0:8, 0:8, 3] == 0).all(), "pure white is keyed")
         self.assertClose(layers[2][8:, :], numpy.asarray(converted(keyed, prophoto, SRGB_BUILT_IN))[8:, :],
                          "ProPhoto into sRGB")
+        grey_in_srgb = ImageCms.profileToProfile(grey, ImageCms.getOpenProfile(GREY), SRGB_BUILT_IN,
+                                                 renderingIntent=1, outputMode="RGB",
+                                                 flags=ImageCms.FLAGS["BLACKPOINTCOMPENSATION"])
+        self.assertClose(layers[3], grey_in_srgb, "grey through its profile")
 
     def test_unusable_profiles_are_ignored(self):
         adobe = profile_bytes(ADOBE_RGB)
