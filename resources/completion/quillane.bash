@@ -14,7 +14,7 @@ _quillane() {
   $split && return
 
   if [[ $cur == -* ]]; then
-    COMPREPLY=($(compgen -W '--key --orient --verbose --quiet --help --version' -- "$cur"))
+    COMPREPLY=($(compgen -W '--key --orient --ignore-profiles --verbose --quiet --help --version' -- "$cur"))
     return
   fi
 

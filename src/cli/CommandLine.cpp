@@ -61,6 +61,8 @@ ParseResult parseCommandLine(int argc, char** argv) {
   std::string key = "none";
   app.add_option("--key", key, localizedString("CLI_HELP_KEY"))->option_text("none|white|black");
   app.add_flag("--orient", line.orient, localizedString("CLI_HELP_ORIENT"));
+  app.add_flag("--ignore-profiles", line.ignoreProfiles,
+               localizedString("CLI_HELP_IGNORE_PROFILES"));
   bool verbose = false;
   bool quiet = false;
   app.add_flag("-v,--verbose", verbose, localizedString("CLI_HELP_VERBOSE"));

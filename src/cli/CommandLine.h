@@ -12,6 +12,7 @@ enum class Verbosity { Quiet, Normal, Verbose };
 struct CommandLine {
   KeyColour key = KeyColour::None;  // --key none|white|black
   bool orient = false;              // --orient
+  bool ignoreProfiles = false;      // --ignore-profiles
   Verbosity verbosity = Verbosity::Normal;
   std::string sourceFolder;
   std::string outputPath;

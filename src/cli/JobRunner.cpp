@@ -73,8 +73,9 @@ std::string outcomeLine(const JobOutcome& outcome, bool stopRequested) {
 int runJob(const CommandLine& line) {
   if (line.verbosity == Verbosity::Verbose) setLogSink(logToStderr);
 
-  JobRequest request{line.sourceFolder, listImageFiles(line.sourceFolder), line.outputPath,
-                     line.key, line.orient};
+  JobRequest request{line.sourceFolder, listImageFiles(line.sourceFolder),
+                     line.outputPath,   line.key,
+                     line.orient,       line.ignoreProfiles};
   ProgressReporter reporter(line.verbosity, request.files, ::isatty(STDERR_FILENO) == 1);
   if (const std::optional<Error> refused = refusal(request)) {
     reporter.note(errorLine(*refused), true);

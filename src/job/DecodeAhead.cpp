@@ -36,17 +36,18 @@ std::size_t filesAheadFor(Size canvas) {
 
 }  // namespace
 
-DecodeAhead::DecodeAhead(const std::vector<std::string>& files, Size canvas, bool upright,
-                         std::optional<DecodedImage> first)
+DecodeAhead::DecodeAhead(const std::vector<std::string>& files, Size canvas,
+                         const DecodeRequest& how, std::optional<DecodedImage> first)
     : files_(files),
       wholeFilesAhead_(wholeFilesAheadFor(canvas)),
       filesAhead_(filesAheadFor(canvas)),
       smallImageBytes_(kExtraAheadBytes / filesAhead_),
-      canvasPart_{canvas.width, canvas.height},
+      canvasPart_(how),
       first_(std::move(first)),
       launched_(first_ ? 1 : 0),
       queue_(kDecodingThreads) {
-  canvasPart_.upright = upright;
+  canvasPart_.keepWidth = canvas.width;
+  canvasPart_.keepHeight = canvas.height;
 }
 
 void DecodeAhead::decodeFrom(std::size_t index) {

@@ -22,15 +22,15 @@ namespace quillane {
 // larger one is decoded in its turn instead. So is any file whose decoding ahead failed,
 // which gives its reason.
 //
-//   DecodeAhead ahead(files, canvas, std::move(firstImage));
+//   DecodeAhead ahead(files, canvas, how, std::move(firstImage));
 //   ahead.decodeFrom(0);
 //   for each index: image = ahead.take(index); ...; ahead.decodeFrom(index + 1);
 class DecodeAhead {
  public:
   // files: the job's files, which must outlive this; canvas: the first file's size; first:
   // the first file's image when measuring the canvas decoded it already, served for index 0;
-  // upright: photos are turned upright by their orientation tag.
-  DecodeAhead(const std::vector<std::string>& files, Size canvas, bool upright,
+  // how: how each file is decoded (orientation, CMYK), within the canvas.
+  DecodeAhead(const std::vector<std::string>& files, Size canvas, const DecodeRequest& how,
               std::optional<DecodedImage> first);
 
   // Starts decoding the files from index on, as many as may be ahead of it.

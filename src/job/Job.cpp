@@ -7,6 +7,7 @@
 #include "image/RasterMemory.h"
 #include "image/decode/Decode.h"
 #include "job/DecodeAhead.h"
+#include "job/DocumentColours.h"
 #include "job/Keying.h"
 #include "job/OutputFile.h"
 #include "psd/PSDWriter.h"
@@ -31,10 +32,15 @@ struct RasterMemoryReturn {
   ~RasterMemoryReturn() { releaseRasterMemory(); }
 };
 
-// upright: photos are turned upright by their orientation tag.
-MeasuredFile measureFile(const std::string& path, bool upright) {
-  DecodeRequest whole;
-  whole.upright = upright;
+// How the request's files are decoded: upright, and CMYK through its profile, as it asks.
+DecodeRequest decodingFor(const JobRequest& request) {
+  DecodeRequest how;
+  how.upright = request.orient;
+  how.cmykThroughProfile = !request.ignoreColourProfiles;
+  return how;
+}
+
+MeasuredFile measureFile(const std::string& path, const DecodeRequest& whole) {
   MeasuredFile measured;
   if (isPictFile(path)) {
     if (const auto bytes = readWholeFile(path)) measured.size = pictSize(*bytes);
@@ -141,6 +147,9 @@ class DocumentWriter {
 
   bool write(OutputFile& output, Size canvas, std::optional<DecodedImage> firstImage);
 
+  // Converts every layer into colours of the first image's (nothing: kept as stored).
+  std::optional<DocumentColours> colours;
+
  private:
   // The image of the file at index, keyed as the request asks; raises why not.
   DecodedImage layerImage(std::size_t index, DecodeAhead& ahead);
@@ -154,8 +163,10 @@ bool DocumentWriter::write(OutputFile& output, Size canvas,
                            std::optional<DecodedImage> firstImage) {
   const std::vector<std::string>& files = request_.files;
   OutputFileSink sink(output);
-  PSDWriter writer(sink, canvas, layerNames(files), {.format = formatFor(request_.outputPath)});
-  DecodeAhead ahead(files, canvas, request_.orient, std::move(firstImage));
+  PSDOptions options{.format = formatFor(request_.outputPath)};
+  if (colours) options.iccProfile = colours->embeddedProfile();
+  PSDWriter writer(sink, canvas, layerNames(files), std::move(options));
+  DecodeAhead ahead(files, canvas, decodingFor(request_), std::move(firstImage));
   ahead.decodeFrom(0);
   for (std::size_t index = 0; index < files.size(); ++index) {
     logLine("processing: %s", files[index].c_str());
@@ -189,6 +200,7 @@ DecodedImage DocumentWriter::layerImage(std::size_t index, DecodeAhead& ahead) {
   image = DecodeFailure::Unreadable;
   ahead.decodeFrom(index + 1);
   if (!keyed) throw imageError(file, failure);
+  if (colours) colours->match(*keyed, file);
   return std::move(*keyed);
 }
 
@@ -197,7 +209,7 @@ JobOutcome makeDocument(const JobRequest& request, JobProgress& progress, std::s
   const std::vector<std::string>& files = request.files;
   progress.start(files.size());
   if (files.empty()) throw Error(ErrorKind::NoImageFile, request.sourceFolder);
-  MeasuredFile first = measureFile(files.front(), request.orient);
+  MeasuredFile first = measureFile(files.front(), decodingFor(request));
   if (first.size.width < 1 || first.size.height < 1) {
     progress.startFile(0, files.front());
     throw imageError(files.front(), first.image ? DecodeError{} : first.image.error());
@@ -213,6 +225,8 @@ JobOutcome makeDocument(const JobRequest& request, JobProgress& progress, std::s
     std::optional<DecodedImage> firstImage;
     if (first.image) firstImage = std::move(*first.image);
     DocumentWriter writer(request, progress, std::move(stop));
+    if (!request.ignoreColourProfiles)
+      writer.colours.emplace(firstImage ? &*firstImage : nullptr, files.front());
     if (!writer.write(output, first.size, std::move(firstImage))) {
       outcome.stopped = true;
       return outcome;
@@ -234,7 +248,9 @@ JobOutcome makeDocument(const JobRequest& request, JobProgress& progress, std::s
 }  // namespace
 
 Size measureImageFile(const std::string& path, bool orient) {
-  return measureFile(path, orient).size;
+  DecodeRequest whole;
+  whole.upright = orient;
+  return measureFile(path, whole).size;
 }
 
 JobResult runJob(JobRequest request, JobProgress& progress, std::stop_token stop) {

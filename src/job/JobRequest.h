@@ -15,6 +15,8 @@ struct JobRequest {
   std::string outputPath;          // a PSB when it ends in .psb (any case), else a PSD
   KeyColour key = KeyColour::None;
   bool orient = false;  // turn photos upright by their orientation tag
+  // Keep every sample as stored: embed no profile, convert nothing.
+  bool ignoreColourProfiles = false;
 };
 
 }  // namespace quillane

@@ -79,7 +79,7 @@ std::optional<DecodedImage> keyOut(DecodedImage image, KeyColour key, ProgressUt
     for (int x = 0; x < W; ++x) steps.setMinorStep(static_cast<double>(++visited));
   }
   output->knownOpaque = source->knownOpaque && !anyKeyed;
-  return DecodedImage{std::move(*output), image.resolution};
+  return DecodedImage{std::move(*output), image.resolution, std::move(image.iccProfile)};
 }
 
 }  // namespace quillane

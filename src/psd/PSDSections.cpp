@@ -14,6 +14,7 @@ constexpr int kBitsPerChannel = 8;
 constexpr int kRgbColorMode = 3;
 constexpr int kResolutionResourceId = 1005;
 constexpr int kLayerStateResourceId = 1024;
+constexpr int kIccProfileResourceId = 1039;
 // 72.0 pixels per inch (16.16 fixed point), unit pixels per inch, width in inches; the same
 // for the height.
 constexpr std::uint8_t kResolution72[16] = {0x00, 0x48, 0x00, 0x00, 0x00, 0x01, 0x00, 0x01,
@@ -36,6 +37,7 @@ void appendResource(ByteBuffer& out, int id, std::span<const std::uint8_t> data)
   appendValue(out, 0, 2);  // empty name
   appendValue(out, static_cast<std::int64_t>(data.size()), 4);
   appendBytes(out, data);
+  if (data.size() % 2 != 0) appendValue(out, 0, 1);  // data are padded to an even length
 }
 
 // The record's extra data: no mask, no blending ranges, the names, "lspf".
@@ -89,11 +91,17 @@ void appendHeader(ByteBuffer& out, PSDFormat format, int documentWidth, int docu
   appendValue(out, 0, 4);  // no colour mode data
 }
 
-void appendImageResources(ByteBuffer& out) {
+std::size_t profileResourceBytes(std::span<const std::uint8_t> iccProfile) {
+  if (iccProfile.empty()) return 0;
+  return 12 + iccProfile.size() + iccProfile.size() % 2;  // signature, id, name, length, data
+}
+
+void appendImageResources(ByteBuffer& out, std::span<const std::uint8_t> iccProfile) {
   ByteBuffer resources;
   appendResource(resources, kResolutionResourceId, kResolution72);
   const std::uint8_t bottomLayer[2] = {0, 0};
   appendResource(resources, kLayerStateResourceId, bottomLayer);
+  if (!iccProfile.empty()) appendResource(resources, kIccProfileResourceId, iccProfile);
   appendValue(out, static_cast<std::int64_t>(resources.size()), 4);
   appendBytes(out, resources);
 }

@@ -28,8 +28,10 @@ struct PSDFormatRules {
 inline constexpr std::uint64_t kMaxPsdFileBytes = (std::uint64_t{1} << 31) - 1;
 const PSDFormatRules& rulesOf(PSDFormat format);
 
-// Header, colour mode data and image resources: the layer and mask section starts here.
+// Header, colour mode data and image resources without a profile: the layer and mask
+// section starts here, or as many bytes later as the profile's resource takes.
 inline constexpr std::size_t kLayerSectionOffset = 76;
+std::size_t profileResourceBytes(std::span<const std::uint8_t> iccProfile);
 // The layer count is a signed 16-bit field (a negative count means something else).
 inline constexpr std::size_t kMaxLayerCount = 32767;
 
@@ -39,8 +41,8 @@ inline constexpr std::size_t kMaxLayerCount = 32767;
 void checkDocumentShape(PSDFormat format, Size documentSize, std::size_t layerCount);
 
 void appendHeader(ByteBuffer& out, PSDFormat format, int documentWidth, int documentHeight);
-// 72 pixels per inch, and the bottom layer as the target layer.
-void appendImageResources(ByteBuffer& out);
+// 72 pixels per inch, the bottom layer as the target layer, and the ICC profile if any.
+void appendImageResources(ByteBuffer& out, std::span<const std::uint8_t> iccProfile);
 // Appends a full-canvas, fully opaque layer record with the channels' byte counts.
 void appendLayerRecord(ByteBuffer& out, PSDFormat format, const std::string& name,
                        int documentWidth, int documentHeight,

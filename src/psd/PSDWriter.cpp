@@ -41,6 +41,7 @@ PSDWriter::PSDWriter(PSDSink& sink, Size documentSize, std::vector<std::string> 
       height_(documentSize.height),
       names_(std::move(layerNames)),
       format_(options.format),
+      iccProfile_(std::move(options.iccProfile)),
       rules_(rulesOf(options.format)),
       maxFileBytes_(std::min(options.maxFileBytes, rules_.maxFileBytes)),
       encoder_(width_, rules_.rowCountBytes),
@@ -122,7 +123,8 @@ std::span<std::uint8_t> PSDWriter::channelRowCounts(int channel) {
 
 // After the two section lengths: the layer information (its length counts from here).
 std::size_t PSDWriter::layerInfoOffset() const {
-  return kLayerSectionOffset + 2 * std::size_t(rules_.lengthBytes);
+  return kLayerSectionOffset + profileResourceBytes(iccProfile_) +
+         2 * std::size_t(rules_.lengthBytes);
 }
 
 std::uint64_t PSDWriter::bandBytes(int channel) const {
@@ -168,7 +170,7 @@ void PSDWriter::writeMergedImage() {
 ByteBuffer PSDWriter::fileStart(std::uint64_t layerInfoLength) const {
   ByteBuffer out;
   appendHeader(out, format_, width_, height_);
-  appendImageResources(out);
+  appendImageResources(out, iccProfile_);
   // The section holds the layer information and its length, and no global mask.
   appendValue(out, static_cast<std::int64_t>(layerInfoLength + std::uint64_t(rules_.lengthBytes)),
               rules_.lengthBytes);

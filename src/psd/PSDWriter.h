@@ -30,6 +30,8 @@ class PSDSink {
 struct PSDOptions {
   PSDFormat format = PSDFormat::Psd;
   std::uint64_t maxFileBytes = UINT64_MAX;  // below the format's own limit: for tests
+  // The colour profile the document's samples are in, embedded as they are; none for sRGB.
+  std::vector<std::uint8_t> iccProfile = {};
 };
 
 // A layered document written as a PSD file (version 1) or PSB file (version 2): RGB with
@@ -86,6 +88,7 @@ class PSDWriter {
   int height_;
   std::vector<std::string> names_;
   PSDFormat format_;
+  std::vector<std::uint8_t> iccProfile_;
   const PSDFormatRules& rules_;
   std::uint64_t maxFileBytes_;
   std::vector<ChannelLengths> channelLengths_;  // one per layer added

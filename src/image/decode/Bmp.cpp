@@ -163,6 +163,7 @@ Decoded<DecodedImage> decodeBmp(std::span<const std::uint8_t> bytes, const Decod
   DecodedImage decoded{std::move(*bitmap), {}};
   decoded.resolution = Resolution::fromDotsPerMetre(static_cast<float>(h.pelsPerMetreX),
                                                     static_cast<float>(h.pelsPerMetreY));
+  decoded.iccProfile.assign(h.iccProfile.begin(), h.iccProfile.end());
   return decoded;
 }
 

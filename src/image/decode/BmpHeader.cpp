@@ -60,6 +60,22 @@ void readPalette(std::span<const std::uint8_t> bytes, BmpHeader& h, std::uint32_
   }
 }
 
+// A version-5 header's embedded profile, where it lies within the bytes; its offset counts
+// from the start of the info header.
+std::span<const std::uint8_t> embeddedProfile(std::span<const std::uint8_t> bytes,
+                                              const BmpHeader& h) {
+  constexpr std::uint32_t kVersion5HeaderBytes = 124;
+  constexpr std::uint32_t kEmbeddedProfile = 0x4D424544;  // 'MBED'
+  if (h.infoSize < kVersion5HeaderBytes ||
+      readU32(bytes, kFileHeaderBytes + 56) != kEmbeddedProfile)
+    return {};
+  const std::uint64_t offset =
+      kFileHeaderBytes + std::uint64_t{readU32(bytes, kFileHeaderBytes + 112)};
+  const std::uint64_t size = readU32(bytes, kFileHeaderBytes + 116);
+  if (offset > bytes.size() || size > bytes.size() - offset) return {};
+  return bytes.subspan(static_cast<std::size_t>(offset), static_cast<std::size_t>(size));
+}
+
 // Why the combination cannot be decoded, or nothing when it can.
 std::optional<DecodeFailure> refusal(const BmpHeader& h) {
   const unsigned bits = h.bitsPerPixel;
@@ -119,6 +135,7 @@ Decoded<BmpHeader> readBmpHeader(std::span<const std::uint8_t> bytes) {
   if (const auto refused = refusal(h)) return DecodeError{*refused, h.width, h.height};
   if (!readMasks(bytes, h)) return DecodeError{DecodeFailure::CutShort, h.width, h.height};
   readPalette(bytes, h, colorsUsed);
+  h.iccProfile = embeddedProfile(bytes, h);
   if (h.bitsPerPixel <= kMaxPaletteBits && h.palette.empty()) return failure;
   return h;
 }

@@ -32,6 +32,8 @@ struct BmpHeader {
   // Red, green, blue and alpha masks of 16- and 32-bit pixels (alpha 0: none).
   std::array<std::uint32_t, 4> masks{};
   std::vector<BmpColour> palette;  // 1, 4 and 8 bits a pixel
+  // The ICC profile a version-5 header embeds (a linked one is not read).
+  std::span<const std::uint8_t> iccProfile;
 
   bool runLength() const { return compression == kBmpRle8 || compression == kBmpRle4; }
   // Bytes of one stored row of an uncompressed file: whole 32-bit words.

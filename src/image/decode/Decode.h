@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "image/Bitmap.h"
 #include "image/decode/DecodeRequest.h"
@@ -17,10 +18,12 @@
 
 namespace quillane {
 
-// A decoded image: its pixels, and the resolution its file declares.
+// A decoded image: its pixels, the resolution its file declares, and the ICC profile it
+// embeds, as stored (empty when it has none, or says it is sRGB).
 struct DecodedImage {
   Bitmap bitmap;
   Resolution resolution;
+  std::vector<std::uint8_t> iccProfile = {};
 };
 
 // The image in the bytes (JPEG, PNG, GIF, BMP or TIFF, chosen by content), or the part of it

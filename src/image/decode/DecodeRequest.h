@@ -19,6 +19,10 @@ struct DecodeRequest {
   // Turn a photo upright as its camera recorded (the JPEG or TIFF orientation tag) before
   // the part is cut from it; the pixels as stored when false.
   bool upright = false;
+
+  // Convert CMYK through the profile the file embeds (a JPEG's) rather than by the plain
+  // formula; the result is sRGB either way.
+  bool cmykThroughProfile = false;
 };
 
 }  // namespace quillane

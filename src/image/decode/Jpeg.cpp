@@ -6,9 +6,12 @@
 
 #include <algorithm>
 #include <climits>
+#include <iterator>
 #include <memory>
+#include <optional>
 #include <vector>
 
+#include "image/colour/ColourConversion.h"
 #include "image/decode/Decoders.h"
 #include "image/decode/Resolution.h"
 #include "image/decode/SizeCheck.h"
@@ -55,6 +58,8 @@ void limitScans(j_common_ptr cinfo) {
   }
 }
 
+constexpr int kIccMarker = JPEG_APP0 + 2;
+
 // The decompressor with its error and progress managers; destroyed with the session.
 struct Session {
   Session() = default;
@@ -93,6 +98,7 @@ void createAndReadHeader(Session& s) {
   s.progress.progress_monitor = limitScans;
   s.cinfo.progress = &s.progress;
   jpeg_mem_src(&s.cinfo, s.input.data(), static_cast<unsigned long>(s.input.size()));
+  jpeg_save_markers(&s.cinfo, kIccMarker, 0xFFFF);
   jpeg_read_header(&s.cinfo, TRUE);
 }
 
@@ -143,6 +149,31 @@ bool isCmyk(const jpeg_decompress_struct& cinfo) {
   return cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
 }
 
+// The ICC profile of the APP2 "ICC_PROFILE" markers, joined in their numbered order; empty
+// when there is none, or when a part is missing or given twice.
+std::vector<std::uint8_t> iccProfileOf(const jpeg_decompress_struct& cinfo) {
+  constexpr std::uint8_t kSignature[12] = {'I', 'C', 'C', '_', 'P', 'R',
+                                           'O', 'F', 'I', 'L', 'E', 0};
+  constexpr std::size_t kPartHeader = sizeof kSignature + 2;  // then its number and the count
+  std::vector<const jpeg_marker_struct*> parts;
+  for (const jpeg_marker_struct* m = cinfo.marker_list; m != nullptr; m = m->next) {
+    if (m->marker != kIccMarker || m->data_length < kPartHeader ||
+        !std::equal(std::begin(kSignature), std::end(kSignature), m->data))
+      continue;
+    const std::size_t number = m->data[12], count = m->data[13];
+    if (parts.empty()) parts.resize(count);
+    if (number == 0 || number > parts.size() || count != parts.size() || parts[number - 1])
+      return {};
+    parts[number - 1] = m;
+  }
+  std::vector<std::uint8_t> profile;
+  for (const jpeg_marker_struct* part : parts) {
+    if (part == nullptr) return {};
+    profile.insert(profile.end(), part->data + kPartHeader, part->data + part->data_length);
+  }
+  return profile;
+}
+
 // Photoshop (and every writer that adds an Adobe marker) stores CMYK inverted: 255 is no ink.
 void cmykRowToRgba(const std::uint8_t* cmyk, std::uint8_t* rgba, int width, bool inverted) {
   for (int x = 0; x < width; ++x, cmyk += 4, rgba += 4) {
@@ -153,6 +184,14 @@ void cmykRowToRgba(const std::uint8_t* cmyk, std::uint8_t* rgba, int width, bool
     }
     rgba[3] = 255;
   }
+}
+
+// The conversion of CMYK pixels through the profile into sRGB, when it is a CMYK profile.
+std::optional<ColourConversion> cmykConversion(std::span<const std::uint8_t> profile,
+                                               bool inverted) {
+  const auto cmyk = ColourProfile::read(profile);
+  if (!cmyk || cmyk->data() != ColourProfile::Data::Cmyk) return std::nullopt;
+  return ColourConversion::between(*cmyk, ColourProfile::srgb(), inverted);
 }
 
 void readResolution(const jpeg_decompress_struct& cinfo, DecodedImage& decoded) {
@@ -168,7 +207,7 @@ void readResolution(const jpeg_decompress_struct& cinfo, DecodedImage& decoded) 
 
 // Decodes the bitmap's rows, the top-left part of the image: full rows go straight into the
 // bitmap, wider ones (or CMYK ones) through a scratch row. The rows below it are not decoded.
-bool readPixels(Session& s, Bitmap& bitmap) {
+bool readPixels(Session& s, Bitmap& bitmap, const ColourConversion* cmykProfile) {
   const JDIMENSION wanted = static_cast<JDIMENSION>(bitmap.width);
   if (wanted + kCropMarginColumns < s.cinfo.output_width) {
     s.cropWidth = wanted + kCropMarginColumns;
@@ -189,7 +228,9 @@ bool readPixels(Session& s, Bitmap& bitmap) {
   while (s.nextRow < static_cast<JDIMENSION>(bitmap.height)) {
     const int y = static_cast<int>(s.nextRow);
     if (!guarded(s, readRow)) return false;
-    if (cmyk) {
+    if (cmyk && cmykProfile != nullptr) {
+      cmykProfile->convertCmykRow(scratch.data(), bitmap.row(y), bitmap.width);
+    } else if (cmyk) {
       cmykRowToRgba(scratch.data(), bitmap.row(y), bitmap.width, inverted);
     } else if (!direct) {
       std::copy_n(scratch.data(), bitmap.rowBytes(), bitmap.row(y));
@@ -233,10 +274,16 @@ Decoded<DecodedImage> decodeJpeg(std::span<const std::uint8_t> bytes,
   auto bitmap =
       createBitmap(request.keptWidth(width), request.keptHeight(height), BitmapFill::Nothing);
   if (!bitmap) return bitmap.error();
-  if (!readPixels(s, *bitmap)) return failureOf(s, request);
+  std::vector<std::uint8_t> profile = iccProfileOf(s.cinfo);
+  std::optional<ColourConversion> cmykProfile;
+  if (isCmyk(s.cinfo) && !profile.empty()) {
+    if (request.cmykThroughProfile) cmykProfile = cmykConversion(profile, s.cinfo.saw_Adobe_marker);
+    profile.clear();  // the pixels come out in sRGB
+  }
+  if (!readPixels(s, *bitmap, cmykProfile ? &*cmykProfile : nullptr)) return failureOf(s, request);
 
   bitmap->knownOpaque = true;  // JPEG has no transparency
-  DecodedImage decoded{std::move(*bitmap), {}};
+  DecodedImage decoded{std::move(*bitmap), {}, std::move(profile)};
   readResolution(s.cinfo, decoded);
   return decoded;
 }

@@ -34,6 +34,15 @@ void readResolution(spng_ctx* ctx, DecodedImage& decoded) {
       Resolution::fromDotsPerMetre(static_cast<float>(phys.ppu_x), static_cast<float>(phys.ppu_y));
 }
 
+// The iCCP profile; none when an sRGB chunk says the image is sRGB.
+void readProfile(spng_ctx* ctx, DecodedImage& decoded) {
+  std::uint8_t intent = 0;
+  spng_iccp iccp{};
+  if (spng_get_srgb(ctx, &intent) == 0 || spng_get_iccp(ctx, &iccp) != 0) return;
+  const auto* profile = reinterpret_cast<const std::uint8_t*>(iccp.profile);
+  decoded.iccProfile.assign(profile, profile + iccp.profile_len);
+}
+
 // Neither an alpha channel nor a tRNS chunk: every decoded alpha is 255.
 bool hasNoTransparency(spng_ctx* ctx, const spng_ihdr& ihdr) {
   const bool alphaChannel = ihdr.color_type == SPNG_COLOR_TYPE_GRAYSCALE_ALPHA ||
@@ -161,6 +170,7 @@ Decoded<DecodedImage> decodePng(std::span<const std::uint8_t> bytes, const Decod
   bitmap->knownOpaque = hasNoTransparency(ctx.get(), ihdr);
   DecodedImage decoded{std::move(*bitmap), {}};
   readResolution(ctx.get(), decoded);
+  readProfile(ctx.get(), decoded);
   return decoded;
 }
 

@@ -160,6 +160,13 @@ Decoded<Bitmap> readImage(TiffReading& reading, const DecodeRequest& request) {
   return bitmap;
 }
 
+void readProfile(TIFF* tif, DecodedImage& decoded) {
+  std::uint32_t length = 0;
+  const std::uint8_t* profile = nullptr;
+  if (TIFFGetField(tif, TIFFTAG_ICCPROFILE, &length, &profile) && profile != nullptr)
+    decoded.iccProfile.assign(profile, profile + length);
+}
+
 void readResolution(TIFF* tif, DecodedImage& decoded) {
   float x = 0.0f, y = 0.0f;
   std::uint16_t unit = RESUNIT_INCH;
@@ -188,6 +195,7 @@ Decoded<DecodedImage> decodeTiff(std::span<const std::uint8_t> bytes,
   }
   DecodedImage decoded{std::move(*bitmap), {}};
   readResolution(reading.tif.get(), decoded);
+  readProfile(reading.tif.get(), decoded);
   return decoded;
 }
 

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "image/colour/ColourConversion.h"
+#include "image/colour/ColourProfile.h"
+#include "image/decode/Decode.h"
+
+namespace quillane {
+
+// The colour space of a document, the first image's, and the conversion of every layer into
+// it. The document takes the first image's profile when it is an RGB profile other than
+// sRGB; else it is sRGB and embeds nothing. Untagged images count as sRGB; a profile that
+// cannot be used (unreadable, of CMYK, or grey on a colour image) is ignored, with a log line.
+class DocumentColours {
+ public:
+  // first: the first file's image, or nothing when it is decoded in its turn (a PICT file,
+  // which carries no profile).
+  DocumentColours(const DecodedImage* first, const std::string& firstFile);
+
+  // The profile the document embeds, as the first file stores it; empty for sRGB.
+  const std::vector<std::uint8_t>& embeddedProfile() const { return embedded_; }
+
+  // Converts the image's pixels into the document's colours, in place, when its own differ.
+  void match(DecodedImage& image, const std::string& file);
+
+ private:
+  struct Source {
+    ColourProfile::Data data = ColourProfile::Data::Rgb;
+    // Nothing when none is needed or none can be had.
+    std::optional<ColourConversion> conversion;
+  };
+  // What converts an image with this profile (empty: untagged), read once.
+  const Source& sourceOf(const std::vector<std::uint8_t>& profile, const std::string& file);
+
+  ColourProfile document_ = ColourProfile::srgb();
+  std::vector<std::uint8_t> embedded_;
+  // The conversions of the profiles met so far; folders often hold one profile many times.
+  std::map<std::vector<std::uint8_t>, Source> sources_;
+};
+
+}  // namespace quillane
