@@ -37,9 +37,10 @@ Controller::Controller(View& view, AppServices& services, SettingsStore& store, 
   if (!isReadableFolder(source_)) source_.clear();
   key_ = keyColourFromSetting(settings_.intValue(kKeyColourKey));
   orient_ = settings_.boolValue(kOrientKey);
+  ignoreProfiles_ = settings_.boolValue(kIgnoreProfilesKey);
   expanded_ = settings_.boolValue(kExpandWindowKey);
 
-  view_.setOptions(key_, orient_);
+  view_.setOptions(key_, orient_, ignoreProfiles_);
   view_.setExpanded(expanded_);
   view_.showResult("", false);
   showRecentFolders();
@@ -80,6 +81,13 @@ void Controller::setOrient(bool orient) {
   settings_.setValue(kOrientKey, orient);
   // The canvas the line states follows the first photo's rotation, as the job's does.
   requestSummary();
+}
+
+void Controller::setIgnoreProfiles(bool ignore) {
+  if (!commands().options) return;
+  ignoreProfiles_ = ignore;
+  settings_.setValue(kIgnoreProfilesKey, ignore);
+  requestSummary();  // the line names the profile the document takes, or none
 }
 
 void Controller::toggleOptions() {

@@ -61,6 +61,8 @@ class Controller {
   // ---- Options ----
   void setKeyColour(KeyColour key);
   void setOrient(bool orient);
+  // Keep every sample as stored: embed no colour profile and convert nothing.
+  void setIgnoreProfiles(bool ignore);
   void toggleOptions();
 
   // ---- The job ----
@@ -107,6 +109,7 @@ class Controller {
   std::unique_ptr<Timer> summaryDelay_;
   std::optional<KeyColour> key_;  // nothing when the stored choice is none of the three
   bool orient_ = false;
+  bool ignoreProfiles_ = false;
   bool expanded_ = true;
 
   JobState state_ = JobState::Idle;

@@ -23,7 +23,9 @@ FolderSummary summarizeFolder(const std::string& folder, bool orient) {
   summary.imageCount = files.size();
   if (summary.imageCount > 0) {
     summary.firstFile = std::string(lastPathComponent(files.front()));
-    summary.canvas = measureImageFile(files.front(), orient);
+    FirstImage first = measureFirstImage(files.front(), orient);
+    summary.canvas = first.canvas;
+    summary.colourProfile = std::move(first.colourProfile);
   }
   return summary;
 }

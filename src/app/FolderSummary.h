@@ -20,8 +20,9 @@ struct FolderSummary {
   bool orient = false;  // the canvas as the first photo turned upright
   bool gone = false;    // the folder no longer exists or cannot be read
   std::size_t imageCount = 0;
-  std::string firstFile;  // its name
-  Size canvas;            // 0 by 0 when the first file cannot be measured
+  std::string firstFile;      // its name
+  Size canvas;                // 0 by 0 when the first file cannot be measured
+  std::string colourProfile;  // the one the document takes from the first file; "" for sRGB
 };
 
 // Lists the folder and measures its first image, as the job would.

@@ -51,7 +51,7 @@ void Controller::startJob(const std::string& output) {
   settings_.setValue(kOutputFolderKey, std::filesystem::path(output).parent_path().string());
   // Found out once the output is named, as the job would.
   JobRequest request{source_, listImageFiles(source_), output, key_.value_or(KeyColour::None),
-                     orient_};
+                     orient_, ignoreProfiles_};
   // The line may have gone stale (a file still being copied when it was measured).
   requestSummary();
   if (request.files.empty()) return showJobResult(Error(ErrorKind::NoImageFile, source_));

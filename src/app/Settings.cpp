@@ -35,6 +35,7 @@ Settings::Settings(SettingsStore& store, const std::string& homeFolder) : store_
       {kSourceFolderKey, pictures}, {kOutputFolderKey, pictures},
       {kKeyColourKey, 0},           {kExpandWindowKey, true},
       {kOrientKey, false},          {kRecentFoldersKey, std::vector<std::string>{}},
+      {kIgnoreProfilesKey, false},
   };
   for (const auto& [key, fallback] : defaults_) {
     if (!std::holds_alternative<bool>(fallback)) continue;

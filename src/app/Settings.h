@@ -14,6 +14,7 @@ inline constexpr const char* kOutputFolderKey = "DST_DIR";
 inline constexpr const char* kKeyColourKey = "OPTION_TRANS";  // 0 none, 1 white, 2 black
 inline constexpr const char* kExpandWindowKey = "EXPAND_WINDOW";
 inline constexpr const char* kOrientKey = "ORIENT_PHOTOS";
+inline constexpr const char* kIgnoreProfilesKey = "IGNORE_COLOUR_PROFILES";
 inline constexpr const char* kRecentFoldersKey = "RecentFolders";
 
 using SettingValue = std::variant<bool, int, std::string, std::vector<std::string>>;

@@ -80,7 +80,7 @@ void Controller::showSummary(const FolderSummary& summary) {
   // A summary of a folder that is no longer the source, or with other options, comes too late.
   if (summary.folder != source_ || summary.orient != orient_) return;
   summary_ = summary;
-  view_.showSource(source_, summaryText(summary));
+  view_.showSource(source_, summaryText(summary, !ignoreProfiles_));
   updateCommands();
 }
 

@@ -46,16 +46,20 @@ bool isAboutAnImageFile(ErrorKind kind) {
 
 }  // namespace
 
-std::string summaryText(const FolderSummary& summary) {
+std::string summaryText(const FolderSummary& summary, bool withProfile) {
   if (summary.gone) return localizedString("SUMMARY_FOLDER_GONE");
   // As the alert says when the job finds no image.
   if (summary.imageCount == 0) return localizedString("NO_IMAGE_FILE");
   if (summary.canvas.width < 1 || summary.canvas.height < 1)
     return fillIn(localizedString("SUMMARY_UNREADABLE"), {summary.firstFile});
   const char* key = summary.imageCount == 1 ? "SUMMARY_ONE_IMAGE" : "SUMMARY_IMAGES";
-  return fillIn(localizedString(key),
-                {std::to_string(summary.imageCount), std::to_string(int(summary.canvas.width)),
-                 std::to_string(int(summary.canvas.height)), summary.firstFile});
+  std::string text =
+      fillIn(localizedString(key),
+             {std::to_string(summary.imageCount), std::to_string(int(summary.canvas.width)),
+              std::to_string(int(summary.canvas.height)), summary.firstFile});
+  if (withProfile && !summary.colourProfile.empty())
+    text += fillIn(localizedString("SUMMARY_PROFILE"), {summary.colourProfile});
+  return text;
 }
 
 std::string progressLine(const JobProgress::Snapshot& progress) {

@@ -10,7 +10,8 @@
 namespace quillane {
 
 // "3 images · 40 × 30 canvas, from a.png", or why there is no canvas (no image, no folder).
-std::string summaryText(const FolderSummary& summary);
+// withProfile: the line names the colour profile the document takes, if any.
+std::string summaryText(const FolderSummary& summary, bool withProfile);
 // "File 8 of 30: a-frame-008.png"; nothing before the job takes up its first file.
 std::string progressLine(const JobProgress::Snapshot& progress);
 // "Saved out.psd — 2 layers, 40 × 30", or that a stop left nothing.

@@ -16,7 +16,7 @@ struct Commands {
   bool chooseSource = true;  // also Open Recent and dropping a folder
   bool process = true;       // not while the folder is known to hold no image
   bool stop = false;
-  bool options = true;  // the key colour and the orientation option
+  bool options = true;  // the key colour, the orientation and the colour profile options
   friend bool operator==(const Commands&, const Commands&) = default;
 };
 
@@ -39,7 +39,7 @@ class View {
   // The source folder (empty: none) and the line that says what it holds.
   virtual void showSource(const std::string& folder, const std::string& summary) = 0;
   // No key colour when the stored choice is none of them.
-  virtual void setOptions(std::optional<KeyColour> key, bool orient) = 0;
+  virtual void setOptions(std::optional<KeyColour> key, bool orient, bool ignoreProfiles) = 0;
   // The window with its option area, or shrunk to the source and the commands.
   virtual void setExpanded(bool expanded) = 0;
   virtual void showProgressPanel(const std::string& source, const std::string& output) = 0;

@@ -29,6 +29,12 @@ DocumentColours::DocumentColours(const DecodedImage* first, const std::string& f
   embedded_ = first->iccProfile;
 }
 
+std::string DocumentColours::profileName() const {
+  if (embedded_.empty()) return {};
+  const std::string description = document_.description();
+  return description.empty() ? "ICC" : description;
+}
+
 void DocumentColours::match(DecodedImage& image, const std::string& file) {
   if (!embedded_.empty() && image.iccProfile == embedded_) return;
   const Source* source = &sourceOf(image.iccProfile, file);

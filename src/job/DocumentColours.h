@@ -24,6 +24,8 @@ class DocumentColours {
 
   // The profile the document embeds, as the first file stores it; empty for sRGB.
   const std::vector<std::uint8_t>& embeddedProfile() const { return embedded_; }
+  // The embedded profile's description ("ICC" when it has none); "" for sRGB.
+  std::string profileName() const;
 
   // Converts the image's pixels into the document's colours, in place, when its own differ.
   void match(DecodedImage& image, const std::string& file);

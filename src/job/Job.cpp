@@ -253,6 +253,16 @@ Size measureImageFile(const std::string& path, bool orient) {
   return measureFile(path, whole).size;
 }
 
+FirstImage measureFirstImage(const std::string& path, bool orient) {
+  DecodeRequest whole;
+  whole.upright = orient;
+  whole.cmykThroughProfile = true;
+  MeasuredFile measured = measureFile(path, whole);
+  FirstImage first{measured.size, {}};
+  if (measured.image) first.colourProfile = DocumentColours(&*measured.image, path).profileName();
+  return first;
+}
+
 JobResult runJob(JobRequest request, JobProgress& progress, std::stop_token stop) {
   try {
     return makeDocument(request, progress, std::move(stop));

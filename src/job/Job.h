@@ -44,4 +44,12 @@ JobResult runJob(JobRequest request, JobProgress& progress, std::stop_token stop
 // 0 x 0 when it cannot be measured.
 Size measureImageFile(const std::string& path, bool orient);
 
+// What the job would take from the file as its first: the canvas (as measureImageFile) and
+// the description of the colour profile the document would embed ("" when it is sRGB).
+struct FirstImage {
+  Size canvas;
+  std::string colourProfile;
+};
+FirstImage measureFirstImage(const std::string& path, bool orient);
+
 }  // namespace quillane

@@ -21,6 +21,8 @@ void DesktopApp::connectWindow() {
   QObject::connect(w, &MainWindow::keyColourChosen, w,
                    [&c](KeyColour key) { c.setKeyColour(key); });
   QObject::connect(w, &MainWindow::orientChosen, w, [&c](bool orient) { c.setOrient(orient); });
+  QObject::connect(w, &MainWindow::ignoreProfilesChosen, w,
+                   [&c](bool ignore) { c.setIgnoreProfiles(ignore); });
   QObject::connect(w, &MainWindow::optionsToggled, w, [&c] { c.toggleOptions(); });
   QObject::connect(w, &MainWindow::processRequested, w, [&c] { c.process(); });
   QObject::connect(w, &MainWindow::stopRequested, w, [&c] { c.stop(); });

@@ -104,6 +104,7 @@ void MainWindow::setCaptions() {
   ui_->keyBlack->setText(localizedText("OPTION_BLACK"));
   ui_->photoBox->setTitle(localizedText("PHOTO_BOX"));
   ui_->orientCheck->setText(localizedText("OPTION_ORIENT"));
+  ui_->ignoreProfilesCheck->setText(localizedText("OPTION_IGNORE_PROFILES"));
   revealButton_->setText(localizedText("REVEAL_BUTTON"));
   ui_->menuFile->setTitle(localizedText("MENU_FILE"));
   ui_->actionChooseSource->setText(localizedText("MENU_CHOOSE_SOURCE"));
@@ -124,6 +125,7 @@ void MainWindow::setToolTips() {
   ui_->keyWhite->setToolTip(localizedText("TIP_OPTION_WHITE"));
   ui_->keyBlack->setToolTip(localizedText("TIP_OPTION_BLACK"));
   ui_->orientCheck->setToolTip(localizedText("TIP_OPTION_ORIENT"));
+  ui_->ignoreProfilesCheck->setToolTip(localizedText("TIP_OPTION_IGNORE_PROFILES"));
   revealButton_->setToolTip(localizedText("TIP_REVEAL"));
 }
 
@@ -136,6 +138,7 @@ void MainWindow::connectControls() {
   for (const auto& [button, key] : keys)
     connect(button, &QRadioButton::clicked, this, [this, key = key] { emit keyColourChosen(key); });
   connect(ui_->orientCheck, &QCheckBox::clicked, this, &MainWindow::orientChosen);
+  connect(ui_->ignoreProfilesCheck, &QCheckBox::clicked, this, &MainWindow::ignoreProfilesChosen);
   // Expanded but too low to show the options, the window grows to show them.
   connect(ui_->optionsButton, &QToolButton::clicked, this, [this] {
     if (expanded_ && ui_->optionArea->isHidden()) return setExpanded(true);
@@ -189,7 +192,7 @@ void MainWindow::showSource(const std::string& folder, const std::string& summar
   sourceSummary_->setText(qs(summary));
 }
 
-void MainWindow::setOptions(std::optional<KeyColour> key, bool orient) {
+void MainWindow::setOptions(std::optional<KeyColour> key, bool orient, bool ignoreProfiles) {
   QRadioButton* const buttons[] = {ui_->keyNone, ui_->keyWhite, ui_->keyBlack};
   for (QRadioButton* button : buttons) {
     // An exclusive button cannot be unchecked; none is checked when the choice is none.
@@ -198,6 +201,7 @@ void MainWindow::setOptions(std::optional<KeyColour> key, bool orient) {
     button->setAutoExclusive(true);
   }
   ui_->orientCheck->setChecked(orient);
+  ui_->ignoreProfilesCheck->setChecked(ignoreProfiles);
 }
 
 // The top edge stays where it is; on screen, the change is animated.

@@ -29,14 +29,17 @@ TEST(Settings, LaunchShowsTheDefaultsThenWhatWasChosenStoredTyped) {
     EXPECT_TRUE(store.values.empty()) << "the defaults are not stored";
     h.app.setKeyColour(KeyColour::Black);
     h.app.setOrient(true);
+    h.app.setIgnoreProfiles(true);
     h.app.toggleOptions();
   }
-  EXPECT_EQ(store.values,
-            (std::map<std::string, SettingValue>{
-                {"EXPAND_WINDOW", false}, {"OPTION_TRANS", 2}, {"ORIENT_PHOTOS", true}}));
+  EXPECT_EQ(store.values, (std::map<std::string, SettingValue>{{"EXPAND_WINDOW", false},
+                                                               {"OPTION_TRANS", 2},
+                                                               {"ORIENT_PHOTOS", true},
+                                                               {"IGNORE_COLOUR_PROFILES", true}}));
   AppHarness h(store, home.path());
   EXPECT_EQ(h.view.key, KeyColour::Black);
   EXPECT_TRUE(h.view.orient);
+  EXPECT_TRUE(h.view.ignoreProfiles);
   EXPECT_FALSE(h.view.expanded);
 }
 

@@ -21,7 +21,8 @@ struct FakeView : View {
       proposedName, folderStart, question;
   DocumentType proposedType = DocumentType::Psd;
   std::optional<KeyColour> key;
-  bool orient = false, expanded = false, panelShown = false, canReveal = false;
+  bool orient = false, ignoreProfiles = false, expanded = false, panelShown = false,
+       canReveal = false;
   double percent = -1;
   Commands commands;
   std::vector<std::string> recent;
@@ -32,7 +33,9 @@ struct FakeView : View {
 
   FakeView() { setStringsLanguage("en"); }
   void showSource(const std::string& f, const std::string& s) override { folder = f, summary = s; }
-  void setOptions(std::optional<KeyColour> k, bool o) override { key = k, orient = o; }
+  void setOptions(std::optional<KeyColour> k, bool o, bool i) override {
+    key = k, orient = o, ignoreProfiles = i;
+  }
   void setExpanded(bool e) override { expanded = e; }
   void showProgressPanel(const std::string& source, const std::string& output) override {
     panelShown = true, panelSource = source, panelOutput = output;
