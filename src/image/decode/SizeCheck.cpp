@@ -23,8 +23,13 @@ Decoded<Bitmap> createBitmap(long long width, long long height, BitmapFill fill)
     Bitmap bitmap;
     bitmap.width = static_cast<int>(width);
     bitmap.height = static_cast<int>(height);
-    bitmap.pixels.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4);
-    if (fill == BitmapFill::Zeroes) std::fill(bitmap.pixels.begin(), bitmap.pixels.end(), 0);
+    const std::size_t bytes =
+        static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4;
+    if (fill == BitmapFill::Zeroes) {
+      bitmap.pixels = zeroedRasterBytes(bytes);
+    } else {
+      bitmap.pixels.resize(bytes);
+    }
     return bitmap;
   } catch (const std::bad_alloc&) {
     return DecodeError{DecodeFailure::OutOfMemory, width, height};

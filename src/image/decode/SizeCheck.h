@@ -22,8 +22,9 @@ std::optional<DecodeError> checkImageSize(long long width, long long height,
 
 enum class BitmapFill { Zeroes, Nothing };
 // A raster of width x height, or why there is none: a size that checkImageSize refuses, or
-// memory that cannot be had. BitmapFill::Nothing leaves the bytes as they are, for a writer
-// that sets every one of them.
+// memory that cannot be had. BitmapFill::Zeroes makes it transparent black without touching
+// fresh memory; BitmapFill::Nothing leaves the bytes as they are, for a writer that sets
+// every one of them.
 Decoded<Bitmap> createBitmap(long long width, long long height, BitmapFill fill);
 
 }  // namespace quillane
