@@ -10,7 +10,7 @@ enum class DecodeFailure {
   Unreadable,   // not an image, or corrupt
   CutShort,     // the bytes end before the data the file declares
   Unsupported,  // a legal variant, or one beyond the limits set against decompression bombs
-  TooLarge,     // a side above kMaxImageSide
+  TooLarge,     // a side above kMaxImageSide, or a block to decode far larger than the part kept
   OutOfMemory,  // a raster above imageByteBudget(), or memory that could not be had
 };
 

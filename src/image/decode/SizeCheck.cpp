@@ -17,6 +17,15 @@ std::optional<DecodeError> checkImageSize(long long width, long long height,
   return std::nullopt;
 }
 
+std::optional<DecodeError> checkWorkingBytes(std::uint64_t bytes, long long keptWidth,
+                                             long long keptHeight) {
+  const std::uint64_t kept = rgbaByteCount(keptWidth, keptHeight).value_or(0);
+  // The declared sides are not what is refused: they are left out of the error.
+  if (bytes > std::max(kMinWorkingBytes, 2 * kept)) return DecodeError{DecodeFailure::TooLarge};
+  if (bytes > imageByteBudget()) return DecodeError{DecodeFailure::OutOfMemory};
+  return std::nullopt;
+}
+
 Decoded<Bitmap> createBitmap(long long width, long long height, BitmapFill fill) {
   if (const auto refused = checkImageSize(width, height)) return *refused;
   try {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 
 #include "image/Bitmap.h"
@@ -19,6 +20,15 @@ inline constexpr long long kMaxImageSide = kMaxPsbSide;
 // this before it decodes.
 std::optional<DecodeError> checkImageSize(long long width, long long height,
                                           const DecodeRequest& request = {});
+
+// Why a decoder may not allocate `bytes` of working memory that its format makes it fill
+// whole to reach the kept part of keptWidth x keptHeight pixels (a tile, a band of strips),
+// or nothing when it may. Within the budget it may use twice the kept raster, or
+// kMinWorkingBytes when that is more; past that the image is too large for the part kept
+// (a file of a few bytes can declare one tile of gigabytes over an image of four pixels).
+inline constexpr std::uint64_t kMinWorkingBytes = std::uint64_t{64} << 20;
+std::optional<DecodeError> checkWorkingBytes(std::uint64_t bytes, long long keptWidth,
+                                             long long keptHeight);
 
 enum class BitmapFill { Zeroes, Nothing };
 // A raster of width x height, or why there is none: a size that checkImageSize refuses, or
