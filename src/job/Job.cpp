@@ -87,7 +87,9 @@ Error imageError(const std::string& file, const DecodeError& decode) {
     case DecodeFailure::Unreadable:
       break;
   }
-  return Error(ErrorKind::ImageUnreadable, file);
+  Error error(ErrorKind::ImageUnreadable, file);
+  error.systemError = decode.systemError;
+  return error;
 }
 
 // Raises, before anything is written, for a document the output's format cannot hold or

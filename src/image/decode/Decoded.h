@@ -19,6 +19,7 @@ struct DecodeError {
   DecodeFailure kind = DecodeFailure::Unreadable;
   long long width = 0;
   long long height = 0;
+  int systemError = 0;  // errno, for a file that could not be opened or read
 };
 
 // A decoder's answer: the value, or why there is none.

@@ -147,6 +147,18 @@ void inflateWithZlib(TIFF* tif) {
     TIFFSetField(tif, TIFFTAG_DEFLATE_SUBCODEC, DEFLATE_SUBCODEC_ZLIB);
 }
 
+// Whether libtiff's RGBA reader converts the image. TIFFRGBAImageOK refuses most variants it
+// cannot; RGB of other than 8 or 16 bits a sample passes it and fails later, like corrupt data.
+bool rgbaReaderTakes(TIFF* tif) {
+  std::uint16_t photometric = 0, bits = 1;
+  TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &bits);
+  if (TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric) && photometric == PHOTOMETRIC_RGB &&
+      bits != 8 && bits != 16)
+    return false;
+  char message[1024] = {};
+  return TIFFRGBAImageOK(tif, message) != 0;
+}
+
 Decoded<Bitmap> readImage(TiffReading& reading, const DecodeRequest& request) {
   TIFF* tif = reading.tif.get();
   inflateWithZlib(tif);
@@ -156,9 +168,7 @@ Decoded<Bitmap> readImage(TiffReading& reading, const DecodeRequest& request) {
     return DecodeError{DecodeFailure::Unreadable, width, height};
   if (const auto refused = checkImageSize(width, height, request)) return *refused;
   const auto layout = tiffSampleLayout(tif);
-  // TIFFRGBAImageOK refuses the variants TIFFRGBAImage cannot convert.
-  char message[1024] = {};
-  if (!layout && !TIFFRGBAImageOK(tif, message))
+  if (!layout && !rgbaReaderTakes(tif))
     return DecodeError{DecodeFailure::Unsupported, width, height};
 
   const auto keptWidth = static_cast<int>(request.keptWidth(width));

@@ -1,0 +1,160 @@
+"""Small hostile files cost memory for what their data fills, not for what they claim."""
+import io
+import os
+import resource
+import struct
+import subprocess
+import unittest
+import zlib
+
+from PIL import Image
+
+from cli_support import BIN, CliTestCase
+
+# Each case's honest cost is a few MiB; the bound leaves room for the process itself.
+PEAK_BOUND_KIB = 100 * 1024
+
+
+def chunk(kind, data):
+    return (struct.pack(">I", len(data)) + kind + data
+            + struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF))
+
+
+def png(width, height, depth, colour, interlace, data):
+    ihdr = struct.pack(">IIBBBBB", width, height, depth, colour, 0, 0, interlace)
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", ihdr) + chunk(b"IDAT", data)
+            + chunk(b"IEND", b""))
+
+
+def tiff(tags, data):
+    """A little-endian TIFF: tags {tag: (type, [values])}, the data after the directory.
+    A value None stands for the data's offset."""
+    sizes = {3: 2, 4: 4}
+    entries = sorted(tags.items())
+    directory_end = 8 + 2 + 12 * len(entries) + 4
+    extra = b""
+    data_offset = directory_end
+    for _, (kind, values) in entries:
+        if len(values) * sizes[kind] > 4:
+            data_offset += len(values) * sizes[kind]
+    body = struct.pack("<H", len(entries))
+    for tag, (kind, values) in entries:
+        values = [data_offset if v is None else v for v in values]
+        packed = struct.pack("<" + ("H" if kind == 3 else "I") * len(values), *values)
+        if len(packed) > 4:
+            body += struct.pack("<HHII", tag, kind, len(values), directory_end + len(extra))
+            extra += packed
+        else:
+            body += struct.pack("<HHI", tag, kind, len(values)) + packed.ljust(4, b"\0")
+    return b"II*\0" + struct.pack("<I", 8) + body + b"\0\0\0\0" + extra + data
+
+
+def tiled_tiff(width, height, tile, photometric, samples, data, colour_map=None):
+    tags = {256: (4, [width]), 257: (4, [height]), 258: (3, [8] * samples), 259: (3, [1]),
+            262: (3, [photometric]), 277: (3, [samples]), 284: (3, [1]),
+            322: (4, [tile]), 323: (4, [tile]), 324: (4, [None]), 325: (4, [len(data)])}
+    if colour_map:
+        tags[320] = (3, colour_map)
+    return tiff(tags, data)
+
+
+def planar_strips_tiff(width, height):
+    """16-bit RGB in planes, one deflated strip a plane, each holding two rows of data."""
+    strip = zlib.compress(bytes(width * 2 * 2))
+    tags = {256: (4, [width]), 257: (4, [height]), 258: (3, [16] * 3), 259: (3, [8]),
+            262: (3, [2]), 277: (3, [3]), 278: (4, [height]), 284: (3, [2]),
+            273: (4, [None, None, None]), 279: (4, [len(strip)] * 3)}
+    return tiff(tags, strip)
+
+
+def gif_screen_without_pixels(side):
+    screen = b"GIF89a" + struct.pack("<HHBBB", side, side, 0x80, 0, 0) + bytes(6)
+    return screen + b"\x2c" + struct.pack("<HHHHB", 0, 0, 1, 1, 0) + b"\x02"
+
+
+def pict_frame_without_opcodes(side):
+    header = b"\x0c\x00" + b"\xff\xff\xff\xff" + bytes(20)
+    return bytes(512) + struct.pack(">HHHHH", 0, 0, 0, side, side) + b"\x00\x11\x02\xff" + header
+
+
+def rle8_bmp_of_one_row(side):
+    palette = bytes(1024)
+    offset = 14 + 40 + len(palette)
+    runs = b"\xff\x01" * 4 + b"\x00\x00"  # a few pixels, one end of line, then nothing
+    info = struct.pack("<IiiHHIIiiII", 40, side, side, 1, 8, 1, len(runs), 2835, 2835, 256, 0)
+    return b"BM" + struct.pack("<IHHI", offset + len(runs), 0, 0, offset) + info + palette + runs
+
+
+def one_bit_png(width, height):
+    """A valid white 1-bit grey PNG."""
+    row = b"\0" + b"\xff" * ((width + 7) // 8)
+    packer = zlib.compressobj(9)
+    data = b"".join(packer.compress(row) for _ in range(height)) + packer.flush()
+    return png(width, height, 1, 0, 0, data)
+
+
+def rotated_jpeg(side):
+    exif = Image.Exif()
+    exif[0x0112] = 6
+    buffer = io.BytesIO()
+    Image.new("RGB", (side, side), (200, 30, 60)).save(buffer, "JPEG", exif=exif.tobytes())
+    return buffer.getvalue()
+
+
+def small_png(width, height):
+    buffer = io.BytesIO()
+    Image.new("RGB", (width, height), (9, 99, 199)).save(buffer, "PNG")
+    return buffer.getvalue()
+
+
+# name, files (sorted by name: the first sets the canvas), extra options, exit status
+CASES = [
+    ("later TIFF in one claimed 20000-square tile", [
+        ("a.png", lambda: small_png(4, 4)),
+        ("b.tif", lambda: tiled_tiff(4, 4, 20000, 2, 3, bytes(48)))], [], 1),
+    ("later palette TIFF in one 40000-square tile", [
+        ("a.png", lambda: small_png(4, 4)),
+        ("b.tif", lambda: tiled_tiff(4, 4, 40000, 3, 1, bytes(16), [0] * 768))], [], 1),
+    ("later planar 16-bit TIFF whose strips claim 100000 x 3000", [
+        ("a.png", lambda: small_png(8, 3000)),
+        ("b.tif", lambda: planar_strips_tiff(100000, 3000))], [], 1),
+    ("first PNG, interlaced, claiming 20000 square", [
+        ("a.png", lambda: png(20000, 20000, 8, 6, 1, zlib.compress(bytes(4000))))], [], 1),
+    ("first GIF whose screen claims 20000 square", [
+        ("a.gif", lambda: gif_screen_without_pixels(20000))], [], 1),
+    ("first PICT whose frame claims 20000 square", [
+        ("a.pict", lambda: pict_frame_without_opcodes(20000))], [], 1),
+    ("first RLE8 BMP claiming 30000 square", [
+        ("a.bmp", lambda: rle8_bmp_of_one_row(30000))], [], 1),
+    ("first PNG of 30001 x 10000 for a PSD", [
+        ("a.png", lambda: one_bit_png(30001, 10000))], [], 1),
+    ("later 8000-square rotated JPEG with --orient", [
+        ("a.png", lambda: small_png(8, 8)),
+        ("b.jpg", lambda: rotated_jpeg(8000))], ["--orient"], 0),
+]
+
+
+def peak_kib(args):
+    """Runs quillane; answers its exit status and its peak resident memory in KiB."""
+    child = subprocess.Popen([BIN, *args], stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+    _, status, usage = os.wait4(child.pid, 0)
+    child.returncode = os.waitstatus_to_exitcode(status)
+    return child.returncode, usage.ru_maxrss, child.stderr.read().decode()
+
+
+class MemoryBoundTest(CliTestCase):
+    def test_hostile_files_cost_what_their_data_fills(self):
+        for name, files, options, status in CASES:
+            with self.subTest(name):
+                folder = os.path.join(self.scratch, str(CASES.index((name, files, options, status))))
+                os.mkdir(folder)
+                for file_name, make in files:
+                    with open(os.path.join(folder, file_name), "wb") as f:
+                        f.write(make())
+                code, peak, stderr = peak_kib(["-q", *options, folder, self.output()])
+                self.assertEqual(code, status, stderr)
+                self.assertLess(peak, PEAK_BOUND_KIB)
+
+
+if __name__ == "__main__":
+    unittest.main()
