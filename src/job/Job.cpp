@@ -31,10 +31,13 @@ struct RasterMemoryReturn {
   ~RasterMemoryReturn() { releaseRasterMemory(); }
 };
 
-// upright: photos are turned upright by their orientation tag.
-MeasuredFile measureFile(const std::string& path, bool upright) {
+// upright: photos are turned upright by their orientation tag. A side above sideLimit is
+// refused from the file's header, before its pixels are decoded.
+MeasuredFile measureFile(const std::string& path, bool upright,
+                         long long sideLimit = kMaxImageSide) {
   DecodeRequest whole;
   whole.upright = upright;
+  whole.sideLimit = sideLimit;
   MeasuredFile measured;
   if (isPictFile(path)) {
     if (const auto bytes = readWholeFile(path)) measured.size = pictSize(*bytes);
@@ -112,6 +115,18 @@ void checkDocument(const std::vector<std::string>& files, Size canvas, PSDFormat
   }
   if (!fitsImageByteBudget(width, height))
     throw outOfMemory(ErrorKind::CanvasOutOfMemory, files.front(), width, height);
+}
+
+// Whether a first image was refused from its header for a side a PSD cannot hold, though
+// an image may have it.
+bool isBeyondPsd(const DecodeError& failure) {
+  const auto within = [](long long side) { return side > 0 && side <= kMaxImageSide; };
+  return failure.kind == DecodeFailure::TooLarge && within(failure.width) &&
+         within(failure.height) && (failure.width > kMaxPsdSide || failure.height > kMaxPsdSide);
+}
+
+Size declaredSize(const DecodeError& failure) {
+  return {static_cast<int>(failure.width), static_cast<int>(failure.height)};
 }
 
 std::vector<std::string> layerNames(const std::vector<std::string>& files) {
@@ -199,12 +214,16 @@ JobOutcome makeDocument(const JobRequest& request, JobProgress& progress, std::s
   const std::vector<std::string>& files = request.files;
   progress.start(files.size());
   if (files.empty()) throw Error(ErrorKind::NoImageFile, request.sourceFolder);
-  MeasuredFile first = measureFile(files.front(), request.orient);
+  const PSDFormat format = formatFor(request.outputPath);
+  MeasuredFile first = measureFile(files.front(), request.orient,
+                                   format == PSDFormat::Psd ? kMaxPsdSide : kMaxImageSide);
   if (first.size.width < 1 || first.size.height < 1) {
+    const DecodeError failure = first.image ? DecodeError{} : first.image.error();
+    if (isBeyondPsd(failure)) checkDocument(files, declaredSize(failure), format);
     progress.startFile(0, files.front());
-    throw imageError(files.front(), first.image ? DecodeError{} : first.image.error());
+    throw imageError(files.front(), failure);
   }
-  checkDocument(files, first.size, formatFor(request.outputPath));
+  checkDocument(files, first.size, format);
   JobOutcome outcome;
   outcome.canvas = first.size;
   progress.setCanvas(first.size);

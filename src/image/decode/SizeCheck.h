@@ -15,7 +15,8 @@ namespace quillane {
 inline constexpr long long kMaxImageSide = kMaxPsbSide;
 
 // Why an image of the declared width x height cannot be decoded, or nothing when it can:
-// a negative side is unreadable, a side above kMaxImageSide too large, and a raster of the
+// a negative side is unreadable, a side above kMaxImageSide or the request's limit too
+// large, and a raster of the
 // part the request keeps above imageByteBudget() does not fit in memory. Every decoder asks
 // this before it decodes.
 std::optional<DecodeError> checkImageSize(long long width, long long height,
