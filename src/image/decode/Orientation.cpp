@@ -3,10 +3,13 @@
 #include <libexif/exif-data.h>
 #include <tiffio.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
+#include <optional>
 
 #include "image/decode/Decoders.h"
+#include "image/decode/SizeCheck.h"
 #include "image/decode/TiffMemory.h"
 
 namespace quillane {
@@ -40,51 +43,81 @@ int tiffOrientation(std::span<const std::uint8_t> bytes) {
   return validOrDefault(orientation);
 }
 
+// The sides of the image the bytes store, from its header; nothing when it cannot be read.
+std::optional<Size> storedSize(std::span<const std::uint8_t> bytes) {
+  if (sniffImageFormat(bytes) == ImageFormat::Jpeg) return jpegPixelSize(bytes);
+  TiffMemoryFile file{bytes};
+  const TiffHandle tif = openTiffMemory(file);
+  std::uint32_t width = 0, height = 0;
+  if (!tif || !TIFFGetField(tif.get(), TIFFTAG_IMAGEWIDTH, &width) ||
+      !TIFFGetField(tif.get(), TIFFTAG_IMAGELENGTH, &height) || width > kMaxImageSide ||
+      height > kMaxImageSide)
+    return std::nullopt;
+  return Size{static_cast<int>(width), static_cast<int>(height)};
+}
+
+struct StoredPoint {
+  int x;
+  int y;
+};
+
 // Where the upright pixel (u, v) is stored, in an image stored width x height.
 struct StoredPlace {
   int orientation;
   int width;
   int height;
 
-  std::size_t of(int u, int v) const {
-    int x = u, y = v;
+  StoredPoint at(int u, int v) const {
     switch (orientation) {
       case 2:
-        x = width - 1 - u;
-        break;
+        return {width - 1 - u, v};
       case 3:
-        x = width - 1 - u, y = height - 1 - v;
-        break;
+        return {width - 1 - u, height - 1 - v};
       case 4:
-        y = height - 1 - v;
-        break;
+        return {u, height - 1 - v};
       case 5:
-        x = v, y = u;
-        break;
+        return {v, u};
       case 6:
-        x = v, y = height - 1 - u;
-        break;
+        return {v, height - 1 - u};
       case 7:
-        x = width - 1 - v, y = height - 1 - u;
-        break;
+        return {width - 1 - v, height - 1 - u};
       case 8:
-        x = width - 1 - v, y = u;
-        break;
+        return {width - 1 - v, u};
       default:
-        break;
+        return {u, v};
     }
-    return static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + x;
   }
 };
 
-// Moves units of unitBytes from their stored places to their upright ones.
-void turn(const std::uint8_t* stored, std::uint8_t* upright, std::size_t unitBytes,
-          const StoredPlace& place, int uprightWidth, int uprightHeight) {
+// Moves units of unitBytes from their stored places (rows of storedRowPixels) to their
+// upright ones.
+void turn(const std::uint8_t* stored, std::size_t storedRowPixels, std::uint8_t* upright,
+          std::size_t unitBytes, const StoredPlace& place, int uprightWidth, int uprightHeight) {
   for (int v = 0; v < uprightHeight; ++v) {
     for (int u = 0; u < uprightWidth; ++u, upright += unitBytes) {
-      std::memcpy(upright, stored + place.of(u, v) * unitBytes, unitBytes);
+      const StoredPoint p = place.at(u, v);
+      const std::size_t index = static_cast<std::size_t>(p.y) * storedRowPixels + p.x;
+      std::memcpy(upright, stored + index * unitBytes, unitBytes);
     }
   }
+}
+
+// The upright top-left uprightWidth x uprightHeight pixels of an image stored as place
+// says, from `stored`: its stored top-left part that holds them.
+Decoded<Bitmap> turnedPart(const Bitmap& stored, const StoredPlace& place, int uprightWidth,
+                           int uprightHeight) {
+  auto upright = createBitmap(uprightWidth, uprightHeight, BitmapFill::Nothing);
+  if (!upright) return upright;
+  const auto rowPixels = static_cast<std::size_t>(stored.width);
+  turn(stored.pixels.data(), rowPixels, upright->pixels.data(), 4, place, uprightWidth,
+       uprightHeight);
+  if (!stored.extremes.empty()) {
+    upright->extremes.resize(upright->pixels.size() / 4);
+    turn(stored.extremes.data(), rowPixels, upright->extremes.data(), 1, place, uprightWidth,
+         uprightHeight);
+  }
+  upright->knownOpaque = stored.knownOpaque;
+  return upright;
 }
 
 }  // namespace
@@ -104,29 +137,42 @@ Decoded<Bitmap> turnedUpright(const Bitmap& stored, int orientation) {
   const bool swapsSides = orientation >= 5;
   const int width = swapsSides ? stored.height : stored.width;
   const int height = swapsSides ? stored.width : stored.height;
-  auto upright = createBitmap(width, height, BitmapFill::Nothing);
-  if (!upright) return upright;
-  const StoredPlace place{orientation, stored.width, stored.height};
-  turn(stored.pixels.data(), upright->pixels.data(), 4, place, width, height);
-  if (!stored.extremes.empty()) {
-    upright->extremes.resize(stored.extremes.size());
-    turn(stored.extremes.data(), upright->extremes.data(), 1, place, width, height);
-  }
-  upright->knownOpaque = stored.knownOpaque;
-  return upright;
+  return turnedPart(stored, {orientation, stored.width, stored.height}, width, height);
 }
 
 Decoded<DecodedImage> decodeImageUpright(std::span<const std::uint8_t> bytes,
                                          const DecodeRequest& request) {
   const int orientation = storedOrientation(bytes);
-  if (orientation == kUprightOrientation) return decodeImage(bytes, request);
-  auto stored = decodeImage(bytes);
-  if (!stored) return stored;
-  auto upright = turnedUpright(stored->bitmap, orientation);
-  if (!upright) return upright.error();
-  upright->keepTopLeft(request.keepWidth, request.keepHeight);
-  // The resolution turns with the sides.
+  const auto size = storedSize(bytes);
+  if (orientation == kUprightOrientation || !size) {
+    DecodeRequest asStored = request;
+    asStored.upright = false;
+    return orientation == kUprightOrientation
+               ? decodeImage(bytes, asStored)
+               : decodeImage(bytes, {.sideLimit = request.sideLimit});
+  }
+  // The kept upright corner comes from a rectangle of the stored image: the stored top-left
+  // part that reaches its far corner is decoded, and only the rectangle turned.
   const bool swapsSides = orientation >= 5;
+  const int uprightWidth =
+      static_cast<int>(request.keptWidth(swapsSides ? size->height : size->width));
+  const int uprightHeight =
+      static_cast<int>(request.keptHeight(swapsSides ? size->width : size->height));
+  const StoredPlace place{orientation, size->width, size->height};
+  const StoredPoint near = place.at(0, 0);
+  const StoredPoint far = place.at(std::max(uprightWidth - 1, 0), std::max(uprightHeight - 1, 0));
+  DecodeRequest storedPart;
+  storedPart.keepWidth = std::max(near.x, far.x) + 1;
+  storedPart.keepHeight = std::max(near.y, far.y) + 1;
+  storedPart.sideLimit = request.sideLimit;
+  auto stored = decodeImage(bytes, storedPart);
+  if (!stored) return stored;
+  if (stored->bitmap.width != storedPart.keepWidth ||
+      stored->bitmap.height != storedPart.keepHeight)
+    return DecodeFailure::Unreadable;  // the header said otherwise
+  auto upright = turnedPart(stored->bitmap, place, uprightWidth, uprightHeight);
+  if (!upright) return upright.error();
+  // The resolution turns with the sides.
   const Resolution resolution = stored->resolution;
   return DecodedImage{std::move(*upright), swapsSides ? resolution.transposed() : resolution};
 }

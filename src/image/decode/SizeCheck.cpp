@@ -11,10 +11,11 @@ std::optional<DecodeError> checkImageSize(long long width, long long height,
                                           const DecodeRequest& request) {
   const auto failure = [&](DecodeFailure kind) { return DecodeError{kind, width, height}; };
   if (width < 0 || height < 0) return failure(DecodeFailure::Unreadable);
-  const long long maxSide = std::min(kMaxImageSide, request.sideLimit);
-  if (width > maxSide || height > maxSide) return failure(DecodeFailure::TooLarge);
+  if (width > kMaxImageSide || height > kMaxImageSide) return failure(DecodeFailure::TooLarge);
   if (!fitsImageByteBudget(request.keptWidth(width), request.keptHeight(height)))
     return failure(DecodeFailure::OutOfMemory);
+  if (width > request.sideLimit || height > request.sideLimit)
+    return failure(DecodeFailure::TooLarge);
   return std::nullopt;
 }
 

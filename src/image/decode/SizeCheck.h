@@ -14,11 +14,10 @@ namespace quillane {
 // what a PSD holds is refused by the job when the output is a PSD.
 inline constexpr long long kMaxImageSide = kMaxPsbSide;
 
-// Why an image of the declared width x height cannot be decoded, or nothing when it can:
-// a negative side is unreadable, a side above kMaxImageSide or the request's limit too
-// large, and a raster of the
-// part the request keeps above imageByteBudget() does not fit in memory. Every decoder asks
-// this before it decodes.
+// Why an image of the declared width x height cannot be decoded, or nothing when it can, in
+// this order: a negative side is unreadable, a side above kMaxImageSide too large, a raster
+// of the part the request keeps above imageByteBudget() does not fit in memory, and a side
+// above the request's limit is too large. Every decoder asks this before it decodes.
 std::optional<DecodeError> checkImageSize(long long width, long long height,
                                           const DecodeRequest& request = {});
 
