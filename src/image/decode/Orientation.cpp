@@ -120,6 +120,13 @@ Decoded<Bitmap> turnedPart(const Bitmap& stored, const StoredPlace& place, int u
   return upright;
 }
 
+// The sides of the upright part the request keeps.
+Size uprightKept(const StoredPlace& place, const DecodeRequest& request) {
+  const bool swapsSides = place.orientation >= 5;
+  return {static_cast<int>(request.keptWidth(swapsSides ? place.height : place.width)),
+          static_cast<int>(request.keptHeight(swapsSides ? place.width : place.height))};
+}
+
 }  // namespace
 
 int storedOrientation(std::span<const std::uint8_t> bytes) {
@@ -143,38 +150,38 @@ Decoded<Bitmap> turnedUpright(const Bitmap& stored, int orientation) {
 Decoded<DecodedImage> decodeImageUpright(std::span<const std::uint8_t> bytes,
                                          const DecodeRequest& request) {
   const int orientation = storedOrientation(bytes);
-  const auto size = storedSize(bytes);
-  if (orientation == kUprightOrientation || !size) {
+  if (orientation == kUprightOrientation) {
     DecodeRequest asStored = request;
     asStored.upright = false;
-    return orientation == kUprightOrientation
-               ? decodeImage(bytes, asStored)
-               : decodeImage(bytes, {.sideLimit = request.sideLimit});
+    return decodeImage(bytes, asStored);
   }
   // The kept upright corner comes from a rectangle of the stored image: the stored top-left
-  // part that reaches its far corner is decoded, and only the rectangle turned.
-  const bool swapsSides = orientation >= 5;
-  const int uprightWidth =
-      static_cast<int>(request.keptWidth(swapsSides ? size->height : size->width));
-  const int uprightHeight =
-      static_cast<int>(request.keptHeight(swapsSides ? size->width : size->height));
-  const StoredPlace place{orientation, size->width, size->height};
-  const StoredPoint near = place.at(0, 0);
-  const StoredPoint far = place.at(std::max(uprightWidth - 1, 0), std::max(uprightHeight - 1, 0));
-  DecodeRequest storedPart;
-  storedPart.keepWidth = std::max(near.x, far.x) + 1;
-  storedPart.keepHeight = std::max(near.y, far.y) + 1;
-  storedPart.sideLimit = request.sideLimit;
+  // part that reaches the rectangle's far corner is decoded (the whole image when its header
+  // gives no size), and only the rectangle is turned.
+  DecodeRequest storedPart{.sideLimit = request.sideLimit};
+  const auto size = storedSize(bytes);
+  if (size) {
+    const StoredPlace place{orientation, size->width, size->height};
+    const Size kept = uprightKept(place, request);
+    const StoredPoint near = place.at(0, 0);
+    const StoredPoint far = place.at(std::max(kept.width - 1, 0), std::max(kept.height - 1, 0));
+    storedPart.keepWidth = std::max(near.x, far.x) + 1;
+    storedPart.keepHeight = std::max(near.y, far.y) + 1;
+  }
   auto stored = decodeImage(bytes, storedPart);
   if (!stored) return stored;
-  if (stored->bitmap.width != storedPart.keepWidth ||
-      stored->bitmap.height != storedPart.keepHeight)
+  const Bitmap& part = stored->bitmap;
+  const StoredPlace place{orientation, size ? size->width : part.width,
+                          size ? size->height : part.height};
+  if (part.width != storedPart.keptWidth(place.width) ||
+      part.height != storedPart.keptHeight(place.height))
     return DecodeFailure::Unreadable;  // the header said otherwise
-  auto upright = turnedPart(stored->bitmap, place, uprightWidth, uprightHeight);
+  const Size kept = uprightKept(place, request);
+  auto upright = turnedPart(part, place, kept.width, kept.height);
   if (!upright) return upright.error();
   // The resolution turns with the sides.
   const Resolution resolution = stored->resolution;
-  return DecodedImage{std::move(*upright), swapsSides ? resolution.transposed() : resolution};
+  return DecodedImage{std::move(*upright), orientation >= 5 ? resolution.transposed() : resolution};
 }
 
 }  // namespace quillane
