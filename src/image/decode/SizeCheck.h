@@ -26,7 +26,8 @@ std::optional<DecodeError> checkImageSize(long long width, long long height,
 // or nothing when it may. Within the budget it may use twice the kept raster, or
 // kMinWorkingBytes when that is more; past that the image is too large for the part kept
 // (a file of a few bytes can declare one tile of gigabytes over an image of four pixels).
-inline constexpr std::uint64_t kMinWorkingBytes = std::uint64_t{64} << 20;
+// The floor lets an honest single strip of a large image through on a small canvas.
+inline constexpr std::uint64_t kMinWorkingBytes = std::uint64_t{256} << 20;
 std::optional<DecodeError> checkWorkingBytes(std::uint64_t bytes, long long keptWidth,
                                              long long keptHeight);
 
