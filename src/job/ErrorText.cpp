@@ -23,6 +23,11 @@ std::string fileWith(const std::string& file, const std::string& text) {
   return text.empty() ? file : file + ": " + text;
 }
 
+// What errno says, or nothing when there is none.
+std::string systemErrorText(const Error& error) {
+  return error.systemError != 0 ? std::generic_category().message(error.systemError) : "";
+}
+
 bool sizeKnown(const Error& error) { return error.width > 0 && error.height > 0; }
 
 // The file, with the budget a raster exceeds when it exceeds one: memory that ran out for a
@@ -39,7 +44,7 @@ ErrorText describeError(const Error& error) {
     case ErrorKind::NoImageFile:
       return {localizedString("NO_IMAGE_FILE"), error.file};
     case ErrorKind::ImageUnreadable:
-      return {localizedString("IMAGE_READ_ERROR"), error.file};
+      return {localizedString("IMAGE_READ_ERROR"), fileWith(error.file, systemErrorText(error))};
     case ErrorKind::ImageCutShort:
       return {localizedString("IMAGE_CUT_SHORT"), error.file};
     case ErrorKind::ImageUnsupported:

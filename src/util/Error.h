@@ -9,7 +9,7 @@ namespace quillane {
 // words from the strings tables (job/ErrorText.h); nothing compares texts to decide.
 enum class ErrorKind {
   NoImageFile,        // file: the folder
-  ImageUnreadable,    // file: the image
+  ImageUnreadable,    // file: the image; systemError: errno, when a call failed (0: none)
   ImageCutShort,      // file
   ImageUnsupported,   // file
   ImageTooLarge,      // file, width, height, limit (kMaxImageSide)
