@@ -33,8 +33,14 @@ void Controller::startJob(const std::string& output) {
   logLine("saving file '%s'", output.c_str());
   settings_.setValue(kOutputFolderKey, std::filesystem::path(output).parent_path().string());
   // Found out once the output is named, as the job would.
-  JobRequest request{source_, listImageFiles(source_), output, key_.value_or(KeyColour::None),
-                     orient_};
+  JobRequest request{source_, {}, output, key_.value_or(KeyColour::None), orient_};
+  try {
+    request.files = listImageFiles(source_);
+  } catch (const Error& error) {
+    const ErrorText text = describeError(error);
+    view_.alert(text.message, text.detail);
+    return;
+  }
   if (request.files.empty()) {
     view_.alert(localizedString("NO_IMAGE_FILE"), "");
     return;

@@ -1,11 +1,4 @@
-#include <signal.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <chrono>
 #include <filesystem>
-#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -92,28 +85,6 @@ TEST(OutputFile, FailuresNameThePathAndTheSystemsReason) {
   }
   EXPECT_EQ(readFile(folder.file("dir.psd/inside")), "kept");
   EXPECT_EQ(folder.entries(), std::vector<std::string>{"dir.psd"});
-}
-
-TEST(OutputFile, AbandonedFilesAreNeverCommitted) {
-  TempFolder folder;
-  const std::string path = folder.write("out.psd", "old");
-  // In a child, as for a process that ends: a commit after abandoning waits forever instead
-  // of putting the half-made file in place.
-  const pid_t child = ::fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    OutputFile file(path);
-    file.write(bytesOf("half"));
-    abandonOutputFiles();
-    std::thread([&file] { file.commit(); }).detach();
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    ::_exit(0);
-  }
-  int status = 0;
-  ::waitpid(child, &status, 0);
-  EXPECT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(readFile(path), "old");
-  EXPECT_EQ(folder.entries(), std::vector<std::string>{"out.psd"});
 }
 
 }  // namespace
