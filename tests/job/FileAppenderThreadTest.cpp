@@ -1,7 +1,5 @@
-#include <fcntl.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdint>
 #include <filesystem>
 #include <random>
@@ -11,7 +9,6 @@
 #include <gtest/gtest.h>
 
 #include "job/FileAppender.h"
-#include "support/BmpBytes.h"
 #include "support/JobSupport.h"
 #include "support/TempFolder.h"
 

@@ -19,7 +19,7 @@ namespace quillane::testsupport {
 class FaultyFileCalls : public FileCalls {
  public:
   enum class Call { Open, Pwrite, Fsync, SetFlags, Linkat, Rename };
-  // The nth call of its kind (from 1, on any thread), `times` calls in a row, fails with
+  // The nth call of its kind (from 1, on any thread), and the times - 1 after it, fail with
   // error; a pwrite with error 0 writes half of its bytes instead, with -1 none.
   struct Fault {
     Call call;
@@ -33,37 +33,34 @@ class FaultyFileCalls : public FileCalls {
 
   int open(const char* path, int flags, mode_t mode) override {
     if ((flags & O_TMPFILE) == O_TMPFILE && !unnamedFiles_) return failWith(EOPNOTSUPP);
-    if (const auto error = fault(Call::Open)) return failWith(*error);
-    return FileCalls::open(path, flags, mode);
+    return orFault(Call::Open, [&] { return FileCalls::open(path, flags, mode); });
   }
   ssize_t pwrite(int fd, const void* bytes, std::size_t count, off_t offset) override {
     const auto error = fault(Call::Pwrite);
-    if (error && *error < 0) return 0;
-    if (error && *error > 0) return failWith(*error);
+    if (error && *error != 0) return *error < 0 ? 0 : failWith(*error);
     if (direct_ && (offset % kBlock || count % kBlock || std::uintptr_t(bytes) % kBlock))
       return failWith(EINVAL);
     return FileCalls::pwrite(fd, bytes, error && count > 1 ? count / 2 : count, offset);
   }
   int fsync(int fd) override {
-    if (const auto error = fault(Call::Fsync)) return failWith(*error);
-    return FileCalls::fsync(fd);
+    return orFault(Call::Fsync, [&] { return FileCalls::fsync(fd); });
   }
   int getFlags(int fd) override {
     const int flags = FileCalls::getFlags(fd);
     return flags < 0 || !direct_ ? flags : flags | O_DIRECT;
   }
   int setFlags(int fd, int flags) override {
-    if (const auto error = fault(Call::SetFlags)) return failWith(*error);
-    direct_ = (flags & O_DIRECT) != 0;
-    return FileCalls::setFlags(fd, flags & ~O_DIRECT);
+    return orFault(Call::SetFlags, [&] {
+      direct_ = (flags & O_DIRECT) != 0;
+      return FileCalls::setFlags(fd, flags & ~O_DIRECT);
+    });
   }
   int linkat(int fromFolder, const char* from, int toFolder, const char* to, int flags) override {
-    if (const auto error = fault(Call::Linkat)) return failWith(*error);
-    return FileCalls::linkat(fromFolder, from, toFolder, to, flags);
+    return orFault(Call::Linkat,
+                   [&] { return FileCalls::linkat(fromFolder, from, toFolder, to, flags); });
   }
   int rename(const char* from, const char* to) override {
-    if (const auto error = fault(Call::Rename)) return failWith(*error);
-    return FileCalls::rename(from, to);
+    return orFault(Call::Rename, [&] { return FileCalls::rename(from, to); });
   }
 
  private:
@@ -84,9 +81,14 @@ class FaultyFileCalls : public FileCalls {
     }
     return std::nullopt;
   }
+  template <class SystemCall>
+  int orFault(Call call, SystemCall systemCall) {
+    const auto error = fault(call);
+    return error ? failWith(*error) : systemCall();
+  }
 
   std::vector<Fault> faults_;
-  bool unnamedFiles_;
+  const bool unnamedFiles_;
   std::mutex mutex_;
   std::map<Call, int> counts_;
   std::atomic<bool> direct_ = false;

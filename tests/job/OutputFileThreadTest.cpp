@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <random>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -24,28 +25,21 @@ namespace {
 using testsupport::FaultyFileCalls;
 using testsupport::TempFolder;
 using Call = FaultyFileCalls::Call;
-using Bytes = std::vector<std::uint8_t>;
 
-constexpr std::size_t kChunk = FileAppender::kChunkBytes;
 const std::string kOld = "the previous document";
 
-// Two whole chunks, written directly, and a partial one through the page cache: pwrite
-// calls 1 and 2 are the chunks, 3 the partial one, 4 the rewrite of earlier bytes.
-Bytes documentBytes() {
-  std::mt19937 random(3);
-  Bytes bytes(2 * kChunk + 12345);
-  for (std::uint8_t& byte : bytes) byte = static_cast<std::uint8_t>(random());
-  return bytes;
+std::span<const std::uint8_t> bytesOf(std::string_view text) {
+  return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
 }
 
-// Writes the document as the job does, in pieces, then rewrites a few early bytes; 0 when
-// it is committed, else the errno of the failure, which names the path.
-int writeDocument(const std::string& path, const Bytes& bytes, FileCalls& calls) {
+// Writes bytes as the job does, in pieces, then rewrites a few early ones; 0 when the file
+// is committed, else the errno of the failure, which names the path.
+int writeDocument(const std::string& path, const std::string& bytes, FileCalls& calls) {
   try {
     OutputFile file(path, calls);
     for (std::size_t at = 0; at < bytes.size(); at += 1000003)
-      file.write({bytes.data() + at, std::min<std::size_t>(1000003, bytes.size() - at)});
-    file.writeAt(100, {bytes.data() + 7, 5});
+      file.write(bytesOf(std::string_view(bytes).substr(at, 1000003)));
+    file.writeAt(100, bytesOf("patch"));
     file.commit();
   } catch (const Error& error) {
     EXPECT_EQ(error.kind, ErrorKind::WriteFailed);
@@ -63,7 +57,7 @@ struct FaultCase {
   bool replacing = true;
 };
 
-TEST(OutputFileFaults, EachGivesTheWholeFileOrACleanFailure) {
+TEST(OutputFile, EachFaultGivesTheWholeFileOrACleanFailure) {
   const FaultCase cases[] = {
       {"no fault", {}},
       {"a short direct write", {{Call::Pwrite, 1, 0}}},
@@ -94,9 +88,13 @@ TEST(OutputFileFaults, EachGivesTheWholeFileOrACleanFailure) {
       {"no unnamed files: a failing rename", {{Call::Rename, 1, EIO}}, EIO, false},
       {"no unnamed files: every name taken", {{Call::Open, 1, EEXIST, 1000}}, EEXIST, false},
   };
-  const Bytes bytes = documentBytes();
-  Bytes expected = bytes;
-  std::copy_n(bytes.begin() + 7, 5, expected.begin() + 100);
+  // Two whole chunks, written directly, and a partial one through the page cache: pwrite
+  // calls 1 and 2 are the chunks, 3 the partial one, 4 the rewrite.
+  std::mt19937 random(3);
+  std::string bytes(2 * FileAppender::kChunkBytes + 12345, ' ');
+  for (char& byte : bytes) byte = static_cast<char>(random());
+  std::string expected = bytes;
+  expected.replace(100, 5, "patch");
   for (const FaultCase& c : cases) {
     SCOPED_TRACE(c.what);
     TempFolder folder;
@@ -104,20 +102,13 @@ TEST(OutputFileFaults, EachGivesTheWholeFileOrACleanFailure) {
     if (c.replacing) folder.write("out.psd", kOld);
     FaultyFileCalls calls(c.faults, c.unnamedFiles);
     EXPECT_EQ(writeDocument(path, bytes, calls), c.error);
-    const bool failed = c.error != 0;
-    EXPECT_EQ(folder.entries(), failed && !c.replacing ? std::vector<std::string>{}
-                                                       : std::vector<std::string>{"out.psd"});
-    if (failed) {
-      if (c.replacing) {
-        EXPECT_EQ(testsupport::readFile(path), kOld);
-      }
-    } else {
-      EXPECT_TRUE(testsupport::readFile(path) == std::string(expected.begin(), expected.end()));
-    }
+    const std::string left = c.error == 0 ? expected : c.replacing ? kOld : "";
+    EXPECT_EQ(folder.entries(), std::vector<std::string>(left.empty() ? 0 : 1, "out.psd"));
+    EXPECT_TRUE(left.empty() || testsupport::readFile(path) == left);
   }
 }
 
-TEST(OutputFileFaults, AbandonedFilesAreRemovedAndNeverCommitted) {
+TEST(OutputFile, AbandonedFilesAreRemovedAndNeverCommitted) {
   TempFolder folder;
   const std::string path = folder.write("out.psd", kOld);
   // In a child, as for a process that ends: the named temporary file is removed, and a
@@ -127,7 +118,7 @@ TEST(OutputFileFaults, AbandonedFilesAreRemovedAndNeverCommitted) {
   if (child == 0) {
     FaultyFileCalls calls({}, false);
     OutputFile file(path, calls);
-    file.write({reinterpret_cast<const std::uint8_t*>("half"), 4});
+    file.write(bytesOf("half"));
     abandonOutputFiles();
     std::thread([&file] { file.commit(); }).detach();
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -138,6 +129,15 @@ TEST(OutputFileFaults, AbandonedFilesAreRemovedAndNeverCommitted) {
   EXPECT_TRUE(WIFEXITED(status));
   EXPECT_EQ(testsupport::readFile(path), kOld);
   EXPECT_EQ(folder.entries(), std::vector<std::string>{"out.psd"});
+}
+
+TEST(OutputFile, KeepsAReplacedFilesPermissionsAndRefusesAFolder) {
+  TempFolder folder;
+  const std::string path = folder.write("out.psd", kOld);
+  std::filesystem::permissions(path, std::filesystem::perms(0640));
+  EXPECT_EQ(writeDocument(path, kOld + kOld + kOld + kOld + kOld, systemFileCalls()), 0);
+  EXPECT_EQ(std::filesystem::status(path).permissions(), std::filesystem::perms(0640));
+  EXPECT_EQ(writeDocument(folder.makeFolder("dir.psd"), kOld, systemFileCalls()), EISDIR);
 }
 
 }  // namespace
