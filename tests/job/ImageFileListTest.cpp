@@ -76,7 +76,6 @@ TEST(ImageFileList, FolderThatCannotBeListedSaysWhy) {
       EXPECT_EQ(error.file, path);
     }
   }
-  EXPECT_TRUE(listImageFiles(TempFolder().path()).empty());
 }
 
 TEST(ImageFileList, AcceptsExtensionsInAnyCaseButPictInLowerCaseOnly) {

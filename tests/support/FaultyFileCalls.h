@@ -28,12 +28,20 @@ class FaultyFileCalls : public FileCalls {
     int times = 1;
   };
 
+  std::atomic<int> openFiles = 0;  // opened and not closed yet
+
   explicit FaultyFileCalls(std::vector<Fault> faults, bool unnamedFiles = true)
       : faults_(std::move(faults)), unnamedFiles_(unnamedFiles) {}
 
   int open(const char* path, int flags, mode_t mode) override {
     if ((flags & O_TMPFILE) == O_TMPFILE && !unnamedFiles_) return failWith(EOPNOTSUPP);
-    return orFault(Call::Open, [&] { return FileCalls::open(path, flags, mode); });
+    const int fd = orFault(Call::Open, [&] { return FileCalls::open(path, flags, mode); });
+    openFiles += fd >= 0 ? 1 : 0;
+    return fd;
+  }
+  int close(int fd) override {
+    --openFiles;
+    return FileCalls::close(fd);
   }
   ssize_t pwrite(int fd, const void* bytes, std::size_t count, off_t offset) override {
     const auto error = fault(Call::Pwrite);

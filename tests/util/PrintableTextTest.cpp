@@ -7,14 +7,10 @@ namespace {
 
 TEST(PrintableText, EscapesControlsAndInvalidBytesKeepingValidText) {
   const std::pair<std::string, std::string> cases[] = {
-      {"a b.png", "a b.png"},
-      {"写真 ①.jpg", "写真 ①.jpg"},
-      {"\U0001F600\u00e9\u00a0", "\U0001F600\u00e9\u00a0"},
+      {"a b.png 写真 ① \U0001F600\u00e9\u00a0", "a b.png 写真 ① \U0001F600\u00e9\u00a0"},
       {"\x1b]0;x\a.png", "\\x1b]0;x\\x07.png"},
       {std::string("a\0\nb\x1f\x7f", 6), "a\\x00\\x0ab\\x1f\\x7f"},
-      {"\xc2\x9b"
-       "2J",
-       "\\xc2\\x9b2J"},                              // C1 CSI
+      {"\xc2\x9b[2J", "\\xc2\\x9b[2J"},              // C1 CSI
       {"\xff\xfe", "\\xff\\xfe"},                    // never UTF-8
       {"\xe5\x86", "\\xe5\\x86"},                    // cut short
       {"\xe5x", "\\xe5x"},                           // a lead byte without its tail
