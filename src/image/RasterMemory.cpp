@@ -165,6 +165,7 @@ void giveBackRasterMemory(void* block, std::size_t bytes) noexcept {
 }
 
 void zeroRasterMemory(void* block, std::size_t bytes) noexcept {
+  if (bytes == 0) return;  // an empty raster has no block at all
   if (bytes >= kPooledRasterBytes && pool().takeFresh(block)) return;
   std::memset(block, 0, bytes);
 }
