@@ -50,10 +50,14 @@ void Controller::startJob(const std::string& output) {
   logLine("saving file '%s'", output.c_str());
   settings_.setValue(kOutputFolderKey, std::filesystem::path(output).parent_path().string());
   // Found out once the output is named, as the job would.
-  JobRequest request{source_, listImageFiles(source_), output, key_.value_or(KeyColour::None),
-                     orient_, ignoreProfiles_};
+  JobRequest request{source_, {}, output, key_.value_or(KeyColour::None), orient_, ignoreProfiles_};
   // The line may have gone stale (a file still being copied when it was measured).
   requestSummary();
+  try {
+    request.files = listImageFiles(source_);
+  } catch (const Error& error) {
+    return showJobResult(error);
+  }
   if (request.files.empty()) return showJobResult(Error(ErrorKind::NoImageFile, source_));
 
   state_ = JobState::Running;

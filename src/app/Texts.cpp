@@ -2,6 +2,7 @@
 
 #include "app/TextFormat.h"
 #include "util/PathNames.h"
+#include "util/PrintableText.h"
 #include "util/Strings.h"
 
 namespace quillane {
@@ -12,6 +13,12 @@ const char* failureReasonKey(ErrorKind kind) {
   switch (kind) {
     case ErrorKind::NoImageFile:
       return "FAILED_NO_IMAGE";
+    case ErrorKind::FolderMissing:
+      return "FAILED_FOLDER_MISSING";
+    case ErrorKind::NotAFolder:
+    case ErrorKind::FolderPathTooLong:
+    case ErrorKind::FolderUnreadable:
+      return "FAILED_FOLDER";
     case ErrorKind::ImageUnreadable:
       return "FAILED_UNREADABLE";
     case ErrorKind::ImageCutShort:
@@ -51,14 +58,14 @@ std::string summaryText(const FolderSummary& summary, bool withProfile) {
   // As the alert says when the job finds no image.
   if (summary.imageCount == 0) return localizedString("NO_IMAGE_FILE");
   if (summary.canvas.width < 1 || summary.canvas.height < 1)
-    return fillIn(localizedString("SUMMARY_UNREADABLE"), {summary.firstFile});
+    return fillIn(localizedString("SUMMARY_UNREADABLE"), {printableText(summary.firstFile)});
   const char* key = summary.imageCount == 1 ? "SUMMARY_ONE_IMAGE" : "SUMMARY_IMAGES";
   std::string text =
       fillIn(localizedString(key),
              {std::to_string(summary.imageCount), std::to_string(int(summary.canvas.width)),
-              std::to_string(int(summary.canvas.height)), summary.firstFile});
+              std::to_string(int(summary.canvas.height)), printableText(summary.firstFile)});
   if (withProfile && !summary.colourProfile.empty())
-    text += fillIn(localizedString("SUMMARY_PROFILE"), {summary.colourProfile});
+    text += fillIn(localizedString("SUMMARY_PROFILE"), {printableText(summary.colourProfile)});
   return text;
 }
 
@@ -66,7 +73,7 @@ std::string progressLine(const JobProgress::Snapshot& progress) {
   if (progress.file.empty()) return {};
   return fillIn(localizedString("PROGRESS_FILE"),
                 {std::to_string(progress.fileIndex + 1), std::to_string(progress.fileCount),
-                 std::string(lastPathComponent(progress.file))});
+                 printableText(lastPathComponent(progress.file))});
 }
 
 std::string resultText(const JobOutcome& outcome) {
@@ -74,7 +81,7 @@ std::string resultText(const JobOutcome& outcome) {
   const char* key = outcome.layerCount == 1 ? "RESULT_SAVED_ONE" : "RESULT_SAVED";
   return fillIn(
       localizedString(key),
-      {std::string(lastPathComponent(outcome.path)), std::to_string(outcome.layerCount),
+      {printableText(lastPathComponent(outcome.path)), std::to_string(outcome.layerCount),
        std::to_string(int(outcome.canvas.width)), std::to_string(int(outcome.canvas.height))});
 }
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <stop_token>
 #include <thread>
@@ -15,6 +16,7 @@
 #include "job/Job.h"
 #include "job/OutputFile.h"
 #include "util/Log.h"
+#include "util/PrintableText.h"
 #include "util/Strings.h"
 
 namespace quillane::cli {
@@ -62,10 +64,10 @@ std::optional<Error> refusal(const JobRequest& request) {
 
 // The line that says what a finished job did.
 std::string outcomeLine(const JobOutcome& outcome, bool stopRequested) {
-  if (stopRequested) return prefixed(localizedString("CLI_STOP_TOO_LATE", {outcome.path}));
-  if (outcome.layerCount == 1) return prefixed(localizedString("CLI_WROTE_ONE", {outcome.path}));
-  return prefixed(localizedString(
-      "CLI_WROTE", {std::string_view(outcome.path), std::to_string(outcome.layerCount)}));
+  const std::string path = printableText(outcome.path);
+  if (stopRequested) return prefixed(localizedString("CLI_STOP_TOO_LATE", {path}));
+  if (outcome.layerCount == 1) return prefixed(localizedString("CLI_WROTE_ONE", {path}));
+  return prefixed(localizedString("CLI_WROTE", {path, std::to_string(outcome.layerCount)}));
 }
 
 }  // namespace
@@ -73,9 +75,14 @@ std::string outcomeLine(const JobOutcome& outcome, bool stopRequested) {
 int runJob(const CommandLine& line) {
   if (line.verbosity == Verbosity::Verbose) setLogSink(logToStderr);
 
-  JobRequest request{line.sourceFolder, listImageFiles(line.sourceFolder),
-                     line.outputPath,   line.key,
-                     line.orient,       line.ignoreProfiles};
+  JobRequest request{line.sourceFolder, {},          line.outputPath,
+                     line.key,          line.orient, line.ignoreProfiles};
+  try {
+    request.files = listImageFiles(line.sourceFolder);
+  } catch (const Error& error) {
+    std::fprintf(stderr, "%s\n", errorLine(error).c_str());
+    return kExitFailure;
+  }
   ProgressReporter reporter(line.verbosity, request.files, ::isatty(STDERR_FILENO) == 1);
   if (const std::optional<Error> refused = refusal(request)) {
     reporter.note(errorLine(*refused), true);

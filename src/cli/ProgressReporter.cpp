@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "util/PathNames.h"
+#include "util/PrintableText.h"
 #include "util/Strings.h"
 
 namespace quillane::cli {
@@ -75,11 +76,15 @@ void ProgressReporter::note(const std::string& line, bool isError) {
   std::fprintf(stderr, "%s\n", line.c_str());
 }
 
+std::string ProgressReporter::fileName(int fileNumber) const {
+  return printableText(lastPathComponent(files_[std::size_t(fileNumber - 1)]));
+}
+
 void ProgressReporter::printLinesUpTo(int fileNumber) {
   const int total = static_cast<int>(files_.size());
   for (; printedLines_ < fileNumber; ++printedLines_) {
     std::fprintf(stderr, "[%d/%d] %s\n", printedLines_ + 1, total,
-                 std::string(lastPathComponent(files_[std::size_t(printedLines_)])).c_str());
+                 fileName(printedLines_ + 1).c_str());
   }
 }
 
@@ -96,8 +101,7 @@ void ProgressReporter::drawBar(double percent, int fileNumber) {
                                              static_cast<long long>(files_.size())}) +
             " ";
     const int room = terminalColumns() - 1 - static_cast<int>(line.size());
-    line += fitToColumns(std::string(lastPathComponent(files_[std::size_t(fileNumber - 1)])),
-                         std::max(room, 0));
+    line += fitToColumns(fileName(fileNumber), std::max(room, 0));
   }
   // Back to the line's start, and clear what a longer line left behind.
   std::fprintf(stderr, "\r%s\x1b[K", line.c_str());

@@ -27,6 +27,8 @@ class ProgressReporter {
   enum class Mode { Silent, Bar, Lines };
   // The 1-based number of the file whose turn it is; 0 before the first.
   int currentFileNumber(const JobProgress::Snapshot& progress) const;
+  // The name of file number fileNumber (from 1), as it may be printed.
+  std::string fileName(int fileNumber) const;
   void printLinesUpTo(int fileNumber);
   void drawBar(double percent, int fileNumber);
   void clearBar();

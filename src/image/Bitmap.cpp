@@ -18,6 +18,13 @@ void keepTopLeftOf(RasterBytes& bytes, std::size_t unitBytes, int width, int new
 
 }  // namespace
 
+RasterBytes zeroedRasterBytes(std::size_t count) {
+  RasterBytes bytes;
+  bytes.resize(count);
+  zeroRasterMemory(bytes.data(), count);
+  return bytes;
+}
+
 void Bitmap::keepTopLeft(long long keepWidth, long long keepHeight) {
   const int newWidth = static_cast<int>(std::min<long long>(width, keepWidth));
   const int newHeight = static_cast<int>(std::min<long long>(height, keepHeight));

@@ -10,6 +10,10 @@ namespace quillane {
 
 using RasterBytes = std::vector<std::uint8_t, RasterAllocator<std::uint8_t>>;
 
+// `count` bytes that read as zero. Where they are fresh from the system nothing is written
+// to them, so only the pages a decoder writes become resident.
+RasterBytes zeroedRasterBytes(std::size_t count);
+
 // A raster of straight (not premultiplied) RGBA8 pixels: bytes R, G, B, A, rows top to
 // bottom, 4 x width bytes per row, no padding. Every decoder yields one (createBitmap).
 struct Bitmap {

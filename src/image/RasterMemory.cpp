@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <mutex>
 #include <unordered_map>
 #include <utility>
@@ -26,6 +27,12 @@ struct Block {
   std::size_t bytes;
 };
 
+// A block handed out, and whether it is as the system mapped it (all zero, untouched).
+struct LiveBlock {
+  std::size_t bytes;
+  bool fresh;
+};
+
 std::size_t mappedSize(std::size_t bytes) {
   return (bytes + kHugePageBytes - 1) / kHugePageBytes * kHugePageBytes;
 }
@@ -43,14 +50,15 @@ class RasterPool {
   void* take(std::size_t bytes) {
     std::unique_lock lock(mutex_);
     Block block = takeKept(bytes);
-    if (!block.address) {
+    const bool fresh = !block.address;
+    if (fresh) {
       lock.unlock();
       block.bytes = mappedSize(bytes);
       block.address = mapBlock(block.bytes);
       lock.lock();
     }
     try {
-      live_.emplace(block.address, block.bytes);
+      live_.emplace(block.address, LiveBlock{block.bytes, fresh});
     } catch (...) {
       (void)::munmap(block.address, block.bytes);
       throw;
@@ -65,7 +73,7 @@ class RasterPool {
       std::lock_guard lock(mutex_);
       const auto found = live_.find(address);
       if (found == live_.end()) return;
-      const Block freed{address, found->second};
+      const Block freed{address, found->second.bytes};
       live_.erase(found);
       if (freed.bytes > kMaxKeptBytes) {
         unkept[unkeptCount++] = freed;
@@ -81,6 +89,13 @@ class RasterPool {
     }
     for (std::size_t i = 0; i < unkeptCount; ++i)
       (void)::munmap(unkept[i].address, unkept[i].bytes);
+  }
+
+  // Whether the block is as the system mapped it; it is not once this is asked.
+  bool takeFresh(void* address) noexcept {
+    std::lock_guard lock(mutex_);
+    const auto found = live_.find(address);
+    return found != live_.end() && std::exchange(found->second.fresh, false);
   }
 
   void release() noexcept {
@@ -125,7 +140,7 @@ class RasterPool {
   std::mutex mutex_;
   std::array<Block, kMaxKeptBlocks> kept_{};  // the first keptCount_, oldest first
   std::size_t keptCount_ = 0;
-  std::unordered_map<void*, std::size_t> live_;
+  std::unordered_map<void*, LiveBlock> live_;
 };
 
 RasterPool& pool() {
@@ -147,6 +162,11 @@ void giveBackRasterMemory(void* block, std::size_t bytes) noexcept {
     return;
   }
   pool().giveBack(block);
+}
+
+void zeroRasterMemory(void* block, std::size_t bytes) noexcept {
+  if (bytes >= kPooledRasterBytes && pool().takeFresh(block)) return;
+  std::memset(block, 0, bytes);
 }
 
 void releaseRasterMemory() noexcept { pool().release(); }

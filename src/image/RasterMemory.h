@@ -15,6 +15,9 @@ constexpr std::size_t kPooledRasterBytes = std::size_t{1} << 20;
 
 void* takeRasterMemory(std::size_t bytes);
 void giveBackRasterMemory(void* block, std::size_t bytes) noexcept;
+// Sets the first `bytes` of a block just taken to zero. A block fresh from the system is
+// zero already and is left alone, so that only the pages its user writes become resident.
+void zeroRasterMemory(void* block, std::size_t bytes) noexcept;
 // Returns the kept blocks to the system (the end of a job).
 void releaseRasterMemory() noexcept;
 // Bytes in kept blocks waiting for a raster.

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <system_error>
 
+#include "util/PrintableText.h"
 #include "util/Strings.h"
 
 namespace quillane {
@@ -23,53 +24,66 @@ std::string fileWith(const std::string& file, const std::string& text) {
   return text.empty() ? file : file + ": " + text;
 }
 
+// The system's words for the error's errno, or nothing when there is none.
+std::string systemReason(const Error& error) {
+  return error.systemError != 0 ? std::generic_category().message(error.systemError) : "";
+}
+
 bool sizeKnown(const Error& error) { return error.width > 0 && error.height > 0; }
 
 // The file, with the budget a raster exceeds when it exceeds one: memory that ran out for a
 // raster within the budget has no limit to name.
-std::string memoryDetail(const char* key, const Error& error) {
-  return fileWith(error.file,
-                  sizeKnown(error) && error.limit > 0 ? memoryLimitText(key, error) : "");
+std::string memoryDetail(const char* key, const std::string& file, const Error& error) {
+  return fileWith(file, sizeKnown(error) && error.limit > 0 ? memoryLimitText(key, error) : "");
 }
 
 }  // namespace
 
 ErrorText describeError(const Error& error) {
+  const std::string file = printableText(error.file);
   switch (error.kind) {
     case ErrorKind::NoImageFile:
-      return {localizedString("NO_IMAGE_FILE"), error.file};
+      return {localizedString("NO_IMAGE_FILE"), file};
+    case ErrorKind::FolderMissing:
+      return {localizedString("FOLDER_MISSING"), file};
+    case ErrorKind::NotAFolder:
+      return {localizedString("FOLDER_NOT_A_FOLDER"), file};
+    case ErrorKind::FolderPathTooLong:
+      return {localizedString("FOLDER_PATH_TOO_LONG"), file};
+    case ErrorKind::FolderUnreadable:
+      return {localizedString("FOLDER_UNREADABLE"), fileWith(file, systemReason(error))};
     case ErrorKind::ImageUnreadable:
-      return {localizedString("IMAGE_READ_ERROR"), error.file};
+      return {localizedString("IMAGE_READ_ERROR"), fileWith(file, systemReason(error))};
     case ErrorKind::ImageCutShort:
-      return {localizedString("IMAGE_CUT_SHORT"), error.file};
+      return {localizedString("IMAGE_CUT_SHORT"), file};
     case ErrorKind::ImageUnsupported:
-      return {localizedString("IMAGE_UNSUPPORTED"), error.file};
+      return {localizedString("IMAGE_UNSUPPORTED"), file};
     case ErrorKind::ImageTooLarge:
       return {localizedString("IMAGE_TOO_LARGE"),
-              fileWith(error.file, sizeKnown(error)
-                                       ? localizedString("IMAGE_SIZE_LIMIT",
-                                                         {error.width, error.height, error.limit})
-                                       : "")};
+              fileWith(file, sizeKnown(error)
+                                 ? localizedString("IMAGE_SIZE_LIMIT",
+                                                   {error.width, error.height, error.limit})
+                                 : "")};
     case ErrorKind::ImageOutOfMemory:
-      return {localizedString("IMAGE_OUT_OF_MEMORY"), memoryDetail("IMAGE_MEMORY_LIMIT", error)};
+      return {localizedString("IMAGE_OUT_OF_MEMORY"),
+              memoryDetail("IMAGE_MEMORY_LIMIT", file, error)};
     case ErrorKind::PsdSideLimit:
       return {localizedString("DOCUMENT_TOO_LARGE"),
-              fileWith(error.file, localizedString("PSD_SIDE_LIMIT",
-                                                   {error.width, error.height, error.limit}))};
+              fileWith(file, localizedString("PSD_SIDE_LIMIT",
+                                             {error.width, error.height, error.limit}))};
     case ErrorKind::PsdByteLimit:
       return {localizedString("DOCUMENT_TOO_LARGE"),
-              fileWith(error.file, localizedString("PSD_BYTES_LIMIT"))};
+              fileWith(file, localizedString("PSD_BYTES_LIMIT"))};
     case ErrorKind::TooManyFiles:
       return {localizedString("TOO_MANY_FILES"),
               localizedString("LAYER_COUNT_LIMIT", {error.width, error.limit})};
     case ErrorKind::CanvasOutOfMemory:
-      return {localizedString("CANVAS_OUT_OF_MEMORY"), memoryDetail("CANVAS_MEMORY_LIMIT", error)};
+      return {localizedString("CANVAS_OUT_OF_MEMORY"),
+              memoryDetail("CANVAS_MEMORY_LIMIT", file, error)};
     case ErrorKind::OutputIsSource:
-      return {localizedString("WRITE_ERROR"),
-              fileWith(error.file, localizedString("OUTPUT_IS_SOURCE"))};
+      return {localizedString("WRITE_ERROR"), fileWith(file, localizedString("OUTPUT_IS_SOURCE"))};
     case ErrorKind::WriteFailed:
-      return {localizedString("WRITE_ERROR"),
-              fileWith(error.file, std::generic_category().message(error.systemError))};
+      return {localizedString("WRITE_ERROR"), fileWith(file, systemReason(error))};
     case ErrorKind::OutOfMemory:
       return {localizedString("OUT_OF_MEMORY"), ""};
     case ErrorKind::Internal:

@@ -11,41 +11,15 @@
 namespace quillane {
 namespace {
 
-// Large enough that the disk sees few, long requests; small enough that the chunks stay few
-// megabytes in all.
-constexpr std::size_t kChunkBytes = std::size_t{4} << 20;
 // One filling, one being written, one spare for an uneven disk.
 constexpr std::size_t kChunkCount = 3;
 // Direct writes need buffers, offsets and lengths aligned to the device's block size; a page
 // is a multiple of every block size in use.
 constexpr std::size_t kDirectAlignment = 4096;
 
-// Writes every byte at offset through the ordinary path: 0, or errno.
-int writeAll(int fd, const std::uint8_t* bytes, std::size_t count, std::uint64_t offset) {
-  while (count > 0) {
-    const ssize_t written = ::pwrite(fd, bytes, count, static_cast<off_t>(offset));
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return errno;  // ENOSPC, EFBIG, EIO, EDQUOT ...
-    }
-    if (written == 0) return EIO;
-    bytes += written;
-    count -= static_cast<std::size_t>(written);
-    offset += static_cast<std::uint64_t>(written);
-  }
-  return 0;
-}
-
-bool setDirect(int fd, bool direct) {
-  const int flags = ::fcntl(fd, F_GETFL);
-  if (flags < 0) return false;
-  const int wanted = direct ? flags | O_DIRECT : flags & ~O_DIRECT;
-  return wanted == flags || ::fcntl(fd, F_SETFL, wanted) == 0;
-}
-
 }  // namespace
 
-FileAppender::FileAppender(int fd) : fd_(fd) {}
+FileAppender::FileAppender(int fd, FileCalls& calls) : fd_(fd), calls_(calls) {}
 
 FileAppender::~FileAppender() { stopWriter(); }
 
@@ -83,7 +57,7 @@ std::error_code FileAppender::drain() {
   }
   stopWriter();
   drained_ = true;
-  if (direct_ && !setDirect(fd_, false)) {
+  if (direct_ && !setDirect(false)) {
     std::lock_guard lock(mutex_);
     if (!error_) error_ = errno;
   }
@@ -103,9 +77,32 @@ std::error_code FileAppender::writeAt(std::uint64_t offset, std::span<const std:
   return answer();
 }
 
+// Writes every byte at offset through the ordinary path: 0, or errno.
+int FileAppender::writeAll(const std::uint8_t* bytes, std::size_t count, std::uint64_t offset) {
+  while (count > 0) {
+    const ssize_t written = calls_.pwrite(fd_, bytes, count, static_cast<off_t>(offset));
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return errno;  // ENOSPC, EFBIG, EIO, EDQUOT ...
+    }
+    if (written == 0) return EIO;
+    bytes += written;
+    count -= static_cast<std::size_t>(written);
+    offset += static_cast<std::uint64_t>(written);
+  }
+  return 0;
+}
+
+bool FileAppender::setDirect(bool direct) {
+  const int flags = calls_.getFlags(fd_);
+  if (flags < 0) return false;
+  const int wanted = direct ? flags | O_DIRECT : flags & ~O_DIRECT;
+  return wanted == flags || calls_.setFlags(fd_, wanted) == 0;
+}
+
 // Writes through the page cache on this thread, keeping a failure as the one to answer.
 int FileAppender::writeNow(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
-  const int error = writeAll(fd_, bytes.data(), bytes.size(), offset);
+  const int error = writeAll(bytes.data(), bytes.size(), offset);
   if (error) {
     std::lock_guard lock(mutex_);
     if (!error_) error_ = error;
@@ -131,7 +128,7 @@ void FileAppender::startWriter() {
     if (!chunk.bytes) throw std::bad_alloc();
   }
   for (Chunk& chunk : chunks_) free_.push_back(&chunk);
-  direct_ = setDirect(fd_, true);
+  direct_ = setDirect(true);
   writer_ = std::thread([this] { writerLoop(); });
 }
 
@@ -172,16 +169,15 @@ int FileAppender::writeChunk(const Chunk& chunk) {
   std::size_t done = 0;
   while (direct_) {
     const ssize_t written =
-        ::pwrite(fd_, chunk.bytes.get(), chunk.filled, static_cast<off_t>(chunk.offset));
+        calls_.pwrite(fd_, chunk.bytes.get(), chunk.filled, static_cast<off_t>(chunk.offset));
     if (written < 0 && errno == EINTR) continue;
     if (written == static_cast<ssize_t>(chunk.filled)) return 0;
     if (written < 0 && errno != EINVAL) return errno;
     done = written > 0 ? static_cast<std::size_t>(written) : 0;
     direct_ = false;
-    if (!setDirect(fd_, false)) return errno;
+    if (!setDirect(false)) return errno;
   }
-  const int error =
-      writeAll(fd_, chunk.bytes.get() + done, chunk.filled - done, chunk.offset + done);
+  const int error = writeAll(chunk.bytes.get() + done, chunk.filled - done, chunk.offset + done);
   if (!error) {
     // Only a hint: failures show up in the final flush.
     (void)::sync_file_range(fd_, static_cast<off_t>(chunk.offset), static_cast<off_t>(chunk.filled),

@@ -11,6 +11,8 @@
 #include <thread>
 #include <vector>
 
+#include "job/FileCalls.h"
+
 namespace quillane {
 
 // Appends to a file past the page cache where the file system allows it (O_DIRECT): bytes
@@ -24,8 +26,12 @@ namespace quillane {
 // answers it.
 class FileAppender {
  public:
-  // fd: open for writing and empty; not owned, and must outlive the appender.
-  explicit FileAppender(int fd);
+  // The bytes handed to the disk at once. Large enough that the disk sees few, long
+  // requests; small enough that the chunks stay few megabytes in all.
+  static constexpr std::size_t kChunkBytes = std::size_t{4} << 20;
+
+  // fd: open for writing and empty; not owned, and must outlive the appender, as must calls.
+  explicit FileAppender(int fd, FileCalls& calls = systemFileCalls());
   // Stops the writer thread; chunks not yet written are dropped.
   ~FileAppender();
   FileAppender(const FileAppender&) = delete;
@@ -59,11 +65,14 @@ class FileAppender {
   void writerLoop();
   int writeChunk(const Chunk& chunk);
   int writeNow(std::uint64_t offset, std::span<const std::uint8_t> bytes);
+  int writeAll(const std::uint8_t* bytes, std::size_t count, std::uint64_t offset);
+  bool setDirect(bool direct);
   void stopWriter();
   int failure();
   std::error_code answer() { return {failure(), std::generic_category()}; }
 
   const int fd_;
+  FileCalls& calls_;
   std::uint64_t appended_ = 0;
   bool drained_ = false;
   Chunk* filling_ = nullptr;

@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "image/decode/Decode.h"
+#include "util/Error.h"
 #include "util/Log.h"
 #include "util/PathNames.h"
 #include "util/Strings.h"
@@ -51,11 +52,25 @@ std::string folderPrefix(std::string folder) {
   return (folder.empty() && !isRoot) ? std::string() : folder + "/";
 }
 
+// What a folder that cannot be listed answers, as the error that says why.
+[[noreturn]] void throwFolderError(const std::string& folder, std::error_code error) {
+  ErrorKind kind = ErrorKind::FolderUnreadable;
+  if (error == std::errc::no_such_file_or_directory)
+    kind = ErrorKind::FolderMissing;
+  else if (error == std::errc::not_a_directory)
+    kind = ErrorKind::NotAFolder;
+  else if (error == std::errc::filename_too_long)
+    kind = ErrorKind::FolderPathTooLong;
+  Error failure(kind, folder);
+  failure.systemError = error.value();
+  throw failure;
+}
+
 }  // namespace
 
 std::vector<std::string> listImageFiles(const std::string& folder) {
   std::vector<std::string> names;
-  // Direct entries only; an unreadable folder simply lists nothing.
+  // Direct entries only.
   std::error_code error;
   std::filesystem::directory_iterator entries(folder, error);
   for (const std::filesystem::directory_iterator end; !error && entries != end;
@@ -63,6 +78,7 @@ std::vector<std::string> listImageFiles(const std::string& folder) {
     const std::string name = entries->path().filename().string();
     if (isRegularFileItem(entries->path().string()) && isImageFileName(name)) names.push_back(name);
   }
+  if (error) throwFolderError(folder, error);
   sortByStemThenExtension(names);
 
   const std::string prefix = folderPrefix(folder);

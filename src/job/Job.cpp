@@ -40,6 +40,8 @@ DecodeRequest decodingFor(const JobRequest& request) {
   return how;
 }
 
+// whole: how the file is decoded; a side above its sideLimit is refused from the file's
+// header, before its pixels are decoded.
 MeasuredFile measureFile(const std::string& path, const DecodeRequest& whole) {
   MeasuredFile measured;
   if (isPictFile(path)) {
@@ -93,7 +95,9 @@ Error imageError(const std::string& file, const DecodeError& decode) {
     case DecodeFailure::Unreadable:
       break;
   }
-  return Error(ErrorKind::ImageUnreadable, file);
+  Error error(ErrorKind::ImageUnreadable, file);
+  error.systemError = decode.systemError;
+  return error;
 }
 
 // Raises, before anything is written, for a document the output's format cannot hold or
@@ -116,6 +120,18 @@ void checkDocument(const std::vector<std::string>& files, Size canvas, PSDFormat
   }
   if (!fitsImageByteBudget(width, height))
     throw outOfMemory(ErrorKind::CanvasOutOfMemory, files.front(), width, height);
+}
+
+// Whether a first image was refused from its header for a side a PSD cannot hold, though
+// an image may have it.
+bool isBeyondPsd(const DecodeError& failure) {
+  const auto within = [](long long side) { return side > 0 && side <= kMaxImageSide; };
+  return failure.kind == DecodeFailure::TooLarge && within(failure.width) &&
+         within(failure.height) && (failure.width > kMaxPsdSide || failure.height > kMaxPsdSide);
+}
+
+Size declaredSize(const DecodeError& failure) {
+  return {static_cast<int>(failure.width), static_cast<int>(failure.height)};
 }
 
 std::vector<std::string> layerNames(const std::vector<std::string>& files) {
@@ -212,12 +228,17 @@ JobOutcome makeDocument(const JobRequest& request, JobProgress& progress, std::s
   const std::vector<std::string>& files = request.files;
   progress.start(files.size());
   if (files.empty()) throw Error(ErrorKind::NoImageFile, request.sourceFolder);
-  MeasuredFile first = measureFile(files.front(), decodingFor(request));
+  const PSDFormat format = formatFor(request.outputPath);
+  DecodeRequest firstFile = decodingFor(request);
+  firstFile.sideLimit = format == PSDFormat::Psd ? kMaxPsdSide : kMaxImageSide;
+  MeasuredFile first = measureFile(files.front(), firstFile);
   if (first.size.width < 1 || first.size.height < 1) {
+    const DecodeError failure = first.image ? DecodeError{} : first.image.error();
+    if (isBeyondPsd(failure)) checkDocument(files, declaredSize(failure), format);
     progress.startFile(0, files.front());
-    throw imageError(files.front(), first.image ? DecodeError{} : first.image.error());
+    throw imageError(files.front(), failure);
   }
-  checkDocument(files, first.size, formatFor(request.outputPath));
+  checkDocument(files, first.size, format);
   JobOutcome outcome;
   outcome.canvas = first.size;
   progress.setCanvas(first.size);

@@ -51,13 +51,14 @@ std::string temporaryName(const std::string& folder, const std::string& path) {
 
 }  // namespace
 
-OutputFile::OutputFile(std::string path) : path_(std::move(path)), folder_(folderOf(path_)) {
+OutputFile::OutputFile(std::string path, FileCalls& calls)
+    : path_(std::move(path)), folder_(folderOf(path_)), calls_(calls) {
   struct stat target {};
   const bool targetExists = ::stat(path_.c_str(), &target) == 0;
   if (targetExists && S_ISDIR(target.st_mode)) fail(EISDIR);
 
   openTemporary();
-  appender_ = std::make_unique<FileAppender>(fd_);
+  appender_ = std::make_unique<FileAppender>(fd_, calls_);
   // A replaced file keeps its permissions, as it would if it were rewritten in place.
   if (targetExists && S_ISREG(target.st_mode)) (void)::fchmod(fd_, target.st_mode & 07777);
 }
@@ -66,10 +67,10 @@ OutputFile::~OutputFile() {
   appender_.reset();  // its writer uses the file
   if (!committed_ && !temporaryPath_.empty()) {
     std::lock_guard lock(pendingMutex());
-    ::unlink(temporaryPath_.c_str());
+    calls_.unlink(temporaryPath_.c_str());
     pendingNames().erase(temporaryPath_);
   }
-  if (fd_ >= 0) ::close(fd_);
+  if (fd_ >= 0) calls_.close(fd_);
 }
 
 void OutputFile::fail(int error) const {
@@ -80,7 +81,7 @@ void OutputFile::fail(int error) const {
 
 void OutputFile::openTemporary() {
   // An unnamed file vanishes by itself if the process dies before the commit.
-  fd_ = ::open(folder_.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+  fd_ = calls_.open(folder_.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
   if (fd_ >= 0) return;
   if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) fail(errno);
 
@@ -88,7 +89,7 @@ void OutputFile::openTemporary() {
   for (int attempt = 0; attempt < kMaxTemporaryNameAttempts; ++attempt) {
     std::string name = temporaryName(folder_, path_);
     std::lock_guard lock(pendingMutex());
-    fd_ = ::open(name.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
+    fd_ = calls_.open(name.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
     if (fd_ >= 0) {
       pendingNames().insert(name);
       temporaryPath_ = std::move(name);
@@ -109,9 +110,9 @@ void OutputFile::writeAt(std::uint64_t offset, std::span<const std::uint8_t> byt
 
 bool OutputFile::linkUnnamedAs(const std::string& name) const {
   const std::string procPath = "/proc/self/fd/" + std::to_string(fd_);
-  int result = ::linkat(AT_FDCWD, procPath.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW);
+  int result = calls_.linkat(AT_FDCWD, procPath.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW);
   if (result != 0 && errno == ENOENT)  // no /proc: needs CAP_DAC_READ_SEARCH, may fail too
-    result = ::linkat(fd_, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH);
+    result = calls_.linkat(fd_, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH);
   return result == 0;
 }
 
@@ -132,7 +133,7 @@ std::string OutputFile::linkTemporary() {
 
 void OutputFile::commit() {
   if (const std::error_code error = appender_->drain()) fail(error.value());
-  if (::fsync(fd_) != 0) fail(errno);
+  if (calls_.fsync(fd_) != 0) fail(errno);
   if (temporaryPath_.empty()) {
     // Nothing at the path yet: the unnamed file takes the name in one step, so that no
     // temporary name ever exists. Otherwise it gets one for the rename that replaces.
@@ -144,19 +145,19 @@ void OutputFile::commit() {
   }
   if (!committed_) {
     std::lock_guard lock(pendingMutex());
-    if (::rename(temporaryPath_.c_str(), path_.c_str()) != 0) fail(errno);
+    if (calls_.rename(temporaryPath_.c_str(), path_.c_str()) != 0) fail(errno);
     pendingNames().erase(temporaryPath_);
     committed_ = true;
   }
-  ::close(fd_);
+  calls_.close(fd_);
   fd_ = -1;
 
   // Makes the new name durable. The file is in place already, so a folder that cannot be
   // synced (some file systems refuse) is no failure.
-  const int folderFd = ::open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const int folderFd = calls_.open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
   if (folderFd >= 0) {
-    (void)::fsync(folderFd);
-    ::close(folderFd);
+    (void)calls_.fsync(folderFd);
+    calls_.close(folderFd);
   }
 }
 

@@ -19,7 +19,8 @@ namespace quillane {
 //   file.commit();
 class OutputFile {
  public:
-  explicit OutputFile(std::string path);
+  // calls: the system calls the file is made with; must outlive the object.
+  explicit OutputFile(std::string path, FileCalls& calls = systemFileCalls());
   ~OutputFile();
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;
@@ -41,6 +42,7 @@ class OutputFile {
 
   std::string path_;
   std::string folder_;
+  FileCalls& calls_;
   int fd_ = -1;
   std::string temporaryPath_;  // empty while the file has no name (O_TMPFILE)
   bool committed_ = false;

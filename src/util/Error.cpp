@@ -6,6 +6,14 @@ const char* errorKindName(ErrorKind kind) {
   switch (kind) {
     case ErrorKind::NoImageFile:
       return "NoImageFile";
+    case ErrorKind::FolderMissing:
+      return "FolderMissing";
+    case ErrorKind::NotAFolder:
+      return "NotAFolder";
+    case ErrorKind::FolderPathTooLong:
+      return "FolderPathTooLong";
+    case ErrorKind::FolderUnreadable:
+      return "FolderUnreadable";
     case ErrorKind::ImageUnreadable:
       return "ImageUnreadable";
     case ErrorKind::ImageCutShort:

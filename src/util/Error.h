@@ -9,7 +9,11 @@ namespace quillane {
 // words from the strings tables (job/ErrorText.h); nothing compares texts to decide.
 enum class ErrorKind {
   NoImageFile,        // file: the folder
-  ImageUnreadable,    // file: the image
+  FolderMissing,      // file: the folder
+  NotAFolder,         // file: the path given as the folder
+  FolderPathTooLong,  // file: the folder
+  FolderUnreadable,   // file: the folder; systemError: errno
+  ImageUnreadable,    // file: the image; systemError: errno, when a call failed (0: none)
   ImageCutShort,      // file
   ImageUnsupported,   // file
   ImageTooLarge,      // file, width, height, limit (kMaxImageSide)
@@ -26,11 +30,12 @@ enum class ErrorKind {
 
 // Every kind, for tables that must cover them all.
 inline constexpr ErrorKind kEveryErrorKind[] = {
-    ErrorKind::NoImageFile,       ErrorKind::ImageUnreadable, ErrorKind::ImageCutShort,
-    ErrorKind::ImageUnsupported,  ErrorKind::ImageTooLarge,   ErrorKind::ImageOutOfMemory,
-    ErrorKind::PsdSideLimit,      ErrorKind::PsdByteLimit,    ErrorKind::TooManyFiles,
-    ErrorKind::CanvasOutOfMemory, ErrorKind::OutputIsSource,  ErrorKind::WriteFailed,
-    ErrorKind::OutOfMemory,       ErrorKind::Internal,
+    ErrorKind::NoImageFile,       ErrorKind::FolderMissing,     ErrorKind::NotAFolder,
+    ErrorKind::FolderPathTooLong, ErrorKind::FolderUnreadable,  ErrorKind::ImageUnreadable,
+    ErrorKind::ImageCutShort,     ErrorKind::ImageUnsupported,  ErrorKind::ImageTooLarge,
+    ErrorKind::ImageOutOfMemory,  ErrorKind::PsdSideLimit,      ErrorKind::PsdByteLimit,
+    ErrorKind::TooManyFiles,      ErrorKind::CanvasOutOfMemory, ErrorKind::OutputIsSource,
+    ErrorKind::WriteFailed,       ErrorKind::OutOfMemory,       ErrorKind::Internal,
 };
 
 struct Error : std::exception {

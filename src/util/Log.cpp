@@ -5,6 +5,8 @@
 #include <mutex>
 #include <vector>
 
+#include "util/PrintableText.h"
+
 namespace quillane {
 namespace {
 
@@ -49,7 +51,8 @@ void logLine(const char* format, ...) {
 }
 
 void logToStderr(std::string_view line) {
-  std::fprintf(stderr, "%.*s\n", static_cast<int>(line.size()), line.data());
+  // Log lines carry file names: escaped, they cannot drive the terminal.
+  std::fprintf(stderr, "%s\n", printableText(line).c_str());
 }
 
 }  // namespace quillane

@@ -63,11 +63,12 @@ class OutputTest(CliTestCase):
         for name in (b"a-caf\xe9.png", "b-%s%n%x.png", "c-new\nline.png", "d-ünïcödé.png"):
             path = os.path.join(os.fsencode(self.src), os.fsencode(name))
             Image.new("RGB", (6, 4), (10, 20, 30)).save(path, "PNG")
-        # Bytes: the progress lines repeat the names as they are.
+        # Bytes: the progress lines repeat the names, bytes that are not text escaped.
         result = subprocess.run([os.environ["QUILLANE_BIN"], self.src, self.output()],
                                 capture_output=True, timeout=300)
         self.assertEqual(result.returncode, 0, result.stderr)
-        self.assertIn(b"a-caf\xe9.png", result.stderr)
+        self.assertIn(b"[1/4] a-caf\\xe9.png\n[2/4] b-%s%n%x.png\n[3/4] c-new\\x0aline.png\n"
+                      + "[4/4] d-ünïcödé.png".encode(), result.stderr)
         self.assertEqual([layer.name for layer in self.open_psd()],
                          ["a-caf\ufffd.png", "b-%s%n%x.png", "c-new\nline.png", "d-ünïcödé.png"])
 

@@ -1,4 +1,5 @@
-"""The document cannot be saved: every failure names the output path, leaves a file already
+"""The document cannot be saved: a real failure (each kind of failure of the file calls is
+tested in tests/job/OutputFileThreadTest.cpp) names the output path, leaves a file already
 there byte for byte, and leaves no temporary file; the process killed at any moment leaves
 the old document or the new one whole."""
 import os
@@ -24,49 +25,11 @@ class OutputFailureTest(CliTestCase):
         self.save("a.png", Image.effect_noise((360, 360), 90).convert("RGB"))
         self.save("b.png", Image.effect_noise((360, 360), 40).convert("RGB"))
 
-    def put_old(self, folder=None):
-        path = os.path.join(folder or self.out, "out.psd")
+    def put_old(self):
+        path = os.path.join(self.out, "out.psd")
         with open(path, "wb") as f:
             f.write(OLD)
         return path
-
-    def assertFailedKeepingOld(self, result, path, reason, folder=None):
-        self.assertEqual(result.returncode, 1, result.stderr)
-        self.assertIn(WRITE_ERROR + path + ": " + reason, result.stderr)
-        with open(path, "rb") as f:
-            self.assertEqual(f.read(), OLD)
-        self.assertEqual(os.listdir(folder or self.out), ["out.psd"])
-
-    def mount_tmpfs(self, options):
-        if os.geteuid() != 0:
-            self.skipTest("mounting a file system needs root")
-        folder = os.path.join(self.scratch, "mnt")
-        os.mkdir(folder)
-        mounted = subprocess.run(["mount", "-t", "tmpfs", "-o", options, "tmpfs", folder],
-                                 capture_output=True)
-        if mounted.returncode != 0:
-            self.skipTest("cannot mount a tmpfs here")
-        self.addCleanup(subprocess.run, ["umount", "-l", folder], capture_output=True)
-        return folder
-
-    def chattr(self, flag, path):
-        if os.geteuid() != 0:
-            self.skipTest("immutable files need root")
-        if subprocess.run(["chattr", flag, path], capture_output=True).returncode != 0:
-            self.skipTest("the file system has no immutable flag")
-        if flag == "+i":
-            self.addCleanup(subprocess.run, ["chattr", "-i", path], capture_output=True)
-
-    def test_disk_full(self):
-        folder = self.mount_tmpfs("size=256k")
-        path = self.put_old(folder)
-        self.assertFailedKeepingOld(run(self.src, path), path, "No space left on device", folder)
-
-    def test_read_only_file_system(self):
-        folder = self.mount_tmpfs("size=1m")
-        path = self.put_old(folder)
-        subprocess.run(["mount", "-o", "remount,ro", folder], check=True)
-        self.assertFailedKeepingOld(run(self.src, path), path, "Read-only file system", folder)
 
     def test_file_size_limit(self):
         path = self.put_old()
@@ -74,17 +37,11 @@ class OutputFailureTest(CliTestCase):
         def limit():
             resource.setrlimit(resource.RLIMIT_FSIZE, (64 << 10, 64 << 10))
         result = run(self.src, path, preexec_fn=limit)
-        self.assertFailedKeepingOld(result, path, "File too large")
-
-    def test_failed_rename_over_an_immutable_target(self):
-        path = self.put_old()
-        self.chattr("+i", path)
-        self.assertFailedKeepingOld(run(self.src, path), path, "Operation not permitted")
-
-    def test_folder_that_takes_no_new_file(self):
-        path = self.put_old()
-        self.chattr("+i", self.out)
-        self.assertFailedKeepingOld(run(self.src, path), path, "Operation not permitted")
+        self.assertEqual(result.returncode, 1, result.stderr)
+        self.assertIn(WRITE_ERROR + path + ": File too large", result.stderr)
+        with open(path, "rb") as f:
+            self.assertEqual(f.read(), OLD)
+        self.assertEqual(os.listdir(self.out), ["out.psd"])
 
     def test_killed_at_any_moment_leaves_old_or_new_whole(self):
         path = self.output()

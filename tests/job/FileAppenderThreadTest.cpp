@@ -1,7 +1,5 @@
-#include <fcntl.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdint>
 #include <filesystem>
 #include <random>
@@ -11,7 +9,6 @@
 #include <gtest/gtest.h>
 
 #include "job/FileAppender.h"
-#include "support/BmpBytes.h"
 #include "support/JobSupport.h"
 #include "support/TempFolder.h"
 
@@ -80,41 +77,6 @@ TEST(FileAppender, WritesEveryByteInOrderOnDiskAndInMemoryFileSystems) {
     EXPECT_TRUE(std::equal(expected.begin(), expected.end(),
                            reinterpret_cast<const std::uint8_t*>(written.data())));
   }
-}
-
-TEST(FileAppender, TheWritersFailureReachesTheCaller) {
-  std::mt19937 random(11);
-  const Bytes bytes = randomBytes(random, std::size_t{20} << 20);
-
-  // A full disk: every write to /dev/full fails with ENOSPC.
-  const int full = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
-  if (full >= 0) {
-    FileAppender appender(full);
-    std::error_code error;
-    for (std::size_t at = 0; at < bytes.size() && !error; at += std::size_t{1} << 20)
-      error = appender.append({bytes.data() + at, std::size_t{1} << 20});
-    EXPECT_EQ(appender.drain(), std::errc::no_space_on_device);
-    EXPECT_EQ(appender.append(bytes), std::errc::no_space_on_device);  // the first failure sticks
-    ::close(full);
-  }
-
-  // A file that cannot be written at all; dropping the appender stops its writer.
-  testsupport::TempFolder folder;
-  const std::string path = folder.write("read-only", "");
-  const int readOnly = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  ASSERT_GE(readOnly, 0);
-  {
-    FileAppender appender(readOnly);
-    std::error_code error;
-    for (int i = 0; i < 8 && !error; ++i) error = appender.append(bytes);
-    EXPECT_EQ(error, std::errc::bad_file_descriptor);
-  }
-  {
-    FileAppender appender(readOnly);
-    EXPECT_FALSE(appender.append({bytes.data(), 100}));  // still held back
-    EXPECT_EQ(appender.drain(), std::errc::bad_file_descriptor);
-  }
-  ::close(readOnly);
 }
 
 }  // namespace

@@ -1,15 +1,12 @@
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 
 #include <gtest/gtest.h>
 
 #include "job/ImageFileList.h"
-#include "support/BmpBytes.h"
-#include "support/JobSupport.h"
 #include "support/TempFolder.h"
+#include "util/Error.h"
 
 namespace quillane {
 namespace {
@@ -60,20 +57,24 @@ TEST(ImageFileList, JoinsFolderAndNameWithExactlyOneSeparator) {
   }
 }
 
-TEST(ImageFileList, FolderThatCannotBeReadGivesEmptyList) {
+TEST(ImageFileList, FolderThatCannotBeListedSaysWhy) {
   TempFolder folder;
   const std::string notAFolder = folder.write("a.png", "x");
-  EXPECT_TRUE(listImageFiles(folder.file("missing")).empty());
-  EXPECT_TRUE(listImageFiles(notAFolder).empty());
-  EXPECT_TRUE(listImageFiles(TempFolder().path()).empty());
-
-  if (::geteuid() != 0) {  // root reads every folder
-    const std::string locked = folder.file("locked");
-    std::filesystem::create_directory(locked);
-    std::ofstream(locked + "/b.png") << "x";
-    ::chmod(locked.c_str(), 0);
-    EXPECT_TRUE(listImageFiles(locked).empty());
-    ::chmod(locked.c_str(), 0700);
+  std::filesystem::create_symlink("loop", folder.file("loop"));
+  const std::pair<std::string, ErrorKind> cases[] = {
+      {folder.file("missing"), ErrorKind::FolderMissing},
+      {notAFolder, ErrorKind::NotAFolder},
+      {folder.file(std::string(300, 'n')), ErrorKind::FolderPathTooLong},
+      {folder.file("loop"), ErrorKind::FolderUnreadable},  // ELOOP, even for root
+  };
+  for (const auto& [path, kind] : cases) {
+    try {
+      listImageFiles(path);
+      ADD_FAILURE() << path;
+    } catch (const Error& error) {
+      EXPECT_EQ(error.kind, kind) << path;
+      EXPECT_EQ(error.file, path);
+    }
   }
 }
 

@@ -125,6 +125,11 @@ TEST(Job, UnreadableFileEndsTheJobWithItsPath) {
       ASSERT_TRUE(failure);
       EXPECT_EQ(failure->kind, ErrorKind::ImageUnreadable);
       EXPECT_EQ(failure->file, changed);
+      // The reason, where opening the file failed.
+      const std::string became = what;
+      EXPECT_EQ(failure->systemError, became == "removed"                  ? ENOENT
+                                      : became == "a link to a good image" ? ELOOP
+                                                                           : 0);
       EXPECT_EQ(progress.snapshot().file, changed);
       EXPECT_EQ(readFile(output), "old document");
       EXPECT_EQ(out.entries(), std::vector<std::string>{"out.psd"});

@@ -118,8 +118,9 @@ void decodeRows(const StoredRows& rows, Bitmap& bitmap) {
 
 std::optional<DecodeFailure> decodeRunLengthRows(std::span<const std::uint8_t> data,
                                                  const BmpHeader& h, Bitmap& bitmap) {
-  std::vector<std::uint8_t> indices(static_cast<std::size_t>(bitmap.width) *
-                                    static_cast<std::size_t>(bitmap.height));
+  // Pixels the runs skip keep index 0; only the rows the runs reach are touched.
+  RasterBytes indices = zeroedRasterBytes(static_cast<std::size_t>(bitmap.width) *
+                                          static_cast<std::size_t>(bitmap.height));
   const RunLengthImage image{h.height, h.compression == kBmpRle8 ? 8u : 4u, h.palette.size()};
   if (const auto failure = decodeRunLength(data, image, bitmap.width, bitmap.height, indices))
     return failure;

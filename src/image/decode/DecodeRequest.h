@@ -16,6 +16,10 @@ struct DecodeRequest {
   long long keptWidth(long long width) const { return std::min(width, keepWidth); }
   long long keptHeight(long long height) const { return std::min(height, keepHeight); }
 
+  // A side above this is refused as too large from the header, before any pixel is decoded
+  // (a first image beyond what its document can hold).
+  long long sideLimit = LLONG_MAX;
+
   // Turn a photo upright as its camera recorded (the JPEG or TIFF orientation tag) before
   // the part is cut from it; the pixels as stored when false.
   bool upright = false;

@@ -10,7 +10,7 @@ enum class DecodeFailure {
   Unreadable,   // not an image, or corrupt
   CutShort,     // the bytes end before the data the file declares
   Unsupported,  // a legal variant, or one beyond the limits set against decompression bombs
-  TooLarge,     // a side above kMaxImageSide
+  TooLarge,     // a side above kMaxImageSide, or a block to decode far larger than the part kept
   OutOfMemory,  // a raster above imageByteBudget(), or memory that could not be had
 };
 
@@ -19,6 +19,7 @@ struct DecodeError {
   DecodeFailure kind = DecodeFailure::Unreadable;
   long long width = 0;
   long long height = 0;
+  int systemError = 0;  // errno, for a file that could not be opened or read
 };
 
 // A decoder's answer: the value, or why there is none.

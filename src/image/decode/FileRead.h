@@ -2,9 +2,10 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
+
+#include "image/decode/Decoded.h"
 
 namespace quillane {
 
@@ -16,8 +17,8 @@ inline constexpr std::size_t kMaxSourceFileBytes = std::size_t{2} << 30;
 // Reads a regular file whole. The file is opened without following a symbolic link and
 // without blocking (a FIFO must not hang the job), checked to be a regular file once open,
 // and refused when larger than maxBytes. Nothing on any failure but memory that cannot be
-// had, which throws std::bad_alloc.
-std::optional<std::vector<std::uint8_t>> readWholeFile(const std::string& path,
-                                                       std::size_t maxBytes = kMaxSourceFileBytes);
+// had, which throws std::bad_alloc; the error is unreadable, with errno where a call failed.
+Decoded<std::vector<std::uint8_t>> readWholeFile(const std::string& path,
+                                                 std::size_t maxBytes = kMaxSourceFileBytes);
 
 }  // namespace quillane

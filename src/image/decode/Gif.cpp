@@ -80,7 +80,9 @@ std::vector<int> rowsToRead(const GifImageDesc& frame, int screenHeight) {
 std::optional<DecodeError> drawFrame(GifFileType* gif, const Palette& palette, Bitmap& screen,
                                      const DecodeRequest& request) {
   const GifImageDesc& frame = gif->Image;
-  if (const auto refused = checkImageSize(frame.Width, frame.Height, request)) return refused;
+  // The side limit is the screen's: a frame is cut to it.
+  const DecodeRequest framePart{.keepWidth = request.keepWidth, .keepHeight = request.keepHeight};
+  if (const auto refused = checkImageSize(frame.Width, frame.Height, framePart)) return refused;
   if (frame.Width == 0 || frame.Height == 0) return DecodeError{};
   std::vector<GifPixelType> line(static_cast<std::size_t>(frame.Width));
   for (const int frameRow : rowsToRead(frame, screen.height)) {

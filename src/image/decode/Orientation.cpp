@@ -3,10 +3,13 @@
 #include <libexif/exif-data.h>
 #include <tiffio.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
+#include <optional>
 
 #include "image/decode/Decoders.h"
+#include "image/decode/SizeCheck.h"
 #include "image/decode/TiffMemory.h"
 
 namespace quillane {
@@ -40,51 +43,88 @@ int tiffOrientation(std::span<const std::uint8_t> bytes) {
   return validOrDefault(orientation);
 }
 
+// The sides of the image the bytes store, from its header; nothing when it cannot be read.
+std::optional<Size> storedSize(std::span<const std::uint8_t> bytes) {
+  if (sniffImageFormat(bytes) == ImageFormat::Jpeg) return jpegPixelSize(bytes);
+  TiffMemoryFile file{bytes};
+  const TiffHandle tif = openTiffMemory(file);
+  std::uint32_t width = 0, height = 0;
+  if (!tif || !TIFFGetField(tif.get(), TIFFTAG_IMAGEWIDTH, &width) ||
+      !TIFFGetField(tif.get(), TIFFTAG_IMAGELENGTH, &height) || width > kMaxImageSide ||
+      height > kMaxImageSide)
+    return std::nullopt;
+  return Size{static_cast<int>(width), static_cast<int>(height)};
+}
+
+struct StoredPoint {
+  int x;
+  int y;
+};
+
 // Where the upright pixel (u, v) is stored, in an image stored width x height.
 struct StoredPlace {
   int orientation;
   int width;
   int height;
 
-  std::size_t of(int u, int v) const {
-    int x = u, y = v;
+  StoredPoint at(int u, int v) const {
     switch (orientation) {
       case 2:
-        x = width - 1 - u;
-        break;
+        return {width - 1 - u, v};
       case 3:
-        x = width - 1 - u, y = height - 1 - v;
-        break;
+        return {width - 1 - u, height - 1 - v};
       case 4:
-        y = height - 1 - v;
-        break;
+        return {u, height - 1 - v};
       case 5:
-        x = v, y = u;
-        break;
+        return {v, u};
       case 6:
-        x = v, y = height - 1 - u;
-        break;
+        return {v, height - 1 - u};
       case 7:
-        x = width - 1 - v, y = height - 1 - u;
-        break;
+        return {width - 1 - v, height - 1 - u};
       case 8:
-        x = width - 1 - v, y = u;
-        break;
+        return {width - 1 - v, u};
       default:
-        break;
+        return {u, v};
     }
-    return static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + x;
   }
 };
 
-// Moves units of unitBytes from their stored places to their upright ones.
-void turn(const std::uint8_t* stored, std::uint8_t* upright, std::size_t unitBytes,
-          const StoredPlace& place, int uprightWidth, int uprightHeight) {
+// Moves units of unitBytes from their stored places (rows of storedRowPixels) to their
+// upright ones.
+void turn(const std::uint8_t* stored, std::size_t storedRowPixels, std::uint8_t* upright,
+          std::size_t unitBytes, const StoredPlace& place, int uprightWidth, int uprightHeight) {
   for (int v = 0; v < uprightHeight; ++v) {
     for (int u = 0; u < uprightWidth; ++u, upright += unitBytes) {
-      std::memcpy(upright, stored + place.of(u, v) * unitBytes, unitBytes);
+      const StoredPoint p = place.at(u, v);
+      const std::size_t index = static_cast<std::size_t>(p.y) * storedRowPixels + p.x;
+      std::memcpy(upright, stored + index * unitBytes, unitBytes);
     }
   }
+}
+
+// The upright top-left uprightWidth x uprightHeight pixels of an image stored as place
+// says, from `stored`: its stored top-left part that holds them.
+Decoded<Bitmap> turnedPart(const Bitmap& stored, const StoredPlace& place, int uprightWidth,
+                           int uprightHeight) {
+  auto upright = createBitmap(uprightWidth, uprightHeight, BitmapFill::Nothing);
+  if (!upright) return upright;
+  const auto rowPixels = static_cast<std::size_t>(stored.width);
+  turn(stored.pixels.data(), rowPixels, upright->pixels.data(), 4, place, uprightWidth,
+       uprightHeight);
+  if (!stored.extremes.empty()) {
+    upright->extremes.resize(upright->pixels.size() / 4);
+    turn(stored.extremes.data(), rowPixels, upright->extremes.data(), 1, place, uprightWidth,
+         uprightHeight);
+  }
+  upright->knownOpaque = stored.knownOpaque;
+  return upright;
+}
+
+// The sides of the upright part the request keeps.
+Size uprightKept(const StoredPlace& place, const DecodeRequest& request) {
+  const bool swapsSides = place.orientation >= 5;
+  return {static_cast<int>(request.keptWidth(swapsSides ? place.height : place.width)),
+          static_cast<int>(request.keptHeight(swapsSides ? place.width : place.height))};
 }
 
 }  // namespace
@@ -104,31 +144,44 @@ Decoded<Bitmap> turnedUpright(const Bitmap& stored, int orientation) {
   const bool swapsSides = orientation >= 5;
   const int width = swapsSides ? stored.height : stored.width;
   const int height = swapsSides ? stored.width : stored.height;
-  auto upright = createBitmap(width, height, BitmapFill::Nothing);
-  if (!upright) return upright;
-  const StoredPlace place{orientation, stored.width, stored.height};
-  turn(stored.pixels.data(), upright->pixels.data(), 4, place, width, height);
-  if (!stored.extremes.empty()) {
-    upright->extremes.resize(stored.extremes.size());
-    turn(stored.extremes.data(), upright->extremes.data(), 1, place, width, height);
-  }
-  upright->knownOpaque = stored.knownOpaque;
-  return upright;
+  return turnedPart(stored, {orientation, stored.width, stored.height}, width, height);
 }
 
 Decoded<DecodedImage> decodeImageUpright(std::span<const std::uint8_t> bytes,
                                          const DecodeRequest& request) {
   const int orientation = storedOrientation(bytes);
-  if (orientation == kUprightOrientation) return decodeImage(bytes, request);
-  auto stored = decodeImage(bytes);
+  if (orientation == kUprightOrientation) {
+    DecodeRequest asStored = request;
+    asStored.upright = false;
+    return decodeImage(bytes, asStored);
+  }
+  // The kept upright corner comes from a rectangle of the stored image: the stored top-left
+  // part that reaches the rectangle's far corner is decoded (the whole image when its header
+  // gives no size), and only the rectangle is turned.
+  DecodeRequest storedPart{.sideLimit = request.sideLimit};
+  const auto size = storedSize(bytes);
+  if (size) {
+    const StoredPlace place{orientation, size->width, size->height};
+    const Size kept = uprightKept(place, request);
+    const StoredPoint near = place.at(0, 0);
+    const StoredPoint far = place.at(std::max(kept.width - 1, 0), std::max(kept.height - 1, 0));
+    storedPart.keepWidth = std::max(near.x, far.x) + 1;
+    storedPart.keepHeight = std::max(near.y, far.y) + 1;
+  }
+  auto stored = decodeImage(bytes, storedPart);
   if (!stored) return stored;
-  auto upright = turnedUpright(stored->bitmap, orientation);
+  const Bitmap& part = stored->bitmap;
+  const StoredPlace place{orientation, size ? size->width : part.width,
+                          size ? size->height : part.height};
+  if (part.width != storedPart.keptWidth(place.width) ||
+      part.height != storedPart.keptHeight(place.height))
+    return DecodeFailure::Unreadable;  // the header said otherwise
+  const Size kept = uprightKept(place, request);
+  auto upright = turnedPart(part, place, kept.width, kept.height);
   if (!upright) return upright.error();
-  upright->keepTopLeft(request.keepWidth, request.keepHeight);
   // The resolution turns with the sides.
-  const bool swapsSides = orientation >= 5;
   const Resolution resolution = stored->resolution;
-  return DecodedImage{std::move(*upright), swapsSides ? resolution.transposed() : resolution};
+  return DecodedImage{std::move(*upright), orientation >= 5 ? resolution.transposed() : resolution};
 }
 
 }  // namespace quillane

@@ -5,6 +5,7 @@
 #include <iterator>
 #include <memory>
 #include <new>
+#include <optional>
 #include <vector>
 
 #include "image/decode/ByteReader.h"
@@ -109,13 +110,38 @@ class RowPutter {
   bool deep_;
 };
 
-// Rows one at a time, up to the last kept one. An interlaced image visits every row in each
-// of its passes, so its kept rows are gathered whole until the last pass ends.
-int decodeRows(spng_ctx* ctx, const spng_ihdr& ihdr, RowPutter& putter, int keptRows) {
+// The kept rows of an interlaced image, gathered whole until its last pass ends: each pass
+// writes some pixels of some rows. Raster memory, not filled first, so that a file that
+// ends early costs only the rows its passes reached. Rows of 8-bit samples as wide as the
+// bitmap's are gathered in the bitmap itself.
+class InterlacedRows {
+ public:
+  InterlacedRows(Bitmap& bitmap, std::size_t rowBytes, int keptRows) : rowBytes_(rowBytes) {
+    if (rowBytes == bitmap.rowBytes()) {
+      rows_ = bitmap.pixels.data();
+      return;
+    }
+    gathered_.resize(rowBytes * static_cast<std::size_t>(keptRows));
+    rows_ = gathered_.data();
+  }
+
+  bool inBitmap() const { return gathered_.empty(); }
+  std::uint8_t* row(int y) { return rows_ + rowBytes_ * static_cast<std::size_t>(y); }
+
+ private:
+  std::size_t rowBytes_;
+  RasterBytes gathered_;
+  std::uint8_t* rows_ = nullptr;
+};
+
+// Rows one at a time, up to the last kept one; an interlaced image's kept rows in every pass.
+int decodeRows(spng_ctx* ctx, const spng_ihdr& ihdr, RowPutter& putter, Bitmap& bitmap) {
   const std::size_t rowBytes = std::size_t{ihdr.width} * 4 * putter.sampleBytes();
+  const int keptRows = bitmap.height;
   const bool interlaced = ihdr.interlace_method != SPNG_INTERLACE_NONE;
-  std::vector<std::uint8_t> rows(rowBytes * (interlaced ? keptRows + 1 : 1));
-  const auto scratch = rows.end() - static_cast<std::ptrdiff_t>(rowBytes);
+  std::optional<InterlacedRows> gathered;
+  if (interlaced) gathered.emplace(bitmap, rowBytes, keptRows);
+  std::vector<std::uint8_t> scratch(rowBytes);
   int error = 0;
   while (error == 0) {
     spng_row_info info{};
@@ -123,12 +149,13 @@ int decodeRows(spng_ctx* ctx, const spng_ihdr& ihdr, RowPutter& putter, int kept
     if (error != 0) break;
     const auto y = static_cast<int>(info.row_num);
     if (!interlaced && y >= keptRows) return 0;
-    std::uint8_t* row = interlaced && y < keptRows ? rows.data() + rowBytes * y : &*scratch;
+    std::uint8_t* row = interlaced && y < keptRows ? gathered->row(y) : scratch.data();
     error = spng_decode_row(ctx, row, rowBytes);
     if ((error == 0 || error == SPNG_EOI) && !interlaced) putter.put(row, y);
   }
   if (error != SPNG_EOI) return error;
-  for (int y = 0; interlaced && y < keptRows; ++y) putter.put(rows.data() + rowBytes * y, y);
+  for (int y = 0; interlaced && !gathered->inBitmap() && y < keptRows; ++y)
+    putter.put(gathered->row(y), y);
   return 0;
 }
 
@@ -161,7 +188,7 @@ Decoded<DecodedImage> decodePng(std::span<const std::uint8_t> bytes, const Decod
     error = spng_decode_image(ctx.get(), nullptr, 0, deep ? SPNG_FMT_RGBA16 : SPNG_FMT_RGBA8,
                               SPNG_DECODE_TRNS | SPNG_DECODE_PROGRESSIVE);
     RowPutter putter(*bitmap, deep);
-    if (error == 0) error = decodeRows(ctx.get(), ihdr, putter, bitmap->height);
+    if (error == 0) error = decodeRows(ctx.get(), ihdr, putter, *bitmap);
   } catch (const std::bad_alloc&) {
     return DecodeError{DecodeFailure::OutOfMemory, ihdr.width, ihdr.height};
   }

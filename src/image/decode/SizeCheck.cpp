@@ -14,6 +14,17 @@ std::optional<DecodeError> checkImageSize(long long width, long long height,
   if (width > kMaxImageSide || height > kMaxImageSide) return failure(DecodeFailure::TooLarge);
   if (!fitsImageByteBudget(request.keptWidth(width), request.keptHeight(height)))
     return failure(DecodeFailure::OutOfMemory);
+  if (width > request.sideLimit || height > request.sideLimit)
+    return failure(DecodeFailure::TooLarge);
+  return std::nullopt;
+}
+
+std::optional<DecodeError> checkWorkingBytes(std::uint64_t bytes, long long keptWidth,
+                                             long long keptHeight) {
+  const std::uint64_t kept = rgbaByteCount(keptWidth, keptHeight).value_or(0);
+  // The declared sides are not what is refused: they are left out of the error.
+  if (bytes > std::max(kMinWorkingBytes, 2 * kept)) return DecodeError{DecodeFailure::TooLarge};
+  if (bytes > imageByteBudget()) return DecodeError{DecodeFailure::OutOfMemory};
   return std::nullopt;
 }
 
@@ -23,8 +34,13 @@ Decoded<Bitmap> createBitmap(long long width, long long height, BitmapFill fill)
     Bitmap bitmap;
     bitmap.width = static_cast<int>(width);
     bitmap.height = static_cast<int>(height);
-    bitmap.pixels.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4);
-    if (fill == BitmapFill::Zeroes) std::fill(bitmap.pixels.begin(), bitmap.pixels.end(), 0);
+    const std::size_t bytes =
+        static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4;
+    if (fill == BitmapFill::Zeroes) {
+      bitmap.pixels = zeroedRasterBytes(bytes);
+    } else {
+      bitmap.pixels.resize(bytes);
+    }
     return bitmap;
   } catch (const std::bad_alloc&) {
     return DecodeError{DecodeFailure::OutOfMemory, width, height};

@@ -8,7 +8,7 @@ namespace quillane {
 Decoded<DecodedImage> decodeSourceFile(const std::string& path, const DecodeRequest& request) {
   try {
     auto bytes = readWholeFile(path);
-    if (!bytes) return DecodeFailure::Unreadable;
+    if (!bytes) return bytes.error();
     if (isPictFile(path)) return decodePict(*bytes, request);
     if (request.upright) return decodeImageUpright(*bytes, request);
     return decodeImage(*bytes, request);

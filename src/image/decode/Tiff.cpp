@@ -24,7 +24,7 @@ struct RgbaImageEnd {
 struct TiffReading {
   explicit TiffReading(std::span<const std::uint8_t> bytes) : file{bytes} {}
   TiffMemoryFile file;
-  std::vector<std::uint8_t> rawTile;
+  RasterBytes rawTile;
   TiffHandle tif{openTiffMemory(file)};
 };
 
@@ -32,12 +32,17 @@ struct TiffReading {
 // buffer holds exactly one tile, and rounds the buffer it makes itself up to 1 KiB: every
 // tile whose size is not a multiple of that (16 x 16 RGB, 768 bytes) would be refused. It
 // is given a buffer of the right size.
-void lendExactTileBuffer(TiffReading& reading) {
-  TIFF* tif = reading.tif.get();
+tmsize_t exactTileBufferBytes(TIFF* tif) {
   std::uint16_t compression = COMPRESSION_NONE;
   TIFFGetFieldDefaulted(tif, TIFFTAG_COMPRESSION, &compression);
   const tmsize_t tileBytes = TIFFIsTiled(tif) ? TIFFTileSize(tif) : 0;
-  if (compression != COMPRESSION_NONE || tileBytes <= 0) return;
+  return compression == COMPRESSION_NONE ? std::max<tmsize_t>(tileBytes, 0) : 0;
+}
+
+void lendExactTileBuffer(TiffReading& reading) {
+  TIFF* tif = reading.tif.get();
+  const tmsize_t tileBytes = exactTileBufferBytes(tif);
+  if (tileBytes == 0) return;
   reading.rawTile.resize(static_cast<std::size_t>(tileBytes));
   TIFFReadBufferSetup(tif, reading.rawTile.data(), tileBytes);
 }
@@ -100,6 +105,18 @@ bool getKeptColumns(TIFFRGBAImage& image, Bitmap& bitmap) {
   return true;
 }
 
+// Bytes libtiff's RGBA reader decodes into at once, besides the raster: a strip or a tile,
+// in every plane, and the raw tile lent to it.
+std::uint64_t rgbaWorkingBytes(TIFF* tif) {
+  std::uint16_t planar = PLANARCONFIG_CONTIG, samples = 1;
+  TIFFGetFieldDefaulted(tif, TIFFTAG_PLANARCONFIG, &planar);
+  TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &samples);
+  const tmsize_t block = TIFFIsTiled(tif) ? TIFFTileSize(tif) : TIFFStripSize(tif);
+  const std::uint64_t planes = planar == PLANARCONFIG_SEPARATE ? samples : 1;
+  return planes * static_cast<std::uint64_t>(std::max<tmsize_t>(block, 0)) +
+         static_cast<std::uint64_t>(exactTileBufferBytes(tif));
+}
+
 // Images the sample reader does not take (palettes, CMYK, YCbCr, fewer than 8 bits a
 // sample...), through libtiff's RGBA reader: the rows as stored, first row at the top, and
 // only the strips or tiles that meet the kept part.
@@ -130,6 +147,18 @@ void inflateWithZlib(TIFF* tif) {
     TIFFSetField(tif, TIFFTAG_DEFLATE_SUBCODEC, DEFLATE_SUBCODEC_ZLIB);
 }
 
+// Whether libtiff's RGBA reader converts the image. TIFFRGBAImageOK refuses most variants it
+// cannot; RGB of other than 8 or 16 bits a sample passes it and fails later, like corrupt data.
+bool rgbaReaderTakes(TIFF* tif) {
+  std::uint16_t photometric = 0, bits = 1;
+  TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &bits);
+  if (TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric) && photometric == PHOTOMETRIC_RGB &&
+      bits != 8 && bits != 16)
+    return false;
+  char message[1024] = {};
+  return TIFFRGBAImageOK(tif, message) != 0;
+}
+
 Decoded<Bitmap> readImage(TiffReading& reading, const DecodeRequest& request) {
   TIFF* tif = reading.tif.get();
   inflateWithZlib(tif);
@@ -139,14 +168,16 @@ Decoded<Bitmap> readImage(TiffReading& reading, const DecodeRequest& request) {
     return DecodeError{DecodeFailure::Unreadable, width, height};
   if (const auto refused = checkImageSize(width, height, request)) return *refused;
   const auto layout = tiffSampleLayout(tif);
-  // TIFFRGBAImageOK refuses the variants TIFFRGBAImage cannot convert.
-  char message[1024] = {};
-  if (!layout && !TIFFRGBAImageOK(tif, message))
+  if (!layout && !rgbaReaderTakes(tif))
     return DecodeError{DecodeFailure::Unsupported, width, height};
 
+  const auto keptWidth = static_cast<int>(request.keptWidth(width));
+  const auto keptHeight = static_cast<int>(request.keptHeight(height));
+  const std::uint64_t working =
+      layout ? tiffSampleWorkingBytes(tif, *layout, keptWidth, keptHeight) : rgbaWorkingBytes(tif);
+  if (const auto refused = checkWorkingBytes(working, keptWidth, keptHeight)) return *refused;
   // Every pixel of the kept part is written, or the image is refused.
-  auto bitmap =
-      createBitmap(request.keptWidth(width), request.keptHeight(height), BitmapFill::Nothing);
+  auto bitmap = createBitmap(keptWidth, keptHeight, BitmapFill::Nothing);
   if (!bitmap) return bitmap;
   bool read = false;
   if (layout) {

@@ -1,9 +1,9 @@
 #include "image/decode/TiffSamples.h"
 
 #include <algorithm>
-
 #include <cstring>
 #include <vector>
+
 #include "image/decode/DeepSamples.h"
 
 namespace quillane {
@@ -61,8 +61,21 @@ struct Block {
   std::uint32_t left = 0;
   std::uint32_t top = 0;
   std::uint32_t width = 0;  // pixels a row of each plane
-  std::vector<std::vector<std::uint8_t>> planes;
+  std::vector<RasterBytes> planes;
 };
+
+std::size_t sampleBytes(const SampleLayout& l) { return l.bits / 8; }
+
+// Rows of a strip image held at once in each plane: one; from planes, a strip's kept rows
+// (their kept columns), so that no strip is decoded twice.
+std::uint32_t bandRows(const SampleLayout& l, std::uint32_t keepHeight) {
+  return l.planes ? std::min(l.rowsPerStrip, keepHeight) : 1;
+}
+
+// Bytes a row of a plane holds in a strip image's band.
+std::size_t bandRowBytes(const SampleLayout& l, std::size_t rowBytes, std::uint32_t keepWidth) {
+  return l.planes ? keepWidth * sampleBytes(l) : rowBytes;
+}
 
 // Turns the samples of blocks into the bitmap's straight RGBA8 pixels and extremes.
 class PixelMaker {
@@ -81,7 +94,7 @@ class PixelMaker {
 
  private:
   std::uint32_t sample(const Block& block, std::size_t pixel, int s) const {
-    const std::vector<std::uint8_t>& plane = block.planes[l_.planes ? s : 0];
+    const RasterBytes& plane = block.planes[l_.planes ? s : 0];
     const std::size_t index = pixel * l_.samplesInPlane() + (l_.planes ? 0 : s);
     if (l_.bits == 8) return plane[index];
     std::uint16_t value;
@@ -120,13 +133,19 @@ class PixelMaker {
   Bitmap& bitmap_;
 };
 
+// The planes' buffers, each allocated once and left unfilled: every byte is decoded into.
+std::vector<RasterBytes> planeBuffers(const SampleLayout& l, std::size_t bytes) {
+  std::vector<RasterBytes> planes(l.planeCount());
+  for (RasterBytes& plane : planes) plane.resize(bytes);
+  return planes;
+}
+
 bool readTiles(TIFF* tif, const SampleLayout& l, PixelMaker& maker, int keepWidth, int keepHeight) {
   const tmsize_t tileBytes = TIFFTileSize(tif);
   if (tileBytes <= 0) return false;
   Block block;
   block.width = l.tileWidth;
-  block.planes.assign(l.planeCount(),
-                      std::vector<std::uint8_t>(static_cast<std::size_t>(tileBytes)));
+  block.planes = planeBuffers(l, static_cast<std::size_t>(tileBytes));
   for (std::uint32_t top = 0; top < std::uint32_t(keepHeight); top += l.tileHeight) {
     for (std::uint32_t left = 0; left < std::uint32_t(keepWidth); left += l.tileWidth) {
       for (std::uint16_t p = 0; p < l.planeCount(); ++p) {
@@ -141,22 +160,26 @@ bool readTiles(TIFF* tif, const SampleLayout& l, PixelMaker& maker, int keepWidt
   return true;
 }
 
-// Rows are read one at a time; from planes a strip's rows at a time, so that no strip is
-// decoded twice.
-bool readStrips(TIFF* tif, const SampleLayout& l, PixelMaker& maker, int keepHeight) {
+// Rows are read one at a time, from planes into a scratch row whose kept columns are kept.
+bool readStrips(TIFF* tif, const SampleLayout& l, PixelMaker& maker, int keepWidth,
+                int keepHeight) {
   const tmsize_t rowBytes = TIFFScanlineSize(tif);
   if (rowBytes <= 0) return false;
-  const std::uint32_t band = l.planes ? std::min<std::uint32_t>(l.rowsPerStrip, keepHeight) : 1;
+  const std::uint32_t band = bandRows(l, keepHeight);
+  const std::size_t keptRowBytes =
+      bandRowBytes(l, static_cast<std::size_t>(rowBytes), static_cast<std::uint32_t>(keepWidth));
   Block block;
-  block.width = l.width;
-  block.planes.assign(l.planeCount(),
-                      std::vector<std::uint8_t>(static_cast<std::size_t>(rowBytes) * band));
+  block.width = l.planes ? static_cast<std::uint32_t>(keepWidth) : l.width;
+  block.planes = planeBuffers(l, keptRowBytes * band);
+  RasterBytes scratch;
+  if (l.planes) scratch.resize(static_cast<std::size_t>(rowBytes));
   for (std::uint32_t top = 0; top < std::uint32_t(keepHeight); top += band) {
     const std::uint32_t rows = std::min<std::uint32_t>(band, keepHeight - top);
     for (std::uint16_t p = 0; p < l.planeCount(); ++p) {
       for (std::uint32_t r = 0; r < rows; ++r) {
-        std::uint8_t* row = block.planes[p].data() + static_cast<std::size_t>(rowBytes) * r;
-        if (TIFFReadScanline(tif, row, top + r, p) < 0) return false;
+        std::uint8_t* row = block.planes[p].data() + keptRowBytes * r;
+        if (TIFFReadScanline(tif, l.planes ? scratch.data() : row, top + r, p) < 0) return false;
+        if (l.planes) std::memcpy(row, scratch.data(), keptRowBytes);
       }
     }
     block.top = top;
@@ -167,10 +190,22 @@ bool readStrips(TIFF* tif, const SampleLayout& l, PixelMaker& maker, int keepHei
 
 }  // namespace
 
+std::uint64_t tiffSampleWorkingBytes(TIFF* tif, const TiffSampleLayout& layout, int keepWidth,
+                                     int keepHeight) {
+  const auto planes = static_cast<std::uint64_t>(layout.planeCount());
+  if (layout.tiled)
+    return planes * static_cast<std::uint64_t>(std::max<tmsize_t>(TIFFTileSize(tif), 0));
+  const auto rowBytes = static_cast<std::size_t>(std::max<tmsize_t>(TIFFScanlineSize(tif), 0));
+  const std::uint64_t band =
+      bandRows(layout, static_cast<std::uint32_t>(keepHeight)) *
+      std::uint64_t{bandRowBytes(layout, rowBytes, static_cast<std::uint32_t>(keepWidth))};
+  return planes * band + (layout.planes ? rowBytes : 0);
+}
+
 bool readTiffSamples(TIFF* tif, const TiffSampleLayout& layout, Bitmap& bitmap) {
   PixelMaker maker(layout, bitmap);
   return layout.tiled ? readTiles(tif, layout, maker, bitmap.width, bitmap.height)
-                      : readStrips(tif, layout, maker, bitmap.height);
+                      : readStrips(tif, layout, maker, bitmap.width, bitmap.height);
 }
 
 }  // namespace quillane

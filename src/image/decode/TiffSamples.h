@@ -39,6 +39,10 @@ struct TiffSampleLayout {
 // go through libtiff's RGBA reader.
 std::optional<TiffSampleLayout> tiffSampleLayout(TIFF* tif);
 
+// Bytes readTiffSamples decodes into at once for a bitmap of keepWidth x keepHeight.
+std::uint64_t tiffSampleWorkingBytes(TIFF* tif, const TiffSampleLayout& layout, int keepWidth,
+                                     int keepHeight);
+
 // Fills the bitmap with the image's top-left part of its size (and its extremes, when they
 // are allocated), reading only the strips or tiles that meet it; false when libtiff cannot
 // read one of them.
