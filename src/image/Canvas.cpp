@@ -107,8 +107,8 @@ void Canvas::drawBitmap(const Bitmap& bitmap, Blend blend) {
       source = wrapPixels(strip.data(), columns, stripRows, stripRowBytes);
     }
     if (source) {
-      pixman_image_composite32(op, source.get(), nullptr, state_->image.get(), 0, 0, 0,
-                               0, 0, top, columns, stripRows);
+      pixman_image_composite32(op, source.get(), nullptr, state_->image.get(), 0, 0, 0, 0, 0, top,
+                               columns, stripRows);
     }
   }
 }
