@@ -15,7 +15,7 @@ void BM_KeyWhite(benchmark::State& state) {
   const DecodedImage image{bench::flatLike(1920, 1080), {}};
   ProgressUtility steps;
   for (auto _ : state) {
-    std::optional<DecodedImage> keyed = keyOut(image, KeyColour::White, steps);
+    std::optional<DecodedImage> keyed = keyOut(image, KeyColour::White, 0, steps);
     benchmark::DoNotOptimize(keyed);
   }
   state.SetItemsProcessed(state.iterations() * 1920 * 1080);

@@ -10,20 +10,28 @@ _quillane() {
       COMPREPLY=($(compgen -W 'none white black' -- "$cur"))
       return
       ;;
+    --blend)
+      COMPREPLY=($(compgen -W 'normal multiply' -- "$cur"))
+      return
+      ;;
+    --tolerance)
+      COMPREPLY=($(compgen -W '0 4 8 16 32 64' -- "$cur"))
+      return
+      ;;
   esac
   $split && return
 
   if [[ $cur == -* ]]; then
-    COMPREPLY=($(compgen -W '--key --orient --ignore-profiles --verbose --quiet --help --version' -- "$cur"))
+    COMPREPLY=($(compgen -W '--key --orient --ignore-profiles --natural-order --tolerance --keep-resolution --blend --verbose --quiet --help --version' -- "$cur"))
     return
   fi
 
-  # The source folder first, then the document to write; options and --key's value do not
+  # The source folder first, then the document to write; options and their values do not
   # count as arguments.
   local i arguments=0
   for ((i = 1; i < cword; i++)); do
     case ${words[i]} in
-      --key) ((i++)) ;;
+      --key | --blend | --tolerance) ((i++)) ;;
       -*) ;;
       *) ((arguments++)) ;;
     esac

@@ -7,6 +7,15 @@
 namespace quillane {
 namespace {
 
+// The step of tolerance a stored value gives: the largest step not above it.
+int toleranceFromSetting(std::optional<int> stored) {
+  int tolerance = 0;
+  for (const int step : kToleranceSteps) {
+    if (step <= stored.value_or(0)) tolerance = step;
+  }
+  return tolerance;
+}
+
 std::optional<KeyColour> keyColourFromSetting(std::optional<int> stored) {
   switch (stored.value_or(-1)) {
     case 0:
@@ -35,12 +44,16 @@ Controller::Controller(View& view, AppServices& services, SettingsStore& store, 
   // only fail.
   source_ = settings_.stringValue(kSourceFolderKey);
   if (!isReadableFolder(source_)) source_.clear();
-  key_ = keyColourFromSetting(settings_.intValue(kKeyColourKey));
-  orient_ = settings_.boolValue(kOrientKey);
-  ignoreProfiles_ = settings_.boolValue(kIgnoreProfilesKey);
+  options_.key = keyColourFromSetting(settings_.intValue(kKeyColourKey));
+  options_.orient = settings_.boolValue(kOrientKey);
+  options_.ignoreProfiles = settings_.boolValue(kIgnoreProfilesKey);
+  options_.naturalOrder = settings_.boolValue(kNaturalOrderKey);
+  options_.tolerance = toleranceFromSetting(settings_.intValue(kToleranceKey));
+  options_.keepResolution = settings_.boolValue(kKeepResolutionKey);
+  options_.multiply = settings_.boolValue(kMultiplyKey);
   expanded_ = settings_.boolValue(kExpandWindowKey);
 
-  view_.setOptions(key_, orient_, ignoreProfiles_);
+  view_.setOptions(options_);
   view_.setExpanded(expanded_);
   view_.showResult("", false);
   showRecentFolders();
@@ -71,13 +84,13 @@ void Controller::updateCommands() { view_.setCommandsEnabled(commands()); }
 
 void Controller::setKeyColour(KeyColour key) {
   if (!commands().options) return;
-  key_ = key;
+  options_.key = key;
   settings_.setValue(kKeyColourKey, static_cast<int>(key));
 }
 
 void Controller::setOrient(bool orient) {
   if (!commands().options) return;
-  orient_ = orient;
+  options_.orient = orient;
   settings_.setValue(kOrientKey, orient);
   // The canvas the line states follows the first photo's rotation, as the job's does.
   requestSummary();
@@ -85,9 +98,34 @@ void Controller::setOrient(bool orient) {
 
 void Controller::setIgnoreProfiles(bool ignore) {
   if (!commands().options) return;
-  ignoreProfiles_ = ignore;
+  options_.ignoreProfiles = ignore;
   settings_.setValue(kIgnoreProfilesKey, ignore);
   requestSummary();  // the line names the profile the document takes, or none
+}
+
+void Controller::setNaturalOrder(bool natural) {
+  if (!commands().options) return;
+  options_.naturalOrder = natural;
+  settings_.setValue(kNaturalOrderKey, natural);
+  requestSummary();  // the first file, and so the canvas, may change
+}
+
+void Controller::setTolerance(int tolerance) {
+  if (!commands().options) return;
+  options_.tolerance = toleranceFromSetting(tolerance);
+  settings_.setValue(kToleranceKey, options_.tolerance);
+}
+
+void Controller::setKeepResolution(bool keep) {
+  if (!commands().options) return;
+  options_.keepResolution = keep;
+  settings_.setValue(kKeepResolutionKey, keep);
+}
+
+void Controller::setMultiply(bool multiply) {
+  if (!commands().options) return;
+  options_.multiply = multiply;
+  settings_.setValue(kMultiplyKey, multiply);
 }
 
 void Controller::toggleOptions() {

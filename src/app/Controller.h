@@ -63,6 +63,14 @@ class Controller {
   void setOrient(bool orient);
   // Keep every sample as stored: embed no colour profile and convert nothing.
   void setIgnoreProfiles(bool ignore);
+  // File names ordered by the value of their runs of digits.
+  void setNaturalOrder(bool natural);
+  // One of kToleranceSteps; any other stored value counts as the nearest step below.
+  void setTolerance(int tolerance);
+  // The document declares the first image's resolution.
+  void setKeepResolution(bool keep);
+  // Every layer in Multiply blend mode.
+  void setMultiply(bool multiply);
   void toggleOptions();
 
   // ---- The job ----
@@ -107,9 +115,7 @@ class Controller {
   std::string source_;
   std::optional<FolderSummary> summary_;  // the source's latest; nothing until it comes
   std::unique_ptr<Timer> summaryDelay_;
-  std::optional<KeyColour> key_;  // nothing when the stored choice is none of the three
-  bool orient_ = false;
-  bool ignoreProfiles_ = false;
+  OptionValues options_;
   bool expanded_ = true;
 
   JobState state_ = JobState::Idle;

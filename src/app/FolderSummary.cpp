@@ -2,14 +2,16 @@
 
 #include "app/Paths.h"
 #include "job/Job.h"
+#include "job/NaturalOrder.h"
 #include "util/PathNames.h"
 
 namespace quillane {
 
-FolderSummary summarizeFolder(const std::string& folder, bool orient) {
+FolderSummary summarizeFolder(const std::string& folder, SummaryOptions options) {
   FolderSummary summary;
   summary.folder = folder;
-  summary.orient = orient;
+  summary.orient = options.orient;
+  summary.naturalOrder = options.naturalOrder;
   if (!isReadableFolder(folder)) {
     summary.gone = true;
     return summary;
@@ -17,13 +19,14 @@ FolderSummary summarizeFolder(const std::string& folder, bool orient) {
   std::vector<std::string> files;
   try {
     files = listImageFiles(folder);
+    if (options.naturalOrder) sortNaturally(files);
   } catch (const std::exception&) {
     return summary;
   }
   summary.imageCount = files.size();
   if (summary.imageCount > 0) {
     summary.firstFile = std::string(lastPathComponent(files.front()));
-    FirstImage first = measureFirstImage(files.front(), orient);
+    FirstImage first = measureFirstImage(files.front(), options.orient);
     summary.canvas = first.canvas;
     summary.colourProfile = std::move(first.colourProfile);
   }
@@ -42,17 +45,17 @@ FolderSummarizer::~FolderSummarizer() {
   thread_.join();
 }
 
-void FolderSummarizer::request(const std::string& folder, bool orient) {
+void FolderSummarizer::request(const std::string& folder, SummaryOptions options) {
   {
     std::lock_guard lock(mutex_);
-    pending_.emplace(folder, orient);
+    pending_.emplace(folder, options);
   }
   wake_.notify_one();
 }
 
 void FolderSummarizer::run() {
   for (;;) {
-    std::pair<std::string, bool> next;
+    std::pair<std::string, SummaryOptions> next;
     {
       std::unique_lock lock(mutex_);
       wake_.wait(lock, [this] { return stopping_ || pending_; });

@@ -17,8 +17,9 @@ namespace quillane {
 // that the first of them would set.
 struct FolderSummary {
   std::string folder;
-  bool orient = false;  // the canvas as the first photo turned upright
-  bool gone = false;    // the folder no longer exists or cannot be read
+  bool orient = false;        // the canvas as the first photo turned upright
+  bool naturalOrder = false;  // the first file in natural order
+  bool gone = false;          // the folder no longer exists or cannot be read
   std::size_t imageCount = 0;
   std::string firstFile;      // its name
   Size canvas;                // 0 by 0 when the first file cannot be measured
@@ -26,7 +27,13 @@ struct FolderSummary {
 };
 
 // Lists the folder and measures its first image, as the job would.
-FolderSummary summarizeFolder(const std::string& folder, bool orient);
+// How the job would take the folder's files: photos turned upright, natural order.
+struct SummaryOptions {
+  bool orient = false;
+  bool naturalOrder = false;
+};
+
+FolderSummary summarizeFolder(const std::string& folder, SummaryOptions options);
 
 // Summarizes folders on a thread of its own, so that listing and measuring never hold up the
 // window. Requests made while one is under way are merged: only the latest is worked out
@@ -39,7 +46,7 @@ class FolderSummarizer {
   FolderSummarizer(const FolderSummarizer&) = delete;
   FolderSummarizer& operator=(const FolderSummarizer&) = delete;
 
-  void request(const std::string& folder, bool orient);
+  void request(const std::string& folder, SummaryOptions options);
 
  private:
   void run();
@@ -47,7 +54,7 @@ class FolderSummarizer {
   std::function<void(FolderSummary)> deliver_;
   std::mutex mutex_;
   std::condition_variable wake_;
-  std::optional<std::pair<std::string, bool>> pending_;  // the folder, orient
+  std::optional<std::pair<std::string, SummaryOptions>> pending_;
   bool stopping_ = false;
   std::thread thread_;  // last: started once the fields above exist
 };

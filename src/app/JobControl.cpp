@@ -4,6 +4,7 @@
 #include "app/Paths.h"
 #include "app/TextFormat.h"
 #include "app/Texts.h"
+#include "job/NaturalOrder.h"
 #include "util/Log.h"
 #include "util/PathNames.h"
 #include "util/Strings.h"
@@ -50,11 +51,17 @@ void Controller::startJob(const std::string& output) {
   logLine("saving file '%s'", output.c_str());
   settings_.setValue(kOutputFolderKey, std::filesystem::path(output).parent_path().string());
   // Found out once the output is named, as the job would.
-  JobRequest request{source_, {}, output, key_.value_or(KeyColour::None), orient_, ignoreProfiles_};
+  JobRequest request{source_,         {},
+                     output,          options_.key.value_or(KeyColour::None),
+                     options_.orient, options_.ignoreProfiles};
+  request.tolerance = options_.tolerance;
+  request.keepResolution = options_.keepResolution;
+  request.multiply = options_.multiply;
   // The line may have gone stale (a file still being copied when it was measured).
   requestSummary();
   try {
     request.files = listImageFiles(source_);
+    if (options_.naturalOrder) sortNaturally(request.files);
   } catch (const Error& error) {
     return showJobResult(error);
   }

@@ -35,7 +35,9 @@ Settings::Settings(SettingsStore& store, const std::string& homeFolder) : store_
       {kSourceFolderKey, pictures}, {kOutputFolderKey, pictures},
       {kKeyColourKey, 0},           {kExpandWindowKey, true},
       {kOrientKey, false},          {kRecentFoldersKey, std::vector<std::string>{}},
-      {kIgnoreProfilesKey, false},
+      {kIgnoreProfilesKey, false},  {kNaturalOrderKey, false},
+      {kToleranceKey, 0},           {kKeepResolutionKey, false},
+      {kMultiplyKey, false},
   };
   for (const auto& [key, fallback] : defaults_) {
     if (!std::holds_alternative<bool>(fallback)) continue;

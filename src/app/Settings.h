@@ -15,6 +15,10 @@ inline constexpr const char* kKeyColourKey = "OPTION_TRANS";  // 0 none, 1 white
 inline constexpr const char* kExpandWindowKey = "EXPAND_WINDOW";
 inline constexpr const char* kOrientKey = "ORIENT_PHOTOS";
 inline constexpr const char* kIgnoreProfilesKey = "IGNORE_COLOUR_PROFILES";
+inline constexpr const char* kNaturalOrderKey = "NATURAL_ORDER";
+inline constexpr const char* kToleranceKey = "KEY_TOLERANCE";
+inline constexpr const char* kKeepResolutionKey = "KEEP_RESOLUTION";
+inline constexpr const char* kMultiplyKey = "BLEND_MULTIPLY";
 inline constexpr const char* kRecentFoldersKey = "RecentFolders";
 
 using SettingValue = std::variant<bool, int, std::string, std::vector<std::string>>;

@@ -69,7 +69,7 @@ void Controller::summarizeSource() {
 }
 
 void Controller::requestSummary() {
-  if (!source_.empty()) summarizer_->request(source_, orient_);
+  if (!source_.empty()) summarizer_->request(source_, {options_.orient, options_.naturalOrder});
 }
 
 void Controller::folderChanged() {
@@ -78,9 +78,11 @@ void Controller::folderChanged() {
 
 void Controller::showSummary(const FolderSummary& summary) {
   // A summary of a folder that is no longer the source, or with other options, comes too late.
-  if (summary.folder != source_ || summary.orient != orient_) return;
+  if (summary.folder != source_ || summary.orient != options_.orient ||
+      summary.naturalOrder != options_.naturalOrder)
+    return;
   summary_ = summary;
-  view_.showSource(source_, summaryText(summary, !ignoreProfiles_));
+  view_.showSource(source_, summaryText(summary, !options_.ignoreProfiles));
   updateCommands();
 }
 

@@ -12,6 +12,20 @@ namespace quillane {
 
 // Which commands the user may give now. The controller alone decides; the view enables its
 // buttons and menu items to match.
+// The options of the job the window offers, as stored.
+struct OptionValues {
+  std::optional<KeyColour> key;  // nothing when the stored choice is none of the three
+  bool orient = false;
+  bool ignoreProfiles = false;
+  bool naturalOrder = false;
+  int tolerance = 0;  // keying also takes colours this many steps from the key
+  bool keepResolution = false;
+  bool multiply = false;
+};
+
+// The steps of tolerance the window offers.
+inline constexpr int kToleranceSteps[] = {0, 4, 8, 16, 32};
+
 struct Commands {
   bool chooseSource = true;  // also Open Recent and dropping a folder
   bool process = true;       // not while the folder is known to hold no image
@@ -38,8 +52,7 @@ class View {
 
   // The source folder (empty: none) and the line that says what it holds.
   virtual void showSource(const std::string& folder, const std::string& summary) = 0;
-  // No key colour when the stored choice is none of them.
-  virtual void setOptions(std::optional<KeyColour> key, bool orient, bool ignoreProfiles) = 0;
+  virtual void setOptions(const OptionValues& options) = 0;
   // The window with its option area, or shrunk to the source and the commands.
   virtual void setExpanded(bool expanded) = 0;
   virtual void showProgressPanel(const std::string& source, const std::string& output) = 0;

@@ -3,12 +3,15 @@
 #include <CLI/CLI.hpp>
 #include <iostream>
 #include <map>
+#include <optional>
 
 #include "util/PathNames.h"
 #include "util/Strings.h"
 
 namespace quillane::cli {
 namespace {
+
+constexpr int kMaxTolerance = 64;
 
 const std::map<std::string, KeyColour> kKeys{
     {"none", KeyColour::None}, {"white", KeyColour::White}, {"black", KeyColour::Black}};
@@ -44,6 +47,14 @@ bool hasDocumentExtension(const std::string& path) {
   return extension == "psd" || extension == "psb";
 }
 
+// A tolerance given as digits from 0 to 64, else nothing.
+std::optional<int> toleranceOf(const std::string& text) {
+  if (text.empty() || text.size() > 2 || text.find_first_not_of("0123456789") != std::string::npos)
+    return std::nullopt;
+  const int value = std::stoi(text);
+  return value <= kMaxTolerance ? std::optional(value) : std::nullopt;
+}
+
 int reportUsageError(const std::string& message) {
   std::cerr << "quillane: " << message << '\n' << localizedString("CLI_USAGE") << '\n';
   return kExitUsage;
@@ -63,6 +74,15 @@ ParseResult parseCommandLine(int argc, char** argv) {
   app.add_flag("--orient", line.orient, localizedString("CLI_HELP_ORIENT"));
   app.add_flag("--ignore-profiles", line.ignoreProfiles,
                localizedString("CLI_HELP_IGNORE_PROFILES"));
+  app.add_flag("--natural-order", line.naturalOrder, localizedString("CLI_HELP_NATURAL_ORDER"));
+  std::string tolerance = "0";
+  app.add_option("--tolerance", tolerance, localizedString("CLI_HELP_TOLERANCE"))
+      ->option_text("0-64");
+  app.add_flag("--keep-resolution", line.keepResolution,
+               localizedString("CLI_HELP_KEEP_RESOLUTION"));
+  std::string blend = "normal";
+  app.add_option("--blend", blend, localizedString("CLI_HELP_BLEND"))
+      ->option_text("normal|multiply");
   bool verbose = false;
   bool quiet = false;
   app.add_flag("-v,--verbose", verbose, localizedString("CLI_HELP_VERBOSE"));
@@ -93,6 +113,15 @@ ParseResult parseCommandLine(int argc, char** argv) {
             reportUsageError(localizedString("CLI_UNEXPECTED_ARGUMENT", {extras.front()}))};
   if (!kKeys.contains(key))
     return {std::nullopt, reportUsageError(localizedString("CLI_BAD_KEY", {key}))};
+  const std::optional<int> toleranceValue = toleranceOf(tolerance);
+  if (!toleranceValue)
+    return {std::nullopt, reportUsageError(localizedString("CLI_BAD_TOLERANCE", {tolerance}))};
+  if (*toleranceValue > 0 && key == "none")
+    return {std::nullopt, reportUsageError(localizedString("CLI_TOLERANCE_WITHOUT_KEY"))};
+  if (blend != "normal" && blend != "multiply")
+    return {std::nullopt, reportUsageError(localizedString("CLI_BAD_BLEND", {blend}))};
+  line.tolerance = *toleranceValue;
+  line.multiply = blend == "multiply";
   if (verbose && quiet)
     return {std::nullopt, reportUsageError(localizedString("CLI_VERBOSE_AND_QUIET"))};
   if (!hasDocumentExtension(line.outputPath))

@@ -13,6 +13,10 @@ struct CommandLine {
   KeyColour key = KeyColour::None;  // --key none|white|black
   bool orient = false;              // --orient
   bool ignoreProfiles = false;      // --ignore-profiles
+  bool naturalOrder = false;        // --natural-order
+  int tolerance = 0;                // --tolerance 0-64
+  bool keepResolution = false;      // --keep-resolution
+  bool multiply = false;            // --blend normal|multiply
   Verbosity verbosity = Verbosity::Normal;
   std::string sourceFolder;
   std::string outputPath;

@@ -14,6 +14,7 @@
 #include "cli/Wakeup.h"
 #include "job/ErrorText.h"
 #include "job/Job.h"
+#include "job/NaturalOrder.h"
 #include "job/OutputFile.h"
 #include "util/Log.h"
 #include "util/PrintableText.h"
@@ -77,8 +78,12 @@ int runJob(const CommandLine& line) {
 
   JobRequest request{line.sourceFolder, {},          line.outputPath,
                      line.key,          line.orient, line.ignoreProfiles};
+  request.tolerance = line.tolerance;
+  request.keepResolution = line.keepResolution;
+  request.multiply = line.multiply;
   try {
     request.files = listImageFiles(line.sourceFolder);
+    if (line.naturalOrder) sortNaturally(request.files);
   } catch (const Error& error) {
     std::fprintf(stderr, "%s\n", errorLine(error).c_str());
     return kExitFailure;

@@ -86,7 +86,8 @@ void Canvas::fillOpaqueWhite() { std::fill(state_->pixels.begin(), state_->pixel
 // Only the part inside the canvas is touched, a strip of rows at a time: an opaque strip is
 // drawn from the image's own pixels, a translucent one is premultiplied into a small buffer
 // first.
-void Canvas::drawBitmap(const Bitmap& bitmap) {
+void Canvas::drawBitmap(const Bitmap& bitmap, Blend blend) {
+  const pixman_op_t op = blend == Blend::Multiply ? PIXMAN_OP_MULTIPLY : PIXMAN_OP_OVER;
   const int columns = std::min(bitmap.width, state_->width);
   const int rows = std::min(bitmap.height, state_->height);
   if (columns < 1 || rows < 1) return;
@@ -106,8 +107,8 @@ void Canvas::drawBitmap(const Bitmap& bitmap) {
       source = wrapPixels(strip.data(), columns, stripRows, stripRowBytes);
     }
     if (source) {
-      pixman_image_composite32(PIXMAN_OP_OVER, source.get(), nullptr, state_->image.get(), 0, 0, 0,
-                               0, 0, top, columns, stripRows);
+      pixman_image_composite32(op, source.get(), nullptr, state_->image.get(), 0, 0, 0, 0, 0, top,
+                               columns, stripRows);
     }
   }
 }

@@ -10,8 +10,12 @@
 
 namespace quillane {
 
+// How an image is drawn on what is already there: source-over, or multiplied with it (the
+// separable Multiply of image editors: white leaves the canvas as it is).
+enum class Blend { Normal, Multiply };
+
 // The composite surface of a document: premultiplied RGBA8 (bytes R, G, B, A), drawn with
-// pixman. Images are drawn source-over at the top-left corner, clipped at the edges.
+// pixman. Images are drawn at the top-left corner, clipped at the edges.
 class Canvas {
  public:
   // A canvas of width x height, or nothing when a side is below 1 or the buffer cannot be
@@ -26,9 +30,8 @@ class Canvas {
   int height() const;
 
   void fillOpaqueWhite();
-  // Draws the straight-alpha bitmap unscaled with its top-left corner at the canvas's,
-  // source-over.
-  void drawBitmap(const Bitmap& bitmap);
+  // Draws the straight-alpha bitmap unscaled with its top-left corner at the canvas's.
+  void drawBitmap(const Bitmap& bitmap, Blend blend = Blend::Normal);
 
   // The premultiplied RGBA8 pixels, rows top to bottom, 4 x width bytes per row.
   const std::uint8_t* data() const;

@@ -180,6 +180,7 @@ bool DocumentWriter::write(OutputFile& output, Size canvas,
   const std::vector<std::string>& files = request_.files;
   OutputFileSink sink(output);
   PSDOptions options{.format = formatFor(request_.outputPath)};
+  options.blend = request_.multiply ? Blend::Multiply : Blend::Normal;
   if (colours) options.iccProfile = colours->embeddedProfile();
   PSDWriter writer(sink, canvas, layerNames(files), std::move(options));
   DecodeAhead ahead(files, canvas, decodingFor(request_), std::move(firstImage));
@@ -191,7 +192,9 @@ bool DocumentWriter::write(OutputFile& output, Size canvas,
       return false;
     }
     progress_.startFile(index, files[index]);
-    writer.addLayer(layerImage(index, ahead).bitmap);
+    const DecodedImage layer = layerImage(index, ahead);
+    if (index == 0 && request_.keepResolution) writer.setResolution(layer.resolution);
+    writer.addLayer(layer.bitmap);
   }
   logLine("writing: %s", output.path().c_str());
   writer.finish();
@@ -208,7 +211,7 @@ DecodedImage DocumentWriter::layerImage(std::size_t index, DecodeAhead& ahead) {
   } else {
     const int width = image->bitmap.width;
     const int height = image->bitmap.height;
-    keyed = keyOut(std::move(*image), request_.key, *progress_.steps());
+    keyed = keyOut(std::move(*image), request_.key, request_.tolerance, *progress_.steps());
     // Only memory can fail here: the image itself is decoded already.
     failure = DecodeError{DecodeFailure::OutOfMemory, width, height};
   }

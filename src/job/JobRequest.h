@@ -17,6 +17,12 @@ struct JobRequest {
   bool orient = false;  // turn photos upright by their orientation tag
   // Keep every sample as stored: embed no profile, convert nothing.
   bool ignoreColourProfiles = false;
+  // Keying also takes pixels within this many 8-bit steps of the key colour (0 to 64).
+  int tolerance = 0;
+  // The document declares the first file's resolution instead of 72 pixels per inch.
+  bool keepResolution = false;
+  // Every layer in Multiply blend mode, and the merged image composited so.
+  bool multiply = false;
 };
 
 }  // namespace quillane

@@ -1,4 +1,5 @@
 #include <bit>
+#include <cstdlib>
 #include <cstring>
 
 #include "job/Keying.h"
@@ -31,6 +32,21 @@ bool keyRow(const std::uint8_t* in, std::uint8_t* out, int width, std::uint32_t 
   return keyed != 0;
 }
 
+// One row keyed with a tolerance: a pixel whose red, green and blue all lie within
+// tolerance of the key's sample becomes fully transparent.
+bool keyRowWithin(const std::uint8_t* in, std::uint8_t* out, int width, std::uint8_t key,
+                  int tolerance) {
+  bool keyed = false;
+  for (int x = 0; x < width; ++x, in += 4, out += 4) {
+    bool match = true;
+    for (int c = 0; c < 3; ++c) match &= std::abs(int{in[c]} - int{key}) <= tolerance;
+    const std::uint32_t kept = match ? 0 : pixelWord(in);
+    std::memcpy(out, &kept, 4);
+    keyed |= match;
+  }
+  return keyed;
+}
+
 // The same for a source deeper than 8 bits, whose extremes say which pixels match the key
 // (a Bitmap::extremes flag) at the source's own precision.
 bool keyRowByExtremes(const std::uint8_t* in, const std::uint8_t* extremes, std::uint8_t* out,
@@ -47,7 +63,8 @@ bool keyRowByExtremes(const std::uint8_t* in, const std::uint8_t* extremes, std:
 
 }  // namespace
 
-std::optional<DecodedImage> keyOut(DecodedImage image, KeyColour key, ProgressUtility& steps) {
+std::optional<DecodedImage> keyOut(DecodedImage image, KeyColour key, int tolerance,
+                                   ProgressUtility& steps) {
   if (key == KeyColour::None) return image;
   const Bitmap* source = &image.bitmap;
   if (source->width < 1 || source->height < 1) return std::nullopt;
@@ -61,14 +78,18 @@ std::optional<DecodedImage> keyOut(DecodedImage image, KeyColour key, ProgressUt
   const std::uint8_t keyPixel[4] = {sample, sample, sample, 0};
   const std::uint32_t keyWord = pixelWord(keyPixel) & kColourMask;
   // A source deeper than 8 bits says at its own precision which pixels are the extremes.
-  const bool byExtremes = !source->extremes.empty();
+  // With a tolerance, deep sources are keyed by their 8-bit samples: within tolerance steps
+  // of 8 bits, each 257 steps of 16.
+  const bool byExtremes = !source->extremes.empty() && tolerance == 0;
   const std::uint8_t extreme = key == KeyColour::White ? Bitmap::kAllMaximum : Bitmap::kAllZero;
 
   steps.setMinorStepMax(static_cast<double>(W) * static_cast<double>(H));
   bool anyKeyed = false;
   std::int64_t visited = 0;  // an integer count: no chain of floating-point additions
   for (int y = 0; y < H; ++y) {
-    if (byExtremes) {
+    if (tolerance > 0) {
+      anyKeyed |= keyRowWithin(source->row(y), output->row(y), W, sample, tolerance);
+    } else if (byExtremes) {
       const std::uint8_t* extremes = source->extremes.data() + static_cast<std::size_t>(y) * W;
       anyKeyed |= keyRowByExtremes(source->row(y), extremes, output->row(y), W, extreme);
     } else {

@@ -9,10 +9,12 @@
 namespace quillane {
 
 // A copy of the image in which every pixel whose red, green and blue are the key's exactly
-// (pure white or pure black, at the source's own depth when it is deeper than 8 bits) is
-// fully transparent (all four samples 0); KeyColour::None answers the image as it is.
+// (pure white or pure black, at the source's own depth when it is deeper than 8 bits), or
+// within tolerance of it (0-64, in 8-bit steps), is fully transparent (all four samples 0);
+// KeyColour::None answers the image as it is.
 // Advances the minor step of steps once for every pixel keyed. Nothing when the image
 // cannot be keyed (no pixels, or no memory for the copy).
-std::optional<DecodedImage> keyOut(DecodedImage image, KeyColour key, ProgressUtility& steps);
+std::optional<DecodedImage> keyOut(DecodedImage image, KeyColour key, int tolerance,
+                                   ProgressUtility& steps);
 
 }  // namespace quillane

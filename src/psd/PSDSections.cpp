@@ -1,5 +1,6 @@
 #include "psd/PSDSections.h"
 
+#include <cmath>
 #include <string_view>
 
 #include "psd/ChannelEncoding.h"
@@ -15,10 +16,8 @@ constexpr int kRgbColorMode = 3;
 constexpr int kResolutionResourceId = 1005;
 constexpr int kLayerStateResourceId = 1024;
 constexpr int kIccProfileResourceId = 1039;
-// 72.0 pixels per inch (16.16 fixed point), unit pixels per inch, width in inches; the same
-// for the height.
-constexpr std::uint8_t kResolution72[16] = {0x00, 0x48, 0x00, 0x00, 0x00, 0x01, 0x00, 0x01,
-                                            0x00, 0x48, 0x00, 0x00, 0x00, 0x01, 0x00, 0x01};
+constexpr int kPixelsPerInch = 1;
+constexpr int kInches = 1;
 // "lspf" block: nothing of the layer is protected.
 constexpr std::uint8_t kNothingProtected[16] = {'8', 'B', 'I', 'M', 'l', 's', 'p', 'f',
                                                 0,   0,   0,   4,   0,   0,   0,   0};
@@ -96,9 +95,22 @@ std::size_t profileResourceBytes(std::span<const std::uint8_t> iccProfile) {
   return 12 + iccProfile.size() + iccProfile.size() % 2;  // signature, id, name, length, data
 }
 
-void appendImageResources(ByteBuffer& out, std::span<const std::uint8_t> iccProfile) {
+// Each way: pixels per inch (16.16 fixed point), its unit pixels per inch, the side's unit
+// inches.
+ByteBuffer resolutionInfo(Resolution resolution) {
+  ByteBuffer info;
+  for (const float ppi : {resolution.x, resolution.y}) {
+    appendValue(info, std::lround(static_cast<double>(ppi) * 65536.0), 4);
+    appendValue(info, kPixelsPerInch, 2);
+    appendValue(info, kInches, 2);
+  }
+  return info;
+}
+
+void appendImageResources(ByteBuffer& out, Resolution resolution,
+                          std::span<const std::uint8_t> iccProfile) {
   ByteBuffer resources;
-  appendResource(resources, kResolutionResourceId, kResolution72);
+  appendResource(resources, kResolutionResourceId, resolutionInfo(resolution));
   const std::uint8_t bottomLayer[2] = {0, 0};
   appendResource(resources, kLayerStateResourceId, bottomLayer);
   if (!iccProfile.empty()) appendResource(resources, kIccProfileResourceId, iccProfile);
@@ -108,7 +120,7 @@ void appendImageResources(ByteBuffer& out, std::span<const std::uint8_t> iccProf
 
 void appendLayerRecord(ByteBuffer& out, PSDFormat format, const std::string& name,
                        int documentWidth, int documentHeight,
-                       std::span<const std::uint64_t> channelLengths) {
+                       std::span<const std::uint64_t> channelLengths, Blend blend) {
   appendValue(out, 0, 4);  // top
   appendValue(out, 0, 4);  // left
   appendValue(out, documentHeight, 4);
@@ -123,7 +135,7 @@ void appendLayerRecord(ByteBuffer& out, PSDFormat format, const std::string& nam
     appendValue(out, static_cast<std::int64_t>(channelLengths[std::size_t(channel)]),
                 rulesOf(format).lengthBytes);
   }
-  appendText(out, "8BIMnorm");
+  appendText(out, blend == Blend::Multiply ? "8BIMmul " : "8BIMnorm");
   out.push_back(kOpaque);
   out.push_back(0);  // clipping: base
   out.push_back(kLayerFlags);

@@ -5,6 +5,8 @@
 #include <span>
 #include <string>
 
+#include "image/Canvas.h"
+#include "image/decode/Resolution.h"
 #include "psd/ByteBuffer.h"
 #include "util/Geometry.h"
 
@@ -41,11 +43,12 @@ inline constexpr std::size_t kMaxLayerCount = 32767;
 void checkDocumentShape(PSDFormat format, Size documentSize, std::size_t layerCount);
 
 void appendHeader(ByteBuffer& out, PSDFormat format, int documentWidth, int documentHeight);
-// 72 pixels per inch, the bottom layer as the target layer, and the ICC profile if any.
-void appendImageResources(ByteBuffer& out, std::span<const std::uint8_t> iccProfile);
+// The resolution, the bottom layer as the target layer, and the ICC profile if any.
+void appendImageResources(ByteBuffer& out, Resolution resolution,
+                          std::span<const std::uint8_t> iccProfile);
 // Appends a full-canvas, fully opaque layer record with the channels' byte counts.
 void appendLayerRecord(ByteBuffer& out, PSDFormat format, const std::string& name,
                        int documentWidth, int documentHeight,
-                       std::span<const std::uint64_t> channelLengths);
+                       std::span<const std::uint64_t> channelLengths, Blend blend);
 
 }  // namespace quillane

@@ -42,6 +42,8 @@ PSDWriter::PSDWriter(PSDSink& sink, Size documentSize, std::vector<std::string> 
       names_(std::move(layerNames)),
       format_(options.format),
       iccProfile_(std::move(options.iccProfile)),
+      resolution_(options.resolution),
+      blend_(options.blend),
       rules_(rulesOf(options.format)),
       maxFileBytes_(std::min(options.maxFileBytes, rules_.maxFileBytes)),
       encoder_(width_, rules_.rowCountBytes),
@@ -65,7 +67,7 @@ void PSDWriter::addLayer(const Bitmap& image) {
   if (!bounds.empty()) encoder_.packMargin(bounds);
   // The composite is drawn while the channels are packed.
   packBands([&](int row) { return image.row(row); }, bounds,
-            [&] { composite_->drawBitmap(image); });
+            [&] { composite_->drawBitmap(image, blend_); });
 
   const std::uint64_t head = kCompressionBytes + std::uint64_t(height_) * rules_.rowCountBytes;
   std::uint64_t total = 0;
@@ -170,7 +172,7 @@ void PSDWriter::writeMergedImage() {
 ByteBuffer PSDWriter::fileStart(std::uint64_t layerInfoLength) const {
   ByteBuffer out;
   appendHeader(out, format_, width_, height_);
-  appendImageResources(out, iccProfile_);
+  appendImageResources(out, resolution_, iccProfile_);
   // The section holds the layer information and its length, and no global mask.
   appendValue(out, static_cast<std::int64_t>(layerInfoLength + std::uint64_t(rules_.lengthBytes)),
               rules_.lengthBytes);
@@ -179,7 +181,7 @@ ByteBuffer PSDWriter::fileStart(std::uint64_t layerInfoLength) const {
   for (std::size_t i = 0; i < names_.size(); ++i) {
     const ChannelLengths lengths =
         i < channelLengths_.size() ? channelLengths_[i] : ChannelLengths{};
-    appendLayerRecord(out, format_, names_[i], width_, height_, lengths);
+    appendLayerRecord(out, format_, names_[i], width_, height_, lengths, blend_);
   }
   return out;
 }

@@ -32,6 +32,10 @@ struct PSDOptions {
   std::uint64_t maxFileBytes = UINT64_MAX;  // below the format's own limit: for tests
   // The colour profile the document's samples are in, embedded as they are; none for sRGB.
   std::vector<std::uint8_t> iccProfile = {};
+  // The resolution the document declares (setResolution may change it).
+  Resolution resolution = {};
+  // How every layer is blended, in the file and in the merged image.
+  Blend blend = Blend::Normal;
 };
 
 // A layered document written as a PSD file (version 1) or PSB file (version 2): RGB with
@@ -63,6 +67,8 @@ class PSDWriter {
   // Writes the merged image and fills in the reserved area. Every named layer must have
   // been added.
   void finish();
+  // The resolution the document declares, from now until finish() writes it.
+  void setResolution(Resolution resolution) { resolution_ = resolution; }
 
  private:
   using Band = std::array<ByteBuffer, kChannelCount>;
@@ -89,6 +95,8 @@ class PSDWriter {
   std::vector<std::string> names_;
   PSDFormat format_;
   std::vector<std::uint8_t> iccProfile_;
+  Resolution resolution_;
+  Blend blend_;
   const PSDFormatRules& rules_;
   std::uint64_t maxFileBytes_;
   std::vector<ChannelLengths> channelLengths_;  // one per layer added

@@ -23,6 +23,14 @@ void DesktopApp::connectWindow() {
   QObject::connect(w, &MainWindow::orientChosen, w, [&c](bool orient) { c.setOrient(orient); });
   QObject::connect(w, &MainWindow::ignoreProfilesChosen, w,
                    [&c](bool ignore) { c.setIgnoreProfiles(ignore); });
+  QObject::connect(w, &MainWindow::naturalOrderChosen, w,
+                   [&c](bool natural) { c.setNaturalOrder(natural); });
+  QObject::connect(w, &MainWindow::toleranceChosen, w,
+                   [&c](int tolerance) { c.setTolerance(tolerance); });
+  QObject::connect(w, &MainWindow::keepResolutionChosen, w,
+                   [&c](bool keep) { c.setKeepResolution(keep); });
+  QObject::connect(w, &MainWindow::multiplyChosen, w,
+                   [&c](bool multiply) { c.setMultiply(multiply); });
   QObject::connect(w, &MainWindow::optionsToggled, w, [&c] { c.toggleOptions(); });
   QObject::connect(w, &MainWindow::processRequested, w, [&c] { c.process(); });
   QObject::connect(w, &MainWindow::stopRequested, w, [&c] { c.stop(); });

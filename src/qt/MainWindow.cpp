@@ -105,6 +105,19 @@ void MainWindow::setCaptions() {
   ui_->photoBox->setTitle(localizedText("PHOTO_BOX"));
   ui_->orientCheck->setText(localizedText("OPTION_ORIENT"));
   ui_->ignoreProfilesCheck->setText(localizedText("OPTION_IGNORE_PROFILES"));
+  ui_->toleranceLabel->setText(localizedText("OPTION_TOLERANCE"));
+  ui_->toleranceCombo->clear();
+  for (const int step : kToleranceSteps) {
+    ui_->toleranceCombo->addItem(step == 0
+                                     ? localizedText("TOLERANCE_EXACT")
+                                     : QString::fromStdString(localizedString(
+                                           "TOLERANCE_STEPS", {static_cast<long long>(step)})),
+                                 step);
+  }
+  ui_->layerBox->setTitle(localizedText("LAYER_BOX"));
+  ui_->naturalOrderCheck->setText(localizedText("OPTION_NATURAL_ORDER"));
+  ui_->keepResolutionCheck->setText(localizedText("OPTION_KEEP_RESOLUTION"));
+  ui_->multiplyCheck->setText(localizedText("OPTION_MULTIPLY"));
   revealButton_->setText(localizedText("REVEAL_BUTTON"));
   ui_->menuFile->setTitle(localizedText("MENU_FILE"));
   ui_->actionChooseSource->setText(localizedText("MENU_CHOOSE_SOURCE"));
@@ -126,6 +139,10 @@ void MainWindow::setToolTips() {
   ui_->keyBlack->setToolTip(localizedText("TIP_OPTION_BLACK"));
   ui_->orientCheck->setToolTip(localizedText("TIP_OPTION_ORIENT"));
   ui_->ignoreProfilesCheck->setToolTip(localizedText("TIP_OPTION_IGNORE_PROFILES"));
+  ui_->toleranceCombo->setToolTip(localizedText("TIP_OPTION_TOLERANCE"));
+  ui_->naturalOrderCheck->setToolTip(localizedText("TIP_OPTION_NATURAL_ORDER"));
+  ui_->keepResolutionCheck->setToolTip(localizedText("TIP_OPTION_KEEP_RESOLUTION"));
+  ui_->multiplyCheck->setToolTip(localizedText("TIP_OPTION_MULTIPLY"));
   revealButton_->setToolTip(localizedText("TIP_REVEAL"));
 }
 
@@ -139,6 +156,12 @@ void MainWindow::connectControls() {
     connect(button, &QRadioButton::clicked, this, [this, key = key] { emit keyColourChosen(key); });
   connect(ui_->orientCheck, &QCheckBox::clicked, this, &MainWindow::orientChosen);
   connect(ui_->ignoreProfilesCheck, &QCheckBox::clicked, this, &MainWindow::ignoreProfilesChosen);
+  connect(ui_->naturalOrderCheck, &QCheckBox::clicked, this, &MainWindow::naturalOrderChosen);
+  connect(ui_->keepResolutionCheck, &QCheckBox::clicked, this, &MainWindow::keepResolutionChosen);
+  connect(ui_->multiplyCheck, &QCheckBox::clicked, this, &MainWindow::multiplyChosen);
+  connect(ui_->toleranceCombo, &QComboBox::activated, this, [this](int index) {
+    emit toleranceChosen(ui_->toleranceCombo->itemData(index).toInt());
+  });
   // Expanded but too low to show the options, the window grows to show them.
   connect(ui_->optionsButton, &QToolButton::clicked, this, [this] {
     if (expanded_ && ui_->optionArea->isHidden()) return setExpanded(true);
@@ -192,16 +215,20 @@ void MainWindow::showSource(const std::string& folder, const std::string& summar
   sourceSummary_->setText(qs(summary));
 }
 
-void MainWindow::setOptions(std::optional<KeyColour> key, bool orient, bool ignoreProfiles) {
+void MainWindow::setOptions(const OptionValues& options) {
   QRadioButton* const buttons[] = {ui_->keyNone, ui_->keyWhite, ui_->keyBlack};
   for (QRadioButton* button : buttons) {
     // An exclusive button cannot be unchecked; none is checked when the choice is none.
     button->setAutoExclusive(false);
-    button->setChecked(key && button == buttons[static_cast<int>(*key)]);
+    button->setChecked(options.key && button == buttons[static_cast<int>(*options.key)]);
     button->setAutoExclusive(true);
   }
-  ui_->orientCheck->setChecked(orient);
-  ui_->ignoreProfilesCheck->setChecked(ignoreProfiles);
+  ui_->toleranceCombo->setCurrentIndex(ui_->toleranceCombo->findData(options.tolerance));
+  ui_->orientCheck->setChecked(options.orient);
+  ui_->ignoreProfilesCheck->setChecked(options.ignoreProfiles);
+  ui_->naturalOrderCheck->setChecked(options.naturalOrder);
+  ui_->keepResolutionCheck->setChecked(options.keepResolution);
+  ui_->multiplyCheck->setChecked(options.multiply);
 }
 
 // The top edge stays where it is; on screen, the change is animated.

@@ -35,7 +35,7 @@ class MainWindow final : public QMainWindow, public View {
 
   // ---- View ----
   void showSource(const std::string& folder, const std::string& summary) override;
-  void setOptions(std::optional<KeyColour> key, bool orient, bool ignoreProfiles) override;
+  void setOptions(const OptionValues& options) override;
   void setExpanded(bool expanded) override;
   void showProgressPanel(const std::string& source, const std::string& output) override;
   void showProgress(double percent, const std::string& fileLine) override;
@@ -58,6 +58,10 @@ class MainWindow final : public QMainWindow, public View {
   void keyColourChosen(quillane::KeyColour key);
   void orientChosen(bool orient);
   void ignoreProfilesChosen(bool ignore);
+  void naturalOrderChosen(bool natural);
+  void toleranceChosen(int tolerance);
+  void keepResolutionChosen(bool keep);
+  void multiplyChosen(bool multiply);
   void optionsToggled();
   void processRequested();
   void stopRequested();

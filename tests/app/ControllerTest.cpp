@@ -4,10 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <future>
+#include <tuple>
 
 #include "app/FakeView.h"
 #include "support/BmpBytes.h"
 #include "support/TempFolder.h"
+#include "util/PathNames.h"
 
 namespace quillane::fakes {
 namespace {
@@ -184,6 +186,31 @@ struct JobFixture : ::testing::Test {
   };
   AppHarness h;
 };
+
+TEST_F(JobFixture, TheOptionsReachTheJobAndAreRemembered) {
+  temp.write("a10.png", "not really");
+  temp.write("a9.png", "not really");
+  JobRequest seen;
+  job = [&seen](JobRequest r, JobProgress&, std::stop_token) {
+    seen = r;
+    return JobResult(JobOutcome{false, r.outputPath, r.files.size(), {40, 30}});
+  };
+  h.app.setNaturalOrder(true);
+  h.app.setTolerance(10);  // not a step: the one below
+  h.app.setKeepResolution(true);
+  h.app.setMultiply(true);
+  process(temp.file("out"));
+  settle();
+  std::vector<std::string> names;
+  for (const std::string& file : seen.files) names.emplace_back(lastPathComponent(file));
+  EXPECT_EQ(names, (std::vector<std::string>{"a.png", "a9.png", "a10.png", "b.png"}));
+  EXPECT_EQ((std::tuple{seen.tolerance, seen.keepResolution, seen.multiply}),
+            (std::tuple{8, true, true}));
+  EXPECT_EQ(
+      (std::tuple{store.values["NATURAL_ORDER"], store.values["KEY_TOLERANCE"],
+                  store.values["KEEP_RESOLUTION"], store.values["BLEND_MULTIPLY"]}),
+      (std::tuple{SettingValue(true), SettingValue(8), SettingValue(true), SettingValue(true)}));
+}
 
 TEST_F(JobFixture, FinishedJobGoesFromIdleThroughRunningBackToIdleAndSaysWhatItWrote) {
   std::promise<void> reported, go;

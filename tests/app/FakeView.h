@@ -21,6 +21,7 @@ struct FakeView : View {
       proposedName, folderStart, question;
   DocumentType proposedType = DocumentType::Psd;
   std::optional<KeyColour> key;
+  OptionValues options;
   bool orient = false, ignoreProfiles = false, expanded = false, panelShown = false,
        canReveal = false;
   double percent = -1;
@@ -33,8 +34,9 @@ struct FakeView : View {
 
   FakeView() { setStringsLanguage("en"); }
   void showSource(const std::string& f, const std::string& s) override { folder = f, summary = s; }
-  void setOptions(std::optional<KeyColour> k, bool o, bool i) override {
-    key = k, orient = o, ignoreProfiles = i;
+  void setOptions(const OptionValues& o) override {
+    options = o;
+    key = o.key, orient = o.orient, ignoreProfiles = o.ignoreProfiles;
   }
   void setExpanded(bool e) override { expanded = e; }
   void showProgressPanel(const std::string& source, const std::string& output) override {

@@ -141,7 +141,8 @@ class InstallTest(unittest.TestCase):
         cases = [
             ("quillane", ["--key", ""], ["black", "none", "white"]),
             ("quillane", ["--key", "w"], ["white"]),
-            ("quillane", ["--ke"], ["--key"]),
+            ("quillane", ["--ke"], ["--keep-resolution", "--key"]),
+            ("quillane", ["--blend", "m"], ["multiply"]),
             ("quillane", [""], ["scans"]),
             ("quillane", ["-q", "--key", "black", "scans", ""], ["a.psd", "b.psb", "scans"]),
             ("quillane-app", [""], ["scans"]),

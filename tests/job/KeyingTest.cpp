@@ -32,7 +32,7 @@ TEST(Keying, SixteenBitSourcesAreKeyedAtTheirOwnDepth) {
     ProgressUtility steps;
     for (const auto& [key, alphas] : {std::pair{KeyColour::White, Pixels{0, 255, 255, 255}},
                                       std::pair{KeyColour::Black, Pixels{255, 255, 0, 255}}}) {
-      const auto keyed = keyOut(*image, key, steps);
+      const auto keyed = keyOut(*image, key, 0, steps);
       ASSERT_TRUE(keyed);
       const Pixels pixels = pixelsOf(*keyed);
       EXPECT_EQ((Pixels{pixels[3], pixels[7], pixels[11], pixels[15]}), alphas) << int(key);
@@ -40,11 +40,13 @@ TEST(Keying, SixteenBitSourcesAreKeyedAtTheirOwnDepth) {
   }
 }
 
-TEST(Keying, KeysExactlyTheKeyColourAndCopiesEveryOtherPixel) {
+// Without a tolerance exactly the key colour; with one, every sample within it.
+TEST(Keying, KeysTheKeyColourWithinTheToleranceAndCopiesEveryOtherPixel) {
   const struct {
     KeyColour key;
     Pixels pixel;
     bool keyed;
+    int tolerance = 0;
   } cases[] = {
       {KeyColour::White, {255, 255, 255, 255}, true},
       {KeyColour::White, {254, 255, 255, 255}, false},
@@ -56,14 +58,20 @@ TEST(Keying, KeysExactlyTheKeyColourAndCopiesEveryOtherPixel) {
       {KeyColour::Black, {10, 20, 30, 40}, false},
       {KeyColour::None, {255, 255, 255, 255}, false},
       {KeyColour::None, {0, 0, 0, 255}, false},
+      {KeyColour::White, {245, 250, 255, 255}, true, 10},
+      {KeyColour::White, {244, 255, 255, 255}, false, 10},
+      {KeyColour::Black, {10, 0, 10, 255}, true, 10},
+      {KeyColour::Black, {0, 11, 0, 255}, false, 10},
+      {KeyColour::Black, {64, 64, 64, 255}, true, 64},
+      {KeyColour::None, {255, 255, 255, 255}, false, 10},
   };
   for (const auto& c : cases) {
     ProgressUtility steps;
-    const auto keyed = keyOut(bitmapImage(1, 1, c.pixel), c.key, steps);
+    const auto keyed = keyOut(bitmapImage(1, 1, c.pixel), c.key, c.tolerance, steps);
     ASSERT_TRUE(keyed);
     EXPECT_EQ(pixelsOf(*keyed), c.keyed ? Pixels(4, 0) : c.pixel)
         << "key " << int(c.key) << " pixel " << int(c.pixel[0]) << "," << int(c.pixel[2]) << ","
-        << int(c.pixel[3]);
+        << int(c.pixel[3]) << " tolerance " << c.tolerance;
   }
 }
 
@@ -73,7 +81,7 @@ TEST(Keying, KeysEachPixelInPlaceAndCountsThemAsMinorSteps) {
   for (std::size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<std::uint8_t>(i);
   for (const std::size_t index : {3u, 4u}) std::fill_n(pixels.begin() + index * 4, 4, 255);
   ProgressUtility steps;
-  const auto keyed = keyOut(bitmapImage(4, 3, pixels), KeyColour::White, steps);
+  const auto keyed = keyOut(bitmapImage(4, 3, pixels), KeyColour::White, 0, steps);
   ASSERT_TRUE(keyed);
   Pixels expected = pixels;
   for (const std::size_t index : {3u, 4u}) std::fill_n(expected.begin() + index * 4, 4, 0);
@@ -87,14 +95,14 @@ TEST(Keying, OpaqueImageStaysKnownOpaqueOnlyWhenNothingWasKeyed) {
   std::fill_n(pixels.begin() + 4, 3, 10);  // the second pixel is not white
   const DecodedImage image = bitmapImage(3, 2, pixels, true);
   ProgressUtility steps;
-  EXPECT_TRUE(keyOut(image, KeyColour::Black, steps)->bitmap.knownOpaque);
-  EXPECT_FALSE(keyOut(image, KeyColour::White, steps)->bitmap.knownOpaque);
+  EXPECT_TRUE(keyOut(image, KeyColour::Black, 0, steps)->bitmap.knownOpaque);
+  EXPECT_FALSE(keyOut(image, KeyColour::White, 0, steps)->bitmap.knownOpaque);
 }
 
 TEST(Keying, ImageWithoutPixelsCannotBeKeyedAndLeavesTheMinorMaximum) {
   for (const DecodedImage& image : {DecodedImage{}, bitmapImage(0, 0, {})}) {
     ProgressUtility steps;
-    EXPECT_FALSE(keyOut(image, KeyColour::White, steps));
+    EXPECT_FALSE(keyOut(image, KeyColour::White, 0, steps));
     EXPECT_EQ(steps.minorStepMax(), 100.0);
   }
 }
