@@ -31,13 +31,15 @@ inline void checkBitmap(const Bitmap& bitmap) {
   for (const std::uint8_t byte : bitmap.pixels) sink = sink ^ byte;
 }
 
-// A bitmap as above, or a refusal that is true to its kind: too large only for a side above
-// the limit.
+// A bitmap as above, or a refusal that is true to its kind: too large for a side above the
+// limit, or with no sides at all when what is too large is a buffer the file claims (a TIFF
+// tile or strip beyond the part kept).
 template <class T>
 void check(const Decoded<T>& decoded) {
   if (decoded) return checkBitmap(decoded->bitmap);
   const DecodeError& error = decoded.error();
-  if (error.kind == DecodeFailure::TooLarge && error.width <= kMaxImageSide &&
+  const bool sidesKnown = error.width > 0 || error.height > 0;
+  if (error.kind == DecodeFailure::TooLarge && sidesKnown && error.width <= kMaxImageSide &&
       error.height <= kMaxImageSide)
     std::abort();
 }
