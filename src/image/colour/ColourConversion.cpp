@@ -63,6 +63,7 @@ void ColourConversion::convert(Bitmap& bitmap) const {
       continue;
     }
     cmsDoTransform(transform_.get(), row, row, static_cast<cmsUInt32Number>(bitmap.width));
+    if (bitmap.knownOpaque) continue;  // no pixel to clear
     for (int x = 0; x < bitmap.width; ++x) {
       std::uint8_t* pixel = row + 4 * x;
       if (pixel[3] == 0) pixel[0] = pixel[1] = pixel[2] = 0;
