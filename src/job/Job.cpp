@@ -271,12 +271,6 @@ JobOutcome makeDocument(const JobRequest& request, JobProgress& progress, std::s
 
 }  // namespace
 
-Size measureImageFile(const std::string& path, bool orient) {
-  DecodeRequest whole;
-  whole.upright = orient;
-  return measureFile(path, whole).size;
-}
-
 FirstImage measureFirstImage(const std::string& path, bool orient) {
   DecodeRequest whole;
   whole.upright = orient;

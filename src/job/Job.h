@@ -40,11 +40,8 @@ using JobResult = std::variant<JobOutcome, Error>;
 // stop.
 JobResult runJob(JobRequest request, JobProgress& progress, std::stop_token stop);
 
-// The pixel size the job would give the file as its first (turned upright when orient);
-// 0 x 0 when it cannot be measured.
-Size measureImageFile(const std::string& path, bool orient);
-
-// What the job would take from the file as its first: the canvas (as measureImageFile) and
+// What the job would take from the file as its first: the canvas (0 x 0 when it cannot be
+// measured; turned upright when orient) and
 // the description of the colour profile the document would embed ("" when it is sRGB).
 struct FirstImage {
   Size canvas;

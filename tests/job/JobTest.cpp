@@ -54,7 +54,7 @@ TEST(Job, SampleFolderBecomesItsDocument) {
     const JobOutcome& outcome = std::get<JobOutcome>(result);
     EXPECT_EQ((std::tuple{outcome.stopped, outcome.path, outcome.layerCount}),
               (std::tuple{false, out.file("out.psd"), files.size()}));
-    EXPECT_EQ(outcome.canvas, measureImageFile(files.front(), false));
+    EXPECT_EQ(outcome.canvas, measureFirstImage(files.front(), false).canvas);
     EXPECT_EQ(psdFaults({out.file("out.psd"), samples, "--key", key}), "") << key;
     const JobProgress::Snapshot last = progress.snapshot();
     EXPECT_EQ((std::tuple{last.file, last.fileIndex, last.fileCount, last.canvas}),
@@ -163,7 +163,7 @@ TEST(Job, DocumentTooLargeOrEmptyIsRefusedBeforeAnythingElse) {
   for (const auto& c : cases) {
     TempFolder folder, out;
     folder.write("a.pict", pictHeaderOnly(c.width, c.height));
-    EXPECT_EQ(measureImageFile(folder.file("a.pict"), false),
+    EXPECT_EQ(measureFirstImage(folder.file("a.pict"), false).canvas,
               (Size{decltype(Size::width)(c.width), decltype(Size::height)(c.height)}));
     const auto failure = jobFailure(folder.path(), out.file(c.output));
     ASSERT_TRUE(failure);
