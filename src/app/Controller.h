@@ -71,6 +71,8 @@ class Controller {
   void setKeepResolution(bool keep);
   // Every layer in Multiply blend mode.
   void setMultiply(bool multiply);
+  // Each subfolder a layer group of its images.
+  void setGroups(bool groups);
   void toggleOptions();
 
   // ---- The job ----

@@ -2,28 +2,37 @@
 
 #include "app/Paths.h"
 #include "job/Job.h"
-#include "job/NaturalOrder.h"
+#include "psd/LayerGroups.h"
 #include "util/PathNames.h"
 
 namespace quillane {
+namespace {
+
+// The pixel layers the job would make of the files: one each.
+std::size_t countLayers(const std::vector<std::string>& files) { return files.size(); }
+
+}  // namespace
 
 FolderSummary summarizeFolder(const std::string& folder, SummaryOptions options) {
   FolderSummary summary;
   summary.folder = folder;
   summary.orient = options.orient;
   summary.naturalOrder = options.naturalOrder;
+  summary.groups = options.groups;
   if (!isReadableFolder(folder)) {
     summary.gone = true;
     return summary;
   }
   std::vector<std::string> files;
   try {
-    files = listImageFiles(folder);
-    if (options.naturalOrder) sortNaturally(files);
+    ImageFiles listed = listImageFiles(folder, {options.naturalOrder, options.groups});
+    files = std::move(listed.paths);
+    summary.groupCount = groupCount(listed.folders);
   } catch (const std::exception&) {
     return summary;
   }
   summary.imageCount = files.size();
+  summary.layerCount = countLayers(files);
   if (summary.imageCount > 0) {
     summary.firstFile = std::string(lastPathComponent(files.front()));
     FirstImage first = measureFirstImage(files.front(), options.orient);

@@ -4,7 +4,6 @@
 #include "app/Paths.h"
 #include "app/TextFormat.h"
 #include "app/Texts.h"
-#include "job/NaturalOrder.h"
 #include "util/Log.h"
 #include "util/PathNames.h"
 #include "util/Strings.h"
@@ -60,8 +59,9 @@ void Controller::startJob(const std::string& output) {
   // The line may have gone stale (a file still being copied when it was measured).
   requestSummary();
   try {
-    request.files = listImageFiles(source_);
-    if (options_.naturalOrder) sortNaturally(request.files);
+    ImageFiles files = listImageFiles(source_, {options_.naturalOrder, options_.groups});
+    request.files = std::move(files.paths);
+    request.fileFolders = std::move(files.folders);
   } catch (const Error& error) {
     return showJobResult(error);
   }

@@ -51,6 +51,15 @@ bool isAboutAnImageFile(ErrorKind kind) {
          kind == ErrorKind::ImageUnsupported || kind == ErrorKind::ImageTooLarge;
 }
 
+// "14 layers in 3 groups · 1920 × 1080 canvas, from a.png" when the layers lie in groups;
+// else "14 images · …".
+const char* summaryKey(const FolderSummary& summary) {
+  if (summary.groupCount == 0)
+    return summary.imageCount == 1 ? "SUMMARY_ONE_IMAGE" : "SUMMARY_IMAGES";
+  if (summary.groupCount > 1) return "SUMMARY_LAYERS_IN_GROUPS";
+  return summary.layerCount == 1 ? "SUMMARY_ONE_LAYER_IN_ONE_GROUP" : "SUMMARY_LAYERS_IN_ONE_GROUP";
+}
+
 }  // namespace
 
 std::string summaryText(const FolderSummary& summary, bool withProfile) {
@@ -59,11 +68,11 @@ std::string summaryText(const FolderSummary& summary, bool withProfile) {
   if (summary.imageCount == 0) return localizedString("NO_IMAGE_FILE");
   if (summary.canvas.width < 1 || summary.canvas.height < 1)
     return fillIn(localizedString("SUMMARY_UNREADABLE"), {printableText(summary.firstFile)});
-  const char* key = summary.imageCount == 1 ? "SUMMARY_ONE_IMAGE" : "SUMMARY_IMAGES";
-  std::string text =
-      fillIn(localizedString(key),
-             {std::to_string(summary.imageCount), std::to_string(int(summary.canvas.width)),
-              std::to_string(int(summary.canvas.height)), printableText(summary.firstFile)});
+  const std::size_t count = summary.groupCount == 0 ? summary.imageCount : summary.layerCount;
+  std::string text = fillIn(localizedString(summaryKey(summary)),
+                            {std::to_string(count), std::to_string(int(summary.canvas.width)),
+                             std::to_string(int(summary.canvas.height)),
+                             printableText(summary.firstFile), std::to_string(summary.groupCount)});
   if (withProfile && !summary.colourProfile.empty())
     text += fillIn(localizedString("SUMMARY_PROFILE"), {printableText(summary.colourProfile)});
   return text;

@@ -14,7 +14,6 @@
 #include "cli/Wakeup.h"
 #include "job/ErrorText.h"
 #include "job/Job.h"
-#include "job/NaturalOrder.h"
 #include "job/OutputFile.h"
 #include "util/Log.h"
 #include "util/PrintableText.h"
@@ -82,8 +81,9 @@ int runJob(const CommandLine& line) {
   request.keepResolution = line.keepResolution;
   request.multiply = line.multiply;
   try {
-    request.files = listImageFiles(line.sourceFolder);
-    if (line.naturalOrder) sortNaturally(request.files);
+    ImageFiles files = listImageFiles(line.sourceFolder, {line.naturalOrder, line.groups});
+    request.files = std::move(files.paths);
+    request.fileFolders = std::move(files.folders);
   } catch (const Error& error) {
     std::fprintf(stderr, "%s\n", errorLine(error).c_str());
     return kExitFailure;

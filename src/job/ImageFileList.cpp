@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "image/decode/Decode.h"
+#include "job/NaturalOrder.h"
 #include "util/Error.h"
 #include "util/Log.h"
 #include "util/PathNames.h"
@@ -16,13 +17,21 @@
 namespace quillane {
 namespace {
 
-// A regular file itself, not a symbolic link to one, nor a folder, FIFO or device.
-bool isRegularFileItem(const std::string& path) {
+// What an entry itself is (a symbolic link is neither a file nor a folder here).
+struct ItemType {
+  bool regularFile = false;
+  bool folder = false;
+};
+
+ItemType itemType(const std::string& path) {
   struct stat info {};
-  return ::lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+  if (::lstat(path.c_str(), &info) != 0) return {};
+  return {S_ISREG(info.st_mode), S_ISDIR(info.st_mode)};
 }
 
+// A name with its stem and extension: the whole name is the stem when it has no dot.
 struct StemAndExtension {
+  std::string name;
   std::string stem;
   std::string extension;
 };
@@ -34,15 +43,16 @@ void sortByStemThenExtension(std::vector<std::string>& names) {
   parts.reserve(names.size());
   for (const std::string& name : names) {
     const std::string_view extension = pathExtension(name);
-    const std::size_t stemLength = name.size() - std::min(name.size(), extension.size() + 1);
-    parts.push_back({name.substr(0, stemLength), std::string(extension)});
+    const bool dotted = name.find('.') != std::string::npos;
+    const std::size_t stemLength = name.size() - (dotted ? extension.size() + 1 : 0);
+    parts.push_back({name, name.substr(0, stemLength), std::string(extension)});
   }
   std::stable_sort(parts.begin(), parts.end(), [](const auto& a, const auto& b) {
     if (const int byStem = a.stem.compare(b.stem); byStem != 0) return byStem < 0;
     return a.extension < b.extension;
   });
   names.clear();
-  for (const StemAndExtension& part : parts) names.push_back(part.stem + "." + part.extension);
+  for (StemAndExtension& part : parts) names.push_back(std::move(part.name));
 }
 
 // The folder with exactly one separator after it ("/" stays "/").
@@ -66,27 +76,62 @@ std::string folderPrefix(std::string folder) {
   throw failure;
 }
 
+// Names in the listing's order: stem then extension, or natural order when asked.
+void sortNames(std::vector<std::string>& names, bool naturalOrder) {
+  sortByStemThenExtension(names);
+  if (naturalOrder) sortNaturally(names);
+}
+
+// The folder "a/b" below the listed one, for the subfolder name of group.
+std::string subfolderOf(const std::string& group, const std::string& name) {
+  return group.empty() ? name : group + "/" + name;
+}
+
+// Lists a folder and, when asked, its subfolders into files, in reading order.
+struct FolderLister {
+  const ListingOptions& options;
+  ImageFiles& files;
+
+  // group: the folder the images here count as lying in; depth: this folder's below the
+  // listed one.
+  void list(const std::string& folder, const std::string& group, int depth) {
+    std::vector<std::string> images, subfolders;
+    // Direct entries only.
+    std::error_code error;
+    std::filesystem::directory_iterator entries(folder, error);
+    for (const std::filesystem::directory_iterator end; !error && entries != end;
+         entries.increment(error)) {
+      const std::string name = entries->path().filename().string();
+      const ItemType type = itemType(entries->path().string());
+      if (type.regularFile && isImageFileName(name)) images.push_back(name);
+      if (type.folder && options.subfolders) subfolders.push_back(name);
+    }
+    if (error) throwFolderError(folder, error);
+    sortNames(images, options.naturalOrder);
+    sortNames(subfolders, options.naturalOrder);
+
+    const std::string prefix = folderPrefix(folder);
+    for (const std::string& name : images) {
+      files.paths.push_back(prefix + name);
+      logLine("%s", files.paths.back().c_str());
+      if (options.subfolders) files.folders.push_back(group);
+    }
+    for (const std::string& name : subfolders) {
+      list(prefix + name, depth < kMaxFolderDepth ? subfolderOf(group, name) : group, depth + 1);
+    }
+  }
+};
+
 }  // namespace
 
 std::vector<std::string> listImageFiles(const std::string& folder) {
-  std::vector<std::string> names;
-  // Direct entries only.
-  std::error_code error;
-  std::filesystem::directory_iterator entries(folder, error);
-  for (const std::filesystem::directory_iterator end; !error && entries != end;
-       entries.increment(error)) {
-    const std::string name = entries->path().filename().string();
-    if (isRegularFileItem(entries->path().string()) && isImageFileName(name)) names.push_back(name);
-  }
-  if (error) throwFolderError(folder, error);
-  sortByStemThenExtension(names);
+  return listImageFiles(folder, {}).paths;
+}
 
-  const std::string prefix = folderPrefix(folder);
-  for (std::string& name : names) {
-    name.insert(0, prefix);
-    logLine("%s", name.c_str());
-  }
-  return names;
+ImageFiles listImageFiles(const std::string& folder, ListingOptions options) {
+  ImageFiles files;
+  FolderLister{options, files}.list(folder, "", 0);
+  return files;
 }
 
 bool isImageFileName(const std::string& name) {

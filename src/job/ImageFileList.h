@@ -11,6 +11,27 @@ namespace quillane {
 // NotAFolder, FolderPathTooLong or FolderUnreadable (with the errno).
 std::vector<std::string> listImageFiles(const std::string& folder);
 
+// How a job takes a folder's images.
+struct ListingOptions {
+  bool naturalOrder = false;  // runs of digits in names by their value (sortNaturally)
+  bool subfolders = false;    // the images of subfolders too, each with the folder it lies in
+};
+
+// Subfolders nested deeper than this below the listed folder are not told apart: their
+// images count as lying in their ancestor at this depth.
+inline constexpr int kMaxFolderDepth = 8;
+
+// A folder's images in reading order, as full paths: the folder's own first, then each
+// subfolder's the same way, subfolders sorted by name as the files are. Subfolders are real
+// folders, not links to one; with no image anywhere below, one adds nothing.
+struct ImageFiles {
+  std::vector<std::string> paths;
+  // With subfolders: per path, the folder it lies in below the listed one ("" for the
+  // listed folder itself, "a/b" for b inside a); without, empty.
+  std::vector<std::string> folders;
+};
+ImageFiles listImageFiles(const std::string& folder, ListingOptions options);
+
 // Whether a file of this name is taken as an image: JPEG, BMP, GIF, PNG and TIFF extensions
 // in any case, the PICT ones in lower case only.
 bool isImageFileName(const std::string& name);

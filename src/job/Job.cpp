@@ -10,6 +10,7 @@
 #include "job/DocumentColours.h"
 #include "job/Keying.h"
 #include "job/OutputFile.h"
+#include "psd/LayerGroups.h"
 #include "psd/PSDWriter.h"
 #include "util/CheckedSize.h"
 #include "util/Log.h"
@@ -101,8 +102,10 @@ Error imageError(const std::string& file, const DecodeError& decode) {
 }
 
 // Raises, before anything is written, for a document the output's format cannot hold or
-// whose canvas (the composite) would take more memory than one image may.
-void checkDocument(const std::vector<std::string>& files, Size canvas, PSDFormat format) {
+// whose canvas (the composite) would take more memory than one image may. recordCount: the
+// layers' records, groups' included.
+void checkDocument(const std::vector<std::string>& files, std::size_t recordCount, Size canvas,
+                   PSDFormat format) {
   const auto width = static_cast<long long>(canvas.width);
   const auto height = static_cast<long long>(canvas.height);
   if (format == PSDFormat::Psd && (width > kMaxPsdSide || height > kMaxPsdSide)) {
@@ -112,9 +115,9 @@ void checkDocument(const std::vector<std::string>& files, Size canvas, PSDFormat
     error.limit = kMaxPsdSide;
     throw error;
   }
-  if (files.size() > kMaxLayerCount) {
+  if (recordCount > kMaxLayerCount) {
     Error error(ErrorKind::TooManyFiles);
-    error.width = static_cast<long long>(files.size());
+    error.width = static_cast<long long>(recordCount);
     error.limit = kMaxLayerCount;
     throw error;
   }
@@ -161,7 +164,8 @@ class DocumentWriter {
   DocumentWriter(const JobRequest& request, JobProgress& progress, std::stop_token stop)
       : request_(request), progress_(progress), stop_(std::move(stop)) {}
 
-  bool write(OutputFile& output, Size canvas, std::optional<DecodedImage> firstImage);
+  bool write(OutputFile& output, Size canvas, std::vector<LayerRecord> records,
+             std::optional<DecodedImage> firstImage);
 
   // Converts every layer into colours of the first image's (nothing: kept as stored).
   std::optional<DocumentColours> colours;
@@ -175,14 +179,14 @@ class DocumentWriter {
   std::stop_token stop_;
 };
 
-bool DocumentWriter::write(OutputFile& output, Size canvas,
+bool DocumentWriter::write(OutputFile& output, Size canvas, std::vector<LayerRecord> records,
                            std::optional<DecodedImage> firstImage) {
   const std::vector<std::string>& files = request_.files;
   OutputFileSink sink(output);
   PSDOptions options{.format = formatFor(request_.outputPath)};
   options.blend = request_.multiply ? Blend::Multiply : Blend::Normal;
   if (colours) options.iccProfile = colours->embeddedProfile();
-  PSDWriter writer(sink, canvas, layerNames(files), std::move(options));
+  PSDWriter writer(sink, canvas, std::move(records), std::move(options));
   DecodeAhead ahead(files, canvas, decodingFor(request_), std::move(firstImage));
   ahead.decodeFrom(0);
   for (std::size_t index = 0; index < files.size(); ++index) {
@@ -231,14 +235,15 @@ JobOutcome makeDocument(const JobRequest& request, JobProgress& progress, std::s
   const PSDFormat format = formatFor(request.outputPath);
   DecodeRequest firstFile = decodingFor(request);
   firstFile.sideLimit = format == PSDFormat::Psd ? kMaxPsdSide : kMaxImageSide;
+  std::vector<LayerRecord> records = groupedLayerRecords(layerNames(files), request.fileFolders);
   MeasuredFile first = measureFile(files.front(), firstFile);
   if (first.size.width < 1 || first.size.height < 1) {
     const DecodeError failure = first.image ? DecodeError{} : first.image.error();
-    if (isBeyondPsd(failure)) checkDocument(files, declaredSize(failure), format);
+    if (isBeyondPsd(failure)) checkDocument(files, records.size(), declaredSize(failure), format);
     progress.startFile(0, files.front());
     throw imageError(files.front(), failure);
   }
-  checkDocument(files, first.size, format);
+  checkDocument(files, records.size(), first.size, format);
   JobOutcome outcome;
   outcome.canvas = first.size;
   progress.setCanvas(first.size);
@@ -251,7 +256,7 @@ JobOutcome makeDocument(const JobRequest& request, JobProgress& progress, std::s
     DocumentWriter writer(request, progress, std::move(stop));
     if (!request.ignoreColourProfiles)
       writer.colours.emplace(firstImage ? &*firstImage : nullptr, files.front());
-    if (!writer.write(output, first.size, std::move(firstImage))) {
+    if (!writer.write(output, first.size, std::move(records), std::move(firstImage))) {
       outcome.stopped = true;
       return outcome;
     }

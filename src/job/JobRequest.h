@@ -23,6 +23,9 @@ struct JobRequest {
   bool keepResolution = false;
   // Every layer in Multiply blend mode, and the merged image composited so.
   bool multiply = false;
+  // Per file, the folder it lies in below sourceFolder ("" for the top, "a/b"), each folder
+  // a layer group; empty: no groups.
+  std::vector<std::string> fileFolders = {};
 };
 
 }  // namespace quillane

@@ -52,9 +52,10 @@ int compareStems(std::string_view a, std::string_view b) {
   return (i < a.size()) - (j < b.size());
 }
 
+// The whole name when it has no dot (a folder's, say).
 std::string_view stemOf(std::string_view name) {
-  const std::string_view extension = pathExtension(name);
-  return name.substr(0, name.size() - std::min(name.size(), extension.size() + 1));
+  if (name.find('.') == std::string_view::npos) return name;
+  return name.substr(0, name.size() - pathExtension(name).size() - 1);
 }
 
 }  // namespace

@@ -24,6 +24,13 @@ constexpr std::uint8_t kNothingProtected[16] = {'8', 'B', 'I', 'M', 'l', 's', 'p
 constexpr std::uint8_t kOpaque = 255;
 // Flags of a layer record: bit 3 set (bit 4 is meaningful), bit 4 clear; visible.
 constexpr std::uint8_t kLayerFlags = 8;
+// A group's records: bit 4 set too, their pixel data do not show in the document.
+constexpr std::uint8_t kGroupFlags = 8 | 16;
+// The "lsct" types of a group's own record (shown open) and of its end marker.
+constexpr int kOpenFolder = 1;
+constexpr int kGroupEndMarker = 3;
+// The name readers expect on a group's end marker.
+constexpr char kGroupEndName[] = "</Layer group>";
 constexpr std::uint8_t kTransparencyChannelId[2] = {0xFF, 0xFF};  // id -1
 
 void appendText(ByteBuffer& out, std::string_view text) {
@@ -39,17 +46,54 @@ void appendResource(ByteBuffer& out, int id, std::span<const std::uint8_t> data)
   if (data.size() % 2 != 0) appendValue(out, 0, 1);  // data are padded to an even length
 }
 
-// The record's extra data: no mask, no blending ranges, the names, "lspf".
-void appendExtraData(ByteBuffer& out, const std::string& name) {
-  const ByteBuffer names = createLayerName(name);
-  appendValue(out, static_cast<std::int64_t>(8 + names.size() + sizeof kNothingProtected), 4);
+// The record's blend: a group's own record passes its children's blending through.
+const char* blendKey(LayerKind kind, Blend blend) {
+  if (kind == LayerKind::Group) return "8BIMpass";
+  if (kind == LayerKind::Pixels && blend == Blend::Multiply) return "8BIMmul ";
+  return "8BIMnorm";
+}
+
+// "lsct": which end of a group the record is; the group's own one also says that the group
+// passes its children's blending through.
+ByteBuffer groupSetting(LayerKind kind) {
+  ByteBuffer block;
+  appendText(block, "8BIMlsct");
+  if (kind == LayerKind::GroupEnd) {
+    appendValue(block, 4, 4);
+    appendValue(block, kGroupEndMarker, 4);
+  } else {
+    appendValue(block, 12, 4);
+    appendValue(block, kOpenFolder, 4);
+    appendText(block, "8BIMpass");
+  }
+  return block;
+}
+
+// The record's extra data: no mask, no blending ranges, the names, "lspf", and a group's
+// "lsct".
+void appendExtraData(ByteBuffer& out, const LayerRecord& record) {
+  const bool pixels = record.kind == LayerKind::Pixels;
+  const ByteBuffer names =
+      createLayerName(record.kind == LayerKind::GroupEnd ? kGroupEndName : record.name);
+  const ByteBuffer group = pixels ? ByteBuffer{} : groupSetting(record.kind);
+  appendValue(out,
+              static_cast<std::int64_t>(8 + names.size() + sizeof kNothingProtected + group.size()),
+              4);
   appendValue(out, 0, 4);  // no layer mask
   appendValue(out, 0, 4);  // no blending ranges
   appendBytes(out, names);
   appendBytes(out, kNothingProtected);
+  appendBytes(out, group);
 }
 
 }  // namespace
+
+std::vector<LayerRecord> pixelLayers(std::vector<std::string> names) {
+  std::vector<LayerRecord> records;
+  records.reserve(names.size());
+  for (std::string& name : names) records.push_back({std::move(name), LayerKind::Pixels});
+  return records;
+}
 
 const PSDFormatRules& rulesOf(PSDFormat format) {
   static constexpr PSDFormatRules kPsd{1, kMaxPsdSide, 4, 2, kMaxPsdFileBytes};
@@ -107,24 +151,26 @@ ByteBuffer resolutionInfo(Resolution resolution) {
   return info;
 }
 
-void appendImageResources(ByteBuffer& out, Resolution resolution,
+void appendImageResources(ByteBuffer& out, Resolution resolution, std::size_t targetLayer,
                           std::span<const std::uint8_t> iccProfile) {
   ByteBuffer resources;
   appendResource(resources, kResolutionResourceId, resolutionInfo(resolution));
-  const std::uint8_t bottomLayer[2] = {0, 0};
-  appendResource(resources, kLayerStateResourceId, bottomLayer);
+  ByteBuffer target;
+  appendValue(target, static_cast<std::int64_t>(targetLayer), 2);
+  appendResource(resources, kLayerStateResourceId, target);
   if (!iccProfile.empty()) appendResource(resources, kIccProfileResourceId, iccProfile);
   appendValue(out, static_cast<std::int64_t>(resources.size()), 4);
   appendBytes(out, resources);
 }
 
-void appendLayerRecord(ByteBuffer& out, PSDFormat format, const std::string& name,
+void appendLayerRecord(ByteBuffer& out, PSDFormat format, const LayerRecord& record,
                        int documentWidth, int documentHeight,
                        std::span<const std::uint64_t> channelLengths, Blend blend) {
+  const bool pixels = record.kind == LayerKind::Pixels;
   appendValue(out, 0, 4);  // top
   appendValue(out, 0, 4);  // left
-  appendValue(out, documentHeight, 4);
-  appendValue(out, documentWidth, 4);
+  appendValue(out, pixels ? documentHeight : 0, 4);
+  appendValue(out, pixels ? documentWidth : 0, 4);
   appendValue(out, kChannelCount, 2);
   for (int channel = 0; channel < kChannelCount; ++channel) {
     if (channel < 3) {
@@ -135,12 +181,12 @@ void appendLayerRecord(ByteBuffer& out, PSDFormat format, const std::string& nam
     appendValue(out, static_cast<std::int64_t>(channelLengths[std::size_t(channel)]),
                 rulesOf(format).lengthBytes);
   }
-  appendText(out, blend == Blend::Multiply ? "8BIMmul " : "8BIMnorm");
+  appendText(out, blendKey(record.kind, blend));
   out.push_back(kOpaque);
   out.push_back(0);  // clipping: base
-  out.push_back(kLayerFlags);
+  out.push_back(pixels ? kLayerFlags : kGroupFlags);
   out.push_back(0);  // filler
-  appendExtraData(out, name);
+  appendExtraData(out, record);
 }
 
 }  // namespace quillane

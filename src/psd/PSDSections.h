@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "image/Canvas.h"
 #include "image/decode/Resolution.h"
@@ -42,12 +43,25 @@ inline constexpr std::size_t kMaxLayerCount = 32767;
 // empty canvas are the caller's fault (Internal).
 void checkDocumentShape(PSDFormat format, Size documentSize, std::size_t layerCount);
 
+// What a layer record holds: pixels, or one end of a layer group. Records go bottom first,
+// so a group's end marker lies below its children and the group's own record above them.
+enum class LayerKind { Pixels, GroupEnd, Group };
+struct LayerRecord {
+  std::string name;  // none on a group's end marker
+  LayerKind kind = LayerKind::Pixels;
+};
+// A record for each name, in order, with no groups.
+std::vector<LayerRecord> pixelLayers(std::vector<std::string> names);
+
 void appendHeader(ByteBuffer& out, PSDFormat format, int documentWidth, int documentHeight);
-// The resolution, the bottom layer as the target layer, and the ICC profile if any.
-void appendImageResources(ByteBuffer& out, Resolution resolution,
+// The resolution, the target layer (an index of the records, bottom first), and the ICC
+// profile if any.
+void appendImageResources(ByteBuffer& out, Resolution resolution, std::size_t targetLayer,
                           std::span<const std::uint8_t> iccProfile);
-// Appends a full-canvas, fully opaque layer record with the channels' byte counts.
-void appendLayerRecord(ByteBuffer& out, PSDFormat format, const std::string& name,
+// Appends a layer record with the channels' byte counts: a pixel layer full-canvas and fully
+// opaque in the given blend; a group's record or end marker with no pixels, passing its
+// children's blending through.
+void appendLayerRecord(ByteBuffer& out, PSDFormat format, const LayerRecord& record,
                        int documentWidth, int documentHeight,
                        std::span<const std::uint64_t> channelLengths, Blend blend);
 

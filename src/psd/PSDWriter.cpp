@@ -11,6 +11,7 @@ namespace {
 // Bands of rows packed side by side; more than two so that a busy thread takes fewer.
 constexpr int kPackingBands = 8;
 constexpr std::array<std::uint8_t, kCompressionBytes> kCompression = {0, kPackBitsCompression};
+constexpr std::array<std::uint8_t, kCompressionBytes> kRaw = {0, 0};
 // Pixel bytes from which a batch of work is shared with the helper thread: less takes less
 // time than waking it.
 constexpr std::size_t kSharedWorkBytes = std::size_t{1} << 20;
@@ -36,10 +37,14 @@ class MemorySink final : public PSDSink {
 
 PSDWriter::PSDWriter(PSDSink& sink, Size documentSize, std::vector<std::string> layerNames,
                      PSDOptions options)
+    : PSDWriter(sink, documentSize, pixelLayers(std::move(layerNames)), std::move(options)) {}
+
+PSDWriter::PSDWriter(PSDSink& sink, Size documentSize, std::vector<LayerRecord> records,
+                     PSDOptions options)
     : sink_(sink),
-      width_(checkedShape(options.format, documentSize, layerNames.size()).width),
+      width_(checkedShape(options.format, documentSize, records.size()).width),
       height_(documentSize.height),
-      names_(std::move(layerNames)),
+      records_(std::move(records)),
       format_(options.format),
       iccProfile_(std::move(options.iccProfile)),
       resolution_(options.resolution),
@@ -49,7 +54,7 @@ PSDWriter::PSDWriter(PSDSink& sink, Size documentSize, std::vector<std::string> 
       encoder_(width_, rules_.rowCountBytes),
       bands_(kPackingBands),
       bandPlanes_(kPackingBands) {
-  channelLengths_.reserve(names_.size());
+  channelLengths_.reserve(records_.size());
   // The header and the records, written again by finish() once the lengths are known.
   const ByteBuffer start = fileStart(0);
   reserved_ = start.size();
@@ -57,11 +62,12 @@ PSDWriter::PSDWriter(PSDSink& sink, Size documentSize, std::vector<std::string> 
 }
 
 void PSDWriter::addLayer(const Bitmap& image) {
+  writeGroupRecords();
   const std::size_t index = channelLengths_.size();
-  if (index >= names_.size()) {
+  if (index >= records_.size()) {
     throw internalError("more layers were added than were named");
   }
-  logLine("adding layer: %s", names_[index].c_str());
+  logLine("adding layer: %s", records_[index].name.c_str());
   createComposite();
   const LayerBounds bounds{std::min(image.width, width_), std::min(image.height, height_)};
   if (!bounds.empty()) encoder_.packMargin(bounds);
@@ -79,6 +85,18 @@ void PSDWriter::addLayer(const Bitmap& image) {
     write(kCompression);
     write(channelRowCounts(channel));
     writeBands(channel);
+  }
+}
+
+void PSDWriter::writeGroupRecords() {
+  while (channelLengths_.size() < records_.size() &&
+         records_[channelLengths_.size()].kind != LayerKind::Pixels) {
+    checkFileSize(kChannelCount * kRaw.size());
+    ChannelLengths& lengths = channelLengths_.emplace_back();
+    for (std::uint64_t& length : lengths) {
+      length = kRaw.size();
+      write(kRaw);
+    }
   }
 }
 
@@ -140,7 +158,8 @@ void PSDWriter::writeBands(int channel) {
 }
 
 void PSDWriter::finish() {
-  if (channelLengths_.size() != names_.size()) {
+  writeGroupRecords();
+  if (channelLengths_.size() != records_.size()) {
     throw internalError("every named layer must be added before finishing");
   }
   if ((written_ - layerInfoOffset()) % 2 != 0) write(ByteBuffer{0});
@@ -172,16 +191,20 @@ void PSDWriter::writeMergedImage() {
 ByteBuffer PSDWriter::fileStart(std::uint64_t layerInfoLength) const {
   ByteBuffer out;
   appendHeader(out, format_, width_, height_);
-  appendImageResources(out, resolution_, iccProfile_);
+  // The bottom pixel layer is the target layer.
+  const auto bottom = std::find_if(records_.begin(), records_.end(), [](const LayerRecord& r) {
+    return r.kind == LayerKind::Pixels;
+  });
+  appendImageResources(out, resolution_, std::size_t(bottom - records_.begin()), iccProfile_);
   // The section holds the layer information and its length, and no global mask.
   appendValue(out, static_cast<std::int64_t>(layerInfoLength + std::uint64_t(rules_.lengthBytes)),
               rules_.lengthBytes);
   appendValue(out, static_cast<std::int64_t>(layerInfoLength), rules_.lengthBytes);
-  appendValue(out, static_cast<std::int64_t>(names_.size()), 2);
-  for (std::size_t i = 0; i < names_.size(); ++i) {
+  appendValue(out, static_cast<std::int64_t>(records_.size()), 2);
+  for (std::size_t i = 0; i < records_.size(); ++i) {
     const ChannelLengths lengths =
         i < channelLengths_.size() ? channelLengths_[i] : ChannelLengths{};
-    appendLayerRecord(out, format_, names_[i], width_, height_, lengths, blend_);
+    appendLayerRecord(out, format_, records_[i], width_, height_, lengths, blend_);
   }
   return out;
 }

@@ -43,7 +43,8 @@ struct PSDOptions {
 // layers arrive: each layer's channels are packed as it is added and sent to the sink, so
 // memory holds one layer and the composite, never the document. The layer names, and so the
 // sizes of the layer records, are given up front: a record area of that size is reserved at
-// the start of the file and filled in by finish(). Every layer lies at the canvas's top-left,
+// the start of the file and filled in by finish(). Layers may lie in groups, whose records
+// are given with them and written by the writer. Every layer lies at the canvas's top-left,
 // cropped to the canvas, with straight colour; the merged image is the composite of all
 // layers over opaque white. The channels are packed on two threads.
 //
@@ -59,12 +60,15 @@ class PSDWriter {
  public:
   PSDWriter(PSDSink& sink, Size documentSize, std::vector<std::string> layerNames,
             PSDOptions options = {});
+  // The records bottom first: every pixel layer, and the records of the groups they lie in.
+  PSDWriter(PSDSink& sink, Size documentSize, std::vector<LayerRecord> records,
+            PSDOptions options = {});
   PSDWriter(const PSDWriter&) = delete;
   PSDWriter& operator=(const PSDWriter&) = delete;
 
-  // Adds the next named layer and writes its channels.
+  // Adds the next pixel layer and writes its channels.
   void addLayer(const Bitmap& image);
-  // Writes the merged image and fills in the reserved area. Every named layer must have
+  // Writes the merged image and fills in the reserved area. Every pixel layer must have
   // been added.
   void finish();
   // The resolution the document declares, from now until finish() writes it.
@@ -79,6 +83,9 @@ class PSDWriter {
   // alongside() meanwhile.
   void packBands(const LayerRows& rowAt, LayerBounds bounds,
                  const std::function<void()>& alongside);
+  // Writes the channels of the group records before the next pixel layer (or, at the end,
+  // before the merged image): no pixels, each channel just its compression.
+  void writeGroupRecords();
   std::span<std::uint8_t> channelRowCounts(int channel);
   std::size_t layerInfoOffset() const;
   std::uint64_t bandBytes(int channel) const;
@@ -92,14 +99,14 @@ class PSDWriter {
   PSDSink& sink_;
   int width_;
   int height_;
-  std::vector<std::string> names_;
+  std::vector<LayerRecord> records_;
   PSDFormat format_;
   std::vector<std::uint8_t> iccProfile_;
   Resolution resolution_;
   Blend blend_;
   const PSDFormatRules& rules_;
   std::uint64_t maxFileBytes_;
-  std::vector<ChannelLengths> channelLengths_;  // one per layer added
+  std::vector<ChannelLengths> channelLengths_;  // one per record written
   std::size_t reserved_ = 0;
   std::uint64_t written_ = 0;
   ChannelEncoder encoder_;

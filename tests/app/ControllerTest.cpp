@@ -127,6 +127,12 @@ TEST(SourceFolder, SummaryLineSaysWhatTheFolderHoldsAndFollowsItAndTheRotation) 
   h.app.setOrient(true);
   EXPECT_EQ(h.summaryChangedFrom("1 image · 11 × 13 canvas, from a.jpg"),
             "1 image · 13 × 11 canvas, from a.jpg");
+  h.app.openFolder(temp.path());
+  h.folderSummary();
+  h.app.setGroups(true);  // one, broken, photo: the subfolders' images count too
+  EXPECT_EQ(h.summaryChangedFrom("2 images · 32 × 24 canvas, from a-frame.bmp"),
+            "6 layers in 3 groups · 32 × 24 canvas, from a-frame.bmp");
+  h.app.setGroups(false);
 
   // A change in the folder is summarized once it has settled.
   h.app.openFolder(broken);
@@ -199,13 +205,15 @@ TEST_F(JobFixture, TheOptionsReachTheJobAndAreRemembered) {
   h.app.setTolerance(10);  // not a step: the one below
   h.app.setKeepResolution(true);
   h.app.setMultiply(true);
+  h.app.setGroups(true);
   process(temp.file("out"));
   settle();
   std::vector<std::string> names;
   for (const std::string& file : seen.files) names.emplace_back(lastPathComponent(file));
   EXPECT_EQ(names, (std::vector<std::string>{"a.png", "a9.png", "a10.png", "b.png"}));
-  EXPECT_EQ((std::tuple{seen.tolerance, seen.keepResolution, seen.multiply}),
-            (std::tuple{8, true, true}));
+  EXPECT_EQ((std::tuple{seen.tolerance, seen.keepResolution, seen.multiply, seen.fileFolders}),
+            (std::tuple{8, true, true, std::vector<std::string>(4)}));
+  EXPECT_EQ(store.values["SUBFOLDERS_AS_GROUPS"], SettingValue(true));
   EXPECT_EQ(
       (std::tuple{store.values["NATURAL_ORDER"], store.values["KEY_TOLERANCE"],
                   store.values["KEEP_RESOLUTION"], store.values["BLEND_MULTIPLY"]}),

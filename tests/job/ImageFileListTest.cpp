@@ -78,6 +78,23 @@ TEST(ImageFileList, FolderThatCannotBeListedSaysWhy) {
   }
 }
 
+TEST(ImageFileList, SubfoldersFollowTheFolderOwnImagesEachWithItsFolderUpToTheDepthLimit) {
+  TempFolder folder;
+  std::string deep = "d1";
+  for (int depth = 2; depth <= kMaxFolderDepth + 2; ++depth) deep += "/d" + std::to_string(depth);
+  const std::string limit = deep.substr(0, deep.find("/d" + std::to_string(kMaxFolderDepth + 1)));
+  for (const std::string& name : {std::string("s10/a.png"), std::string("s2/a.png"),
+                                  std::string("top.png"), deep + "/x.png"}) {
+    folder.makeFolder(std::filesystem::path(name).parent_path());
+    folder.write(name, "x");
+  }
+  const ImageFiles files =
+      listImageFiles(folder.path(), {.naturalOrder = true, .subfolders = true});
+  EXPECT_EQ(files.paths,
+            fullPaths(folder.path(), {"top.png", deep + "/x.png", "s2/a.png", "s10/a.png"}));
+  EXPECT_EQ(files.folders, (std::vector<std::string>{"", limit, "s2", "s10"}));
+}
+
 TEST(ImageFileList, AcceptsExtensionsInAnyCaseButPictInLowerCaseOnly) {
   const std::pair<const char*, bool> cases[] = {
       {"x.jpg", true},   {"x.JPEG", true}, {"x.bMp", true},  {"x.GIF", true}, {"x.png", true},
