@@ -71,6 +71,8 @@ class Controller {
   void setKeepResolution(bool keep);
   // Every layer in Multiply blend mode.
   void setMultiply(bool multiply);
+  // Also read WebP, HEIC, AVIF and JPEG XL files.
+  void setModernFormats(bool modern);
   void toggleOptions();
 
   // ---- The job ----

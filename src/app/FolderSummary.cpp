@@ -2,8 +2,10 @@
 
 #include "app/Paths.h"
 #include "job/Job.h"
+#include "job/LeftOutFiles.h"
 #include "job/NaturalOrder.h"
 #include "util/PathNames.h"
+#include "util/Strings.h"
 
 namespace quillane {
 
@@ -12,21 +14,24 @@ FolderSummary summarizeFolder(const std::string& folder, SummaryOptions options)
   summary.folder = folder;
   summary.orient = options.orient;
   summary.naturalOrder = options.naturalOrder;
+  summary.modernFormats = options.modernFormats;
   if (!isReadableFolder(folder)) {
     summary.gone = true;
     return summary;
   }
   std::vector<std::string> files;
   try {
-    files = listImageFiles(folder);
+    files = listImageFiles(folder, options.modernFormats);
     if (options.naturalOrder) sortNaturally(files);
   } catch (const std::exception&) {
     return summary;
   }
   summary.imageCount = files.size();
+  if (!options.modernFormats)
+    summary.leftOut = leftOutLine(folder, localizedString("MODERN_OPTION_NAME"));
   if (summary.imageCount > 0) {
     summary.firstFile = std::string(lastPathComponent(files.front()));
-    FirstImage first = measureFirstImage(files.front(), options.orient);
+    FirstImage first = measureFirstImage(files.front(), options.orient, options.modernFormats);
     summary.canvas = first.canvas;
     summary.colourProfile = std::move(first.colourProfile);
   }

@@ -21,9 +21,11 @@ struct FolderSummary {
   bool naturalOrder = false;  // the first file in natural order
   bool gone = false;          // the folder no longer exists or cannot be read
   std::size_t imageCount = 0;
-  std::string firstFile;      // its name
-  Size canvas;                // 0 by 0 when the first file cannot be measured
-  std::string colourProfile;  // the one the document takes from the first file; "" for sRGB
+  std::string firstFile;       // its name
+  Size canvas;                 // 0 by 0 when the first file cannot be measured
+  std::string colourProfile;   // the one the document takes from the first file; "" for sRGB
+  bool modernFormats = false;  // WebP, HEIC, AVIF and JPEG XL files taken
+  std::string leftOut;         // without them, what the folder holds of them (leftOutLine)
 };
 
 // Lists the folder and measures its first image, as the job would.
@@ -31,6 +33,7 @@ struct FolderSummary {
 struct SummaryOptions {
   bool orient = false;
   bool naturalOrder = false;
+  bool modernFormats = false;
 };
 
 FolderSummary summarizeFolder(const std::string& folder, SummaryOptions options);

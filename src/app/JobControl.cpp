@@ -57,10 +57,11 @@ void Controller::startJob(const std::string& output) {
   request.tolerance = options_.tolerance;
   request.keepResolution = options_.keepResolution;
   request.multiply = options_.multiply;
+  request.modernFormats = options_.modernFormats;
   // The line may have gone stale (a file still being copied when it was measured).
   requestSummary();
   try {
-    request.files = listImageFiles(source_);
+    request.files = listImageFiles(source_, options_.modernFormats);
     if (options_.naturalOrder) sortNaturally(request.files);
   } catch (const Error& error) {
     return showJobResult(error);

@@ -14,6 +14,7 @@
 #include "cli/Wakeup.h"
 #include "job/ErrorText.h"
 #include "job/Job.h"
+#include "job/LeftOutFiles.h"
 #include "job/NaturalOrder.h"
 #include "job/OutputFile.h"
 #include "util/Log.h"
@@ -81,14 +82,18 @@ int runJob(const CommandLine& line) {
   request.tolerance = line.tolerance;
   request.keepResolution = line.keepResolution;
   request.multiply = line.multiply;
+  request.modernFormats = line.modernFormats;
   try {
-    request.files = listImageFiles(line.sourceFolder);
+    request.files = listImageFiles(line.sourceFolder, line.modernFormats);
     if (line.naturalOrder) sortNaturally(request.files);
   } catch (const Error& error) {
     std::fprintf(stderr, "%s\n", errorLine(error).c_str());
     return kExitFailure;
   }
   ProgressReporter reporter(line.verbosity, request.files, ::isatty(STDERR_FILENO) == 1);
+  const std::string leftOut =
+      line.modernFormats ? std::string() : leftOutLine(line.sourceFolder, "--modern-formats");
+  if (!leftOut.empty()) reporter.note(prefixed(leftOut));
   if (const std::optional<Error> refused = refusal(request)) {
     reporter.note(errorLine(*refused), true);
     return kExitFailure;

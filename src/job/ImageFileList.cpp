@@ -68,7 +68,7 @@ std::string folderPrefix(std::string folder) {
 
 }  // namespace
 
-std::vector<std::string> listImageFiles(const std::string& folder) {
+std::vector<std::string> listImageFiles(const std::string& folder, bool modernFormats) {
   std::vector<std::string> names;
   // Direct entries only.
   std::error_code error;
@@ -76,7 +76,8 @@ std::vector<std::string> listImageFiles(const std::string& folder) {
   for (const std::filesystem::directory_iterator end; !error && entries != end;
        entries.increment(error)) {
     const std::string name = entries->path().filename().string();
-    if (isRegularFileItem(entries->path().string()) && isImageFileName(name)) names.push_back(name);
+    if (isRegularFileItem(entries->path().string()) && isImageFileName(name, modernFormats))
+      names.push_back(name);
   }
   if (error) throwFolderError(folder, error);
   sortByStemThenExtension(names);
@@ -89,7 +90,7 @@ std::vector<std::string> listImageFiles(const std::string& folder) {
   return names;
 }
 
-bool isImageFileName(const std::string& name) {
+bool isImageFileName(const std::string& name, bool modernFormats) {
   static constexpr std::string_view kAcceptedExtensions[] = {"jpg", "jpeg", "bmp", "gif",
                                                              "png", "tif",  "tiff"};
   const std::string lower = lowerCased(name);
@@ -97,8 +98,23 @@ bool isImageFileName(const std::string& name) {
   if (std::find(std::begin(kAcceptedExtensions), std::end(kAcceptedExtensions), extension) !=
       std::end(kAcceptedExtensions))
     return true;
+  if (modernFormats && !modernFormatName(name).empty()) return true;
   // The PICT extensions count in lower case only.
   return isPictFile(name);
+}
+
+std::string_view modernFormatName(const std::string& name) {
+  struct Named {
+    std::string_view extension;
+    std::string_view format;
+  };
+  static constexpr Named kModernExtensions[] = {
+      {"webp", "WebP"}, {"heic", "HEIC"}, {"heif", "HEIC"}, {"avif", "AVIF"}, {"jxl", "JPEG XL"}};
+  const std::string lower = lowerCased(name);
+  const std::string_view extension = pathExtension(lower);
+  for (const Named& named : kModernExtensions)
+    if (named.extension == extension) return named.format;
+  return {};
 }
 
 }  // namespace quillane

@@ -23,6 +23,8 @@ struct JobRequest {
   bool keepResolution = false;
   // Every layer in Multiply blend mode, and the merged image composited so.
   bool multiply = false;
+  // WebP, HEIF and JPEG XL files are listed (listImageFiles) and decoded too.
+  bool modernFormats = false;
 };
 
 }  // namespace quillane
