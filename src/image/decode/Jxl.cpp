@@ -95,7 +95,8 @@ class JxlDecoding {
         JxlDecoderSetUnpremultiplyAlpha(decoder_.get(), JXL_TRUE) != JXL_DEC_SUCCESS ||
         JxlDecoderSetInput(decoder_.get(), bytes_.data(), bytes_.size()) != JXL_DEC_SUCCESS)
       return DecodeFailure::Unreadable;
-    JxlDecoderCloseInput(decoder_.get());
+    // The input is left open: bytes that end early then ask for more (cut short) instead of
+    // failing with a line libjxl prints on stderr.
     for (;;) {
       switch (JxlDecoderProcessInput(decoder_.get())) {
         case JXL_DEC_BASIC_INFO:
