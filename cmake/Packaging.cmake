@@ -1,5 +1,6 @@
 # `make package`: a Debian package of what `cmake --install` installs, under /usr. Its
-# dependencies come from dpkg-shlibdeps, which reads the libraries the binaries link.
+# dependencies come from dpkg-shlibdeps, which reads the libraries the binaries link
+# (libheif1 brings its HEVC and AV1 codecs with it).
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME quillane)
 set(CPACK_PACKAGE_VENDOR Quillane)
@@ -7,7 +8,7 @@ set(CPACK_PACKAGE_CONTACT "Quillane developers")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "turn a folder of images into one layered PSD document")
 set(CPACK_PACKAGE_DESCRIPTION
     "Quillane stacks the images of a folder (JPEG, PNG, GIF, BMP, TIFF and PICT files) as the
-layers of one PSD document: one layer per image, named after its file, in file-name order,
+layers of one PSD document (WebP, HEIC, AVIF and JPEG XL files too, if asked): one layer per image, named after its file, in file-name order,
 optionally with pure white or pure black made transparent. It comes as a desktop
 application, quillane-app, and as a command, quillane.")
 set(CPACK_STRIP_FILES ON)

@@ -52,6 +52,7 @@ Controller::Controller(View& view, AppServices& services, SettingsStore& store, 
   options_.keepResolution = settings_.boolValue(kKeepResolutionKey);
   options_.multiply = settings_.boolValue(kMultiplyKey);
   options_.groups = settings_.boolValue(kGroupsKey);
+  options_.modernFormats = settings_.boolValue(kModernFormatsKey);
   expanded_ = settings_.boolValue(kExpandWindowKey);
 
   view_.setOptions(options_);
@@ -121,6 +122,13 @@ void Controller::setKeepResolution(bool keep) {
   if (!commands().options) return;
   options_.keepResolution = keep;
   settings_.setValue(kKeepResolutionKey, keep);
+}
+
+void Controller::setModernFormats(bool modern) {
+  if (!commands().options) return;
+  options_.modernFormats = modern;
+  settings_.setValue(kModernFormatsKey, modern);
+  requestSummary();  // the files taken, and so the canvas, may change
 }
 
 void Controller::setMultiply(bool multiply) {

@@ -73,6 +73,8 @@ class Controller {
   void setMultiply(bool multiply);
   // Each subfolder a layer group of its images.
   void setGroups(bool groups);
+  // Also read WebP, HEIC, AVIF and JPEG XL files.
+  void setModernFormats(bool modern);
   void toggleOptions();
 
   // ---- The job ----

@@ -2,8 +2,10 @@
 
 #include "app/Paths.h"
 #include "job/Job.h"
+#include "job/LeftOutFiles.h"
 #include "psd/LayerGroups.h"
 #include "util/PathNames.h"
+#include "util/Strings.h"
 
 namespace quillane {
 namespace {
@@ -19,13 +21,15 @@ FolderSummary summarizeFolder(const std::string& folder, SummaryOptions options)
   summary.orient = options.orient;
   summary.naturalOrder = options.naturalOrder;
   summary.groups = options.groups;
+  summary.modernFormats = options.modernFormats;
   if (!isReadableFolder(folder)) {
     summary.gone = true;
     return summary;
   }
   std::vector<std::string> files;
   try {
-    ImageFiles listed = listImageFiles(folder, {options.naturalOrder, options.groups});
+    ImageFiles listed =
+        listImageFiles(folder, {options.naturalOrder, options.groups, options.modernFormats});
     files = std::move(listed.paths);
     summary.groupCount = groupCount(listed.folders);
   } catch (const std::exception&) {
@@ -33,9 +37,11 @@ FolderSummary summarizeFolder(const std::string& folder, SummaryOptions options)
   }
   summary.imageCount = files.size();
   summary.layerCount = countLayers(files);
+  if (!options.modernFormats)
+    summary.leftOut = leftOutLine(folder, localizedString("MODERN_OPTION_NAME"));
   if (summary.imageCount > 0) {
     summary.firstFile = std::string(lastPathComponent(files.front()));
-    FirstImage first = measureFirstImage(files.front(), options.orient);
+    FirstImage first = measureFirstImage(files.front(), options.orient, options.modernFormats);
     summary.canvas = first.canvas;
     summary.colourProfile = std::move(first.colourProfile);
   }

@@ -27,6 +27,8 @@ struct FolderSummary {
   std::string firstFile;       // its name
   Size canvas;                 // 0 by 0 when the first file cannot be measured
   std::string colourProfile;   // the one the document takes from the first file; "" for sRGB
+  bool modernFormats = false;  // WebP, HEIC, AVIF and JPEG XL files taken
+  std::string leftOut;         // without them, what the folder holds of them (leftOutLine)
 };
 
 // Lists the folder and measures its first image, as the job would.
@@ -35,6 +37,7 @@ struct SummaryOptions {
   bool orient = false;
   bool naturalOrder = false;
   bool groups = false;
+  bool modernFormats = false;
 };
 
 FolderSummary summarizeFolder(const std::string& folder, SummaryOptions options);

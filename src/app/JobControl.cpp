@@ -56,10 +56,12 @@ void Controller::startJob(const std::string& output) {
   request.tolerance = options_.tolerance;
   request.keepResolution = options_.keepResolution;
   request.multiply = options_.multiply;
+  request.modernFormats = options_.modernFormats;
   // The line may have gone stale (a file still being copied when it was measured).
   requestSummary();
   try {
-    ImageFiles files = listImageFiles(source_, {options_.naturalOrder, options_.groups});
+    ImageFiles files =
+        listImageFiles(source_, {options_.naturalOrder, options_.groups, options_.modernFormats});
     request.files = std::move(files.paths);
     request.fileFolders = std::move(files.folders);
   } catch (const Error& error) {

@@ -47,8 +47,9 @@ bool Controller::openAndRemember(const std::string& path) {
 
 bool Controller::openDropped(const std::string& path) {
   std::error_code error;
-  const bool imageFile = std::filesystem::is_regular_file(path, error) &&
-                         isImageFileName(std::string(lastPathComponent(path)));
+  const bool imageFile =
+      std::filesystem::is_regular_file(path, error) &&
+      isImageFileName(std::string(lastPathComponent(path)), options_.modernFormats);
   return openFolder(imageFile ? std::filesystem::path(path).parent_path().string() : path);
 }
 
@@ -70,7 +71,8 @@ void Controller::summarizeSource() {
 
 void Controller::requestSummary() {
   if (!source_.empty())
-    summarizer_->request(source_, {options_.orient, options_.naturalOrder, options_.groups});
+    summarizer_->request(
+        source_, {options_.orient, options_.naturalOrder, options_.groups, options_.modernFormats});
 }
 
 void Controller::folderChanged() {
@@ -80,7 +82,8 @@ void Controller::folderChanged() {
 void Controller::showSummary(const FolderSummary& summary) {
   // A summary of a folder that is no longer the source, or with other options, comes too late.
   if (summary.folder != source_ || summary.orient != options_.orient ||
-      summary.naturalOrder != options_.naturalOrder || summary.groups != options_.groups)
+      summary.naturalOrder != options_.naturalOrder || summary.groups != options_.groups ||
+      summary.modernFormats != options_.modernFormats)
     return;
   summary_ = summary;
   view_.showSource(source_, summaryText(summary, !options_.ignoreProfiles));

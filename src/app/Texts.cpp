@@ -60,9 +60,8 @@ const char* summaryKey(const FolderSummary& summary) {
   return summary.layerCount == 1 ? "SUMMARY_ONE_LAYER_IN_ONE_GROUP" : "SUMMARY_LAYERS_IN_ONE_GROUP";
 }
 
-}  // namespace
-
-std::string summaryText(const FolderSummary& summary, bool withProfile) {
+// "3 images · 40 × 30 canvas, from a.png" (or in groups, as above), or why there is no canvas.
+std::string takenFilesText(const FolderSummary& summary, bool withProfile) {
   if (summary.gone) return localizedString("SUMMARY_FOLDER_GONE");
   // As the alert says when the job finds no image.
   if (summary.imageCount == 0) return localizedString("NO_IMAGE_FILE");
@@ -76,6 +75,15 @@ std::string summaryText(const FolderSummary& summary, bool withProfile) {
   if (withProfile && !summary.colourProfile.empty())
     text += fillIn(localizedString("SUMMARY_PROFILE"), {printableText(summary.colourProfile)});
   return text;
+}
+
+}  // namespace
+
+std::string summaryText(const FolderSummary& summary, bool withProfile) {
+  std::string text = takenFilesText(summary, withProfile);
+  if (summary.leftOut.empty()) return text;
+  if (summary.imageCount == 0) return summary.leftOut;
+  return text + fillIn(localizedString("SUMMARY_LEFT_OUT"), {summary.leftOut});
 }
 
 std::string progressLine(const JobProgress::Snapshot& progress) {

@@ -10,7 +10,8 @@
 namespace quillane {
 
 // "3 images · 40 × 30 canvas, from a.png", or why there is no canvas (no image, no folder).
-// withProfile: the line names the colour profile the document takes, if any.
+// withProfile: the line names the colour profile the document takes, if any. Then what the
+// folder holds that is left out (FolderSummary::leftOut), or that alone when nothing is taken.
 std::string summaryText(const FolderSummary& summary, bool withProfile);
 // "File 8 of 30: a-frame-008.png"; nothing before the job takes up its first file.
 std::string progressLine(const JobProgress::Snapshot& progress);

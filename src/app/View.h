@@ -21,7 +21,8 @@ struct OptionValues {
   int tolerance = 0;  // keying also takes colours this many steps from the key
   bool keepResolution = false;
   bool multiply = false;
-  bool groups = false;  // subfolders as layer groups
+  bool groups = false;         // subfolders as layer groups
+  bool modernFormats = false;  // also read WebP, HEIC, AVIF and JPEG XL
 };
 
 // The steps of tolerance the window offers.

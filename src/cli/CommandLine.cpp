@@ -80,6 +80,7 @@ ParseResult parseCommandLine(int argc, char** argv) {
       ->option_text("0-64");
   app.add_flag("--keep-resolution", line.keepResolution,
                localizedString("CLI_HELP_KEEP_RESOLUTION"));
+  app.add_flag("--modern-formats", line.modernFormats, localizedString("CLI_HELP_MODERN_FORMATS"));
   std::string blend = "normal";
   app.add_option("--blend", blend, localizedString("CLI_HELP_BLEND"))
       ->option_text("normal|multiply");

@@ -18,6 +18,7 @@ struct CommandLine {
   bool keepResolution = false;      // --keep-resolution
   bool multiply = false;            // --blend normal|multiply
   bool groups = false;              // --groups
+  bool modernFormats = false;       // --modern-formats
   Verbosity verbosity = Verbosity::Normal;
   std::string sourceFolder;
   std::string outputPath;

@@ -14,6 +14,7 @@
 #include "cli/Wakeup.h"
 #include "job/ErrorText.h"
 #include "job/Job.h"
+#include "job/LeftOutFiles.h"
 #include "job/OutputFile.h"
 #include "util/Log.h"
 #include "util/PrintableText.h"
@@ -80,8 +81,10 @@ int runJob(const CommandLine& line) {
   request.tolerance = line.tolerance;
   request.keepResolution = line.keepResolution;
   request.multiply = line.multiply;
+  request.modernFormats = line.modernFormats;
   try {
-    ImageFiles files = listImageFiles(line.sourceFolder, {line.naturalOrder, line.groups});
+    ImageFiles files =
+        listImageFiles(line.sourceFolder, {line.naturalOrder, line.groups, line.modernFormats});
     request.files = std::move(files.paths);
     request.fileFolders = std::move(files.folders);
   } catch (const Error& error) {
@@ -89,6 +92,9 @@ int runJob(const CommandLine& line) {
     return kExitFailure;
   }
   ProgressReporter reporter(line.verbosity, request.files, ::isatty(STDERR_FILENO) == 1);
+  const std::string leftOut =
+      line.modernFormats ? std::string() : leftOutLine(line.sourceFolder, "--modern-formats");
+  if (!leftOut.empty()) reporter.note(prefixed(leftOut));
   if (const std::optional<Error> refused = refusal(request)) {
     reporter.note(errorLine(*refused), true);
     return kExitFailure;

@@ -103,7 +103,7 @@ struct FolderLister {
          entries.increment(error)) {
       const std::string name = entries->path().filename().string();
       const ItemType type = itemType(entries->path().string());
-      if (type.regularFile && isImageFileName(name)) images.push_back(name);
+      if (type.regularFile && isImageFileName(name, options.modernFormats)) images.push_back(name);
       if (type.folder && options.subfolders) subfolders.push_back(name);
     }
     if (error) throwFolderError(folder, error);
@@ -124,8 +124,8 @@ struct FolderLister {
 
 }  // namespace
 
-std::vector<std::string> listImageFiles(const std::string& folder) {
-  return listImageFiles(folder, {}).paths;
+std::vector<std::string> listImageFiles(const std::string& folder, bool modernFormats) {
+  return listImageFiles(folder, ListingOptions{.modernFormats = modernFormats}).paths;
 }
 
 ImageFiles listImageFiles(const std::string& folder, ListingOptions options) {
@@ -134,7 +134,7 @@ ImageFiles listImageFiles(const std::string& folder, ListingOptions options) {
   return files;
 }
 
-bool isImageFileName(const std::string& name) {
+bool isImageFileName(const std::string& name, bool modernFormats) {
   static constexpr std::string_view kAcceptedExtensions[] = {"jpg", "jpeg", "bmp", "gif",
                                                              "png", "tif",  "tiff"};
   const std::string lower = lowerCased(name);
@@ -142,8 +142,23 @@ bool isImageFileName(const std::string& name) {
   if (std::find(std::begin(kAcceptedExtensions), std::end(kAcceptedExtensions), extension) !=
       std::end(kAcceptedExtensions))
     return true;
+  if (modernFormats && !modernFormatName(name).empty()) return true;
   // The PICT extensions count in lower case only.
   return isPictFile(name);
+}
+
+std::string_view modernFormatName(const std::string& name) {
+  struct Named {
+    std::string_view extension;
+    std::string_view format;
+  };
+  static constexpr Named kModernExtensions[] = {
+      {"webp", "WebP"}, {"heic", "HEIC"}, {"heif", "HEIC"}, {"avif", "AVIF"}, {"jxl", "JPEG XL"}};
+  const std::string lower = lowerCased(name);
+  const std::string_view extension = pathExtension(lower);
+  for (const Named& named : kModernExtensions)
+    if (named.extension == extension) return named.format;
+  return {};
 }
 
 }  // namespace quillane

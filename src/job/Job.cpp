@@ -38,6 +38,7 @@ DecodeRequest decodingFor(const JobRequest& request) {
   DecodeRequest how;
   how.upright = request.orient;
   how.cmykThroughProfile = !request.ignoreColourProfiles;
+  how.modernFormats = request.modernFormats;
   return how;
 }
 
@@ -276,9 +277,10 @@ JobOutcome makeDocument(const JobRequest& request, JobProgress& progress, std::s
 
 }  // namespace
 
-FirstImage measureFirstImage(const std::string& path, bool orient) {
+FirstImage measureFirstImage(const std::string& path, bool orient, bool modernFormats) {
   DecodeRequest whole;
   whole.upright = orient;
+  whole.modernFormats = modernFormats;
   whole.cmykThroughProfile = true;
   MeasuredFile measured = measureFile(path, whole);
   FirstImage first{measured.size, {}};

@@ -47,6 +47,6 @@ struct FirstImage {
   Size canvas;
   std::string colourProfile;
 };
-FirstImage measureFirstImage(const std::string& path, bool orient);
+FirstImage measureFirstImage(const std::string& path, bool orient, bool modernFormats = false);
 
 }  // namespace quillane

@@ -26,6 +26,8 @@ struct JobRequest {
   // Per file, the folder it lies in below sourceFolder ("" for the top, "a/b"), each folder
   // a layer group; empty: no groups.
   std::vector<std::string> fileFolders = {};
+  // WebP, HEIF and JPEG XL files are listed (listImageFiles) and decoded too.
+  bool modernFormats = false;
 };
 
 }  // namespace quillane

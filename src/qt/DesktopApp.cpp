@@ -32,6 +32,8 @@ void DesktopApp::connectWindow() {
   QObject::connect(w, &MainWindow::multiplyChosen, w,
                    [&c](bool multiply) { c.setMultiply(multiply); });
   QObject::connect(w, &MainWindow::groupsChosen, w, [&c](bool groups) { c.setGroups(groups); });
+  QObject::connect(w, &MainWindow::modernFormatsChosen, w,
+                   [&c](bool modern) { c.setModernFormats(modern); });
   QObject::connect(w, &MainWindow::optionsToggled, w, [&c] { c.toggleOptions(); });
   QObject::connect(w, &MainWindow::processRequested, w, [&c] { c.process(); });
   QObject::connect(w, &MainWindow::stopRequested, w, [&c] { c.stop(); });

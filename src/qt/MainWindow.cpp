@@ -119,6 +119,7 @@ void MainWindow::setCaptions() {
   ui_->keepResolutionCheck->setText(localizedText("OPTION_KEEP_RESOLUTION"));
   ui_->multiplyCheck->setText(localizedText("OPTION_MULTIPLY"));
   ui_->groupsCheck->setText(localizedText("OPTION_GROUPS"));
+  ui_->modernFormatsCheck->setText(localizedText("OPTION_MODERN_FORMATS"));
   revealButton_->setText(localizedText("REVEAL_BUTTON"));
   ui_->menuFile->setTitle(localizedText("MENU_FILE"));
   ui_->actionChooseSource->setText(localizedText("MENU_CHOOSE_SOURCE"));
@@ -145,6 +146,7 @@ void MainWindow::setToolTips() {
   ui_->keepResolutionCheck->setToolTip(localizedText("TIP_OPTION_KEEP_RESOLUTION"));
   ui_->multiplyCheck->setToolTip(localizedText("TIP_OPTION_MULTIPLY"));
   ui_->groupsCheck->setToolTip(localizedText("TIP_OPTION_GROUPS"));
+  ui_->modernFormatsCheck->setToolTip(localizedText("TIP_OPTION_MODERN_FORMATS"));
   revealButton_->setToolTip(localizedText("TIP_REVEAL"));
 }
 
@@ -162,6 +164,7 @@ void MainWindow::connectControls() {
   connect(ui_->keepResolutionCheck, &QCheckBox::clicked, this, &MainWindow::keepResolutionChosen);
   connect(ui_->multiplyCheck, &QCheckBox::clicked, this, &MainWindow::multiplyChosen);
   connect(ui_->groupsCheck, &QCheckBox::clicked, this, &MainWindow::groupsChosen);
+  connect(ui_->modernFormatsCheck, &QCheckBox::clicked, this, &MainWindow::modernFormatsChosen);
   connect(ui_->toleranceCombo, &QComboBox::activated, this, [this](int index) {
     emit toleranceChosen(ui_->toleranceCombo->itemData(index).toInt());
   });
@@ -233,6 +236,7 @@ void MainWindow::setOptions(const OptionValues& options) {
   ui_->keepResolutionCheck->setChecked(options.keepResolution);
   ui_->multiplyCheck->setChecked(options.multiply);
   ui_->groupsCheck->setChecked(options.groups);
+  ui_->modernFormatsCheck->setChecked(options.modernFormats);
 }
 
 // The top edge stays where it is; on screen, the change is animated.

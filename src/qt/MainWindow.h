@@ -63,6 +63,7 @@ class MainWindow final : public QMainWindow, public View {
   void keepResolutionChosen(bool keep);
   void multiplyChosen(bool multiply);
   void groupsChosen(bool groups);
+  void modernFormatsChosen(bool modern);
   void optionsToggled();
   void processRequested();
   void stopRequested();

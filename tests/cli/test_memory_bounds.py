@@ -77,6 +77,22 @@ def one_bit_png(width, height):
     return png(width, height, 1, 0, 0, data)
 
 
+def lossless_webp_header(side):
+    """A lossless WebP declaring side x side pixels, with 8 bytes of data after its header."""
+    stream = b"\x2f" + struct.pack("<I", (side - 1) | (side - 1) << 14) + bytes(8)
+    chunk = b"VP8L" + struct.pack("<I", len(stream)) + stream
+    return b"RIFF" + struct.pack("<I", 4 + len(chunk)) + b"WEBP" + chunk
+
+
+def avif_grid(output_side):
+    """The corpus's AVIF grid of 256 x 256 claimed tiles, its output claimed output_side square."""
+    with open(os.path.join(os.environ["QUILLANE_TEST_DATA_DIR"], "bad",
+                           "avif-grid-65536-tiles.avif"), "rb") as f:
+        data = f.read()
+    at = data.index(b"\x00\x00\xff\xff")
+    return data[:at + 4] + struct.pack(">HH", output_side, output_side) + data[at + 8:]
+
+
 # Made in a child process: a child of this one starts with its peak memory, so this one
 # must not hold the raster.
 ROTATED_JPEG = """
@@ -118,6 +134,11 @@ CASES = [
         ("a.bmp", lambda: rle8_bmp_of_one_row(30000))], [], 1),
     ("first PNG of 30001 x 10000 for a PSD", [
         ("a.png", lambda: one_bit_png(30001, 10000))], [], 1),
+    ("first WebP whose lossless header claims 16384 square", [
+        ("a.webp", lambda: lossless_webp_header(16384))], ["--modern-formats"], 1),
+    ("later AVIF grid of 65536 tiles claiming 20000 square", [
+        ("a.png", lambda: one_bit_png(4, 4)),
+        ("b.avif", lambda: avif_grid(20000))], ["--modern-formats"], 1),
     ("later 8000-square rotated JPEG with --orient", [
         ("a.png", lambda: one_bit_png(8, 8)),
         ("b.jpg", lambda: rotated_jpeg(8000))], ["--orient"], 0),

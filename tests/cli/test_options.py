@@ -1,5 +1,5 @@
 """The job's options end to end, each read back with psd-tools: natural order, keying
-tolerance, the first file's resolution, Multiply."""
+tolerance, the first file's resolution, Multiply, the modern formats."""
 import unittest
 
 import numpy
@@ -59,6 +59,21 @@ class OptionsTest(CliTestCase):
         merged = numpy.asarray(psd.topil().convert("RGB")).astype(int)
         composed = numpy.asarray(psd.composite(force=True).convert("RGB")).astype(int)
         self.assertLessEqual(numpy.abs(merged - composed).max(), 2)
+
+    def test_modern_formats_are_left_out_unless_asked_for(self):
+        self.save("a.png", Image.new("RGB", (6, 4), (10, 20, 30)))
+        self.save("b.webp", Image.new("RGB", (6, 4), (200, 100, 0)), lossless=True)
+        self.save("c.webp", Image.new("RGB", (6, 4), (0, 0, 255)), format="PNG")
+        result = run(self.src, self.output())
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertEqual(self.names(), ["a.png"])
+        self.assertEqual(result.stderr.count("2 WebP files left out — turn on --modern-formats"),
+                         1, result.stderr)
+        self.assertNotIn("left out", run("-q", self.src, self.output()).stderr)
+        self.assertEqual(run("-q", "--modern-formats", self.src, self.output()).returncode, 0)
+        layers = {layer.name: layer.topil().convert("RGB").getpixel((5, 3)) for layer in self.open_psd()}
+        self.assertEqual(layers, {"a.png": (10, 20, 30), "b.webp": (200, 100, 0),
+                                  "c.webp": (0, 0, 255)})
 
 
 if __name__ == "__main__":

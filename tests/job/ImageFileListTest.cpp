@@ -103,6 +103,9 @@ TEST(ImageFileList, AcceptsExtensionsInAnyCaseButPictInLowerCaseOnly) {
       {".png", true},    {"x.", false},    {"", false},
   };
   for (const auto& [name, accepted] : cases) EXPECT_EQ(isImageFileName(name), accepted) << name;
+  // The modern formats' only with their option.
+  for (const char* name : {"x.webp", "x.HEIC", "x.heif", "x.Avif", "x.jxl"})
+    EXPECT_TRUE(isImageFileName(name, true) && !isImageFileName(name)) << name;
 }
 
 }  // namespace

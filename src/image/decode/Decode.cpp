@@ -16,6 +16,15 @@ Decoded<DecodedImage> decodeByFormat(std::span<const std::uint8_t> bytes,
       return decodeBmp(bytes, request);
     case ImageFormat::Tiff:
       return decodeTiff(bytes, request);
+    case ImageFormat::Webp:
+      if (request.modernFormats) return decodeWebp(bytes, request);
+      break;
+    case ImageFormat::Heif:
+      if (request.modernFormats) return decodeHeif(bytes, request);
+      break;
+    case ImageFormat::Jxl:
+      if (request.modernFormats) return decodeJxl(bytes, request);
+      break;
     case ImageFormat::Unknown:
       break;
   }

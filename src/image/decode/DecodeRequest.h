@@ -20,13 +20,17 @@ struct DecodeRequest {
   // (a first image beyond what its document can hold).
   long long sideLimit = LLONG_MAX;
 
-  // Turn a photo upright as its camera recorded (the JPEG or TIFF orientation tag) before
-  // the part is cut from it; the pixels as stored when false.
+  // Turn a photo upright as its camera recorded (the JPEG or TIFF orientation tag, a HEIF
+  // or JPEG XL file's own rotation and mirroring) before the part is cut from it; the pixels
+  // as stored when false.
   bool upright = false;
 
   // Convert CMYK through the profile the file embeds (a JPEG's) rather than by the plain
   // formula; the result is sRGB either way.
   bool cmykThroughProfile = false;
+
+  // Also decode WebP, HEIF (HEIC and AVIF) and JPEG XL; without it their bytes are unreadable.
+  bool modernFormats = false;
 };
 
 }  // namespace quillane

@@ -10,7 +10,7 @@
 
 namespace quillane {
 
-enum class ImageFormat { Unknown, Jpeg, Png, Gif, Bmp, Tiff };
+enum class ImageFormat { Unknown, Jpeg, Png, Gif, Bmp, Tiff, Webp, Heif, Jxl };
 
 // The format that the bytes' signature names, whatever the file is called.
 ImageFormat sniffImageFormat(std::span<const std::uint8_t> bytes);
@@ -33,6 +33,17 @@ Decoded<DecodedImage> decodeBmp(std::span<const std::uint8_t> bytes,
                                 const DecodeRequest& request = {});
 Decoded<DecodedImage> decodeTiff(std::span<const std::uint8_t> bytes,
                                  const DecodeRequest& request = {});
+// Still WebP, or the first frame of an animated one; the kept part only is decoded.
+Decoded<DecodedImage> decodeWebp(std::span<const std::uint8_t> bytes,
+                                 const DecodeRequest& request = {});
+// The primary image of a HEIF file (HEIC or AVIF), with its alpha, decoded whole within the
+// memory budget, turned by its own rotation and mirroring when the request turns photos.
+Decoded<DecodedImage> decodeHeif(std::span<const std::uint8_t> bytes,
+                                 const DecodeRequest& request = {});
+// The first frame of a JPEG XL file, decoded whole within the memory budget (only the kept
+// part is stored), turned by its own orientation when the request turns photos.
+Decoded<DecodedImage> decodeJxl(std::span<const std::uint8_t> bytes,
+                                const DecodeRequest& request = {});
 // A QuickDraw picture (with or without its 512-byte file header), sized by its frame, or
 // by the part of the frame the request keeps; transparent wherever it draws nothing. The
 // bitmap opcodes and JPEG QuickTime opcodes are drawn, every other known opcode is skipped,

@@ -150,11 +150,8 @@ Decoded<Bitmap> turnedUpright(const Bitmap& stored, int orientation) {
 Decoded<DecodedImage> decodeImageUpright(std::span<const std::uint8_t> bytes,
                                          const DecodeRequest& request) {
   const int orientation = storedOrientation(bytes);
-  if (orientation == kUprightOrientation) {
-    DecodeRequest asStored = request;
-    asStored.upright = false;
-    return decodeImage(bytes, asStored);
-  }
+  // HEIF and JPEG XL carry no tag read here: their decoders turn them, once, as asked.
+  if (orientation == kUprightOrientation) return decodeImage(bytes, request);
   // The kept upright corner comes from a rectangle of the stored image: the stored top-left
   // part that reaches the rectangle's far corner is decoded (the whole image when its header
   // gives no size), and only the rectangle is turned.

@@ -1,0 +1,21 @@
+// Feeds arbitrary bytes to the Jxl decoder with its limits, as the job calls it: whole,
+// and for the part a small canvas keeps.
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+#include "FuzzBudget.h"
+#include "image/decode/Decoders.h"
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  quillane::fuzz::limitImageBytes();
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::span<const std::uint8_t> bytes(data, size);
+  quillane::fuzz::checkRegion(bytes, [&](const quillane::DecodeRequest& request) {
+    return quillane::decodeJxl(bytes, request);
+  });
+  return 0;
+}
