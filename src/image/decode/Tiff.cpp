@@ -184,7 +184,7 @@ Decoded<Bitmap> readImage(TiffReading& reading, const DecodeRequest& request) {
   if (const auto refused = checkWorkingBytes(working, keptWidth, keptHeight)) return *refused;
   // Every pixel of the kept part is written, or the image is refused.
   auto bitmap = createBitmap(keptWidth, keptHeight, BitmapFill::Nothing);
-  if (!bitmap) return bitmap;
+  if (!bitmap || bitmap->pixels.empty()) return bitmap;  // an origin past the image keeps none
   bool read = false;
   if (layout) {
     if (layout->bits > 8) bitmap->extremes.resize(bitmap->pixels.size() / 4);
