@@ -2,8 +2,10 @@
 
 // Shared by the decoder fuzz targets: a small image budget and a check of what decoders
 // hand back, whole and within a region.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <initializer_list>
 #include <span>
 
 #include "image/Bitmap.h"
@@ -52,31 +54,60 @@ inline DecodeRequest regionOf(std::span<const std::uint8_t> bytes) {
   return {1 + (bytes[n - 2] ^ (n & 0xFF)), 1 + (bytes[n - 1] ^ (n >> 8 & 0xFF))};
 }
 
+// The input's region moved to an origin of 0 to 255 pixels each way, from the two bytes
+// before those regionOf reads (for the decoders that take an origin).
+inline DecodeRequest regionAwayOf(std::span<const std::uint8_t> bytes) {
+  DecodeRequest region = regionOf(bytes);
+  const std::size_t n = bytes.size();
+  if (n >= 4) {
+    region.keepLeft = bytes[n - 4];
+    region.keepTop = bytes[n - 3];
+  }
+  return region;
+}
+
+// Whether the part is the whole image's pixels in the region.
+inline bool isWholeCutTo(const Bitmap& whole, const Bitmap& part, const DecodeRequest& region) {
+  if (part.width != region.keptWidth(whole.width) || part.height != region.keptHeight(whole.height))
+    return false;
+  for (int y = 0; y < part.height; ++y) {
+    const auto from = static_cast<std::size_t>(y + region.keepTop) * whole.width + region.keepLeft;
+    if (!std::equal(part.row(y), part.row(y) + part.rowBytes(), whole.pixels.data() + 4 * from))
+      return false;
+  }
+  return true;
+}
+
 // A part decoded within the region is no larger than it, and is the whole image cut to it.
 inline void checkPart(const Bitmap* whole, const Bitmap* part, const DecodeRequest& region) {
   if (!part) return;
   if (part->width > region.keepWidth || part->height > region.keepHeight) std::abort();
-  if (!whole) return;
-  Bitmap cut = *whole;
-  cut.keepTopLeft(region.keepWidth, region.keepHeight);
-  if (cut.width != part->width || cut.height != part->height || cut.pixels != part->pixels)
-    std::abort();
+  if (whole && !isWholeCutTo(*whole, *part, region)) std::abort();
 }
 
-// decode(request) whole and within the input's region: each answer as check() wants it, the
-// part as checkPart() wants it, and an image that is taken whole is taken in part. Only
-// corrupt data may be refused in part and not whole: a codec that reads a damaged stream
-// only as far as the part needs can stop at a different fault (libtiff's inflate does).
+// decode(request) whole and within each region: each answer as check() wants it, the part
+// as checkPart() wants it, and an image that is taken whole is taken in part. Only corrupt
+// data may be refused in part and not whole: a codec that reads a damaged stream only as far
+// as the part needs can stop at a different fault (libtiff's inflate does).
+template <class Decode>
+void checkRegions(std::span<const std::uint8_t> bytes, Decode decode,
+                  std::initializer_list<DecodeRequest> regions) {
+  const auto whole = decode(DecodeRequest{});
+  check(whole);
+  for (const DecodeRequest& region : regions) {
+    const auto part = decode(region);
+    check(part);
+    if (whole && !part && part.error().kind != DecodeFailure::Unreadable &&
+        part.error().kind != DecodeFailure::CutShort)
+      std::abort();
+    checkPart(whole ? &whole->bitmap : nullptr, part ? &part->bitmap : nullptr, region);
+  }
+}
+
+// checkRegions within the input's region.
 template <class Decode>
 void checkRegion(std::span<const std::uint8_t> bytes, Decode decode) {
-  const auto whole = decode(DecodeRequest{});
-  const auto part = decode(regionOf(bytes));
-  check(whole);
-  check(part);
-  if (whole && !part && part.error().kind != DecodeFailure::Unreadable &&
-      part.error().kind != DecodeFailure::CutShort)
-    std::abort();
-  checkPart(whole ? &whole->bitmap : nullptr, part ? &part->bitmap : nullptr, regionOf(bytes));
+  checkRegions(bytes, decode, {regionOf(bytes)});
 }
 
 }  // namespace quillane::fuzz

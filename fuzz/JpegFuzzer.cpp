@@ -1,4 +1,5 @@
-// Feeds arbitrary bytes to the Jpeg decoder with its limits, as the job calls it.
+// Feeds arbitrary bytes to the Jpeg decoder with its limits, as the job calls it: whole, for
+// the part a small canvas keeps, and for one away from the corner, as a turned photo keeps.
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -13,8 +14,9 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::span<const std::uint8_t> bytes(data, size);
-  quillane::fuzz::checkRegion(bytes, [&](const quillane::DecodeRequest& request) {
-    return quillane::decodeJpeg(bytes, request);
-  });
+  quillane::fuzz::checkRegions(
+      bytes,
+      [&](const quillane::DecodeRequest& request) { return quillane::decodeJpeg(bytes, request); },
+      {quillane::fuzz::regionOf(bytes), quillane::fuzz::regionAwayOf(bytes)});
   return 0;
 }

@@ -99,7 +99,7 @@ ROTATED_JPEG = """
 import io, sys
 from PIL import Image
 exif = Image.Exif()
-exif[0x0112] = 6
+exif[0x0112] = int(sys.argv[2])
 side = int(sys.argv[1])
 buffer = io.BytesIO()
 Image.new("RGB", (side, side), (200, 30, 60)).save(buffer, "JPEG", exif=exif.tobytes())
@@ -107,10 +107,11 @@ sys.stdout.buffer.write(buffer.getvalue())
 """
 
 
-def rotated_jpeg(side):
-    """A JPEG of side x side whose orientation tag turns it a quarter."""
-    return subprocess.run([sys.executable, "-c", ROTATED_JPEG, str(side)], capture_output=True,
-                          check=True).stdout
+def rotated_jpeg(side, orientation):
+    """A JPEG of side x side with the orientation tag (6 turns it a quarter, 3 a half, 7 a
+    quarter and mirrors it: the last two keep a part stored at the bottom right)."""
+    return subprocess.run([sys.executable, "-c", ROTATED_JPEG, str(side), str(orientation)],
+                          capture_output=True, check=True).stdout
 
 
 # name, files (sorted by name: the first sets the canvas), extra options, exit status
@@ -139,9 +140,11 @@ CASES = [
     ("later AVIF grid of 65536 tiles claiming 20000 square", [
         ("a.png", lambda: one_bit_png(4, 4)),
         ("b.avif", lambda: avif_grid(20000))], ["--modern-formats"], 1),
-    ("later 8000-square rotated JPEG with --orient", [
+] + [
+    ("later 8000-square JPEG of orientation %d with --orient" % orientation, [
         ("a.png", lambda: one_bit_png(8, 8)),
-        ("b.jpg", lambda: rotated_jpeg(8000))], ["--orient"], 0),
+        ("b.jpg", lambda orientation=orientation: rotated_jpeg(8000, orientation))],
+     ["--orient"], 0) for orientation in (6, 3, 7)
 ]
 
 

@@ -1,11 +1,17 @@
 #include "image/decode/Decoders.h"
 
+#include <cassert>
+
 namespace quillane {
 namespace {
 
 Decoded<DecodedImage> decodeByFormat(std::span<const std::uint8_t> bytes,
                                      const DecodeRequest& request) {
-  switch (sniffImageFormat(bytes)) {
+  const ImageFormat format = sniffImageFormat(bytes);
+  // A part away from the top-left corner is asked only of the formats that carry an
+  // orientation; the others would answer their top-left part.
+  assert(!request.hasOrigin() || format == ImageFormat::Jpeg || format == ImageFormat::Tiff);
+  switch (format) {
     case ImageFormat::Jpeg:
       return decodeJpeg(bytes, request);
     case ImageFormat::Png:

@@ -5,16 +5,26 @@
 
 namespace quillane {
 
-// The part of an image its caller keeps: the top-left keepWidth x keepHeight pixels (for
-// every file after the first, the canvas its layer is cropped to). A decoder answers at most
-// that part, and reads less of the file where its format allows.
+// The part of an image its caller keeps: keepWidth x keepHeight pixels from (keepLeft,
+// keepTop), the top-left ones unless an origin is set (for every file after the first, the
+// canvas its layer is cropped to). A decoder answers at most that part, and reads less of the
+// file where its format allows.
 struct DecodeRequest {
   long long keepWidth = LLONG_MAX;
   long long keepHeight = LLONG_MAX;
+  // Only the JPEG and TIFF decoders take an origin other than the top-left corner: they are
+  // the formats whose orientation can put the kept part of a photo anywhere in what is stored.
+  long long keepLeft = 0;
+  long long keepTop = 0;
 
-  // The sides of what is kept of an image of width x height.
-  long long keptWidth(long long width) const { return std::min(width, keepWidth); }
-  long long keptHeight(long long height) const { return std::min(height, keepHeight); }
+  // The sides of what is kept of an image of width x height: nothing from an origin past it.
+  long long keptWidth(long long width) const {
+    return std::max(0LL, std::min(width - keepLeft, keepWidth));
+  }
+  long long keptHeight(long long height) const {
+    return std::max(0LL, std::min(height - keepTop, keepHeight));
+  }
+  bool hasOrigin() const { return keepLeft != 0 || keepTop != 0; }
 
   // A side above this is refused as too large from the header, before any pixel is decoded
   // (a first image beyond what its document can hold).

@@ -24,11 +24,13 @@ namespace {
 // thousands of tiny scans, each making libjpeg walk the whole coefficient buffer again.
 constexpr int kMaxProgressiveScans = 500;
 
-// Columns decoded to the right of the kept ones when a row is cropped: libjpeg smooths
-// chroma across neighbouring samples, so kept columns come out as a whole decode gives them
-// only while the blocks beside them are decoded too. Two iMCUs of the widest sampling
-// (4 x 8 pixels) cover every neighbour libjpeg reads.
-constexpr JDIMENSION kCropMarginColumns = 2 * 4 * DCTSIZE;
+// Columns decoded on either side of the kept ones when a row is cropped, and rows decoded
+// above them when rows are skipped: libjpeg smooths chroma across neighbouring samples (and
+// a progressive image's blocks across neighbouring blocks), so kept pixels come out as a
+// whole decode gives them only while the blocks beside them are decoded too. Two iMCUs of
+// the widest sampling (4 x 8 pixels) cover every neighbour libjpeg reads.
+constexpr JDIMENSION kMarginColumns = 2 * 4 * DCTSIZE;
+constexpr JDIMENSION kMarginRows = 2 * 4 * DCTSIZE;
 
 constexpr UINT8 kJfifUnitsDotsPerInch = 1;
 constexpr UINT8 kJfifUnitsDotsPerCentimetre = 2;
@@ -70,12 +72,12 @@ struct Session {
   ErrorManager errors;
   jpeg_progress_mgr progress{};
   std::span<const std::uint8_t> input;
+  // The columns to decode from cropLeft (libjpeg moves it left to an iMCU's edge), the rows
+  // to skip, and where the next row goes: a row of the bitmap's pixels or a scratch row.
+  JDIMENSION cropLeft = 0;
   JDIMENSION cropWidth = 0;
-  JDIMENSION nextRow = 0;
-  // Where the rows go: the bitmap's pixels (RGBA rows of its width) or a scratch row (CMYK
-  // rows, or rows wider than the bitmap).
-  std::uint8_t* rows = nullptr;
-  std::size_t rowStride = 0;
+  JDIMENSION skippedRows = 0;
+  JSAMPROW row = nullptr;
   // Last, so it runs first. Destroying a decompressor never created is a no-op.
   std::unique_ptr<jpeg_decompress_struct, decltype(&jpeg_destroy_decompress)> destroyer{
       &cinfo, &jpeg_destroy_decompress};
@@ -104,18 +106,19 @@ void createAndReadHeader(Session& s) {
 
 void startDecompress(Session& s) { jpeg_start_decompress(&s.cinfo); }
 
-// Decodes only the columns left of cropWidth from here on.
-void cropColumns(Session& s) {
-  JDIMENSION left = 0;
-  jpeg_crop_scanline(&s.cinfo, &left, &s.cropWidth);
+// Decodes only cropWidth columns from cropLeft from here on.
+void cropColumns(Session& s) { jpeg_crop_scanline(&s.cinfo, &s.cropLeft, &s.cropWidth); }
+
+// Passes over skippedRows rows without converting them to pixels.
+void skipRows(Session& s) {
+  if (jpeg_skip_scanlines(&s.cinfo, s.skippedRows) != s.skippedRows)
+    failDecoding(reinterpret_cast<j_common_ptr>(&s.cinfo));
 }
 
-// Reads one row at a time into rows; the caller converts CMYK rows between calls.
+// Reads one row into row; the caller converts it between calls.
 void readRow(Session& s) {
-  JSAMPROW row = s.rows + (s.rowStride == 0 ? 0 : s.nextRow * s.rowStride);
-  if (jpeg_read_scanlines(&s.cinfo, &row, 1) != 1)
+  if (jpeg_read_scanlines(&s.cinfo, &s.row, 1) != 1)
     failDecoding(reinterpret_cast<j_common_ptr>(&s.cinfo));
-  ++s.nextRow;
 }
 
 void finishDecompress(Session& s) { jpeg_finish_decompress(&s.cinfo); }
@@ -205,39 +208,52 @@ void readResolution(const jpeg_decompress_struct& cinfo, DecodedImage& decoded) 
   }
 }
 
-// Decodes the bitmap's rows, the top-left part of the image: full rows go straight into the
-// bitmap, wider ones (or CMYK ones) through a scratch row. The rows below it are not decoded.
-bool readPixels(Session& s, Bitmap& bitmap, const ColourConversion* cmykProfile) {
-  const JDIMENSION wanted = static_cast<JDIMENSION>(bitmap.width);
-  if (wanted + kCropMarginColumns < s.cinfo.output_width) {
-    s.cropWidth = wanted + kCropMarginColumns;
-    if (!guarded(s, cropColumns)) return false;
-  }
+// Decodes only the columns of the kept part from left, and those beside it that libjpeg
+// reads for them; false when libjpeg refuses. Answers the kept part's first column within
+// the decoded rows.
+std::optional<JDIMENSION> cropToPart(Session& s, JDIMENSION left, JDIMENSION width) {
+  const JDIMENSION fullWidth = s.cinfo.output_width;
+  const JDIMENSION from = left > kMarginColumns ? left - kMarginColumns : 0;
+  const JDIMENSION to = std::min(fullWidth, left + width + kMarginColumns);
+  if (from == 0 && to == fullWidth) return left;
+  s.cropLeft = from;
+  s.cropWidth = to - from;
+  if (!guarded(s, cropColumns)) return std::nullopt;
+  return left - s.cropLeft;
+}
+
+// Decodes the bitmap's rows, the part of the image from (left, top): rows of its width go
+// straight into the bitmap, others (wider, or CMYK) through a scratch row. The rows above the
+// part are skipped but for a margin, the rows below it not decoded.
+bool readPixels(Session& s, Bitmap& bitmap, JDIMENSION left, JDIMENSION top,
+                const ColourConversion* cmykProfile) {
+  if (bitmap.pixels.empty()) return true;
+  const auto column = cropToPart(s, left, static_cast<JDIMENSION>(bitmap.width));
+  if (!column) return false;
+  s.skippedRows = top > kMarginRows ? top - kMarginRows : 0;
+  if (s.skippedRows > 0 && !guarded(s, skipRows)) return false;
   const bool cmyk = isCmyk(s.cinfo);
-  const bool direct = !cmyk && s.cinfo.output_width == wanted;
-  std::vector<std::uint8_t> scratch;
-  if (direct) {
-    s.rows = bitmap.pixels.data();
-    s.rowStride = bitmap.rowBytes();
-  } else {
-    scratch.resize(static_cast<std::size_t>(s.cinfo.output_width) * 4);
-    s.rows = scratch.data();
-    s.rowStride = 0;
-  }
+  const bool direct = !cmyk && s.cinfo.output_width == static_cast<JDIMENSION>(bitmap.width);
+  std::vector<std::uint8_t> scratch(static_cast<std::size_t>(s.cinfo.output_width) * 4);
+  const std::uint8_t* kept = scratch.data() + std::size_t{4} * *column;
   const bool inverted = s.cinfo.saw_Adobe_marker;
-  while (s.nextRow < static_cast<JDIMENSION>(bitmap.height)) {
-    const int y = static_cast<int>(s.nextRow);
+  const JDIMENSION end = top + static_cast<JDIMENSION>(bitmap.height);
+  while (s.cinfo.output_scanline < end) {
+    const JDIMENSION y = s.cinfo.output_scanline;
+    std::uint8_t* out = y < top ? nullptr : bitmap.row(static_cast<int>(y - top));
+    s.row = direct && out ? out : scratch.data();
     if (!guarded(s, readRow)) return false;
+    if (!out) continue;  // a row of the margin above
     if (cmyk && cmykProfile != nullptr) {
-      cmykProfile->convertCmykRow(scratch.data(), bitmap.row(y), bitmap.width);
+      cmykProfile->convertCmykRow(kept, out, bitmap.width);
     } else if (cmyk) {
-      cmykRowToRgba(scratch.data(), bitmap.row(y), bitmap.width, inverted);
+      cmykRowToRgba(kept, out, bitmap.width, inverted);
     } else if (!direct) {
-      std::copy_n(scratch.data(), bitmap.rowBytes(), bitmap.row(y));
+      std::copy_n(kept, bitmap.rowBytes(), out);
     }
   }
   // A decode stopped above the last row ends with the session; a whole one reads to the end.
-  return s.nextRow < s.cinfo.output_height || guarded(s, finishDecompress);
+  return s.cinfo.output_scanline < s.cinfo.output_height || guarded(s, finishDecompress);
 }
 
 // Reads the header of the bytes into the session; false when it cannot be read.
@@ -280,7 +296,10 @@ Decoded<DecodedImage> decodeJpeg(std::span<const std::uint8_t> bytes,
     if (request.cmykThroughProfile) cmykProfile = cmykConversion(profile, s.cinfo.saw_Adobe_marker);
     profile.clear();  // the pixels come out in sRGB
   }
-  if (!readPixels(s, *bitmap, cmykProfile ? &*cmykProfile : nullptr)) return failureOf(s, request);
+  const auto left = static_cast<JDIMENSION>(std::min(request.keepLeft, width));
+  const auto top = static_cast<JDIMENSION>(std::min(request.keepTop, height));
+  if (!readPixels(s, *bitmap, left, top, cmykProfile ? &*cmykProfile : nullptr))
+    return failureOf(s, request);
 
   bitmap->knownOpaque = true;  // JPEG has no transparency
   DecodedImage decoded{std::move(*bitmap), {}, std::move(profile)};

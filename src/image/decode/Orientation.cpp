@@ -4,6 +4,7 @@
 #include <tiffio.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -89,32 +90,34 @@ struct StoredPlace {
   }
 };
 
-// Moves units of unitBytes from their stored places (rows of storedRowPixels) to their
-// upright ones.
-void turn(const std::uint8_t* stored, std::size_t storedRowPixels, std::uint8_t* upright,
-          std::size_t unitBytes, const StoredPlace& place, int uprightWidth, int uprightHeight) {
+// Moves units of unitBytes from their stored places (rows of storedRowPixels from `origin`)
+// to their upright ones.
+void turn(const std::uint8_t* stored, std::size_t storedRowPixels, StoredPoint origin,
+          std::uint8_t* upright, std::size_t unitBytes, const StoredPlace& place, int uprightWidth,
+          int uprightHeight) {
   for (int v = 0; v < uprightHeight; ++v) {
     for (int u = 0; u < uprightWidth; ++u, upright += unitBytes) {
       const StoredPoint p = place.at(u, v);
-      const std::size_t index = static_cast<std::size_t>(p.y) * storedRowPixels + p.x;
+      const std::size_t index =
+          static_cast<std::size_t>(p.y - origin.y) * storedRowPixels + (p.x - origin.x);
       std::memcpy(upright, stored + index * unitBytes, unitBytes);
     }
   }
 }
 
 // The upright top-left uprightWidth x uprightHeight pixels of an image stored as place
-// says, from `stored`: its stored top-left part that holds them.
-Decoded<Bitmap> turnedPart(const Bitmap& stored, const StoredPlace& place, int uprightWidth,
-                           int uprightHeight) {
+// says, from `stored`: the stored rectangle from `origin` that holds them.
+Decoded<Bitmap> turnedPart(const Bitmap& stored, StoredPoint origin, const StoredPlace& place,
+                           int uprightWidth, int uprightHeight) {
   auto upright = createBitmap(uprightWidth, uprightHeight, BitmapFill::Nothing);
   if (!upright) return upright;
   const auto rowPixels = static_cast<std::size_t>(stored.width);
-  turn(stored.pixels.data(), rowPixels, upright->pixels.data(), 4, place, uprightWidth,
+  turn(stored.pixels.data(), rowPixels, origin, upright->pixels.data(), 4, place, uprightWidth,
        uprightHeight);
   if (!stored.extremes.empty()) {
     upright->extremes.resize(upright->pixels.size() / 4);
-    turn(stored.extremes.data(), rowPixels, upright->extremes.data(), 1, place, uprightWidth,
-         uprightHeight);
+    turn(stored.extremes.data(), rowPixels, origin, upright->extremes.data(), 1, place,
+         uprightWidth, uprightHeight);
   }
   upright->knownOpaque = stored.knownOpaque;
   return upright;
@@ -125,6 +128,17 @@ Size uprightKept(const StoredPlace& place, const DecodeRequest& request) {
   const bool swapsSides = place.orientation >= 5;
   return {static_cast<int>(request.keptWidth(swapsSides ? place.height : place.width)),
           static_cast<int>(request.keptHeight(swapsSides ? place.width : place.height))};
+}
+
+// Makes part keep the stored rectangle the kept upright part comes from: between the stored places
+// of its near and far corners (a pixel at least).
+void keepStoredRectangle(const StoredPlace& place, Size kept, DecodeRequest& part) {
+  const StoredPoint near = place.at(0, 0);
+  const StoredPoint far = place.at(std::max(kept.width - 1, 0), std::max(kept.height - 1, 0));
+  part.keepWidth = std::abs(far.x - near.x) + 1;
+  part.keepHeight = std::abs(far.y - near.y) + 1;
+  part.keepLeft = std::min(near.x, far.x);
+  part.keepTop = std::min(near.y, far.y);
 }
 
 }  // namespace
@@ -144,7 +158,7 @@ Decoded<Bitmap> turnedUpright(const Bitmap& stored, int orientation) {
   const bool swapsSides = orientation >= 5;
   const int width = swapsSides ? stored.height : stored.width;
   const int height = swapsSides ? stored.width : stored.height;
-  return turnedPart(stored, {orientation, stored.width, stored.height}, width, height);
+  return turnedPart(stored, {0, 0}, {orientation, stored.width, stored.height}, width, height);
 }
 
 Decoded<DecodedImage> decodeImageUpright(std::span<const std::uint8_t> bytes,
@@ -152,18 +166,17 @@ Decoded<DecodedImage> decodeImageUpright(std::span<const std::uint8_t> bytes,
   const int orientation = storedOrientation(bytes);
   // HEIF and JPEG XL carry no tag read here: their decoders turn them, once, as asked.
   if (orientation == kUprightOrientation) return decodeImage(bytes, request);
-  // The kept upright corner comes from a rectangle of the stored image: the stored top-left
-  // part that reaches the rectangle's far corner is decoded (the whole image when its header
-  // gives no size), and only the rectangle is turned.
-  DecodeRequest storedPart{.sideLimit = request.sideLimit};
+  // The kept upright corner comes from a rectangle of the stored image: only that rectangle
+  // is decoded (the whole image when its header gives no size), and turned.
   const auto size = storedSize(bytes);
+  // Everything else the request asks (its side limit, CMYK through the profile) holds.
+  DecodeRequest storedPart = request;
+  storedPart.upright = false;
+  storedPart.keepWidth = storedPart.keepHeight = LLONG_MAX;
+  storedPart.keepLeft = storedPart.keepTop = 0;
   if (size) {
     const StoredPlace place{orientation, size->width, size->height};
-    const Size kept = uprightKept(place, request);
-    const StoredPoint near = place.at(0, 0);
-    const StoredPoint far = place.at(std::max(kept.width - 1, 0), std::max(kept.height - 1, 0));
-    storedPart.keepWidth = std::max(near.x, far.x) + 1;
-    storedPart.keepHeight = std::max(near.y, far.y) + 1;
+    keepStoredRectangle(place, uprightKept(place, request), storedPart);
   }
   auto stored = decodeImage(bytes, storedPart);
   if (!stored) return stored;
@@ -174,7 +187,9 @@ Decoded<DecodedImage> decodeImageUpright(std::span<const std::uint8_t> bytes,
       part.height != storedPart.keptHeight(place.height))
     return DecodeFailure::Unreadable;  // the header said otherwise
   const Size kept = uprightKept(place, request);
-  auto upright = turnedPart(part, place, kept.width, kept.height);
+  const StoredPoint origin{static_cast<int>(storedPart.keepLeft),
+                           static_cast<int>(storedPart.keepTop)};
+  auto upright = turnedPart(part, origin, place, kept.width, kept.height);
   if (!upright) return upright.error();
   // The resolution turns with the sides.
   const Resolution resolution = stored->resolution;

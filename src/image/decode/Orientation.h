@@ -21,8 +21,8 @@ Decoded<Bitmap> turnedUpright(const Bitmap& stored, int orientation);
 
 // The image in the bytes turned upright by its orientation tag, then cut to the request. A
 // turned photo's upright part is a rectangle of what is stored, not always its top-left
-// part: the stored top-left part that holds the rectangle is decoded, and the rectangle
-// turned. One stored upright is decoded as decodeImage does.
+// part: only that rectangle is decoded, and turned. One stored upright is decoded as
+// decodeImage does.
 Decoded<DecodedImage> decodeImageUpright(std::span<const std::uint8_t> bytes,
                                          const DecodeRequest& request);
 

@@ -77,9 +77,10 @@ std::uint32_t* asRaster(Bitmap& bitmap) {
 
 // libtiff's RGBA reader steps wrongly over the columns right of a raster narrower than the
 // image in some layouts (grey with extra samples skips pixels, not samples). A part narrower
-// than the image is read in bands of whole rows, a strip's or a tile row's height at a time
-// where that fits 16 MiB, and each row's kept columns are copied out.
-bool getKeptColumns(TIFFRGBAImage& image, Bitmap& bitmap) {
+// than the image, or below its top, is read in bands of whole rows, a strip's or a tile
+// row's height at a time where that fits 16 MiB, and each kept row's kept columns are copied
+// out.
+bool getKeptPart(TIFFRGBAImage& image, Bitmap& bitmap, std::uint32_t left, std::uint32_t top) {
   constexpr std::size_t kBandBytes = std::size_t{16} << 20;
   std::uint32_t bandRows = 0;
   if (TIFFIsTiled(image.tif)) {
@@ -89,17 +90,20 @@ bool getKeptColumns(TIFFRGBAImage& image, Bitmap& bitmap) {
   }
   const std::size_t rowPixels = image.width;
   // Bands start at multiples of 8 rows, so subsampled YCbCr rows are never split.
+  const std::uint32_t first = top / 8 * 8;
+  const std::uint32_t end = top + static_cast<std::uint32_t>(bitmap.height);
   const std::size_t fitting = std::max<std::size_t>(8, kBandBytes / (4 * rowPixels) / 8 * 8);
   bandRows = static_cast<std::uint32_t>(
-      std::clamp<std::size_t>(bandRows, 1, std::min<std::size_t>(fitting, bitmap.height)));
+      std::clamp<std::size_t>(bandRows, 1, std::min<std::size_t>(fitting, end - first)));
   std::vector<std::uint32_t> band(rowPixels * bandRows);
   const std::size_t keptBytes = 4 * static_cast<std::size_t>(bitmap.width);
-  for (std::uint32_t top = 0; top < std::uint32_t(bitmap.height); top += bandRows) {
-    const std::uint32_t rows = std::min<std::uint32_t>(bandRows, bitmap.height - top);
-    image.row_offset = static_cast<int>(top);
+  for (std::uint32_t bandTop = first; bandTop < end; bandTop += bandRows) {
+    const std::uint32_t rows = std::min<std::uint32_t>(bandRows, end - bandTop);
+    image.row_offset = static_cast<int>(bandTop);
     if (!TIFFRGBAImageGet(&image, band.data(), image.width, rows)) return false;
-    for (std::uint32_t r = 0; r < rows; ++r) {
-      std::memcpy(bitmap.row(static_cast<int>(top + r)), band.data() + r * rowPixels, keptBytes);
+    for (std::uint32_t y = std::max(bandTop, top); y < bandTop + rows; ++y) {
+      std::memcpy(bitmap.row(static_cast<int>(y - top)),
+                  band.data() + (y - bandTop) * rowPixels + left, keptBytes);
     }
   }
   return true;
@@ -119,8 +123,8 @@ std::uint64_t rgbaWorkingBytes(TIFF* tif) {
 
 // Images the sample reader does not take (palettes, CMYK, YCbCr, fewer than 8 bits a
 // sample...), through libtiff's RGBA reader: the rows as stored, first row at the top, and
-// only the strips or tiles that meet the kept part.
-bool readRgba(TiffReading& reading, Bitmap& bitmap) {
+// only the strips or tiles that meet the rows of the kept part from (left, top).
+bool readRgba(TiffReading& reading, Bitmap& bitmap, std::uint32_t left, std::uint32_t top) {
   TIFF* tif = reading.tif.get();
   char message[1024] = {};
   TIFFRGBAImage image{};
@@ -128,8 +132,8 @@ bool readRgba(TiffReading& reading, Bitmap& bitmap) {
   std::unique_ptr<TIFFRGBAImage, RgbaImageEnd> ending(&image);
   image.req_orientation = image.orientation;  // no flip: the stored order
   lendExactTileBuffer(reading);
-  const bool read = std::uint32_t(bitmap.width) < image.width
-                        ? getKeptColumns(image, bitmap)
+  const bool read = std::uint32_t(bitmap.width) < image.width || top > 0
+                        ? getKeptPart(image, bitmap, left, top)
                         : TIFFRGBAImageGet(&image, asRaster(bitmap), image.width,
                                            static_cast<std::uint32_t>(bitmap.height));
   if (!read) return false;
@@ -173,19 +177,21 @@ Decoded<Bitmap> readImage(TiffReading& reading, const DecodeRequest& request) {
 
   const auto keptWidth = static_cast<int>(request.keptWidth(width));
   const auto keptHeight = static_cast<int>(request.keptHeight(height));
+  const auto left = static_cast<std::uint32_t>(std::min<long long>(request.keepLeft, width));
+  const auto top = static_cast<std::uint32_t>(std::min<long long>(request.keepTop, height));
   const std::uint64_t working =
       layout ? tiffSampleWorkingBytes(tif, *layout, keptWidth, keptHeight) : rgbaWorkingBytes(tif);
   if (const auto refused = checkWorkingBytes(working, keptWidth, keptHeight)) return *refused;
   // Every pixel of the kept part is written, or the image is refused.
   auto bitmap = createBitmap(keptWidth, keptHeight, BitmapFill::Nothing);
-  if (!bitmap) return bitmap;
+  if (!bitmap || bitmap->pixels.empty()) return bitmap;  // an origin past the image keeps none
   bool read = false;
   if (layout) {
     if (layout->bits > 8) bitmap->extremes.resize(bitmap->pixels.size() / 4);
-    read = readTiffSamples(tif, *layout, *bitmap);
+    read = readTiffSamples(tif, *layout, *bitmap, left, top);
     bitmap->knownOpaque = layout->alphaSample == kNoAlpha;
   } else {
-    read = readRgba(reading, *bitmap);
+    read = readRgba(reading, *bitmap, left, top);
   }
   if (!read || reading.file.failed) return DecodeError{DecodeFailure::Unreadable, width, height};
   return bitmap;

@@ -56,7 +56,8 @@ namespace {
 
 using SampleLayout = TiffSampleLayout;
 
-// One block of decoded samples (a tile, or a band of rows of a strip image) in each plane.
+// One block of decoded samples (a tile, or a band of rows of a strip image) in each plane,
+// placed in the image.
 struct Block {
   std::uint32_t left = 0;
   std::uint32_t top = 0;
@@ -77,17 +78,29 @@ std::size_t bandRowBytes(const SampleLayout& l, std::size_t rowBytes, std::uint3
   return l.planes ? keepWidth * sampleBytes(l) : rowBytes;
 }
 
+// The part of the image the bitmap holds.
+struct Part {
+  std::uint32_t left;
+  std::uint32_t top;
+  std::uint32_t right;
+  std::uint32_t bottom;
+};
+
 // Turns the samples of blocks into the bitmap's straight RGBA8 pixels and extremes.
 class PixelMaker {
  public:
-  PixelMaker(const SampleLayout& layout, Bitmap& bitmap) : l_(layout), bitmap_(bitmap) {}
+  PixelMaker(const SampleLayout& layout, Bitmap& bitmap, const Part& part)
+      : l_(layout), bitmap_(bitmap), part_(part) {}
 
   void put(const Block& block, std::uint32_t rows) {
-    const std::uint32_t right = std::min<std::uint32_t>(block.left + block.width, bitmap_.width);
-    for (std::uint32_t r = 0; r < rows && block.top + r < std::uint32_t(bitmap_.height); ++r) {
-      const auto y = static_cast<int>(block.top + r);
-      for (std::uint32_t x = block.left; x < right; ++x) {
-        putPixel(block, static_cast<std::size_t>(r) * block.width + (x - block.left), x, y);
+    const std::uint32_t left = std::max(block.left, part_.left);
+    const std::uint32_t right = std::min(block.left + block.width, part_.right);
+    const std::uint32_t bottom = std::min(block.top + rows, part_.bottom);
+    for (std::uint32_t y = std::max(block.top, part_.top); y < bottom; ++y) {
+      const std::size_t rowStart = static_cast<std::size_t>(y - block.top) * block.width;
+      for (std::uint32_t x = left; x < right; ++x) {
+        putPixel(block, rowStart + (x - block.left), x - part_.left,
+                 static_cast<int>(y - part_.top));
       }
     }
   }
@@ -131,6 +144,7 @@ class PixelMaker {
 
   const SampleLayout& l_;
   Bitmap& bitmap_;
+  Part part_;
 };
 
 // The planes' buffers, each allocated once and left unfilled: every byte is decoded into.
@@ -140,14 +154,16 @@ std::vector<RasterBytes> planeBuffers(const SampleLayout& l, std::size_t bytes) 
   return planes;
 }
 
-bool readTiles(TIFF* tif, const SampleLayout& l, PixelMaker& maker, int keepWidth, int keepHeight) {
+bool readTiles(TIFF* tif, const SampleLayout& l, PixelMaker& maker, const Part& part) {
   const tmsize_t tileBytes = TIFFTileSize(tif);
   if (tileBytes <= 0) return false;
   Block block;
   block.width = l.tileWidth;
   block.planes = planeBuffers(l, static_cast<std::size_t>(tileBytes));
-  for (std::uint32_t top = 0; top < std::uint32_t(keepHeight); top += l.tileHeight) {
-    for (std::uint32_t left = 0; left < std::uint32_t(keepWidth); left += l.tileWidth) {
+  const std::uint32_t firstLeft = part.left / l.tileWidth * l.tileWidth;
+  for (std::uint32_t top = part.top / l.tileHeight * l.tileHeight; top < part.bottom;
+       top += l.tileHeight) {
+    for (std::uint32_t left = firstLeft; left < part.right; left += l.tileWidth) {
       for (std::uint16_t p = 0; p < l.planeCount(); ++p) {
         const std::uint32_t tile = TIFFComputeTile(tif, left, top, 0, p);
         if (TIFFReadEncodedTile(tif, tile, block.planes[p].data(), tileBytes) < 0) return false;
@@ -160,26 +176,35 @@ bool readTiles(TIFF* tif, const SampleLayout& l, PixelMaker& maker, int keepWidt
   return true;
 }
 
-// Rows are read one at a time, from planes into a scratch row whose kept columns are kept.
-bool readStrips(TIFF* tif, const SampleLayout& l, PixelMaker& maker, int keepWidth,
-                int keepHeight) {
+// Rows are read one at a time, from planes into a scratch row whose kept columns are kept. A
+// band of planes ends with its strip. libtiff decodes most codecs' rows only in order from
+// the start of their strip: the rows above the first kept one in its strip are read and
+// dropped (into the scratch row, or the band's own row).
+bool readStrips(TIFF* tif, const SampleLayout& l, PixelMaker& maker, const Part& part) {
   const tmsize_t rowBytes = TIFFScanlineSize(tif);
   if (rowBytes <= 0) return false;
-  const std::uint32_t band = bandRows(l, keepHeight);
-  const std::size_t keptRowBytes =
-      bandRowBytes(l, static_cast<std::size_t>(rowBytes), static_cast<std::uint32_t>(keepWidth));
+  const std::uint32_t keepWidth = part.right - part.left;
+  const std::uint32_t band = bandRows(l, part.bottom - part.top);
+  const std::size_t keptRowBytes = bandRowBytes(l, static_cast<std::size_t>(rowBytes), keepWidth);
+  const std::size_t skippedBytes = l.planes ? part.left * sampleBytes(l) : 0;
   Block block;
-  block.width = l.planes ? static_cast<std::uint32_t>(keepWidth) : l.width;
+  block.left = l.planes ? part.left : 0;
+  block.width = l.planes ? keepWidth : l.width;
   block.planes = planeBuffers(l, keptRowBytes * band);
   RasterBytes scratch;
   if (l.planes) scratch.resize(static_cast<std::size_t>(rowBytes));
-  for (std::uint32_t top = 0; top < std::uint32_t(keepHeight); top += band) {
-    const std::uint32_t rows = std::min<std::uint32_t>(band, keepHeight - top);
+  const std::uint32_t stripStart = part.top - part.top % l.rowsPerStrip;
+  for (std::uint32_t top = part.top, rows = 0; top < part.bottom; top += rows) {
+    rows = std::min({band, part.bottom - top, l.rowsPerStrip - top % l.rowsPerStrip});
     for (std::uint16_t p = 0; p < l.planeCount(); ++p) {
+      for (std::uint32_t y = top == part.top ? stripStart : top; y < top; ++y) {
+        if (TIFFReadScanline(tif, l.planes ? scratch.data() : block.planes[p].data(), y, p) < 0)
+          return false;
+      }
       for (std::uint32_t r = 0; r < rows; ++r) {
         std::uint8_t* row = block.planes[p].data() + keptRowBytes * r;
         if (TIFFReadScanline(tif, l.planes ? scratch.data() : row, top + r, p) < 0) return false;
-        if (l.planes) std::memcpy(row, scratch.data(), keptRowBytes);
+        if (l.planes) std::memcpy(row, scratch.data() + skippedBytes, keptRowBytes);
       }
     }
     block.top = top;
@@ -202,10 +227,12 @@ std::uint64_t tiffSampleWorkingBytes(TIFF* tif, const TiffSampleLayout& layout, 
   return planes * band + (layout.planes ? rowBytes : 0);
 }
 
-bool readTiffSamples(TIFF* tif, const TiffSampleLayout& layout, Bitmap& bitmap) {
-  PixelMaker maker(layout, bitmap);
-  return layout.tiled ? readTiles(tif, layout, maker, bitmap.width, bitmap.height)
-                      : readStrips(tif, layout, maker, bitmap.width, bitmap.height);
+bool readTiffSamples(TIFF* tif, const TiffSampleLayout& layout, Bitmap& bitmap, std::uint32_t left,
+                     std::uint32_t top) {
+  const Part part{left, top, left + static_cast<std::uint32_t>(bitmap.width),
+                  top + static_cast<std::uint32_t>(bitmap.height)};
+  PixelMaker maker(layout, bitmap, part);
+  return layout.tiled ? readTiles(tif, layout, maker, part) : readStrips(tif, layout, maker, part);
 }
 
 }  // namespace quillane

@@ -43,9 +43,10 @@ std::optional<TiffSampleLayout> tiffSampleLayout(TIFF* tif);
 std::uint64_t tiffSampleWorkingBytes(TIFF* tif, const TiffSampleLayout& layout, int keepWidth,
                                      int keepHeight);
 
-// Fills the bitmap with the image's top-left part of its size (and its extremes, when they
-// are allocated), reading only the strips or tiles that meet it; false when libtiff cannot
-// read one of them.
-bool readTiffSamples(TIFF* tif, const TiffSampleLayout& layout, Bitmap& bitmap);
+// Fills the bitmap with the image's part of its size from (left, top) (and its extremes,
+// when they are allocated), reading only the strips or tiles that meet it; false when
+// libtiff cannot read one of them.
+bool readTiffSamples(TIFF* tif, const TiffSampleLayout& layout, Bitmap& bitmap, std::uint32_t left,
+                     std::uint32_t top);
 
 }  // namespace quillane
