@@ -1,5 +1,5 @@
 // Feeds arbitrary bytes to the Tiff decoder with its limits, as the job calls it: whole,
-// and for the part a small canvas keeps.
+// and for the part a small canvas keeps; the first page and the last.
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -15,6 +15,12 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::span<const std::uint8_t> bytes(data, size);
   quillane::fuzz::checkRegion(bytes, [&](const quillane::DecodeRequest& request) {
+    return quillane::decodeTiff(bytes, request);
+  });
+  const int last = quillane::countTiffPages(bytes) - 1;
+  if (last == 0) return 0;
+  quillane::fuzz::checkRegion(bytes, [&](quillane::DecodeRequest request) {
+    request.frame = last;
     return quillane::decodeTiff(bytes, request);
   });
   return 0;

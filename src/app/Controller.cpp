@@ -51,6 +51,7 @@ Controller::Controller(View& view, AppServices& services, SettingsStore& store, 
   options_.tolerance = toleranceFromSetting(settings_.intValue(kToleranceKey));
   options_.keepResolution = settings_.boolValue(kKeepResolutionKey);
   options_.multiply = settings_.boolValue(kMultiplyKey);
+  options_.allFrames = settings_.boolValue(kAllFramesKey);
   expanded_ = settings_.boolValue(kExpandWindowKey);
 
   view_.setOptions(options_);
@@ -126,6 +127,13 @@ void Controller::setMultiply(bool multiply) {
   if (!commands().options) return;
   options_.multiply = multiply;
   settings_.setValue(kMultiplyKey, multiply);
+}
+
+void Controller::setAllFrames(bool all) {
+  if (!commands().options) return;
+  options_.allFrames = all;
+  settings_.setValue(kAllFramesKey, all);
+  requestSummary();  // the line counts the layers frames make
 }
 
 void Controller::toggleOptions() {

@@ -71,6 +71,8 @@ class Controller {
   void setKeepResolution(bool keep);
   // Every layer in Multiply blend mode.
   void setMultiply(bool multiply);
+  // Every frame of a GIF and page of a TIFF a layer of its own.
+  void setAllFrames(bool all);
   void toggleOptions();
 
   // ---- The job ----

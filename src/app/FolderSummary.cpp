@@ -2,6 +2,7 @@
 
 #include "app/Paths.h"
 #include "job/Job.h"
+#include "job/LayerSources.h"
 #include "job/NaturalOrder.h"
 #include "util/PathNames.h"
 
@@ -12,6 +13,7 @@ FolderSummary summarizeFolder(const std::string& folder, SummaryOptions options)
   summary.folder = folder;
   summary.orient = options.orient;
   summary.naturalOrder = options.naturalOrder;
+  summary.allFrames = options.allFrames;
   if (!isReadableFolder(folder)) {
     summary.gone = true;
     return summary;
@@ -24,6 +26,7 @@ FolderSummary summarizeFolder(const std::string& folder, SummaryOptions options)
     return summary;
   }
   summary.imageCount = files.size();
+  summary.layerCount = countLayers(files, options.allFrames);
   if (summary.imageCount > 0) {
     summary.firstFile = std::string(lastPathComponent(files.front()));
     FirstImage first = measureFirstImage(files.front(), options.orient);

@@ -19,11 +19,13 @@ struct FolderSummary {
   std::string folder;
   bool orient = false;        // the canvas as the first photo turned upright
   bool naturalOrder = false;  // the first file in natural order
+  bool allFrames = false;     // layerCount counts frames and pages
   bool gone = false;          // the folder no longer exists or cannot be read
   std::size_t imageCount = 0;
-  std::string firstFile;      // its name
-  Size canvas;                // 0 by 0 when the first file cannot be measured
-  std::string colourProfile;  // the one the document takes from the first file; "" for sRGB
+  std::size_t layerCount = 0;  // with allFrames; else as many as images
+  std::string firstFile;       // its name
+  Size canvas;                 // 0 by 0 when the first file cannot be measured
+  std::string colourProfile;   // the one the document takes from the first file; "" for sRGB
 };
 
 // Lists the folder and measures its first image, as the job would.
@@ -31,6 +33,7 @@ struct FolderSummary {
 struct SummaryOptions {
   bool orient = false;
   bool naturalOrder = false;
+  bool allFrames = false;
 };
 
 FolderSummary summarizeFolder(const std::string& folder, SummaryOptions options);

@@ -57,6 +57,7 @@ void Controller::startJob(const std::string& output) {
   request.tolerance = options_.tolerance;
   request.keepResolution = options_.keepResolution;
   request.multiply = options_.multiply;
+  request.allFrames = options_.allFrames;
   // The line may have gone stale (a file still being copied when it was measured).
   requestSummary();
   try {

@@ -37,7 +37,7 @@ Settings::Settings(SettingsStore& store, const std::string& homeFolder) : store_
       {kOrientKey, false},          {kRecentFoldersKey, std::vector<std::string>{}},
       {kIgnoreProfilesKey, false},  {kNaturalOrderKey, false},
       {kToleranceKey, 0},           {kKeepResolutionKey, false},
-      {kMultiplyKey, false},
+      {kMultiplyKey, false},        {kAllFramesKey, false},
   };
   for (const auto& [key, fallback] : defaults_) {
     if (!std::holds_alternative<bool>(fallback)) continue;

@@ -19,6 +19,7 @@ inline constexpr const char* kNaturalOrderKey = "NATURAL_ORDER";
 inline constexpr const char* kToleranceKey = "KEY_TOLERANCE";
 inline constexpr const char* kKeepResolutionKey = "KEEP_RESOLUTION";
 inline constexpr const char* kMultiplyKey = "BLEND_MULTIPLY";
+inline constexpr const char* kAllFramesKey = "ALL_FRAMES";
 inline constexpr const char* kRecentFoldersKey = "RecentFolders";
 
 using SettingValue = std::variant<bool, int, std::string, std::vector<std::string>>;

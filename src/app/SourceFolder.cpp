@@ -69,7 +69,8 @@ void Controller::summarizeSource() {
 }
 
 void Controller::requestSummary() {
-  if (!source_.empty()) summarizer_->request(source_, {options_.orient, options_.naturalOrder});
+  if (!source_.empty())
+    summarizer_->request(source_, {options_.orient, options_.naturalOrder, options_.allFrames});
 }
 
 void Controller::folderChanged() {
@@ -79,7 +80,7 @@ void Controller::folderChanged() {
 void Controller::showSummary(const FolderSummary& summary) {
   // A summary of a folder that is no longer the source, or with other options, comes too late.
   if (summary.folder != source_ || summary.orient != options_.orient ||
-      summary.naturalOrder != options_.naturalOrder)
+      summary.naturalOrder != options_.naturalOrder || summary.allFrames != options_.allFrames)
     return;
   summary_ = summary;
   view_.showSource(source_, summaryText(summary, !options_.ignoreProfiles));

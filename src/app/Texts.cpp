@@ -64,6 +64,8 @@ std::string summaryText(const FolderSummary& summary, bool withProfile) {
       fillIn(localizedString(key),
              {std::to_string(summary.imageCount), std::to_string(int(summary.canvas.width)),
               std::to_string(int(summary.canvas.height)), printableText(summary.firstFile)});
+  if (summary.allFrames && summary.layerCount != summary.imageCount)
+    text += fillIn(localizedString("SUMMARY_LAYERS"), {std::to_string(summary.layerCount)});
   if (withProfile && !summary.colourProfile.empty())
     text += fillIn(localizedString("SUMMARY_PROFILE"), {printableText(summary.colourProfile)});
   return text;

@@ -21,6 +21,7 @@ struct OptionValues {
   int tolerance = 0;  // keying also takes colours this many steps from the key
   bool keepResolution = false;
   bool multiply = false;
+  bool allFrames = false;
 };
 
 // The steps of tolerance the window offers.

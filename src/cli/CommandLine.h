@@ -17,6 +17,7 @@ struct CommandLine {
   int tolerance = 0;                // --tolerance 0-64
   bool keepResolution = false;      // --keep-resolution
   bool multiply = false;            // --blend normal|multiply
+  bool allFrames = false;           // --all-frames
   Verbosity verbosity = Verbosity::Normal;
   std::string sourceFolder;
   std::string outputPath;

@@ -81,6 +81,7 @@ int runJob(const CommandLine& line) {
   request.tolerance = line.tolerance;
   request.keepResolution = line.keepResolution;
   request.multiply = line.multiply;
+  request.allFrames = line.allFrames;
   try {
     request.files = listImageFiles(line.sourceFolder);
     if (line.naturalOrder) sortNaturally(request.files);

@@ -23,6 +23,8 @@ struct JobRequest {
   bool keepResolution = false;
   // Every layer in Multiply blend mode, and the merged image composited so.
   bool multiply = false;
+  // Every frame of a GIF and every page of a TIFF a layer of its own ("name #1", ...).
+  bool allFrames = false;
 };
 
 }  // namespace quillane

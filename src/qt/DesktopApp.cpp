@@ -31,6 +31,7 @@ void DesktopApp::connectWindow() {
                    [&c](bool keep) { c.setKeepResolution(keep); });
   QObject::connect(w, &MainWindow::multiplyChosen, w,
                    [&c](bool multiply) { c.setMultiply(multiply); });
+  QObject::connect(w, &MainWindow::allFramesChosen, w, [&c](bool all) { c.setAllFrames(all); });
   QObject::connect(w, &MainWindow::optionsToggled, w, [&c] { c.toggleOptions(); });
   QObject::connect(w, &MainWindow::processRequested, w, [&c] { c.process(); });
   QObject::connect(w, &MainWindow::stopRequested, w, [&c] { c.stop(); });

@@ -118,6 +118,7 @@ void MainWindow::setCaptions() {
   ui_->naturalOrderCheck->setText(localizedText("OPTION_NATURAL_ORDER"));
   ui_->keepResolutionCheck->setText(localizedText("OPTION_KEEP_RESOLUTION"));
   ui_->multiplyCheck->setText(localizedText("OPTION_MULTIPLY"));
+  ui_->allFramesCheck->setText(localizedText("OPTION_ALL_FRAMES"));
   revealButton_->setText(localizedText("REVEAL_BUTTON"));
   ui_->menuFile->setTitle(localizedText("MENU_FILE"));
   ui_->actionChooseSource->setText(localizedText("MENU_CHOOSE_SOURCE"));
@@ -143,6 +144,7 @@ void MainWindow::setToolTips() {
   ui_->naturalOrderCheck->setToolTip(localizedText("TIP_OPTION_NATURAL_ORDER"));
   ui_->keepResolutionCheck->setToolTip(localizedText("TIP_OPTION_KEEP_RESOLUTION"));
   ui_->multiplyCheck->setToolTip(localizedText("TIP_OPTION_MULTIPLY"));
+  ui_->allFramesCheck->setToolTip(localizedText("TIP_OPTION_ALL_FRAMES"));
   revealButton_->setToolTip(localizedText("TIP_REVEAL"));
 }
 
@@ -159,6 +161,7 @@ void MainWindow::connectControls() {
   connect(ui_->naturalOrderCheck, &QCheckBox::clicked, this, &MainWindow::naturalOrderChosen);
   connect(ui_->keepResolutionCheck, &QCheckBox::clicked, this, &MainWindow::keepResolutionChosen);
   connect(ui_->multiplyCheck, &QCheckBox::clicked, this, &MainWindow::multiplyChosen);
+  connect(ui_->allFramesCheck, &QCheckBox::clicked, this, &MainWindow::allFramesChosen);
   connect(ui_->toleranceCombo, &QComboBox::activated, this, [this](int index) {
     emit toleranceChosen(ui_->toleranceCombo->itemData(index).toInt());
   });
@@ -229,6 +232,7 @@ void MainWindow::setOptions(const OptionValues& options) {
   ui_->naturalOrderCheck->setChecked(options.naturalOrder);
   ui_->keepResolutionCheck->setChecked(options.keepResolution);
   ui_->multiplyCheck->setChecked(options.multiply);
+  ui_->allFramesCheck->setChecked(options.allFrames);
 }
 
 // The top edge stays where it is; on screen, the change is animated.

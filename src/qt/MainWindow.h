@@ -62,6 +62,7 @@ class MainWindow final : public QMainWindow, public View {
   void toleranceChosen(int tolerance);
   void keepResolutionChosen(bool keep);
   void multiplyChosen(bool multiply);
+  void allFramesChosen(bool all);
   void optionsToggled();
   void processRequested();
   void stopRequested();

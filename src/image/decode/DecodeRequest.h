@@ -27,6 +27,9 @@ struct DecodeRequest {
   // Convert CMYK through the profile the file embeds (a JPEG's) rather than by the plain
   // formula; the result is sRGB either way.
   bool cmykThroughProfile = false;
+
+  // Which frame of a GIF, or page of a TIFF, counting from 0; other formats have only 0.
+  int frame = 0;
 };
 
 }  // namespace quillane

@@ -158,7 +158,7 @@ Decoded<DecodedImage> decodeImageUpright(std::span<const std::uint8_t> bytes,
   // The kept upright corner comes from a rectangle of the stored image: the stored top-left
   // part that reaches the rectangle's far corner is decoded (the whole image when its header
   // gives no size), and only the rectangle is turned.
-  DecodeRequest storedPart{.sideLimit = request.sideLimit};
+  DecodeRequest storedPart{.sideLimit = request.sideLimit, .frame = request.frame};
   const auto size = storedSize(bytes);
   if (size) {
     const StoredPlace place{orientation, size->width, size->height};
