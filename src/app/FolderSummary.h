@@ -22,10 +22,11 @@ struct FolderSummary {
   bool allFrames = false;     // layerCount counts frames and pages
   bool gone = false;          // the folder no longer exists or cannot be read
   std::size_t imageCount = 0;
-  std::size_t layerCount = 0;  // with allFrames; else as many as images
-  std::string firstFile;       // its name
-  Size canvas;                 // 0 by 0 when the first file cannot be measured
-  std::string colourProfile;   // the one the document takes from the first file; "" for sRGB
+  std::string firstFile;      // its name
+  Size canvas;                // 0 by 0 when the first file cannot be measured
+  std::string colourProfile;  // the one the document takes from the first file; "" for sRGB
+  // The layers the images make with allFrames; else as many as images.
+  std::size_t layerCount = 0;
 };
 
 // Lists the folder and measures its first image, as the job would.
