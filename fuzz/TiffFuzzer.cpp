@@ -1,5 +1,6 @@
 // Feeds arbitrary bytes to the Tiff decoder with its limits, as the job calls it: whole, for
-// the part a small canvas keeps, and for one away from the corner, as a turned photo keeps.
+// the part a small canvas keeps, and for one away from the corner, as a turned photo keeps; the
+// first page and the last.
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -18,5 +19,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       bytes,
       [&](const quillane::DecodeRequest& request) { return quillane::decodeTiff(bytes, request); },
       {quillane::fuzz::regionOf(bytes), quillane::fuzz::regionAwayOf(bytes)});
+  const int last = quillane::countTiffPages(bytes) - 1;
+  if (last == 0) return 0;
+  quillane::fuzz::checkRegion(bytes, [&](quillane::DecodeRequest request) {
+    request.frame = last;
+    return quillane::decodeTiff(bytes, request);
+  });
   return 0;
 }

@@ -22,7 +22,7 @@ _quillane() {
   $split && return
 
   if [[ $cur == -* ]]; then
-    COMPREPLY=($(compgen -W '--key --orient --ignore-profiles --natural-order --tolerance --keep-resolution --blend --groups --modern-formats --verbose --quiet --help --version' -- "$cur"))
+    COMPREPLY=($(compgen -W '--key --orient --ignore-profiles --natural-order --tolerance --keep-resolution --blend --groups --all-frames --modern-formats --verbose --quiet --help --version' -- "$cur"))
     return
   fi
 

@@ -53,6 +53,7 @@ Controller::Controller(View& view, AppServices& services, SettingsStore& store, 
   options_.multiply = settings_.boolValue(kMultiplyKey);
   options_.groups = settings_.boolValue(kGroupsKey);
   options_.modernFormats = settings_.boolValue(kModernFormatsKey);
+  options_.allFrames = settings_.boolValue(kAllFramesKey);
   expanded_ = settings_.boolValue(kExpandWindowKey);
 
   view_.setOptions(options_);
@@ -142,6 +143,13 @@ void Controller::setGroups(bool groups) {
   options_.groups = groups;
   settings_.setValue(kGroupsKey, groups);
   requestSummary();  // the line counts the groups, and the first file may change
+}
+
+void Controller::setAllFrames(bool all) {
+  if (!commands().options) return;
+  options_.allFrames = all;
+  settings_.setValue(kAllFramesKey, all);
+  requestSummary();  // the line counts the layers frames make
 }
 
 void Controller::toggleOptions() {

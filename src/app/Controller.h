@@ -75,6 +75,8 @@ class Controller {
   void setGroups(bool groups);
   // Also read WebP, HEIC, AVIF and JPEG XL files.
   void setModernFormats(bool modern);
+  // Every frame of a GIF and page of a TIFF a layer of its own.
+  void setAllFrames(bool all);
   void toggleOptions();
 
   // ---- The job ----

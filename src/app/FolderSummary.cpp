@@ -2,18 +2,13 @@
 
 #include "app/Paths.h"
 #include "job/Job.h"
+#include "job/LayerSources.h"
 #include "job/LeftOutFiles.h"
 #include "psd/LayerGroups.h"
 #include "util/PathNames.h"
 #include "util/Strings.h"
 
 namespace quillane {
-namespace {
-
-// The pixel layers the job would make of the files: one each.
-std::size_t countLayers(const std::vector<std::string>& files) { return files.size(); }
-
-}  // namespace
 
 FolderSummary summarizeFolder(const std::string& folder, SummaryOptions options) {
   FolderSummary summary;
@@ -22,6 +17,7 @@ FolderSummary summarizeFolder(const std::string& folder, SummaryOptions options)
   summary.naturalOrder = options.naturalOrder;
   summary.groups = options.groups;
   summary.modernFormats = options.modernFormats;
+  summary.allFrames = options.allFrames;
   if (!isReadableFolder(folder)) {
     summary.gone = true;
     return summary;
@@ -36,7 +32,7 @@ FolderSummary summarizeFolder(const std::string& folder, SummaryOptions options)
     return summary;
   }
   summary.imageCount = files.size();
-  summary.layerCount = countLayers(files);
+  summary.layerCount = countLayers(files, options.allFrames);
   if (!options.modernFormats)
     summary.leftOut = leftOutLine(folder, localizedString("MODERN_OPTION_NAME"));
   if (summary.imageCount > 0) {

@@ -20,9 +20,11 @@ struct FolderSummary {
   bool orient = false;        // the canvas as the first photo turned upright
   bool naturalOrder = false;  // the first file in natural order
   bool groups = false;        // subfolders counted as groups
+  bool allFrames = false;     // layerCount counts frames and pages
   bool gone = false;          // the folder no longer exists or cannot be read
   std::size_t imageCount = 0;
-  std::size_t layerCount = 0;  // the pixel layers the document would have
+  std::size_t layerCount =
+      0;  // the pixel layers the document would have (frames too, with allFrames)
   std::size_t groupCount = 0;  // with groups: the layer groups the subfolders make
   std::string firstFile;       // its name
   Size canvas;                 // 0 by 0 when the first file cannot be measured
@@ -38,6 +40,7 @@ struct SummaryOptions {
   bool naturalOrder = false;
   bool groups = false;
   bool modernFormats = false;
+  bool allFrames = false;
 };
 
 FolderSummary summarizeFolder(const std::string& folder, SummaryOptions options);

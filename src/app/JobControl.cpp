@@ -57,6 +57,7 @@ void Controller::startJob(const std::string& output) {
   request.keepResolution = options_.keepResolution;
   request.multiply = options_.multiply;
   request.modernFormats = options_.modernFormats;
+  request.allFrames = options_.allFrames;
   // The line may have gone stale (a file still being copied when it was measured).
   requestSummary();
   try {

@@ -38,7 +38,7 @@ Settings::Settings(SettingsStore& store, const std::string& homeFolder) : store_
       {kIgnoreProfilesKey, false},  {kNaturalOrderKey, false},
       {kToleranceKey, 0},           {kKeepResolutionKey, false},
       {kMultiplyKey, false},        {kGroupsKey, false},
-      {kModernFormatsKey, false},
+      {kModernFormatsKey, false},   {kAllFramesKey, false},
   };
   for (const auto& [key, fallback] : defaults_) {
     if (!std::holds_alternative<bool>(fallback)) continue;

@@ -21,6 +21,7 @@ inline constexpr const char* kKeepResolutionKey = "KEEP_RESOLUTION";
 inline constexpr const char* kMultiplyKey = "BLEND_MULTIPLY";
 inline constexpr const char* kGroupsKey = "SUBFOLDERS_AS_GROUPS";
 inline constexpr const char* kModernFormatsKey = "MODERN_FORMATS";
+inline constexpr const char* kAllFramesKey = "ALL_FRAMES";
 inline constexpr const char* kRecentFoldersKey = "RecentFolders";
 
 using SettingValue = std::variant<bool, int, std::string, std::vector<std::string>>;

@@ -72,6 +72,8 @@ std::string takenFilesText(const FolderSummary& summary, bool withProfile) {
                             {std::to_string(count), std::to_string(int(summary.canvas.width)),
                              std::to_string(int(summary.canvas.height)),
                              printableText(summary.firstFile), std::to_string(summary.groupCount)});
+  if (summary.allFrames && summary.groupCount == 0 && summary.layerCount != summary.imageCount)
+    text += fillIn(localizedString("SUMMARY_LAYERS"), {std::to_string(summary.layerCount)});
   if (withProfile && !summary.colourProfile.empty())
     text += fillIn(localizedString("SUMMARY_PROFILE"), {printableText(summary.colourProfile)});
   return text;

@@ -23,6 +23,7 @@ struct OptionValues {
   bool multiply = false;
   bool groups = false;         // subfolders as layer groups
   bool modernFormats = false;  // also read WebP, HEIC, AVIF and JPEG XL
+  bool allFrames = false;
 };
 
 // The steps of tolerance the window offers.

@@ -85,6 +85,7 @@ ParseResult parseCommandLine(int argc, char** argv) {
   app.add_option("--blend", blend, localizedString("CLI_HELP_BLEND"))
       ->option_text("normal|multiply");
   app.add_flag("--groups", line.groups, localizedString("CLI_HELP_GROUPS"));
+  app.add_flag("--all-frames", line.allFrames, localizedString("CLI_HELP_ALL_FRAMES"));
   bool verbose = false;
   bool quiet = false;
   app.add_flag("-v,--verbose", verbose, localizedString("CLI_HELP_VERBOSE"));

@@ -19,6 +19,7 @@ struct CommandLine {
   bool multiply = false;            // --blend normal|multiply
   bool groups = false;              // --groups
   bool modernFormats = false;       // --modern-formats
+  bool allFrames = false;           // --all-frames
   Verbosity verbosity = Verbosity::Normal;
   std::string sourceFolder;
   std::string outputPath;

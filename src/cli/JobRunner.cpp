@@ -82,6 +82,7 @@ int runJob(const CommandLine& line) {
   request.keepResolution = line.keepResolution;
   request.multiply = line.multiply;
   request.modernFormats = line.modernFormats;
+  request.allFrames = line.allFrames;
   try {
     ImageFiles files =
         listImageFiles(line.sourceFolder, {line.naturalOrder, line.groups, line.modernFormats});

@@ -36,9 +36,9 @@ std::size_t filesAheadFor(Size canvas) {
 
 }  // namespace
 
-DecodeAhead::DecodeAhead(const std::vector<std::string>& files, Size canvas,
+DecodeAhead::DecodeAhead(const std::vector<LayerSource>& layers, Size canvas,
                          const DecodeRequest& how, std::optional<DecodedImage> first)
-    : files_(files),
+    : layers_(layers),
       wholeFilesAhead_(wholeFilesAheadFor(canvas)),
       filesAhead_(filesAheadFor(canvas)),
       smallImageBytes_(kExtraAheadBytes / filesAhead_),
@@ -50,26 +50,48 @@ DecodeAhead::DecodeAhead(const std::vector<std::string>& files, Size canvas,
   canvasPart_.keepHeight = canvas.height;
 }
 
+std::shared_ptr<FrameSource> DecodeAhead::framesOf(std::size_t index) {
+  const LayerSource& layer = layers_[index];
+  if (layer.frameCount == 1) return nullptr;
+  if (!lastFrames_ || layer.frame == 0 || layers_[index - 1].path != layer.path)
+    lastFrames_ = std::make_shared<FrameSource>(layer.path);
+  // The file's last frame: its frames go with the layers that hold them.
+  if (layer.frame + 1 == layer.frameCount) return std::exchange(lastFrames_, nullptr);
+  return lastFrames_;
+}
+
+DecodeRequest DecodeAhead::requestFor(std::size_t index) const {
+  DecodeRequest request = canvasPart_;
+  request.frame = layers_[index].frame;
+  return request;
+}
+
 void DecodeAhead::decodeFrom(std::size_t index) {
-  for (; launched_ < std::min(index + filesAhead_, files_.size()); ++launched_) {
+  for (; launched_ < std::min(index + filesAhead_, layers_.size()); ++launched_) {
     const bool smallOnly = launched_ >= index + wholeFilesAhead_;
     const std::size_t maxBytes = smallOnly ? smallImageBytes_ : SIZE_MAX;
-    const std::string& path = files_[launched_];
-    pending_.push_back({launched_, queue_.push([this, &path, maxBytes] {
-                          const ThreadImageByteLimit limit(maxBytes);
-                          return decodeSourceFile(path, canvasPart_);
-                        })});
+    const std::string& path = layers_[launched_].path;
+    auto frames = framesOf(launched_);
+    const DecodeRequest request = requestFor(launched_);
+    auto image = queue_.push([&path, frames, request, maxBytes] {
+      const ThreadImageByteLimit limit(maxBytes);
+      return frames ? frames->decode(request) : decodeSourceFile(path, request);
+    });
+    pending_.push_back({launched_, std::move(image), std::move(frames)});
   }
 }
 
 Decoded<DecodedImage> DecodeAhead::take(std::size_t index) {
   if (index == 0 && first_) return *std::exchange(first_, std::nullopt);
+  std::shared_ptr<FrameSource> frames;
   if (!pending_.empty() && pending_.front().index == index) {
     Pending pending = std::move(pending_.front());
     pending_.pop_front();
     if (Decoded<DecodedImage> image = pending.image.get()) return image;
+    frames = std::move(pending.frames);
   }
-  return decodeSourceFile(files_[index], canvasPart_);
+  if (frames) return frames->decode(requestFor(index));
+  return decodeSourceFile(layers_[index].path, requestFor(index));
 }
 
 }  // namespace quillane

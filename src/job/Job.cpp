@@ -9,6 +9,7 @@
 #include "job/DecodeAhead.h"
 #include "job/DocumentColours.h"
 #include "job/Keying.h"
+#include "job/LayerSources.h"
 #include "job/OutputFile.h"
 #include "psd/LayerGroups.h"
 #include "psd/PSDWriter.h"
@@ -105,12 +106,12 @@ Error imageError(const std::string& file, const DecodeError& decode) {
 // Raises, before anything is written, for a document the output's format cannot hold or
 // whose canvas (the composite) would take more memory than one image may. recordCount: the
 // layers' records, groups' included.
-void checkDocument(const std::vector<std::string>& files, std::size_t recordCount, Size canvas,
+void checkDocument(const std::string& firstFile, std::size_t recordCount, Size canvas,
                    PSDFormat format) {
   const auto width = static_cast<long long>(canvas.width);
   const auto height = static_cast<long long>(canvas.height);
   if (format == PSDFormat::Psd && (width > kMaxPsdSide || height > kMaxPsdSide)) {
-    Error error(ErrorKind::PsdSideLimit, files.front());
+    Error error(ErrorKind::PsdSideLimit, firstFile);
     error.width = width;
     error.height = height;
     error.limit = kMaxPsdSide;
@@ -123,7 +124,7 @@ void checkDocument(const std::vector<std::string>& files, std::size_t recordCoun
     throw error;
   }
   if (!fitsImageByteBudget(width, height))
-    throw outOfMemory(ErrorKind::CanvasOutOfMemory, files.front(), width, height);
+    throw outOfMemory(ErrorKind::CanvasOutOfMemory, firstFile, width, height);
 }
 
 // Whether a first image was refused from its header for a side a PSD cannot hold, though
@@ -138,11 +139,20 @@ Size declaredSize(const DecodeError& failure) {
   return {static_cast<int>(failure.width), static_cast<int>(failure.height)};
 }
 
-std::vector<std::string> layerNames(const std::vector<std::string>& files) {
+std::vector<std::string> layerNames(const std::vector<LayerSource>& layers) {
   std::vector<std::string> names;
-  names.reserve(files.size());
-  for (const std::string& file : files) names.emplace_back(lastPathComponent(file));
+  names.reserve(layers.size());
+  for (const LayerSource& layer : layers) names.push_back(layerName(layer));
   return names;
+}
+
+// Each layer's group path: its file's, once for every frame it makes; none without groups.
+std::vector<std::string> layerGroupPaths(const std::vector<std::string>& fileFolders,
+                                         const std::vector<int>& frameCounts) {
+  std::vector<std::string> paths;
+  for (std::size_t index = 0; index < fileFolders.size(); ++index)
+    paths.insert(paths.end(), static_cast<std::size_t>(frameCounts[index]), fileFolders[index]);
+  return paths;
 }
 
 // The output file as the writer's sink.
@@ -162,8 +172,9 @@ class OutputFileSink : public PSDSink {
 // and the merged image streamed to output. False when a stop was seen.
 class DocumentWriter {
  public:
-  DocumentWriter(const JobRequest& request, JobProgress& progress, std::stop_token stop)
-      : request_(request), progress_(progress), stop_(std::move(stop)) {}
+  DocumentWriter(const JobRequest& request, const std::vector<LayerSource>& layers,
+                 JobProgress& progress, std::stop_token stop)
+      : request_(request), layers_(layers), progress_(progress), stop_(std::move(stop)) {}
 
   bool write(OutputFile& output, Size canvas, std::vector<LayerRecord> records,
              std::optional<DecodedImage> firstImage);
@@ -172,31 +183,32 @@ class DocumentWriter {
   std::optional<DocumentColours> colours;
 
  private:
-  // The image of the file at index, keyed as the request asks; raises why not.
+  // The image of the layer at index, keyed as the request asks; raises why not.
   DecodedImage layerImage(std::size_t index, DecodeAhead& ahead);
 
   const JobRequest& request_;
+  const std::vector<LayerSource>& layers_;
   JobProgress& progress_;
   std::stop_token stop_;
 };
 
 bool DocumentWriter::write(OutputFile& output, Size canvas, std::vector<LayerRecord> records,
                            std::optional<DecodedImage> firstImage) {
-  const std::vector<std::string>& files = request_.files;
   OutputFileSink sink(output);
   PSDOptions options{.format = formatFor(request_.outputPath)};
   options.blend = request_.multiply ? Blend::Multiply : Blend::Normal;
   if (colours) options.iccProfile = colours->embeddedProfile();
   PSDWriter writer(sink, canvas, std::move(records), std::move(options));
-  DecodeAhead ahead(files, canvas, decodingFor(request_), std::move(firstImage));
+  DecodeAhead ahead(layers_, canvas, decodingFor(request_), std::move(firstImage));
   ahead.decodeFrom(0);
-  for (std::size_t index = 0; index < files.size(); ++index) {
-    logLine("processing: %s", files[index].c_str());
+  for (std::size_t index = 0; index < layers_.size(); ++index) {
+    const std::string& file = layers_[index].path;
+    logLine("processing: %s", file.c_str());
     if (stop_.stop_requested()) {
       logLine("===== CANCELLED =====");
       return false;
     }
-    progress_.startFile(index, files[index]);
+    progress_.startFile(index, file);
     const DecodedImage layer = layerImage(index, ahead);
     if (index == 0 && request_.keepResolution) writer.setResolution(layer.resolution);
     writer.addLayer(layer.bitmap);
@@ -207,7 +219,7 @@ bool DocumentWriter::write(OutputFile& output, Size canvas, std::vector<LayerRec
 }
 
 DecodedImage DocumentWriter::layerImage(std::size_t index, DecodeAhead& ahead) {
-  const std::string& file = request_.files[index];
+  const std::string& file = layers_[index].path;
   Decoded<DecodedImage> image = ahead.take(index);
   std::optional<DecodedImage> keyed;
   DecodeError failure;
@@ -231,20 +243,30 @@ DecodedImage DocumentWriter::layerImage(std::size_t index, DecodeAhead& ahead) {
 JobOutcome makeDocument(const JobRequest& request, JobProgress& progress, std::stop_token stop) {
   const RasterMemoryReturn returnRasterMemory;  // last to go: after every raster of the job
   const std::vector<std::string>& files = request.files;
-  progress.start(files.size());
+  const std::vector<int> frameCounts = framesPerFile(files, request.allFrames, stop);
+  std::size_t layerCount = 0;
+  for (const int count : frameCounts) layerCount += static_cast<std::size_t>(count);
+  progress.start(layerCount);
   if (files.empty()) throw Error(ErrorKind::NoImageFile, request.sourceFolder);
+  // The record count is checked before the layers' list is made.
+  std::size_t recordCount = layerCount;
+  if (!request.fileFolders.empty())
+    recordCount += 2 * groupCount(layerGroupPaths(request.fileFolders, frameCounts));
   const PSDFormat format = formatFor(request.outputPath);
   DecodeRequest firstFile = decodingFor(request);
   firstFile.sideLimit = format == PSDFormat::Psd ? kMaxPsdSide : kMaxImageSide;
-  std::vector<LayerRecord> records = groupedLayerRecords(layerNames(files), request.fileFolders);
   MeasuredFile first = measureFile(files.front(), firstFile);
   if (first.size.width < 1 || first.size.height < 1) {
     const DecodeError failure = first.image ? DecodeError{} : first.image.error();
-    if (isBeyondPsd(failure)) checkDocument(files, records.size(), declaredSize(failure), format);
+    if (isBeyondPsd(failure))
+      checkDocument(files.front(), recordCount, declaredSize(failure), format);
     progress.startFile(0, files.front());
     throw imageError(files.front(), failure);
   }
-  checkDocument(files, records.size(), first.size, format);
+  checkDocument(files.front(), recordCount, first.size, format);
+  const std::vector<LayerSource> layers = layerSources(files, frameCounts);
+  std::vector<LayerRecord> records =
+      groupedLayerRecords(layerNames(layers), layerGroupPaths(request.fileFolders, frameCounts));
   JobOutcome outcome;
   outcome.canvas = first.size;
   progress.setCanvas(first.size);
@@ -254,7 +276,7 @@ JobOutcome makeDocument(const JobRequest& request, JobProgress& progress, std::s
   try {
     std::optional<DecodedImage> firstImage;
     if (first.image) firstImage = std::move(*first.image);
-    DocumentWriter writer(request, progress, std::move(stop));
+    DocumentWriter writer(request, layers, progress, std::move(stop));
     if (!request.ignoreColourProfiles)
       writer.colours.emplace(firstImage ? &*firstImage : nullptr, files.front());
     if (!writer.write(output, first.size, std::move(records), std::move(firstImage))) {
@@ -271,7 +293,7 @@ JobOutcome makeDocument(const JobRequest& request, JobProgress& progress, std::s
   output.commit();
   logLine("===== DONE =====");
   outcome.path = request.outputPath;
-  outcome.layerCount = files.size();
+  outcome.layerCount = layers.size();
   return outcome;
 }
 

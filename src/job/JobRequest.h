@@ -28,6 +28,8 @@ struct JobRequest {
   std::vector<std::string> fileFolders = {};
   // WebP, HEIF and JPEG XL files are listed (listImageFiles) and decoded too.
   bool modernFormats = false;
+  // Every frame of a GIF and every page of a TIFF a layer of its own ("name #1", ...).
+  bool allFrames = false;
 };
 
 }  // namespace quillane

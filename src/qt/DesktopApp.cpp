@@ -34,6 +34,7 @@ void DesktopApp::connectWindow() {
   QObject::connect(w, &MainWindow::groupsChosen, w, [&c](bool groups) { c.setGroups(groups); });
   QObject::connect(w, &MainWindow::modernFormatsChosen, w,
                    [&c](bool modern) { c.setModernFormats(modern); });
+  QObject::connect(w, &MainWindow::allFramesChosen, w, [&c](bool all) { c.setAllFrames(all); });
   QObject::connect(w, &MainWindow::optionsToggled, w, [&c] { c.toggleOptions(); });
   QObject::connect(w, &MainWindow::processRequested, w, [&c] { c.process(); });
   QObject::connect(w, &MainWindow::stopRequested, w, [&c] { c.stop(); });

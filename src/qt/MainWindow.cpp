@@ -120,6 +120,7 @@ void MainWindow::setCaptions() {
   ui_->multiplyCheck->setText(localizedText("OPTION_MULTIPLY"));
   ui_->groupsCheck->setText(localizedText("OPTION_GROUPS"));
   ui_->modernFormatsCheck->setText(localizedText("OPTION_MODERN_FORMATS"));
+  ui_->allFramesCheck->setText(localizedText("OPTION_ALL_FRAMES"));
   revealButton_->setText(localizedText("REVEAL_BUTTON"));
   ui_->menuFile->setTitle(localizedText("MENU_FILE"));
   ui_->actionChooseSource->setText(localizedText("MENU_CHOOSE_SOURCE"));
@@ -147,6 +148,7 @@ void MainWindow::setToolTips() {
   ui_->multiplyCheck->setToolTip(localizedText("TIP_OPTION_MULTIPLY"));
   ui_->groupsCheck->setToolTip(localizedText("TIP_OPTION_GROUPS"));
   ui_->modernFormatsCheck->setToolTip(localizedText("TIP_OPTION_MODERN_FORMATS"));
+  ui_->allFramesCheck->setToolTip(localizedText("TIP_OPTION_ALL_FRAMES"));
   revealButton_->setToolTip(localizedText("TIP_REVEAL"));
 }
 
@@ -165,6 +167,7 @@ void MainWindow::connectControls() {
   connect(ui_->multiplyCheck, &QCheckBox::clicked, this, &MainWindow::multiplyChosen);
   connect(ui_->groupsCheck, &QCheckBox::clicked, this, &MainWindow::groupsChosen);
   connect(ui_->modernFormatsCheck, &QCheckBox::clicked, this, &MainWindow::modernFormatsChosen);
+  connect(ui_->allFramesCheck, &QCheckBox::clicked, this, &MainWindow::allFramesChosen);
   connect(ui_->toleranceCombo, &QComboBox::activated, this, [this](int index) {
     emit toleranceChosen(ui_->toleranceCombo->itemData(index).toInt());
   });
@@ -237,6 +240,7 @@ void MainWindow::setOptions(const OptionValues& options) {
   ui_->multiplyCheck->setChecked(options.multiply);
   ui_->groupsCheck->setChecked(options.groups);
   ui_->modernFormatsCheck->setChecked(options.modernFormats);
+  ui_->allFramesCheck->setChecked(options.allFrames);
 }
 
 // The top edge stays where it is; on screen, the change is animated.

@@ -64,6 +64,7 @@ class MainWindow final : public QMainWindow, public View {
   void multiplyChosen(bool multiply);
   void groupsChosen(bool groups);
   void modernFormatsChosen(bool modern);
+  void allFramesChosen(bool all);
   void optionsToggled();
   void processRequested();
   void stopRequested();

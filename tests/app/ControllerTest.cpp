@@ -150,6 +150,21 @@ TEST(SourceFolder, SummaryLineSaysWhatTheFolderHoldsAndFollowsItAndTheRotation) 
   EXPECT_FALSE(h.view.commands.process);
 }
 
+TEST(SourceFolder, WithFramesAsLayersTheSummaryCountsTheLayers) {
+  testsupport::TempFolder temp;
+  temp.write("a.bmp", testsupport::solidBmp(2, 1, {1, 2, 3}));
+  const std::string frame("\x2C\0\0\0\0\1\0\1\0\0\2\2\x44\x01\0", 15);
+  temp.write("b.gif",
+             std::string("GIF89a\1\0\1\0\x80\0\0\xFF\0\0\0\xFF\0", 19) + frame + frame + ";");
+  MemoryStore store;
+  AppHarness h(store);
+  h.app.openFolder(temp.path());
+  EXPECT_EQ(h.folderSummary(), "2 images · 2 × 1 canvas, from a.bmp");
+  h.app.setAllFrames(true);
+  EXPECT_EQ(h.summaryChangedFrom("2 images · 2 × 1 canvas, from a.bmp"),
+            "2 images · 2 × 1 canvas, from a.bmp · 3 layers");
+}
+
 // What the user sees, per state of the job: the panel, its timer and the commands allowed.
 struct Snapshot {
   bool panelShown, timerRunning;

@@ -56,6 +56,14 @@ def gif_screen_without_pixels(side):
     return screen + b"\x2c" + struct.pack("<HHHHB", 0, 0, 1, 1, 0) + b"\x02"
 
 
+def gif_of_tiny_frames(side, count):
+    """A GIF of side square and count 1 x 1 frames, each restoring what lay under it."""
+    screen = b"GIF89a" + struct.pack("<HHBBB", side, side, 0x80, 0, 0) + bytes(6)
+    control = b"\x21\xf9\x04\x0c\0\0\0\0"
+    frame = b"\x2c" + struct.pack("<HHHHB", 0, 0, 1, 1, 0) + b"\x02\x02\x44\x01\x00"
+    return screen + (control + frame) * count + b"\x3b"
+
+
 def pict_frame_without_opcodes(side):
     header = b"\x0c\x00" + b"\xff\xff\xff\xff" + bytes(20)
     return bytes(512) + struct.pack(">HHHHH", 0, 0, 0, side, side) + b"\x00\x11\x02\xff" + header
@@ -129,6 +137,8 @@ CASES = [
         ("a.png", lambda: png(20000, 20000, 8, 6, 1, zlib.compress(bytes(4000))))], [], 1),
     ("first GIF whose screen claims 20000 square", [
         ("a.gif", lambda: gif_screen_without_pixels(20000))], [], 1),
+    ("GIF of 5000 frames on a 400-square screen, every frame a layer", [
+        ("a.gif", lambda: gif_of_tiny_frames(400, 5000))], ["--all-frames"], 0),
     ("first PICT whose frame claims 20000 square", [
         ("a.pict", lambda: pict_frame_without_opcodes(20000))], [], 1),
     ("first RLE8 BMP claiming 30000 square", [

@@ -39,6 +39,17 @@ Decoded<DecodedImage> decodeByFormat(std::span<const std::uint8_t> bytes,
 
 }  // namespace
 
+int countFrames(std::span<const std::uint8_t> bytes) {
+  switch (sniffImageFormat(bytes)) {
+    case ImageFormat::Gif:
+      return countGifFrames(bytes);
+    case ImageFormat::Tiff:
+      return countTiffPages(bytes);
+    default:
+      return 1;
+  }
+}
+
 Decoded<DecodedImage> decodeImage(std::span<const std::uint8_t> bytes,
                                   const DecodeRequest& request) {
   auto decoded = decodeByFormat(bytes, request);

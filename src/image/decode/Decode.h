@@ -38,6 +38,14 @@ Decoded<DecodedImage> decodeImage(std::span<const std::uint8_t> bytes,
 // reported, not thrown.
 Decoded<DecodedImage> decodeSourceFile(const std::string& path, const DecodeRequest& request = {});
 
+// Frames of a GIF, or pages of a TIFF, taken from one file at most: a layer each, so a
+// document of a few such files stays one an editor opens.
+inline constexpr int kMaxFramesPerFile = 1000;
+
+// How many frames (GIF) or pages (TIFF) the bytes hold, counted without decoding pixels: at
+// least 1, at most kMaxFramesPerFile; 1 for every other format.
+int countFrames(std::span<const std::uint8_t> bytes);
+
 // Whether the path's extension is pict, pct or pic (exactly, lower case).
 bool isPictFile(const std::string& path);
 // A PICT file's size in pixels, read from its header without decoding it: right and bottom

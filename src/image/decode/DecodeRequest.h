@@ -41,6 +41,8 @@ struct DecodeRequest {
 
   // Also decode WebP, HEIF (HEIC and AVIF) and JPEG XL; without it their bytes are unreadable.
   bool modernFormats = false;
+  // Which frame of a GIF, or page of a TIFF, counting from 0; other formats have only 0.
+  int frame = 0;
 };
 
 }  // namespace quillane

@@ -217,13 +217,25 @@ void readResolution(TIFF* tif, DecodedImage& decoded) {
   }
 }
 
+bool selectPage(TiffReading& reading, int page) {
+  return page > 0 && page < kMaxFramesPerFile &&
+         TIFFSetDirectory(reading.tif.get(), static_cast<tdir_t>(page)) != 0;
+}
+
 }  // namespace
+
+int countTiffPages(std::span<const std::uint8_t> bytes) {
+  TiffReading reading(bytes);
+  if (!reading.tif) return 1;
+  const tdir_t pages = TIFFNumberOfDirectories(reading.tif.get());
+  return std::clamp<int>(static_cast<int>(pages), 1, kMaxFramesPerFile);
+}
 
 Decoded<DecodedImage> decodeTiff(std::span<const std::uint8_t> bytes,
                                  const DecodeRequest& request) {
   TiffReading reading(bytes);
-  auto bitmap =
-      reading.tif ? readImage(reading, request) : Decoded<Bitmap>(DecodeFailure::Unreadable);
+  const bool onPage = reading.tif && (request.frame == 0 || selectPage(reading, request.frame));
+  auto bitmap = onPage ? readImage(reading, request) : Decoded<Bitmap>(DecodeFailure::Unreadable);
   if (!bitmap) {
     DecodeError error = bitmap.error();
     if (error.kind == DecodeFailure::Unreadable && reading.file.ranOut)
