@@ -32,16 +32,19 @@ TEST(Settings, LaunchShowsTheDefaultsThenWhatWasChosenStoredTyped) {
     h.app.setKeyColour(KeyColour::Black);
     h.app.setOrient(true);
     h.app.setIgnoreProfiles(true);
+    h.app.setNaturalOrder(true);
     h.app.toggleOptions();
   }
   EXPECT_EQ(store.values, (std::map<std::string, SettingValue>{{"EXPAND_WINDOW", false},
                                                                {"OPTION_TRANS", 2},
                                                                {"ORIENT_PHOTOS", true},
-                                                               {"IGNORE_COLOUR_PROFILES", true}}));
+                                                               {"IGNORE_COLOUR_PROFILES", true},
+                                                               {"NATURAL_ORDER", true}}));
   AppHarness h(store, home.path());
   EXPECT_EQ(h.view.key, KeyColour::Black);
   EXPECT_TRUE(h.view.orient);
   EXPECT_TRUE(h.view.ignoreProfiles);
+  EXPECT_TRUE(h.view.options.naturalOrder);
   EXPECT_FALSE(h.view.expanded);
 }
 

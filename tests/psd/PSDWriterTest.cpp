@@ -118,8 +118,10 @@ TEST(PSDWriter, RefusesWhatItCannotWrite) {
   EXPECT_EQ(failureKind(document({1, 1}, 0)), ErrorKind::Internal);
   EXPECT_EQ(failureKind(document({1, 1}, 32767)), std::nullopt);  // a signed 16-bit count
   EXPECT_EQ(failureKind(document({1, 1}, 32768)), ErrorKind::TooManyFiles);
-  EXPECT_EQ(failureKind(document({8, 8}, 3, {.maxFileBytes = 300})), ErrorKind::PsdByteLimit);
-  EXPECT_EQ(failureKind(document({8, 8}, 3, {.maxFileBytes = 10000})), std::nullopt);
+  // The limit holds to the last byte, the merged image's included.
+  const std::uint64_t whole = createPSDData({8, 8}, std::vector<PSDLayer>(3, {"x", one})).size();
+  EXPECT_EQ(failureKind(document({8, 8}, 3, {.maxFileBytes = whole - 1})), ErrorKind::PsdByteLimit);
+  EXPECT_EQ(failureKind(document({8, 8}, 3, {.maxFileBytes = whole})), std::nullopt);
 
   for (const auto& [format, limit] : {std::pair{PSDFormat::Psd, 30000}, {PSDFormat::Psb, 300000}}) {
     try {

@@ -16,6 +16,10 @@ TEST(Strings, LooksUpTheTableOfTheLanguageAndFallsBackToEnglishThenTheKey) {
   setStringsLanguage("en");
 }
 
+TEST(Strings, LowerCasesAsciiLettersOnly) {
+  EXPECT_EQ(lowerCased("AZaz@[`{09\xC3\x89"), "azaz@[`{09\xC3\x89");
+}
+
 TEST(Strings, EveryKeyHasAnEnglishAndAJapaneseText) {
   for (const char* key :
        {"OPEN_PROMPT", "SAVE_TITLE", "SAVE_PROMPT", "NO_IMAGE_FILE", "IMAGE_READ_ERROR",
