@@ -14,6 +14,7 @@
 #include "cli/Wakeup.h"
 #include "job/ErrorText.h"
 #include "job/Job.h"
+#include "job/LayerSources.h"
 #include "job/LeftOutFiles.h"
 #include "job/OutputFile.h"
 #include "util/Log.h"
@@ -71,6 +72,17 @@ std::string outcomeLine(const JobOutcome& outcome, bool stopRequested) {
   return prefixed(localizedString("CLI_WROTE", {path, std::to_string(outcome.layerCount)}));
 }
 
+// What the progress lines name, one per layer: the files, or with all frames each frame
+// ("anim.gif #2").
+std::vector<std::string> progressNames(const JobRequest& request) {
+  if (!request.allFrames) return request.files;
+  std::vector<std::string> names;
+  for (const LayerSource& layer :
+       layerSources(request.files, framesPerFile(request.files, request.allFrames)))
+    names.push_back(layerName(layer));
+  return names;
+}
+
 }  // namespace
 
 int runJob(const CommandLine& line) {
@@ -92,7 +104,8 @@ int runJob(const CommandLine& line) {
     std::fprintf(stderr, "%s\n", errorLine(error).c_str());
     return kExitFailure;
   }
-  ProgressReporter reporter(line.verbosity, request.files, ::isatty(STDERR_FILENO) == 1);
+  const std::vector<std::string> names = progressNames(request);  // the reporter keeps a reference
+  ProgressReporter reporter(line.verbosity, names, ::isatty(STDERR_FILENO) == 1);
   const std::string leftOut =
       line.modernFormats ? std::string() : leftOutLine(line.sourceFolder, "--modern-formats");
   if (!leftOut.empty()) reporter.note(prefixed(leftOut));

@@ -64,7 +64,9 @@ class FramesTest(CliTestCase):
         self.assertEqual(run("-q", self.src, self.output("off.psd")).returncode, 0)
         self.assertEqual([layer.name for layer in self.open_psd(self.output("off.psd"))],
                          ["a.png", "b.tif", "c.gif"])
-        self.assertEqual(run("-q", "--all-frames", self.src, self.output()).returncode, 0)
+        result = run("--all-frames", self.src, self.output())
+        self.assertEqual(result.returncode, 0)
+        self.assertIn("[3/4] b.tif #2\n", result.stderr)  # the progress lines name the layers
         psd = self.open_psd()
         self.assertEqual([layer.name for layer in psd], ["a.png", "b.tif #1", "b.tif #2", "c.gif"])
         pages = [layer_rgba(psd, layer) for layer in list(psd)[1:3]]
