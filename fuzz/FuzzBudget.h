@@ -3,6 +3,7 @@
 // Shared by the decoder fuzz targets: a small image budget and a check of what decoders
 // hand back, whole and within a region.
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <initializer_list>
@@ -49,9 +50,10 @@ void check(const Decoded<T>& decoded) {
 // A region of 1 to 256 pixels a side from the last two bytes and the length: formats ignore
 // bytes after their end, so the seeds stay whole images.
 inline DecodeRequest regionOf(std::span<const std::uint8_t> bytes) {
-  const long long n = static_cast<long long>(bytes.size());
+  const std::size_t n = bytes.size();
   if (n < 2) return {1, 1};
-  return {1 + (bytes[n - 2] ^ (n & 0xFF)), 1 + (bytes[n - 1] ^ (n >> 8 & 0xFF))};
+  return {static_cast<long long>(1 + (bytes[n - 2] ^ (n & 0xFF))),
+          static_cast<long long>(1 + (bytes[n - 1] ^ (n >> 8 & 0xFF)))};
 }
 
 // The input's region moved to an origin of 0 to 255 pixels each way, from the two bytes
@@ -71,7 +73,9 @@ inline bool isWholeCutTo(const Bitmap& whole, const Bitmap& part, const DecodeRe
   if (part.width != region.keptWidth(whole.width) || part.height != region.keptHeight(whole.height))
     return false;
   for (int y = 0; y < part.height; ++y) {
-    const auto from = static_cast<std::size_t>(y + region.keepTop) * whole.width + region.keepLeft;
+    const auto from =
+        static_cast<std::size_t>(y + region.keepTop) * static_cast<std::size_t>(whole.width) +
+        static_cast<std::size_t>(region.keepLeft);
     if (!std::equal(part.row(y), part.row(y) + part.rowBytes(), whole.pixels.data() + 4 * from))
       return false;
   }
@@ -90,8 +94,7 @@ inline void checkPart(const Bitmap* whole, const Bitmap* part, const DecodeReque
 // data may be refused in part and not whole: a codec that reads a damaged stream only as far
 // as the part needs can stop at a different fault (libtiff's inflate does).
 template <class Decode>
-void checkRegions(std::span<const std::uint8_t> bytes, Decode decode,
-                  std::initializer_list<DecodeRequest> regions) {
+void checkRegions(Decode decode, std::initializer_list<DecodeRequest> regions) {
   const auto whole = decode(DecodeRequest{});
   check(whole);
   for (const DecodeRequest& region : regions) {
@@ -107,7 +110,21 @@ void checkRegions(std::span<const std::uint8_t> bytes, Decode decode,
 // checkRegions within the input's region.
 template <class Decode>
 void checkRegion(std::span<const std::uint8_t> bytes, Decode decode) {
-  checkRegions(bytes, decode, {regionOf(bytes)});
+  checkRegions(decode, {regionOf(bytes)});
 }
 
 }  // namespace quillane::fuzz
+
+// The whole fuzz target of a decoder with no more to check than its limits and its region:
+// the decoder within the fuzzing budget, whole and for the part a small canvas keeps.
+#define QUILLANE_DECODER_FUZZER(decoder)                                                         \
+  extern "C" int LLVMFuzzerInitialize(int*, char***) {                                           \
+    quillane::fuzz::limitImageBytes();                                                           \
+    return 0;                                                                                    \
+  }                                                                                              \
+  extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {            \
+    const std::span<const std::uint8_t> bytes(data, size);                                       \
+    quillane::fuzz::checkRegion(                                                                 \
+        bytes, [&](const quillane::DecodeRequest& request) { return decoder(bytes, request); }); \
+    return 0;                                                                                    \
+  }

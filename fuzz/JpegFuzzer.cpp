@@ -15,7 +15,6 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::span<const std::uint8_t> bytes(data, size);
   quillane::fuzz::checkRegions(
-      bytes,
       [&](const quillane::DecodeRequest& request) { return quillane::decodeJpeg(bytes, request); },
       {quillane::fuzz::regionOf(bytes), quillane::fuzz::regionAwayOf(bytes)});
   return 0;

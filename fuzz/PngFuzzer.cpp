@@ -7,15 +7,4 @@
 #include "FuzzBudget.h"
 #include "image/decode/Decoders.h"
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  quillane::fuzz::limitImageBytes();
-  return 0;
-}
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const std::span<const std::uint8_t> bytes(data, size);
-  quillane::fuzz::checkRegion(bytes, [&](const quillane::DecodeRequest& request) {
-    return quillane::decodePng(bytes, request);
-  });
-  return 0;
-}
+QUILLANE_DECODER_FUZZER(quillane::decodePng)
