@@ -36,6 +36,11 @@ TEST(Keying, SixteenBitSourcesAreKeyedAtTheirOwnDepth) {
       ASSERT_TRUE(keyed);
       const Pixels pixels = pixelsOf(*keyed);
       EXPECT_EQ((Pixels{pixels[3], pixels[7], pixels[11], pixels[15]}), alphas) << int(key);
+      for (std::size_t i = 0; i < alphas.size(); ++i) {
+        if (alphas[i] != 0) continue;
+        EXPECT_EQ(Pixels(&pixels[4 * i], &pixels[4 * i + 4]), Pixels(4, 0)) << "pixel " << i;
+      }
+      EXPECT_FALSE(keyed->bitmap.knownOpaque) << "a keyed image has transparent pixels";
     }
   }
 }
