@@ -32,6 +32,7 @@ _LCMS.cmsSaveProfileToMem.argtypes = [ctypes.c_void_p, ctypes.c_void_p,
                                       ctypes.POINTER(ctypes.c_uint32)]
 
 TYPE_RGB_16 = (4 << 16) | (3 << 3) | 2
+TYPE_GRAY_16 = (3 << 16) | (1 << 3) | 2
 RELATIVE_COLORIMETRIC = 1
 BLACK_POINT_COMPENSATION = 0x2000
 
@@ -44,16 +45,17 @@ def _profile(data):
     return _LCMS.cmsCreate_sRGBProfile() if data is None else _LCMS.cmsOpenProfileFromMem(data, len(data))
 
 
-def convert16(rgb, source, target=None):
-    """16-bit RGB samples (an array of shape (..., 3)) converted from the profile bytes source
-    into target (None: Little CMS's own sRGB), relative colorimetric with black-point
-    compensation."""
+def convert16(samples, source, target=None):
+    """16-bit RGB or grey samples (an array of shape (..., 3) or (..., 1)) converted from the
+    profile bytes source into RGB of target (None: Little CMS's own sRGB), relative
+    colorimetric with black-point compensation."""
     into, frm = _profile(target), _profile(source)
-    transform = _LCMS.cmsCreateTransform(frm, TYPE_RGB_16, into, TYPE_RGB_16, RELATIVE_COLORIMETRIC,
-                                         BLACK_POINT_COMPENSATION)
-    samples = numpy.ascontiguousarray(rgb, dtype=numpy.uint16)
-    out = numpy.empty_like(samples)
-    _LCMS.cmsDoTransform(transform, samples.ctypes.data, out.ctypes.data, samples.size // 3)
+    grey = samples.shape[-1] == 1
+    transform = _LCMS.cmsCreateTransform(frm, TYPE_GRAY_16 if grey else TYPE_RGB_16, into, TYPE_RGB_16,
+                                         RELATIVE_COLORIMETRIC, BLACK_POINT_COMPENSATION)
+    samples = numpy.ascontiguousarray(samples, dtype=numpy.uint16)
+    out = numpy.empty(samples.shape[:-1] + (3,), numpy.uint16)
+    _LCMS.cmsDoTransform(transform, samples.ctypes.data, out.ctypes.data, samples.size // samples.shape[-1])
     _LCMS.cmsDeleteTransform(transform)
     _LCMS.cmsCloseProfile(frm)
     _LCMS.cmsCloseProfile(into)

@@ -44,14 +44,15 @@ def converted(image, source, target):
         flags=ImageCms.FLAGS["BLACKPOINTCOMPENSATION"])
 
 
-def png16(rgba, profile):
-    """A PNG of 16-bit RGBA samples (an array of height x width x 4) with the profile."""
+def png16(samples, profile):
+    """A PNG of 16-bit grey or RGBA samples (an array of height x width x 1 or 4) with the profile."""
     def chunk(kind, data):
         return (struct.pack(">I", len(data)) + kind + data
                 + struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF))
-    height, width = rgba.shape[:2]
-    rows = b"".join(b"\0" + row.astype(">u2").tobytes() for row in rgba)
-    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 16, 6, 0, 0, 0))
+    height, width, channels = samples.shape
+    rows = b"".join(b"\0" + row.astype(">u2").tobytes() for row in samples)
+    kind = 0 if channels == 1 else 6
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 16, kind, 0, 0, 0))
             + chunk(b"iCCP", b"ICC\0\0" + zlib.compress(profile)) + chunk(b"IDAT", zlib.compress(rows))
             + chunk(b"IEND", b""))
 
@@ -168,6 +169,8 @@ class ColourTest(CliTestCase):
         self.save("a.png", Image.new("RGB", (width, height), (10, 20, 30)))  # untagged: sRGB
         self.write("b.png", png16(rgba, prophoto))
         self.write("c.tif", tiff16(rgba[..., :3], prophoto))
+        grey = deep[..., 1:2]
+        self.write("d.png", png16(grey, profile_bytes(GREY)))
         self.assertEqual(run("-q", "--key", "white", self.src, self.output()).returncode, 0)
         psd, layers = self.layers()
         self.assertIsNone(psd.image_resources.get_data(Resource.ICC_PROFILE))
@@ -179,6 +182,8 @@ class ColourTest(CliTestCase):
             self.assertClose(layer[2:], expected[2:], what)
             self.assertGreater(numpy.abs(layer[2:, ..., :3].astype(int) - reduced_first[2:]).max(), 2,
                                "converting after the reduction gives other colours")
+        self.assertClose(layers[3], lcms.eight_bits(lcms.convert16(grey, profile_bytes(GREY))), "grey")
+        self.assertTrue((layers[3][..., 3] == 255).all(), "grey keeps its alpha")
 
         self.assertEqual(run("-q", "--ignore-profiles", self.src, self.output("kept.psd")).returncode, 0)
         kept = numpy.asarray(self.open_psd(self.output("kept.psd"))[2].topil().convert("RGB"))
@@ -203,6 +208,13 @@ class ColourTest(CliTestCase):
             if name == "c.jpg":
                 expected = expected.transpose(Image.ROTATE_270)
             self.assertClose(layer, expected, name)
+
+    def test_a_turned_photo_keeps_its_profile(self):
+        exif = Image.Exif()
+        exif[0x0112] = 6
+        self.save("a.jpg", gradient(), icc_profile=profile_bytes(ADOBE_RGB), exif=exif.tobytes())
+        self.assertEqual(run("-q", "--orient", self.src, self.output()).returncode, 0)
+        self.assertEqual(self.open_psd().image_resources.get_data(Resource.ICC_PROFILE), profile_bytes(ADOBE_RGB))
 
     def test_unusable_profiles_are_ignored(self):
         adobe = profile_bytes(ADOBE_RGB)
