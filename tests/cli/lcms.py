@@ -5,31 +5,20 @@ import ctypes
 import numpy
 
 _LCMS = ctypes.CDLL("liblcms2.so.2")
-for _name in ("cmsOpenProfileFromMem", "cmsCreate_sRGBProfile", "cmsCreateTransform",
-              "cmsCreateProfilePlaceholder", "cmsPipelineAlloc", "cmsStageAllocToneCurves",
-              "cmsStageAllocCLut16bit", "cmsMLUalloc", "cmsD50_XYZ"):
-    getattr(_LCMS, _name).restype = ctypes.c_void_p
-_LCMS.cmsOpenProfileFromMem.argtypes = [ctypes.c_char_p, ctypes.c_uint32]
-_LCMS.cmsCreateTransform.argtypes = [ctypes.c_void_p, ctypes.c_uint32, ctypes.c_void_p,
-                                     ctypes.c_uint32, ctypes.c_uint32, ctypes.c_uint32]
-_LCMS.cmsDoTransform.argtypes = [ctypes.c_void_p, ctypes.c_void_p, ctypes.c_void_p, ctypes.c_uint32]
-_LCMS.cmsDeleteTransform.argtypes = [ctypes.c_void_p]
-_LCMS.cmsCloseProfile.argtypes = [ctypes.c_void_p]
-_LCMS.cmsSetProfileVersion.argtypes = [ctypes.c_void_p, ctypes.c_double]
-for _name in ("cmsSetDeviceClass", "cmsSetColorSpace", "cmsSetPCS"):
-    getattr(_LCMS, _name).argtypes = [ctypes.c_void_p, ctypes.c_uint32]
-_LCMS.cmsPipelineAlloc.argtypes = [ctypes.c_void_p, ctypes.c_uint32, ctypes.c_uint32]
-_LCMS.cmsStageAllocToneCurves.argtypes = [ctypes.c_void_p, ctypes.c_uint32, ctypes.c_void_p]
-_LCMS.cmsStageAllocCLut16bit.argtypes = [ctypes.c_void_p, ctypes.c_uint32, ctypes.c_uint32,
-                                         ctypes.c_uint32, ctypes.c_void_p]
-_LCMS.cmsPipelineInsertStage.argtypes = [ctypes.c_void_p, ctypes.c_int, ctypes.c_void_p]
-_LCMS.cmsPipelineFree.argtypes = [ctypes.c_void_p]
-_LCMS.cmsWriteTag.argtypes = [ctypes.c_void_p, ctypes.c_uint32, ctypes.c_void_p]
-_LCMS.cmsMLUalloc.argtypes = [ctypes.c_void_p, ctypes.c_uint32]
-_LCMS.cmsMLUsetASCII.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_char_p, ctypes.c_char_p]
-_LCMS.cmsMLUfree.argtypes = [ctypes.c_void_p]
-_LCMS.cmsSaveProfileToMem.argtypes = [ctypes.c_void_p, ctypes.c_void_p,
-                                      ctypes.POINTER(ctypes.c_uint32)]
+_P, _U = ctypes.c_void_p, ctypes.c_uint32
+for _name, _result, _arguments in (
+        ("cmsOpenProfileFromMem", _P, [ctypes.c_char_p, _U]), ("cmsCreate_sRGBProfile", _P, []),
+        ("cmsCreateTransform", _P, [_P, _U, _P, _U, _U, _U]), ("cmsDoTransform", None, [_P, _P, _P, _U]),
+        ("cmsDeleteTransform", None, [_P]), ("cmsCloseProfile", None, [_P]),
+        ("cmsCreateProfilePlaceholder", _P, [_P]), ("cmsSetProfileVersion", None, [_P, ctypes.c_double]),
+        ("cmsSetDeviceClass", None, [_P, _U]), ("cmsSetColorSpace", None, [_P, _U]), ("cmsSetPCS", None, [_P, _U]),
+        ("cmsPipelineAlloc", _P, [_P, _U, _U]), ("cmsPipelineInsertStage", None, [_P, ctypes.c_int, _P]),
+        ("cmsPipelineFree", None, [_P]), ("cmsStageAllocToneCurves", _P, [_P, _U, _P]),
+        ("cmsStageAllocCLut16bit", _P, [_P, _U, _U, _U, _P]), ("cmsWriteTag", None, [_P, _U, _P]),
+        ("cmsD50_XYZ", _P, []), ("cmsMLUalloc", _P, [_P, _U]), ("cmsMLUfree", None, [_P]),
+        ("cmsMLUsetASCII", None, [_P, ctypes.c_char_p, ctypes.c_char_p, ctypes.c_char_p]),
+        ("cmsSaveProfileToMem", None, [_P, _P, ctypes.POINTER(_U)])):
+    getattr(_LCMS, _name).restype, getattr(_LCMS, _name).argtypes = _result, _arguments
 
 TYPE_RGB_16 = (4 << 16) | (3 << 3) | 2
 TYPE_GRAY_16 = (3 << 16) | (1 << 3) | 2
@@ -67,7 +56,7 @@ def eight_bits(samples16):
     return ((samples16.astype(numpy.uint32) * 255 + 32767) // 65535).astype(numpy.uint8)
 
 
-def cmyk_profile(description="Test CMYK"):
+def cmyk_profile():
     """An input profile of CMYK pixels (0 no ink) through a 9-point table to Lab, whose colours
     differ much from the plain formula's: inks that are neither pure nor independent."""
     steps = numpy.linspace(0.0, 1.0, 9)
@@ -93,7 +82,7 @@ def cmyk_profile(description="Test CMYK"):
         _LCMS.cmsWriteTag(profile, _signature(tag), pipeline)
     _LCMS.cmsWriteTag(profile, _signature("wtpt"), _LCMS.cmsD50_XYZ())
     text = _LCMS.cmsMLUalloc(None, 1)
-    _LCMS.cmsMLUsetASCII(text, b"en", b"US", description.encode("ascii"))
+    _LCMS.cmsMLUsetASCII(text, b"en", b"US", b"Test CMYK")
     _LCMS.cmsWriteTag(profile, _signature("desc"), text)
     size = ctypes.c_uint32(0)
     _LCMS.cmsSaveProfileToMem(profile, None, ctypes.byref(size))
