@@ -166,6 +166,7 @@ class ColourTest(CliTestCase):
         rgba = numpy.concatenate([deep, numpy.full((height, width, 1), 65535, numpy.uint16)], -1)
         rgba[1, :8, :3] = 65535  # pure white, keyed
         rgba[2, :8, :3] = 65534  # reads as 255 in 8 bits, not keyed
+        rgba[3, :8, :3] = 65088  # reads as 253, converted as 254: beyond a tolerance of 1 of white
         self.save("a.png", Image.new("RGB", (width, height), (10, 20, 30)))  # untagged: sRGB
         self.write("b.png", png16(rgba, prophoto))
         self.write("c.tif", tiff16(rgba[..., :3], prophoto))
@@ -188,6 +189,12 @@ class ColourTest(CliTestCase):
         self.assertEqual(run("-q", "--ignore-profiles", self.src, self.output("kept.psd")).returncode, 0)
         kept = numpy.asarray(self.open_psd(self.output("kept.psd"))[2].topil().convert("RGB"))
         self.assertTrue(numpy.array_equal(kept, lcms.eight_bits(rgba[..., :3])), "kept as stored")
+
+        # Within a tolerance the 8-bit samples as stored are keyed, so the file is converted after.
+        self.assertEqual(run("-q", "--key", "white", "--tolerance", "1", self.src,
+                             self.output("near.psd")).returncode, 0)
+        near = numpy.asarray(self.open_psd(self.output("near.psd"))[1].topil().convert("RGBA"))
+        self.assertTrue((near[2, :8, 3] == 0).all() and (near[3, :8, 3] == 255).all(), "keyed as stored")
 
     def test_cmyk_jpegs_are_converted_through_their_profile(self):
         profile = lcms.cmyk_profile()
