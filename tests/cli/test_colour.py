@@ -213,7 +213,10 @@ class ColourTest(CliTestCase):
         self.assertEqual(run("-q", "--orient", self.src, self.output()).returncode, 0)
         psd, layers = self.layers()
         self.assertIsNone(psd.image_resources.get_data(Resource.ICC_PROFILE))
-        for layer, (name, (data, decoded)) in zip(layers, files.items()):
+        # Pillow decodes the CMYK with the same libjpeg-turbo and converts with the same Little
+        # CMS: equal here, within one step allowed for rounding elsewhere; the plain formula
+        # differs by up to 116.
+        for layer, (name, (_, decoded)) in zip(layers, files.items()):
             expected = ImageCms.profileToProfile(
                 Image.fromarray(decoded, "CMYK"), opened(profile), SRGB_BUILT_IN, renderingIntent=1,
                 outputMode="RGB", flags=ImageCms.FLAGS["BLACKPOINTCOMPENSATION"])
