@@ -1,11 +1,13 @@
 // Feeds arbitrary bytes to the colour profile reader as an image's embedded profile, and
-// converts a few pixels through whatever it accepts, both ways where it can.
+// converts a few pixels through whatever it accepts, both ways where it can, at 8 bits and at
+// 16 (as a 16-bit source's profile, and as the document's).
 #include <cstddef>
 #include <cstdint>
 #include <span>
 
 #include "image/colour/ColourConversion.h"
 #include "image/colour/ColourProfile.h"
+#include "image/colour/DeepConversion.h"
 #include "image/decode/SizeCheck.h"
 
 namespace {
@@ -18,12 +20,23 @@ void convertSome(const quillane::ColourConversion& conversion) {
   conversion.convert(*bitmap);
 }
 
+void convertSomeDeep(std::span<const std::uint8_t> document, std::span<const std::uint8_t> source) {
+  const auto conversion = quillane::DeepConversion::into(document, source, true);
+  if (!conversion) return;
+  std::uint16_t row[16 * 4];
+  for (std::size_t i = 0; i < std::size(row); ++i) row[i] = static_cast<std::uint16_t>(i * 4099);
+  conversion->convert(row, 16);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using quillane::ColourConversion;
   using quillane::ColourProfile;
-  const auto profile = ColourProfile::read(std::span<const std::uint8_t>(data, size));
+  const std::span<const std::uint8_t> bytes(data, size);
+  convertSomeDeep({}, bytes);
+  convertSomeDeep(bytes, {});
+  const auto profile = ColourProfile::read(bytes);
   if (!profile) return 0;
   (void)profile->isSrgb();
   (void)profile->description();

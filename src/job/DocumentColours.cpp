@@ -36,6 +36,10 @@ std::string DocumentColours::profileName() const {
 }
 
 void DocumentColours::match(DecodedImage& image, const std::string& file) {
+  if (image.inDocumentColours) {
+    logLine("colour: %s converted into the document's colours at 16 bits", nameOf(file).c_str());
+    return;
+  }
   if (!embedded_.empty() && image.iccProfile == embedded_) return;
   const Source* source = &sourceOf(image.iccProfile, file);
   if (source->data == ColourProfile::Data::Grey && !isGrey(image.bitmap)) {

@@ -1,5 +1,6 @@
 #include "job/Job.h"
 
+#include <memory>
 #include <new>
 #include <optional>
 #include <utility>
@@ -183,6 +184,10 @@ class DocumentWriter {
   std::optional<DocumentColours> colours;
 
  private:
+  // How the files after the first are decoded: 16-bit ones converted into the document's
+  // colours before their reduction to 8 bits, unless a key's tolerance must see their samples
+  // as stored in 8 bits.
+  DecodeRequest laterFiles() const;
   // The image of the layer at index, keyed as the request asks; raises why not.
   DecodedImage layerImage(std::size_t index, DecodeAhead& ahead);
 
@@ -199,7 +204,7 @@ bool DocumentWriter::write(OutputFile& output, Size canvas, std::vector<LayerRec
   options.blend = request_.multiply ? Blend::Multiply : Blend::Normal;
   if (colours) options.iccProfile = colours->embeddedProfile();
   PSDWriter writer(sink, canvas, std::move(records), std::move(options));
-  DecodeAhead ahead(layers_, canvas, decodingFor(request_), std::move(firstImage));
+  DecodeAhead ahead(layers_, canvas, laterFiles(), std::move(firstImage));
   ahead.decodeFrom(0);
   for (std::size_t index = 0; index < layers_.size(); ++index) {
     const std::string& file = layers_[index].path;
@@ -216,6 +221,14 @@ bool DocumentWriter::write(OutputFile& output, Size canvas, std::vector<LayerRec
   logLine("writing: %s", output.path().c_str());
   writer.finish();
   return true;
+}
+
+DecodeRequest DocumentWriter::laterFiles() const {
+  DecodeRequest how = decodingFor(request_);
+  if (colours && (request_.key == KeyColour::None || request_.tolerance == 0))
+    how.documentProfile =
+        std::make_shared<const std::vector<std::uint8_t>>(colours->embeddedProfile());
+  return how;
 }
 
 DecodedImage DocumentWriter::layerImage(std::size_t index, DecodeAhead& ahead) {
@@ -303,7 +316,6 @@ FirstImage measureFirstImage(const std::string& path, bool orient, bool modernFo
   DecodeRequest whole;
   whole.upright = orient;
   whole.modernFormats = modernFormats;
-  whole.cmykThroughProfile = true;
   MeasuredFile measured = measureFile(path, whole);
   FirstImage first{measured.size, {}};
   if (measured.image) first.colourProfile = DocumentColours(&*measured.image, path).profileName();

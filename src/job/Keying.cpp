@@ -100,7 +100,8 @@ std::optional<DecodedImage> keyOut(DecodedImage image, KeyColour key, int tolera
     for (int x = 0; x < W; ++x) steps.setMinorStep(static_cast<double>(++visited));
   }
   output->knownOpaque = source->knownOpaque && !anyKeyed;
-  return DecodedImage{std::move(*output), image.resolution, std::move(image.iccProfile)};
+  image.bitmap = std::move(*output);
+  return image;
 }
 
 }  // namespace quillane

@@ -2,12 +2,15 @@
 own conversions (Little CMS through ImageCms) as psd-tools reads them."""
 import io
 import os
+import struct
 import unittest
+import zlib
 
 import numpy
-from PIL import Image, ImageCms
+from PIL import Image, ImageCms, ImageOps
 from psd_tools.constants import Resource
 
+import lcms
 from cli_support import CliTestCase, run
 
 PROFILES = "/usr/share/color/icc/colord"
@@ -39,6 +42,61 @@ def converted(image, source, target):
         image, opened(source), opened(target),
         renderingIntent=1,  # relative colorimetric
         flags=ImageCms.FLAGS["BLACKPOINTCOMPENSATION"])
+
+
+def png16(samples, profile):
+    """A PNG of 16-bit grey or RGBA samples (an array of height x width x 1 or 4) with the profile."""
+    def chunk(kind, data):
+        return (struct.pack(">I", len(data)) + kind + data
+                + struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF))
+    height, width, channels = samples.shape
+    rows = b"".join(b"\0" + row.astype(">u2").tobytes() for row in samples)
+    kind = 0 if channels == 1 else 6
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 16, kind, 0, 0, 0))
+            + chunk(b"iCCP", b"ICC\0\0" + zlib.compress(profile)) + chunk(b"IDAT", zlib.compress(rows))
+            + chunk(b"IEND", b""))
+
+
+def tiff16(rgb, profile):
+    """An uncompressed TIFF of 16-bit RGB samples (height x width x 3) with the profile."""
+    height, width = rgb.shape[:2]
+    pixels = rgb.astype("<u2").tobytes()
+    short, long, undefined, count = 3, 4, 7, 11
+    bits_at = 8 + 2 + 12 * count + 4  # after the header and the one directory
+    pixels_at = bits_at + 6
+    entries = [(256, long, 1, width), (257, long, 1, height), (258, short, 3, bits_at),
+               (259, short, 1, 1), (262, short, 1, 2), (273, long, 1, pixels_at), (277, short, 1, 3),
+               (278, long, 1, height), (279, long, 1, len(pixels)), (284, short, 1, 1),
+               (34675, undefined, len(profile), pixels_at + len(pixels))]
+    directory = struct.pack("<H", count) + b"".join(
+        struct.pack("<HHI", tag, kind, n)
+        + (struct.pack("<HH", value, 0) if kind == short and n == 1 else struct.pack("<I", value))
+        for tag, kind, n, value in entries) + b"\0" * 4
+    return b"II*\0" + struct.pack("<I", 8) + directory + struct.pack("<3H", 16, 16, 16) + pixels + profile
+
+
+def deep_gradient(width=96, height=16):
+    """16-bit samples that fall between 8-bit steps, dark and mid tones of several hues."""
+    x, y = numpy.meshgrid(numpy.arange(width), numpy.arange(height))
+    rgb = numpy.stack([x * 97 + y * 9 + 2000, 12000 + x * 61, 9000 + y * 300 + x * 5], -1)
+    return rgb.astype(numpy.uint16)
+
+
+def cmyk_jpeg(cmyk, profile, adobe=True, orientation=None):
+    """A JPEG of the CMYK samples (0 no ink) with the profile; without the Adobe marker, its
+    stored samples read as their inverse. Answers the bytes and the CMYK a reader gets."""
+    buffer = io.BytesIO()
+    exif = Image.Exif()
+    if orientation:
+        exif[0x0112] = orientation
+    Image.fromarray(cmyk, "CMYK").save(buffer, "JPEG", quality=90, icc_profile=profile, exif=exif.tobytes())
+    data = buffer.getvalue()
+    decoded = numpy.asarray(Image.open(io.BytesIO(data)))  # Pillow takes every CMYK JPEG as Adobe's
+    if adobe:
+        return data, decoded
+    marker = data.index(b"\xff\xee")
+    end = marker + 2 + int.from_bytes(data[marker + 2:marker + 4], "big")
+    return data[:marker] + data[end:], 255 - decoded
 
 
 # Little CMS's own sRGB, which untagged images count as (a saved copy converts a little
@@ -102,6 +160,77 @@ class ColourTest(CliTestCase):
                                                  renderingIntent=1, outputMode="RGB",
                                                  flags=ImageCms.FLAGS["BLACKPOINTCOMPENSATION"])
         self.assertClose(layers[3], grey_in_srgb, "grey through its profile")
+
+    def test_16_bit_sources_are_converted_before_their_reduction_to_8_bits(self):
+        prophoto = profile_bytes(PROPHOTO)
+        deep = deep_gradient()
+        height, width = deep.shape[:2]
+        rgba = numpy.concatenate([deep, numpy.full((height, width, 1), 65535, numpy.uint16)], -1)
+        rgba[1, :8, :3] = 65535  # pure white, keyed
+        rgba[2, :8, :3] = 65534  # reads as 255 in 8 bits, not keyed
+        rgba[3, :8, :3] = 65088  # reads as 253, converted as 254: beyond a tolerance of 1 of white
+        # Untagged (sRGB), and narrower: the later files are decoded only within it.
+        self.save("a.png", Image.new("RGB", (width - 5, height), (10, 20, 30)))
+        canvas = numpy.s_[:, :width - 5]
+        self.write("b.png", png16(rgba, prophoto))
+        self.write("c.tif", tiff16(rgba[..., :3], prophoto))
+        grey = deep[..., 1:2]
+        self.write("d.png", png16(grey, profile_bytes(GREY)))
+        self.assertEqual(run("-q", "--key", "white", self.src, self.output()).returncode, 0)
+        psd, layers = self.layers()
+        self.assertIsNone(psd.image_resources.get_data(Resource.ICC_PROFILE))
+        expected = lcms.eight_bits(lcms.convert16(rgba[..., :3], prophoto))[canvas]
+        reduced_first = numpy.asarray(converted(Image.fromarray(lcms.eight_bits(rgba[..., :3]), "RGB"),
+                                                prophoto, SRGB_BUILT_IN))[canvas]
+        for layer, what in ((layers[1], "PNG"), (layers[2], "TIFF")):
+            self.assertTrue((layer[1, :8, 3] == 0).all() and (layer[2, :8, 3] == 255).all(), what)
+            self.assertClose(layer[2:], expected[2:], what)
+            self.assertGreater(numpy.abs(layer[2:, ..., :3].astype(int) - reduced_first[2:]).max(), 2,
+                               "converting after the reduction gives other colours")
+        grey_in_srgb = lcms.eight_bits(lcms.convert16(grey, profile_bytes(GREY)))[canvas]
+        self.assertClose(layers[3], grey_in_srgb, "grey")
+        self.assertTrue((layers[3][..., 3] == 255).all(), "grey keeps its alpha")
+
+        self.assertEqual(run("-q", "--ignore-profiles", self.src, self.output("kept.psd")).returncode, 0)
+        kept = numpy.asarray(self.open_psd(self.output("kept.psd"))[2].topil().convert("RGB"))
+        self.assertTrue(numpy.array_equal(kept, lcms.eight_bits(rgba[..., :3])[canvas]), "kept as stored")
+
+        # Within a tolerance the 8-bit samples as stored are keyed, so the file is converted after.
+        self.assertEqual(run("-q", "--key", "white", "--tolerance", "1", self.src,
+                             self.output("near.psd")).returncode, 0)
+        near = numpy.asarray(self.open_psd(self.output("near.psd"))[1].topil().convert("RGBA"))
+        self.assertTrue((near[2, :8, 3] == 0).all() and (near[3, :8, 3] == 255).all(), "keyed as stored")
+
+    def test_cmyk_jpegs_are_converted_through_their_profile(self):
+        profile = lcms.cmyk_profile()
+        x, y = numpy.meshgrid(numpy.arange(40), numpy.arange(24))
+        cmyk = numpy.stack([x * 6, y * 10, (x + y) * 4, (x * y) % 97], -1).astype(numpy.uint8)
+        turned = numpy.ascontiguousarray(numpy.rot90(cmyk, 1))  # orientation 6 turns it back
+        files = {"a.jpg": cmyk_jpeg(cmyk, profile), "b.jpg": cmyk_jpeg(cmyk, profile, adobe=False),
+                 "c.jpg": cmyk_jpeg(turned, profile, orientation=6)}
+        for name, (data, _) in files.items():
+            self.write(name, data)
+        self.assertEqual(run("-q", "--orient", self.src, self.output()).returncode, 0)
+        psd, layers = self.layers()
+        self.assertIsNone(psd.image_resources.get_data(Resource.ICC_PROFILE))
+        # Pillow decodes the CMYK with the same libjpeg-turbo and converts with the same Little
+        # CMS: equal here, within one step allowed for rounding elsewhere; the plain formula
+        # differs by up to 116.
+        for layer, (name, (_, decoded)) in zip(layers, files.items()):
+            expected = ImageCms.profileToProfile(
+                Image.fromarray(decoded, "CMYK"), opened(profile), SRGB_BUILT_IN, renderingIntent=1,
+                outputMode="RGB", flags=ImageCms.FLAGS["BLACKPOINTCOMPENSATION"])
+            if name == "c.jpg":
+                expected = expected.transpose(Image.ROTATE_270)
+            self.assertClose(layer, expected, name)
+
+    def test_a_turned_photo_keeps_its_profile(self):
+        exif = Image.Exif()
+        exif[0x0112] = 6
+        self.save("a.jpg", gradient(), icc_profile=profile_bytes(ADOBE_RGB), exif=exif.tobytes())
+        self.assertEqual(run("-q", "--orient", self.src, self.output()).returncode, 0)
+        embedded = self.open_psd().image_resources.get_data(Resource.ICC_PROFILE)
+        self.assertEqual(embedded, profile_bytes(ADOBE_RGB))
 
     def test_unusable_profiles_are_ignored(self):
         adobe = profile_bytes(ADOBE_RGB)

@@ -24,6 +24,9 @@ struct DecodedImage {
   Bitmap bitmap;
   Resolution resolution;
   std::vector<std::uint8_t> iccProfile = {};
+  // The pixels were converted into the request's document profile while they were decoded,
+  // at the source's own depth: they need no further conversion.
+  bool inDocumentColours = false;
 };
 
 // The image in the bytes (JPEG, PNG, GIF, BMP or TIFF, chosen by content), or the part of it

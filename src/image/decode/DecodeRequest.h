@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdint>
+#include <memory>
+#include <vector>
 
 namespace quillane {
 
@@ -38,6 +41,10 @@ struct DecodeRequest {
   // Convert CMYK through the profile the file embeds (a JPEG's) rather than by the plain
   // formula; the result is sRGB either way.
   bool cmykThroughProfile = false;
+  // The document's colour profile (empty: sRGB), into which a source of 16 bits a sample is
+  // converted before its samples are reduced to 8 bits; none: every sample kept as stored.
+  // Bytes, not a Little CMS handle: each decode builds its own conversion.
+  std::shared_ptr<const std::vector<std::uint8_t>> documentProfile = nullptr;
 
   // Also decode WebP, HEIF (HEIC and AVIF) and JPEG XL; without it their bytes are unreadable.
   bool modernFormats = false;

@@ -191,9 +191,10 @@ Decoded<DecodedImage> decodeImageUpright(std::span<const std::uint8_t> bytes,
                            static_cast<int>(storedPart.keepTop)};
   auto upright = turnedPart(part, origin, place, kept.width, kept.height);
   if (!upright) return upright.error();
-  // The resolution turns with the sides.
-  const Resolution resolution = stored->resolution;
-  return DecodedImage{std::move(*upright), orientation >= 5 ? resolution.transposed() : resolution};
+  // The resolution turns with the sides; the rest of what was decoded holds.
+  stored->bitmap = std::move(*upright);
+  if (orientation >= 5) stored->resolution = stored->resolution.transposed();
+  return stored;
 }
 
 }  // namespace quillane

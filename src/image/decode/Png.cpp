@@ -8,6 +8,7 @@
 #include <optional>
 #include <vector>
 
+#include "image/colour/DeepConversion.h"
 #include "image/decode/ByteReader.h"
 #include "image/decode/Decoders.h"
 #include "image/decode/DeepSamples.h"
@@ -36,12 +37,22 @@ void readResolution(spng_ctx* ctx, DecodedImage& decoded) {
 }
 
 // The iCCP profile; none when an sRGB chunk says the image is sRGB.
-void readProfile(spng_ctx* ctx, DecodedImage& decoded) {
+std::vector<std::uint8_t> profileOf(spng_ctx* ctx) {
   std::uint8_t intent = 0;
   spng_iccp iccp{};
-  if (spng_get_srgb(ctx, &intent) == 0 || spng_get_iccp(ctx, &iccp) != 0) return;
+  if (spng_get_srgb(ctx, &intent) == 0 || spng_get_iccp(ctx, &iccp) != 0) return {};
   const auto* profile = reinterpret_cast<const std::uint8_t*>(iccp.profile);
-  decoded.iccProfile.assign(profile, profile + iccp.profile_len);
+  return {profile, profile + iccp.profile_len};
+}
+
+// The conversion of a 16-bit image's samples into the document's colours, when the request
+// asks for it and the image's own differ.
+std::optional<DeepConversion> deepConversion(spng_ctx* ctx, const spng_ihdr& ihdr,
+                                             const DecodeRequest& request) {
+  if (ihdr.bit_depth != 16 || !request.documentProfile) return std::nullopt;
+  const bool grey = ihdr.color_type == SPNG_COLOR_TYPE_GRAYSCALE ||
+                    ihdr.color_type == SPNG_COLOR_TYPE_GRAYSCALE_ALPHA;
+  return DeepConversion::into(*request.documentProfile, profileOf(ctx), grey);
 }
 
 // Neither an alpha channel nor a tRNS chunk: every decoded alpha is 255.
@@ -83,10 +94,14 @@ DecodeFailure failureOf(int spngError) {
 }
 
 // Decoded rows, RGBA of 8 or 16 bits a sample, put into the bitmap: the kept columns,
-// reduced to 8 bits, with their extremes.
+// reduced to 8 bits, with their extremes; 16-bit ones converted first when a conversion is
+// given, after their extremes are taken from the samples as stored.
 class RowPutter {
  public:
-  RowPutter(Bitmap& bitmap, bool deep) : bitmap_(bitmap), deep_(deep) {}
+  RowPutter(Bitmap& bitmap, bool deep, const DeepConversion* conversion)
+      : bitmap_(bitmap), deep_(deep), conversion_(conversion) {
+    if (deep) samples_.resize(bitmap.rowBytes());
+  }
 
   std::size_t sampleBytes() const { return deep_ ? 2 : 1; }
 
@@ -97,17 +112,21 @@ class RowPutter {
       return;
     }
     std::uint8_t* extremes = bitmap_.extremes.data() + static_cast<std::size_t>(y) * bitmap_.width;
-    for (int x = 0; x < bitmap_.width; ++x, decoded += 8, out += 4) {
-      std::uint16_t samples[4];
-      std::memcpy(samples, decoded, sizeof samples);  // host order, as libspng gives them
-      for (int i = 0; i < 4; ++i) out[i] = eightBitsOf(samples[i]);
-      extremes[x] = extremesOf(samples[0], samples[1], samples[2], 0xFFFF);
+    std::uint16_t* samples = samples_.data();
+    std::memcpy(samples, decoded, samples_.size() * 2);  // host order, as libspng gives them
+    for (int x = 0; x < bitmap_.width; ++x) {
+      const std::uint16_t* pixel = samples + 4 * x;
+      extremes[x] = extremesOf(pixel[0], pixel[1], pixel[2], 0xFFFF);
     }
+    if (conversion_ != nullptr) conversion_->convert(samples, bitmap_.width);
+    for (std::size_t i = 0; i < samples_.size(); ++i) out[i] = eightBitsOf(samples[i]);
   }
 
  private:
   Bitmap& bitmap_;
   bool deep_;
+  const DeepConversion* conversion_;
+  std::vector<std::uint16_t> samples_;  // the kept part of a 16-bit row
 };
 
 // The kept rows of an interlaced image, gathered whole until its last pass ends: each pass
@@ -182,13 +201,17 @@ Decoded<DecodedImage> decodePng(std::span<const std::uint8_t> bytes, const Decod
   const bool interlaced = ihdr.interlace_method != SPNG_INTERLACE_NONE;
   if (interlaced && !fitsImageByteBudget(std::int64_t{ihdr.width} * (deep ? 2 : 1), bitmap->height))
     return DecodeError{DecodeFailure::OutOfMemory, ihdr.width, ihdr.height};
+  bool converted = false;
   try {
     if (deep) bitmap->extremes.resize(bitmap->pixels.size() / 4);
     // SPNG_DECODE_TRNS turns a tRNS colour key or palette alpha into the alpha channel.
     error = spng_decode_image(ctx.get(), nullptr, 0, deep ? SPNG_FMT_RGBA16 : SPNG_FMT_RGBA8,
                               SPNG_DECODE_TRNS | SPNG_DECODE_PROGRESSIVE);
-    RowPutter putter(*bitmap, deep);
+    std::optional<DeepConversion> conversion;
+    if (error == 0) conversion = deepConversion(ctx.get(), ihdr, request);
+    RowPutter putter(*bitmap, deep, conversion ? &*conversion : nullptr);
     if (error == 0) error = decodeRows(ctx.get(), ihdr, putter, *bitmap);
+    converted = conversion.has_value();
   } catch (const std::bad_alloc&) {
     return DecodeError{DecodeFailure::OutOfMemory, ihdr.width, ihdr.height};
   }
@@ -197,7 +220,8 @@ Decoded<DecodedImage> decodePng(std::span<const std::uint8_t> bytes, const Decod
   bitmap->knownOpaque = hasNoTransparency(ctx.get(), ihdr);
   DecodedImage decoded{std::move(*bitmap), {}};
   readResolution(ctx.get(), decoded);
-  readProfile(ctx.get(), decoded);
+  decoded.iccProfile = profileOf(ctx.get());
+  decoded.inDocumentColours = converted;
   return decoded;
 }
 

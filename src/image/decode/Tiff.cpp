@@ -4,6 +4,8 @@
 #include <bit>
 #include <cstring>
 #include <memory>
+#include <optional>
+#include <span>
 #include <vector>
 
 #include "image/Premultiply.h"
@@ -163,7 +165,24 @@ bool rgbaReaderTakes(TIFF* tif) {
   return TIFFRGBAImageOK(tif, message) != 0;
 }
 
-Decoded<Bitmap> readImage(TiffReading& reading, const DecodeRequest& request) {
+std::vector<std::uint8_t> profileOf(TIFF* tif) {
+  std::uint32_t length = 0;
+  const std::uint8_t* profile = nullptr;
+  if (TIFFGetField(tif, TIFFTAG_ICCPROFILE, &length, &profile) && profile != nullptr)
+    return {profile, profile + length};
+  return {};
+}
+
+// The conversion of a 16-bit image's samples into the document's colours, when the request
+// asks for it and the image's own differ.
+std::optional<DeepConversion> deepConversion(const TiffSampleLayout& layout,
+                                             std::span<const std::uint8_t> profile,
+                                             const DecodeRequest& request) {
+  if (layout.bits != 16 || !request.documentProfile) return std::nullopt;
+  return DeepConversion::into(*request.documentProfile, profile, layout.colourSamples == 1);
+}
+
+Decoded<DecodedImage> readImage(TiffReading& reading, const DecodeRequest& request) {
   TIFF* tif = reading.tif.get();
   inflateWithZlib(tif);
   std::uint32_t width = 0, height = 0;
@@ -184,24 +203,22 @@ Decoded<Bitmap> readImage(TiffReading& reading, const DecodeRequest& request) {
   if (const auto refused = checkWorkingBytes(working, keptWidth, keptHeight)) return *refused;
   // Every pixel of the kept part is written, or the image is refused.
   auto bitmap = createBitmap(keptWidth, keptHeight, BitmapFill::Nothing);
-  if (!bitmap || bitmap->pixels.empty()) return bitmap;  // an origin past the image keeps none
+  if (!bitmap) return bitmap.error();
+  DecodedImage decoded{std::move(*bitmap), {}, profileOf(tif)};
+  if (decoded.bitmap.pixels.empty()) return decoded;  // an origin past the image keeps none
   bool read = false;
   if (layout) {
-    if (layout->bits > 8) bitmap->extremes.resize(bitmap->pixels.size() / 4);
-    read = readTiffSamples(tif, *layout, *bitmap, left, top);
-    bitmap->knownOpaque = layout->alphaSample == kNoAlpha;
+    Bitmap& pixels = decoded.bitmap;
+    if (layout->bits > 8) pixels.extremes.resize(pixels.pixels.size() / 4);
+    const auto conversion = deepConversion(*layout, decoded.iccProfile, request);
+    read = readTiffSamples(tif, *layout, pixels, left, top, conversion ? &*conversion : nullptr);
+    pixels.knownOpaque = layout->alphaSample == kNoAlpha;
+    decoded.inDocumentColours = conversion.has_value();
   } else {
-    read = readRgba(reading, *bitmap, left, top);
+    read = readRgba(reading, decoded.bitmap, left, top);
   }
   if (!read || reading.file.failed) return DecodeError{DecodeFailure::Unreadable, width, height};
-  return bitmap;
-}
-
-void readProfile(TIFF* tif, DecodedImage& decoded) {
-  std::uint32_t length = 0;
-  const std::uint8_t* profile = nullptr;
-  if (TIFFGetField(tif, TIFFTAG_ICCPROFILE, &length, &profile) && profile != nullptr)
-    decoded.iccProfile.assign(profile, profile + length);
+  return decoded;
 }
 
 void readResolution(TIFF* tif, DecodedImage& decoded) {
@@ -235,16 +252,15 @@ Decoded<DecodedImage> decodeTiff(std::span<const std::uint8_t> bytes,
                                  const DecodeRequest& request) {
   TiffReading reading(bytes);
   const bool onPage = reading.tif && (request.frame == 0 || selectPage(reading, request.frame));
-  auto bitmap = onPage ? readImage(reading, request) : Decoded<Bitmap>(DecodeFailure::Unreadable);
-  if (!bitmap) {
-    DecodeError error = bitmap.error();
+  auto decoded =
+      onPage ? readImage(reading, request) : Decoded<DecodedImage>(DecodeFailure::Unreadable);
+  if (!decoded) {
+    DecodeError error = decoded.error();
     if (error.kind == DecodeFailure::Unreadable && reading.file.ranOut)
       error.kind = DecodeFailure::CutShort;
     return error;
   }
-  DecodedImage decoded{std::move(*bitmap), {}};
-  readResolution(reading.tif.get(), decoded);
-  readProfile(reading.tif.get(), decoded);
+  readResolution(reading.tif.get(), *decoded);
   return decoded;
 }
 

@@ -86,11 +86,16 @@ struct Part {
   std::uint32_t bottom;
 };
 
-// Turns the samples of blocks into the bitmap's straight RGBA8 pixels and extremes.
+// Turns the samples of blocks into the bitmap's straight RGBA8 pixels and extremes; with a
+// conversion, each row of a block's 16-bit samples is converted into the document's colours
+// after its extremes are taken and before it is reduced to 8 bits.
 class PixelMaker {
  public:
-  PixelMaker(const SampleLayout& layout, Bitmap& bitmap, const Part& part)
-      : l_(layout), bitmap_(bitmap), part_(part) {}
+  PixelMaker(const SampleLayout& layout, Bitmap& bitmap, const Part& part,
+             const DeepConversion* conversion)
+      : l_(layout), bitmap_(bitmap), part_(part), conversion_(conversion) {
+    if (conversion != nullptr) deep_.resize(bitmap.rowBytes());
+  }
 
   void put(const Block& block, std::uint32_t rows) {
     const std::uint32_t left = std::max(block.left, part_.left);
@@ -98,10 +103,10 @@ class PixelMaker {
     const std::uint32_t bottom = std::min(block.top + rows, part_.bottom);
     for (std::uint32_t y = std::max(block.top, part_.top); y < bottom; ++y) {
       const std::size_t rowStart = static_cast<std::size_t>(y - block.top) * block.width;
-      for (std::uint32_t x = left; x < right; ++x) {
-        putPixel(block, rowStart + (x - block.left), x - part_.left,
-                 static_cast<int>(y - part_.top));
-      }
+      const int row = static_cast<int>(y - part_.top);
+      for (std::uint32_t x = left; x < right; ++x)
+        putPixel(block, rowStart + (x - block.left), x - part_.left, row);
+      if (conversion_ != nullptr && right > left) convertRow(left - part_.left, right - left, row);
     }
   }
 
@@ -133,18 +138,34 @@ class PixelMaker {
         c = alpha == 0 ? 0 : std::min(max, (c * max + alpha / 2) / alpha);
       }
     }
-    std::uint8_t* out = bitmap_.row(y) + 4 * static_cast<std::size_t>(x);
-    for (int c = 0; c < 3; ++c) out[c] = to8Bits(colour[c]);
-    out[3] = to8Bits(alpha);
     if (!bitmap_.extremes.empty()) {
       bitmap_.extremes[static_cast<std::size_t>(y) * bitmap_.width + x] =
           extremesOf(colour[0], colour[1], colour[2], max);
     }
+    if (conversion_ != nullptr) {  // reduced once its row is converted
+      std::uint16_t* deep = deep_.data() + 4 * static_cast<std::size_t>(x);
+      for (int c = 0; c < 3; ++c) deep[c] = static_cast<std::uint16_t>(colour[c]);
+      deep[3] = static_cast<std::uint16_t>(alpha);
+      return;
+    }
+    std::uint8_t* out = bitmap_.row(y) + 4 * static_cast<std::size_t>(x);
+    for (int c = 0; c < 3; ++c) out[c] = to8Bits(colour[c]);
+    out[3] = to8Bits(alpha);
+  }
+
+  // Converts the row's pixels from column x, count of them, and reduces them to 8 bits.
+  void convertRow(std::uint32_t x, std::uint32_t count, int y) {
+    std::uint16_t* deep = deep_.data() + 4 * static_cast<std::size_t>(x);
+    conversion_->convert(deep, static_cast<int>(count));
+    std::uint8_t* out = bitmap_.row(y) + 4 * static_cast<std::size_t>(x);
+    for (std::size_t i = 0; i < 4 * std::size_t{count}; ++i) out[i] = eightBitsOf(deep[i]);
   }
 
   const SampleLayout& l_;
   Bitmap& bitmap_;
   Part part_;
+  const DeepConversion* conversion_;
+  std::vector<std::uint16_t> deep_;  // a row of 16-bit samples, for a conversion
 };
 
 // The planes' buffers, each allocated once and left unfilled: every byte is decoded into.
@@ -228,10 +249,10 @@ std::uint64_t tiffSampleWorkingBytes(TIFF* tif, const TiffSampleLayout& layout, 
 }
 
 bool readTiffSamples(TIFF* tif, const TiffSampleLayout& layout, Bitmap& bitmap, std::uint32_t left,
-                     std::uint32_t top) {
+                     std::uint32_t top, const DeepConversion* conversion) {
   const Part part{left, top, left + static_cast<std::uint32_t>(bitmap.width),
                   top + static_cast<std::uint32_t>(bitmap.height)};
-  PixelMaker maker(layout, bitmap, part);
+  PixelMaker maker(layout, bitmap, part, conversion);
   return layout.tiled ? readTiles(tif, layout, maker, part) : readStrips(tif, layout, maker, part);
 }
 

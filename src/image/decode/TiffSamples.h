@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "image/Bitmap.h"
+#include "image/colour/DeepConversion.h"
 
 namespace quillane {
 
@@ -45,8 +46,9 @@ std::uint64_t tiffSampleWorkingBytes(TIFF* tif, const TiffSampleLayout& layout, 
 
 // Fills the bitmap with the image's part of its size from (left, top) (and its extremes,
 // when they are allocated), reading only the strips or tiles that meet it; false when
-// libtiff cannot read one of them.
+// libtiff cannot read one of them. conversion: converts 16-bit samples before they are
+// reduced (nothing: kept as stored).
 bool readTiffSamples(TIFF* tif, const TiffSampleLayout& layout, Bitmap& bitmap, std::uint32_t left,
-                     std::uint32_t top);
+                     std::uint32_t top, const DeepConversion* conversion = nullptr);
 
 }  // namespace quillane
