@@ -2,6 +2,7 @@
 own conversions (Little CMS through ImageCms) as psd-tools reads them."""
 import io
 import os
+import re
 import unittest
 
 import numpy
@@ -15,6 +16,7 @@ ADOBE_RGB = os.path.join(PROFILES, "AdobeRGB1998.icc")
 PROPHOTO = os.path.join(PROFILES, "ProPhotoRGB.icc")
 SRGB = os.path.join(PROFILES, "sRGB.icc")
 GREY = "/usr/share/color/icc/Gray.icc"  # icc-profiles-free
+CMYK = "/usr/share/color/icc/ghostscript/default_cmyk.icc"  # libgs-common
 
 
 def profile_bytes(path):
@@ -102,6 +104,26 @@ class ColourTest(CliTestCase):
                                                  renderingIntent=1, outputMode="RGB",
                                                  flags=ImageCms.FLAGS["BLACKPOINTCOMPENSATION"])
         self.assertClose(layers[3], grey_in_srgb, "grey through its profile")
+
+    def test_the_log_counts_the_files_to_convert_from_their_headers(self):
+        adobe, prophoto = profile_bytes(ADOBE_RGB), profile_bytes(PROPHOTO)
+        self.save("a.png", gradient(), icc_profile=adobe)
+        self.save("b.jpg", gradient())  # untagged: sRGB, converted
+        self.save("c.jpg", gradient(), icc_profile=prophoto + b"\0" * 70000)  # in two APP2 parts
+        self.save("d.png", gradient(), icc_profile=adobe)  # the document's own: as stored
+        self.save("e.tif", gradient(), icc_profile=prophoto)
+        self.save("f.gif", gradient().convert("P"))
+        self.save("g.png", gradient(), icc_profile=b"\0" * 4000)  # ignored: sRGB
+        self.save("h.jpg", gradient().convert("CMYK"), icc_profile=profile_bytes(CMYK))  # sRGB
+        self.save("i.png", gradient(), icc_profile=adobe[:128] + b"\xff" * 64)
+        result = run("-v", self.src, self.output())
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertIn("colour: 7 of the other files will be converted", result.stderr)
+        converted = re.findall(r"^colour: \S+ converted into", result.stderr, re.MULTILINE)
+        self.assertEqual(len(converted), 7, "as many as their turns convert")
+
+        ignored = run("-v", "--ignore-profiles", self.src, self.output("kept.psd"))
+        self.assertNotIn("will be converted", ignored.stderr)
 
     def test_unusable_profiles_are_ignored(self):
         adobe = profile_bytes(ADOBE_RGB)
