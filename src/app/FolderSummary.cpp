@@ -1,6 +1,7 @@
 #include "app/FolderSummary.h"
 
 #include "app/Paths.h"
+#include "job/ConvertedFiles.h"
 #include "job/Job.h"
 #include "job/LayerSources.h"
 #include "job/LeftOutFiles.h"
@@ -10,7 +11,8 @@
 
 namespace quillane {
 
-FolderSummary summarizeFolder(const std::string& folder, SummaryOptions options) {
+FolderSummary summarizeFolder(const std::string& folder, SummaryOptions options,
+                              const std::function<bool()>& superseded) {
   FolderSummary summary;
   summary.folder = folder;
   summary.orient = options.orient;
@@ -18,6 +20,7 @@ FolderSummary summarizeFolder(const std::string& folder, SummaryOptions options)
   summary.groups = options.groups;
   summary.modernFormats = options.modernFormats;
   summary.allFrames = options.allFrames;
+  summary.ignoreProfiles = options.ignoreProfiles;
   if (!isReadableFolder(folder)) {
     summary.gone = true;
     return summary;
@@ -39,7 +42,11 @@ FolderSummary summarizeFolder(const std::string& folder, SummaryOptions options)
     summary.firstFile = std::string(lastPathComponent(files.front()));
     FirstImage first = measureFirstImage(files.front(), options.orient, options.modernFormats);
     summary.canvas = first.canvas;
-    summary.colourProfile = std::move(first.colourProfile);
+    if (first.colours && !options.ignoreProfiles) {
+      summary.colourProfile = std::move(first.colourProfile);
+      summary.convertedFiles =
+          countConvertedFiles(*first.colours, std::span(files).subspan(1), superseded);
+    }
   }
   return summary;
 }
@@ -74,7 +81,10 @@ void FolderSummarizer::run() {
       next = std::move(*pending_);
       pending_.reset();
     }
-    deliver_(summarizeFolder(next.first, next.second));
+    deliver_(summarizeFolder(next.first, next.second, [this] {
+      std::lock_guard lock(mutex_);
+      return stopping_ || pending_.has_value();
+    }));
   }
 }
 

@@ -25,10 +25,14 @@ struct FolderSummary {
   std::size_t imageCount = 0;
   std::size_t layerCount =
       0;  // the pixel layers the document would have (frames too, with allFrames)
-  std::size_t groupCount = 0;  // with groups: the layer groups the subfolders make
-  std::string firstFile;       // its name
-  Size canvas;                 // 0 by 0 when the first file cannot be measured
-  std::string colourProfile;   // the one the document takes from the first file; "" for sRGB
+  std::size_t groupCount = 0;   // with groups: the layer groups the subfolders make
+  std::string firstFile;        // its name
+  Size canvas;                  // 0 by 0 when the first file cannot be measured
+  std::string colourProfile;    // the one the document takes from the first file; "" for sRGB
+  bool ignoreProfiles = false;  // colours kept as stored: no profile taken, nothing counted
+  // How many later files would be converted into the document's colours; nothing when not
+  // counted (colours ignored, no canvas, or a newer request came first).
+  std::optional<std::size_t> convertedFiles;
   bool modernFormats = false;  // WebP, HEIC, AVIF and JPEG XL files taken
   std::string leftOut;         // without them, what the folder holds of them (leftOutLine)
 };
@@ -41,13 +45,17 @@ struct SummaryOptions {
   bool groups = false;
   bool modernFormats = false;
   bool allFrames = false;
+  bool ignoreProfiles = false;
 };
 
-FolderSummary summarizeFolder(const std::string& folder, SummaryOptions options);
+// superseded: asked between files while counting the converted ones; true gives up the count.
+FolderSummary summarizeFolder(const std::string& folder, SummaryOptions options,
+                              const std::function<bool()>& superseded = {});
 
 // Summarizes folders on a thread of its own, so that listing and measuring never hold up the
 // window. Requests made while one is under way are merged: only the latest is worked out
-// next. Each summary goes to deliver, called on that thread.
+// next, and the one under way stops counting converted files. Each summary goes to deliver,
+// called on that thread.
 class FolderSummarizer {
  public:
   explicit FolderSummarizer(std::function<void(FolderSummary)> deliver);

@@ -71,8 +71,9 @@ void Controller::summarizeSource() {
 
 void Controller::requestSummary() {
   if (!source_.empty())
-    summarizer_->request(source_, {options_.orient, options_.naturalOrder, options_.groups,
-                                   options_.modernFormats, options_.allFrames});
+    summarizer_->request(
+        source_, {options_.orient, options_.naturalOrder, options_.groups, options_.modernFormats,
+                  options_.allFrames, options_.ignoreProfiles});
 }
 
 void Controller::folderChanged() {
@@ -83,7 +84,8 @@ void Controller::showSummary(const FolderSummary& summary) {
   // A summary of a folder that is no longer the source, or with other options, comes too late.
   if (summary.folder != source_ || summary.orient != options_.orient ||
       summary.naturalOrder != options_.naturalOrder || summary.groups != options_.groups ||
-      summary.modernFormats != options_.modernFormats || summary.allFrames != options_.allFrames)
+      summary.modernFormats != options_.modernFormats || summary.allFrames != options_.allFrames ||
+      summary.ignoreProfiles != options_.ignoreProfiles)
     return;
   summary_ = summary;
   view_.showSource(source_, summaryText(summary, !options_.ignoreProfiles));

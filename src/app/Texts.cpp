@@ -76,6 +76,10 @@ std::string takenFilesText(const FolderSummary& summary, bool withProfile) {
     text += fillIn(localizedString("SUMMARY_LAYERS"), {std::to_string(summary.layerCount)});
   if (withProfile && !summary.colourProfile.empty())
     text += fillIn(localizedString("SUMMARY_PROFILE"), {printableText(summary.colourProfile)});
+  const std::size_t converted = withProfile ? summary.convertedFiles.value_or(0) : 0;
+  if (converted > 0)
+    text += fillIn(localizedString(converted == 1 ? "SUMMARY_ONE_CONVERTED" : "SUMMARY_CONVERTED"),
+                   {std::to_string(converted)});
   return text;
 }
 

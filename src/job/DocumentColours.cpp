@@ -40,7 +40,7 @@ void DocumentColours::match(DecodedImage& image, const std::string& file) {
     logLine("colour: %s converted into the document's colours at 16 bits", nameOf(file).c_str());
     return;
   }
-  if (!embedded_.empty() && image.iccProfile == embedded_) return;
+  if (isDocumentProfile(image.iccProfile)) return;
   const Source* source = &sourceOf(image.iccProfile, file);
   if (source->data == ColourProfile::Data::Grey && !isGrey(image.bitmap)) {
     logLine("colour: %s has colours its grey profile cannot describe; they count as sRGB",
@@ -50,6 +50,10 @@ void DocumentColours::match(DecodedImage& image, const std::string& file) {
   if (!source->conversion) return;
   logLine("colour: %s converted into the document's colours", nameOf(file).c_str());
   source->conversion->convert(image.bitmap);
+}
+
+bool DocumentColours::converts(const std::vector<std::uint8_t>& profile, const std::string& file) {
+  return !isDocumentProfile(profile) && sourceOf(profile, file).conversion.has_value();
 }
 
 const DocumentColours::Source& DocumentColours::sourceOf(const std::vector<std::uint8_t>& bytes,

@@ -29,6 +29,9 @@ class DocumentColours {
 
   // Converts the image's pixels into the document's colours, in place, when its own differ.
   void match(DecodedImage& image, const std::string& file);
+  // Whether match converts an image with this profile (empty: untagged). A grey profile counts
+  // as converting, though match takes a colour image that carries one as sRGB.
+  bool converts(const std::vector<std::uint8_t>& profile, const std::string& file);
 
  private:
   struct Source {
@@ -36,6 +39,10 @@ class DocumentColours {
     // Nothing when none is needed or none can be had.
     std::optional<ColourConversion> conversion;
   };
+  // Whether the profile is the document's own, whose pixels stay as they are.
+  bool isDocumentProfile(const std::vector<std::uint8_t>& profile) const {
+    return !embedded_.empty() && profile == embedded_;
+  }
   // What converts an image with this profile (empty: untagged), read once.
   const Source& sourceOf(const std::vector<std::uint8_t>& profile, const std::string& file);
 

@@ -7,6 +7,7 @@
 
 #include "image/RasterMemory.h"
 #include "image/decode/Decode.h"
+#include "job/ConvertedFiles.h"
 #include "job/DecodeAhead.h"
 #include "job/DocumentColours.h"
 #include "job/Keying.h"
@@ -253,6 +254,14 @@ DecodedImage DocumentWriter::layerImage(std::size_t index, DecodeAhead& ahead) {
   return std::move(*keyed);
 }
 
+// The verbose log's count of the files to be converted; only for it are their headers read
+// ahead of their turns.
+void logConvertedFiles(DocumentColours& colours, const std::vector<std::string>& files) {
+  if (!logIsKept()) return;
+  const std::size_t count = *countConvertedFiles(colours, std::span(files).subspan(1));
+  logLine("colour: %zu of the other files will be converted into the document's colours", count);
+}
+
 JobOutcome makeDocument(const JobRequest& request, JobProgress& progress, std::stop_token stop) {
   const RasterMemoryReturn returnRasterMemory;  // last to go: after every raster of the job
   const std::vector<std::string>& files = request.files;
@@ -290,8 +299,10 @@ JobOutcome makeDocument(const JobRequest& request, JobProgress& progress, std::s
     std::optional<DecodedImage> firstImage;
     if (first.image) firstImage = std::move(*first.image);
     DocumentWriter writer(request, layers, progress, std::move(stop));
-    if (!request.ignoreColourProfiles)
+    if (!request.ignoreColourProfiles) {
       writer.colours.emplace(firstImage ? &*firstImage : nullptr, files.front());
+      logConvertedFiles(*writer.colours, files);
+    }
     if (!writer.write(output, first.size, std::move(records), std::move(firstImage))) {
       outcome.stopped = true;
       return outcome;
@@ -317,8 +328,10 @@ FirstImage measureFirstImage(const std::string& path, bool orient, bool modernFo
   whole.upright = orient;
   whole.modernFormats = modernFormats;
   MeasuredFile measured = measureFile(path, whole);
-  FirstImage first{measured.size, {}};
-  if (measured.image) first.colourProfile = DocumentColours(&*measured.image, path).profileName();
+  FirstImage first{measured.size, {}, {}};
+  if (measured.size.width < 1 || measured.size.height < 1) return first;
+  first.colours.emplace(measured.image ? &*measured.image : nullptr, path);
+  first.colourProfile = first.colours->profileName();
   return first;
 }
 

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <stop_token>
 #include <string>
 #include <variant>
 
+#include "job/DocumentColours.h"
 #include "job/ImageFileList.h"
 #include "job/JobProgress.h"
 #include "job/JobRequest.h"
@@ -41,11 +43,12 @@ using JobResult = std::variant<JobOutcome, Error>;
 JobResult runJob(JobRequest request, JobProgress& progress, std::stop_token stop);
 
 // What the job would take from the file as its first: the canvas (0 x 0 when it cannot be
-// measured; turned upright when orient) and
-// the description of the colour profile the document would embed ("" when it is sRGB).
+// measured; turned upright when orient), the description of the colour profile the document
+// would embed ("" when it is sRGB), and the document's colours, once the canvas is measured.
 struct FirstImage {
   Size canvas;
   std::string colourProfile;
+  std::optional<DocumentColours> colours;
 };
 FirstImage measureFirstImage(const std::string& path, bool orient, bool modernFormats = false);
 

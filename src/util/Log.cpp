@@ -28,6 +28,11 @@ LogSink setLogSink(LogSink sink) {
   return sink;
 }
 
+bool logIsKept() {
+  std::lock_guard lock(sinkMutex());
+  return static_cast<bool>(currentSink());
+}
+
 void logText(std::string_view line) {
   std::lock_guard lock(sinkMutex());
   if (currentSink()) currentSink()(line);

@@ -16,6 +16,8 @@ LogSink setLogSink(LogSink sink);
 // Writes one line. printf-style; arguments are only ever passed as values, never as formats.
 void logLine(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
+// Whether a sink takes the lines: work done only for a log line can be skipped without one.
+bool logIsKept();
 // Writes one line as it is.
 void logText(std::string_view line);
 

@@ -8,6 +8,7 @@
 
 #include "app/FakeView.h"
 #include "support/BmpBytes.h"
+#include "support/ProfileBytes.h"
 #include "support/TempFolder.h"
 #include "util/PathNames.h"
 
@@ -166,6 +167,25 @@ TEST(SourceFolder, WithFramesAsLayersTheSummaryCountsTheLayers) {
   h.app.setAllFrames(true);
   EXPECT_EQ(h.summaryChangedFrom("2 images · 2 × 1 canvas, from a.bmp"),
             "2 images · 2 × 1 canvas, from a.bmp · 3 layers");
+}
+
+TEST(SourceFolder, TheSummaryNamesTheProfileTakenAndCountsTheFilesConvertedUnlessIgnored) {
+  testsupport::TempFolder temp;
+  const std::string wide = temp.makeFolder("wide"), plain = temp.makeFolder("plain");
+  const std::string wideBmp = testsupport::bmpWithProfile(testsupport::wideProfile("Wide"));
+  for (const char* name : {"wide/a.bmp", "wide/d.bmp", "plain/b.bmp"}) temp.write(name, wideBmp);
+  for (const char* name : {"wide/b.bmp", "wide/c.bmp", "plain/a.bmp"})
+    temp.write(name, testsupport::solidBmp(2, 1, {1, 2, 3}));
+  MemoryStore store;
+  AppHarness h(store);
+  h.app.openFolder(wide);
+  const std::string wideLine = "4 images · 2 × 1 canvas, from a.bmp · Wide profile";
+  EXPECT_EQ(h.folderSummary(), wideLine + " · 2 files converted");
+  h.app.openFolder(plain);
+  const std::string plainLine = "2 images · 2 × 1 canvas, from a.bmp";
+  EXPECT_EQ(h.folderSummary(), plainLine + " · 1 file converted");
+  h.app.setIgnoreProfiles(true);
+  EXPECT_EQ(h.summaryChangedFrom(plainLine + " · 1 file converted"), plainLine);
 }
 
 // What the user sees, per state of the job: the panel, its timer and the commands allowed.

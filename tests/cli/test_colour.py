@@ -3,6 +3,7 @@ own conversions (Little CMS through ImageCms) as psd-tools reads them."""
 import io
 import os
 import struct
+import re
 import unittest
 import zlib
 
@@ -231,6 +232,25 @@ class ColourTest(CliTestCase):
         self.assertEqual(run("-q", "--orient", self.src, self.output()).returncode, 0)
         embedded = self.open_psd().image_resources.get_data(Resource.ICC_PROFILE)
         self.assertEqual(embedded, profile_bytes(ADOBE_RGB))
+    def test_the_log_counts_the_files_to_convert_from_their_headers(self):
+        adobe, prophoto = profile_bytes(ADOBE_RGB), profile_bytes(PROPHOTO)
+        self.save("a.png", gradient(), icc_profile=adobe)
+        self.save("b.jpg", gradient())  # untagged: sRGB, converted
+        self.save("c.jpg", gradient(), icc_profile=prophoto + b"\0" * 70000)  # in two APP2 parts
+        self.save("d.png", gradient(), icc_profile=adobe)  # the document's own: as stored
+        self.save("e.tif", gradient(), icc_profile=prophoto)
+        self.save("f.gif", gradient().convert("P"))
+        self.save("g.png", gradient(), icc_profile=b"\0" * 4000)  # ignored: sRGB
+        self.save("h.jpg", gradient().convert("CMYK"), icc_profile=lcms.cmyk_profile())  # sRGB
+        self.save("i.png", gradient(), icc_profile=adobe[:128] + b"\xff" * 64)
+        result = run("-v", self.src, self.output())
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertIn("colour: 7 of the other files will be converted", result.stderr)
+        converted = re.findall(r"^colour: \S+ converted into", result.stderr, re.MULTILINE)
+        self.assertEqual(len(converted), 7, "as many as their turns convert")
+
+        ignored = run("-v", "--ignore-profiles", self.src, self.output("kept.psd"))
+        self.assertNotIn("will be converted", ignored.stderr)
 
     def test_unusable_profiles_are_ignored(self):
         adobe = profile_bytes(ADOBE_RGB)

@@ -1,5 +1,5 @@
 // The document's colour space as the first file names it: a BMP version-5 file embeds its
-// profile, made here with Little CMS.
+// profile, made with Little CMS.
 #include <gtest/gtest.h>
 #include <lcms2.h>
 
@@ -8,60 +8,16 @@
 #include <vector>
 
 #include "job/Job.h"
+#include "support/ProfileBytes.h"
 #include "support/TempFolder.h"
 
 namespace quillane {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
-Bytes saved(cmsHPROFILE profile) {
-  cmsUInt32Number size = 0;
-  cmsSaveProfileToMem(profile, nullptr, &size);
-  Bytes bytes(size);
-  cmsSaveProfileToMem(profile, bytes.data(), &size);
-  cmsCloseProfile(profile);
-  return bytes;
-}
-
-// An RGB profile of Adobe RGB (1998)'s primaries under the given description.
-Bytes wideProfile(const char* description) {
-  const cmsCIExyY white = {0.3127, 0.3290, 1.0};
-  const cmsCIExyYTRIPLE primaries = {{0.64, 0.33, 1.0}, {0.21, 0.71, 1.0}, {0.15, 0.06, 1.0}};
-  cmsToneCurve* gamma = cmsBuildGamma(nullptr, 2.2);
-  cmsToneCurve* curves[3] = {gamma, gamma, gamma};
-  cmsHPROFILE profile = cmsCreateRGBProfile(&white, &primaries, curves);
-  cmsFreeToneCurve(gamma);
-  cmsMLU* text = cmsMLUalloc(nullptr, 1);
-  cmsMLUsetASCII(text, "en", "US", description);
-  cmsWriteTag(profile, cmsSigProfileDescriptionTag, text);
-  cmsMLUfree(text);
-  return saved(profile);
-}
-
-// A 2 x 1 24-bit BMP with a version-5 header that embeds the profile after the pixels.
-std::string bmpWithProfile(const Bytes& profile) {
-  std::string b = "BM";
-  const auto put = [&b](std::uint32_t value, int count) {
-    for (int i = 0; i < count; ++i) b += static_cast<char>((value >> (8 * i)) & 0xFF);
-  };
-  constexpr std::uint32_t kPixels = 14 + 124, kRowBytes = 8;
-  put(kPixels + kRowBytes + std::uint32_t(profile.size()), 4);
-  put(0, 4);
-  put(kPixels, 4);
-  for (const std::uint32_t v : {124u, 2u, 1u}) put(v, 4);
-  put(1, 2);
-  put(24, 2);
-  for (const std::uint32_t v : {0u, kRowBytes, 2835u, 2835u, 0u, 0u, 0u, 0u, 0u, 0u}) put(v, 4);
-  put(0x4D424544, 4);           // 'MBED': the profile is embedded
-  b.append(36 + 12 + 4, '\0');  // endpoints, gamma, intent
-  put(124 + kRowBytes, 4);      // the profile's offset from the info header
-  put(std::uint32_t(profile.size()), 4);
-  put(0, 4);
-  b += std::string("\x10\x20\x30\x40\x50\x60\0\0", 8);
-  b.append(profile.begin(), profile.end());
-  return b;
-}
+using testsupport::bmpWithProfile;
+using testsupport::Bytes;
+using testsupport::saved;
+using testsupport::wideProfile;
 
 TEST(DocumentColours, TheFirstFileNamesTheProfileTheDocumentTakesAndSrgbNamesNone) {
   testsupport::TempFolder folder;

@@ -27,6 +27,11 @@ std::optional<ColourConversion> ColourConversion::between(const ColourProfile& f
   if (into.data() != ColourProfile::Data::Rgb) return std::nullopt;
   switch (from.data()) {
     case ColourProfile::Data::Rgb: {
+      if (auto shaper = MatrixShaper::between(from, into)) {
+        ColourConversion conversion(nullptr, {});
+        conversion.matrixShaper_ = std::make_shared<const MatrixShaper>(std::move(*shaper));
+        return conversion;
+      }
       auto transform = transformBetween(from, TYPE_RGBA_8, into, TYPE_RGBA_8);
       if (!transform) return std::nullopt;
       return ColourConversion(std::move(transform), {});
@@ -52,6 +57,10 @@ std::optional<ColourConversion> ColourConversion::between(const ColourProfile& f
 }
 
 void ColourConversion::convert(Bitmap& bitmap) const {
+  if (matrixShaper_) {
+    matrixShaper_->convert(bitmap);
+    return;
+  }
   for (int y = 0; y < bitmap.height; ++y) {
     std::uint8_t* row = bitmap.row(y);
     if (!greys_.empty()) {

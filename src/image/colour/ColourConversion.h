@@ -7,6 +7,7 @@
 
 #include "image/Bitmap.h"
 #include "image/colour/ColourProfile.h"
+#include "image/colour/MatrixShaper.h"
 
 namespace quillane {
 
@@ -34,6 +35,8 @@ class ColourConversion {
   std::shared_ptr<void> transform_;
   // For a grey profile: the RGB of each of the 256 grey levels, else empty.
   std::vector<std::uint8_t> greys_;
+  // Between two matrix-shaper RGB profiles: this instead of the transform.
+  std::shared_ptr<const MatrixShaper> matrixShaper_;
 };
 
 }  // namespace quillane

@@ -9,27 +9,21 @@
 namespace quillane {
 namespace {
 
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
-  ~FileDescriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
-
 // Unreadable, for the reason errno gives.
 DecodeError systemFailure() { return DecodeError{.systemError = errno}; }
 
 }  // namespace
 
+FileDescriptor::~FileDescriptor() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+FileDescriptor openSourceFile(const std::string& path) {
+  return FileDescriptor(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+}
+
 Decoded<std::vector<std::uint8_t>> readWholeFile(const std::string& path, std::size_t maxBytes) {
-  FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  const FileDescriptor fd = openSourceFile(path);
   if (fd.get() < 0) return systemFailure();
   struct stat info {};
   if (::fstat(fd.get(), &info) != 0) return systemFailure();

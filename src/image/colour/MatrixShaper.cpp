@@ -1,0 +1,193 @@
+#include "image/colour/MatrixShaper.h"
+
+#include <lcms2.h>
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <memory>
+
+namespace quillane {
+namespace {
+
+constexpr int kOne = 1 << 14;  // 1.0 in the fixed point of linear light
+// Curves that rise above this, or matrices with entries beyond this, are left to Little CMS:
+// no real profile comes near (gamut matrices stay within about 2.5). fitsInt32 checks the
+// sums each pixel makes.
+constexpr double kMaxLinear = 2.0;
+constexpr double kMaxMatrixEntry = 64.0;
+
+using Matrix = std::array<std::array<double, 3>, 3>;
+using Curve = std::unique_ptr<cmsToneCurve, decltype(&cmsFreeToneCurve)>;
+
+constexpr cmsTagSignature kTrcTags[] = {cmsSigRedTRCTag, cmsSigGreenTRCTag, cmsSigBlueTRCTag};
+
+std::int32_t fixed(double value) {
+  return static_cast<std::int32_t>(std::floor(value * kOne + 0.5));
+}
+
+// Whether Little CMS converts through the profile's curves and matrix alone: it prefers any
+// table-based tag it finds, and a Lab connection adds stages.
+bool onlyCurvesAndMatrix(cmsHPROFILE profile) {
+  if (!cmsIsMatrixShaper(profile) || cmsGetPCS(profile) != cmsSigXYZData) return false;
+  for (const cmsTagSignature table :
+       {cmsSigAToB0Tag, cmsSigAToB1Tag, cmsSigAToB2Tag, cmsSigBToA0Tag, cmsSigBToA1Tag,
+        cmsSigBToA2Tag, cmsSigDToB0Tag, cmsSigDToB1Tag, cmsSigDToB2Tag, cmsSigBToD0Tag,
+        cmsSigBToD1Tag, cmsSigBToD2Tag}) {
+    if (cmsIsTag(profile, table)) return false;
+  }
+  return true;
+}
+
+// The profile's matrix from linear RGB to XYZ: its colorants are the columns.
+std::optional<Matrix> colorants(cmsHPROFILE profile) {
+  Matrix m{};
+  const cmsTagSignature tags[] = {cmsSigRedColorantTag, cmsSigGreenColorantTag,
+                                  cmsSigBlueColorantTag};
+  for (int column = 0; column < 3; ++column) {
+    const auto* xyz = static_cast<const cmsCIEXYZ*>(cmsReadTag(profile, tags[column]));
+    if (xyz == nullptr) return std::nullopt;
+    m[0][column] = xyz->X;
+    m[1][column] = xyz->Y;
+    m[2][column] = xyz->Z;
+  }
+  return m;
+}
+
+std::optional<Matrix> inverse(const Matrix& m) {
+  const auto minor = [&m](int r0, int r1, int c0, int c1) {
+    return m[r0][c0] * m[r1][c1] - m[r0][c1] * m[r1][c0];
+  };
+  const double det =
+      m[0][0] * minor(1, 2, 1, 2) - m[0][1] * minor(1, 2, 0, 2) + m[0][2] * minor(1, 2, 0, 1);
+  if (!std::isfinite(det) || std::abs(det) < 1e-12) return std::nullopt;
+  Matrix inv{};
+  for (int r = 0; r < 3; ++r) {
+    for (int c = 0; c < 3; ++c) {
+      // The cofactor of (c, r), transposed.
+      const int r0 = c == 0 ? 1 : 0, r1 = c == 2 ? 1 : 2;
+      const int c0 = r == 0 ? 1 : 0, c1 = r == 2 ? 1 : 2;
+      const double sign = (r + c) % 2 == 0 ? 1.0 : -1.0;
+      inv[r][c] = sign * minor(r0, r1, c0, c1) / det;
+    }
+  }
+  return inv;
+}
+
+Matrix product(const Matrix& a, const Matrix& b) {
+  Matrix p{};
+  for (int r = 0; r < 3; ++r) {
+    for (int c = 0; c < 3; ++c) {
+      for (int k = 0; k < 3; ++k) p[r][c] += a[r][k] * b[k][c];
+    }
+  }
+  return p;
+}
+
+bool sameBlack(cmsHPROFILE from, cmsHPROFILE into) {
+  cmsCIEXYZ fromBlack{}, intoBlack{};
+  if (!cmsDetectBlackPoint(&fromBlack, from, INTENT_RELATIVE_COLORIMETRIC, 0) ||
+      !cmsDetectDestinationBlackPoint(&intoBlack, into, INTENT_RELATIVE_COLORIMETRIC, 0))
+    return false;
+  return fromBlack.X == intoBlack.X && fromBlack.Y == intoBlack.Y && fromBlack.Z == intoBlack.Z;
+}
+
+// Whether every sum of three products the conversion makes fits 32 bits.
+bool fitsInt32(const std::array<std::array<std::int32_t, 3>, 3>& matrix,
+               const std::array<std::array<std::int32_t, 256>, 3>& linear) {
+  std::int64_t largest = 0;
+  for (const auto& table : linear) {
+    for (const std::int32_t value : table)
+      largest = std::max<std::int64_t>(largest, std::abs(value));
+  }
+  for (const auto& row : matrix) {
+    const std::int64_t sum = std::int64_t{std::abs(row[0])} + std::abs(row[1]) + std::abs(row[2]);
+    if (sum * largest + kOne > std::numeric_limits<std::int32_t>::max()) return false;
+  }
+  return true;
+}
+
+// The 8-bit value a 16-bit one rounds to, as Little CMS rounds it.
+std::uint8_t eightBits(double unit) {
+  const double word =
+      std::clamp(std::floor(std::clamp(unit, 0.0, 1.0) * 65535.0 + 0.5), 0.0, 65535.0);
+  return static_cast<std::uint8_t>((static_cast<std::uint32_t>(word) * 65281u + 8388608u) >> 24);
+}
+
+}  // namespace
+
+std::optional<MatrixShaper> MatrixShaper::between(const ColourProfile& from,
+                                                  const ColourProfile& into) {
+  cmsHPROFILE source = from.handle(), target = into.handle();
+  if (from.data() != ColourProfile::Data::Rgb || into.data() != ColourProfile::Data::Rgb ||
+      !onlyCurvesAndMatrix(source) || !onlyCurvesAndMatrix(target) || !sameBlack(source, target))
+    return std::nullopt;
+  const auto sourceMatrix = colorants(source), targetMatrix = colorants(target);
+  if (!sourceMatrix || !targetMatrix) return std::nullopt;
+  const auto targetInverse = inverse(*targetMatrix);
+  if (!targetInverse) return std::nullopt;
+  const Matrix rgbToRgb = product(*targetInverse, *sourceMatrix);
+
+  MatrixShaper shaper;
+  for (int r = 0; r < 3; ++r) {
+    for (int c = 0; c < 3; ++c) {
+      if (!(std::abs(rgbToRgb[r][c]) <= kMaxMatrixEntry)) return std::nullopt;
+      shaper.matrix_[r][c] = fixed(rgbToRgb[r][c]);
+    }
+  }
+  for (int channel = 0; channel < 3; ++channel) {
+    const auto* sourceCurve =
+        static_cast<const cmsToneCurve*>(cmsReadTag(source, kTrcTags[channel]));
+    const auto* targetCurve =
+        static_cast<const cmsToneCurve*>(cmsReadTag(target, kTrcTags[channel]));
+    if (sourceCurve == nullptr || targetCurve == nullptr) return std::nullopt;
+    for (int i = 0; i < 256; ++i) {
+      const float linear =
+          cmsEvalToneCurveFloat(sourceCurve, static_cast<cmsFloat32Number>(i / 255.0));
+      if (!(std::abs(linear) <= kMaxLinear)) return std::nullopt;
+      shaper.linear_[channel][i] = fixed(linear);
+    }
+    const Curve encode(cmsReverseToneCurve(targetCurve), &cmsFreeToneCurve);
+    if (!encode) return std::nullopt;
+    for (int i = 0; i <= kOne; ++i) {
+      const float unit =
+          cmsEvalToneCurveFloat(encode.get(), static_cast<cmsFloat32Number>(i / double(kOne)));
+      shaper.encoded_[channel][i] = eightBits(unit);
+    }
+  }
+  if (!fitsInt32(shaper.matrix_, shaper.linear_)) return std::nullopt;
+  return shaper;
+}
+
+void MatrixShaper::convert(Bitmap& bitmap) const {
+  // Each pixel is read and written as one 32-bit word, R in its lowest byte.
+  static_assert(std::endian::native == std::endian::little);
+  // Everything the loop reads, in locals: a byte store may alias any member.
+  const std::int32_t *red = linear_[0].data(), *green = linear_[1].data(),
+                     *blue = linear_[2].data();
+  const std::uint8_t *encodedRed = encoded_[0].data(), *encodedGreen = encoded_[1].data(),
+                     *encodedBlue = encoded_[2].data();
+  const auto m = matrix_;
+  const auto step = [](std::int32_t sum) { return std::clamp((sum + kOne / 2) >> 14, 0, kOne); };
+  const std::size_t count = bitmap.pixels.size() / 4;
+  std::uint8_t* pixels = bitmap.pixels.data();
+  for (std::size_t i = 0; i < count; ++i) {
+    std::uint32_t pixel = 0;
+    std::memcpy(&pixel, pixels + 4 * i, 4);
+    const std::uint32_t alpha = pixel & 0xFF000000u;
+    if (alpha != 0) {
+      const std::int32_t r = red[pixel & 0xFF], g = green[(pixel >> 8) & 0xFF],
+                         b = blue[(pixel >> 16) & 0xFF];
+      pixel = alpha | encodedRed[step(m[0][0] * r + m[0][1] * g + m[0][2] * b)] |
+              std::uint32_t{encodedGreen[step(m[1][0] * r + m[1][1] * g + m[1][2] * b)]} << 8 |
+              std::uint32_t{encodedBlue[step(m[2][0] * r + m[2][1] * g + m[2][2] * b)]} << 16;
+    } else {
+      pixel = 0;  // a transparent pixel becomes all zeros
+    }
+    std::memcpy(pixels + 4 * i, &pixel, 4);
+  }
+}
+
+}  // namespace quillane

@@ -1,0 +1,121 @@
+// The fast conversion between matrix-shaper profiles against Little CMS's own 8-bit transform,
+// on every one of the 2^24 colours.
+#include "image/colour/MatrixShaper.h"
+
+#include <gtest/gtest.h>
+#include <lcms2.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "image/decode/SizeCheck.h"
+
+namespace quillane {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes saved(cmsHPROFILE profile) {
+  cmsUInt32Number size = 0;
+  cmsSaveProfileToMem(profile, nullptr, &size);
+  Bytes bytes(size);
+  cmsSaveProfileToMem(profile, bytes.data(), &size);
+  cmsCloseProfile(profile);
+  return bytes;
+}
+
+ColourProfile fromFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  const Bytes bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  return ColourProfile::read(bytes).value();
+}
+
+// Display P3: the primaries of DCI-P3 under D65 white, sRGB's curve.
+ColourProfile displayP3() {
+  const cmsCIExyY white = {0.3127, 0.3290, 1.0};
+  const cmsCIExyYTRIPLE primaries = {{0.680, 0.320, 1.0}, {0.265, 0.690, 1.0}, {0.150, 0.060, 1.0}};
+  const double srgbCurve[] = {2.4, 1 / 1.055, 0.055 / 1.055, 1 / 12.92, 0.04045};
+  cmsToneCurve* curve = cmsBuildParametricToneCurve(nullptr, 4, srgbCurve);
+  cmsToneCurve* curves[3] = {curve, curve, curve};
+  cmsHPROFILE profile = cmsCreateRGBProfile(&white, &primaries, curves);
+  cmsFreeToneCurve(curve);
+  return ColourProfile::read(saved(profile)).value();
+}
+
+// Every colour once, opaque; then a few transparent pixels.
+Bitmap everyColour() {
+  Bitmap bitmap = *createBitmap(4096, 4097, BitmapFill::Zeroes);
+  for (std::uint32_t colour = 0; colour < (1u << 24); ++colour) {
+    std::uint8_t* p = bitmap.pixels.data() + 4 * std::size_t(colour);
+    p[0] = std::uint8_t(colour >> 16);
+    p[1] = std::uint8_t(colour >> 8);
+    p[2] = std::uint8_t(colour);
+    p[3] = 255;
+  }
+  std::uint8_t* lastRow = bitmap.row(4096);
+  for (int x = 0; x < 4096; ++x) std::fill_n(lastRow + 4 * x, 3, std::uint8_t(x));
+  return bitmap;
+}
+
+TEST(MatrixShaper, AgreesWithLittleCmsOnEveryColourWithinOneStep) {
+  constexpr const char* kColord = "/usr/share/color/icc/colord/";
+  if (!std::ifstream(std::string(kColord) + "AdobeRGB1998.icc")) GTEST_SKIP() << "no colord-data";
+  const ColourProfile srgb = ColourProfile::srgb(), p3 = displayP3();
+  const ColourProfile adobe = fromFile(std::string(kColord) + "AdobeRGB1998.icc");
+  const ColourProfile prophoto = fromFile(std::string(kColord) + "ProPhotoRGB.icc");
+  const struct {
+    const char* name;
+    const ColourProfile& from;
+    const ColourProfile& into;
+  } cases[] = {
+      {"Adobe RGB into sRGB", adobe, srgb},
+      {"sRGB into Adobe RGB", srgb, adobe},
+      {"Display P3 into sRGB", p3, srgb},
+      {"sRGB into ProPhoto", srgb, prophoto},
+  };
+  const Bitmap source = everyColour();
+  for (const auto& c : cases) {
+    const auto shaper = MatrixShaper::between(c.from, c.into);
+    ASSERT_TRUE(shaper) << c.name;
+    Bitmap fast = source, reference = source;
+    shaper->convert(fast);
+    cmsHTRANSFORM transform = cmsCreateTransform(
+        c.from.handle(), TYPE_RGBA_8, c.into.handle(), TYPE_RGBA_8, INTENT_RELATIVE_COLORIMETRIC,
+        cmsFLAGS_BLACKPOINTCOMPENSATION | cmsFLAGS_COPY_ALPHA);
+    cmsDoTransform(transform, reference.pixels.data(), reference.pixels.data(), 1u << 24);
+    cmsDeleteTransform(transform);
+
+    int worst = 0;
+    for (std::size_t i = 0; i < (std::size_t(4) << 24); ++i)
+      worst = std::max(worst, std::abs(fast.pixels[i] - reference.pixels[i]));
+    EXPECT_LE(worst, 1) << c.name;
+    const std::uint8_t* lastRow = fast.row(4096);
+    EXPECT_TRUE(std::all_of(lastRow, lastRow + fast.rowBytes(), [](auto v) { return v == 0; }))
+        << c.name << ": a transparent pixel becomes all zeros";
+  }
+}
+
+TEST(MatrixShaper, LeavesProfilesWithTablesToLittleCms) {
+  const ColourProfile srgb = ColourProfile::srgb();
+  // A profile of sRGB's colours that converts through a table as well as its matrix.
+  cmsHPROFILE tabled = cmsCreate_sRGBProfile();
+  const cmsUInt16Number corners[] = {0, 0,     0,     0,     0,     65535, 0,     65535,
+                                     0, 0,     65535, 65535, 65535, 0,     0,     65535,
+                                     0, 65535, 65535, 65535, 0,     65535, 65535, 65535};
+  cmsPipeline* identity = cmsPipelineAlloc(nullptr, 3, 3);
+  cmsPipelineInsertStage(identity, cmsAT_END, cmsStageAllocToneCurves(nullptr, 3, nullptr));
+  cmsPipelineInsertStage(identity, cmsAT_END, cmsStageAllocCLut16bit(nullptr, 2, 3, 3, corners));
+  cmsPipelineInsertStage(identity, cmsAT_END, cmsStageAllocToneCurves(nullptr, 3, nullptr));
+  cmsWriteTag(tabled, cmsSigAToB0Tag, identity);
+  cmsPipelineFree(identity);
+  const auto withTable = ColourProfile::read(saved(tabled));
+  ASSERT_TRUE(withTable);
+  EXPECT_FALSE(MatrixShaper::between(*withTable, srgb));
+  EXPECT_FALSE(MatrixShaper::between(srgb, *withTable));
+}
+
+}  // namespace
+}  // namespace quillane
