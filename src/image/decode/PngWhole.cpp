@@ -6,10 +6,13 @@
 #include <emmintrin.h>
 #endif
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <new>
+#include <optional>
+#include <span>
 #include <vector>
 
 #include "image/decode/ByteReader.h"
@@ -53,7 +56,7 @@ std::optional<Chunk> chunkAt(std::span<const std::uint8_t> file, std::size_t off
 // The image data: the run of IDAT chunks joined (a single one read in place), when each one's
 // CRC holds and a sound IEND follows them. `joined` holds the bytes of several.
 std::optional<std::span<const std::uint8_t>> imageData(std::span<const std::uint8_t> file,
-                                                       RasterBytes& joined) {
+                                                       std::unique_ptr<std::uint8_t[]>& joined) {
   std::size_t offset = kSignatureBytes;
   std::optional<Chunk> chunk = chunkAt(file, offset, false);
   for (; chunk && !chunk->isIdat; chunk = chunkAt(file, offset, false)) offset = chunk->next;
@@ -67,10 +70,10 @@ std::optional<std::span<const std::uint8_t>> imageData(std::span<const std::uint
   }
   if (!chunk || !chunk->isIend || !chunk->data.empty() || parts.empty()) return std::nullopt;
   if (parts.size() == 1) return parts.front();
-  joined.resize(total);
-  std::uint8_t* out = joined.data();
+  joined = std::make_unique_for_overwrite<std::uint8_t[]>(total);
+  std::uint8_t* out = joined.get();
   for (const auto part : parts) out = std::copy(part.begin(), part.end(), out);
-  return std::span<const std::uint8_t>(joined);
+  return std::span<const std::uint8_t>(joined.get(), total);
 }
 
 std::uint32_t loadPixel(const std::uint8_t* at) {
@@ -192,7 +195,8 @@ bool decodeWholeRgba8Png(std::span<const std::uint8_t> file, Bitmap& bitmap, int
   const std::size_t rowBytes = static_cast<std::size_t>(bitmap.width) * kPixelBytes;
   const std::size_t storedBytes = (rowBytes + 1) * static_cast<std::size_t>(height);
   if (storedBytes > bitmap.pixels.size()) return false;
-  RasterBytes joined;
+  // Off the raster pool: a block kept for the next raster is worth more than this one.
+  std::unique_ptr<std::uint8_t[]> joined;
   std::optional<std::span<const std::uint8_t>> data;
   try {
     data = imageData(file, joined);
