@@ -187,7 +187,7 @@ bool unfilterRows(std::uint8_t* pixels, std::size_t rowBytes, int height) {
 }  // namespace
 
 long long rowsWithFilterBytes(int width, int height) {
-  const long long rowBytes = static_cast<long long>(width) * kPixelBytes;
+  const auto rowBytes = static_cast<long long>(static_cast<std::size_t>(width) * kPixelBytes);
   return height + (height + rowBytes - 1) / rowBytes;
 }
 
