@@ -65,6 +65,7 @@ TEST(Decode, EveryVariantMatchesItsPattern) {
   const Case cases[] = {
       {"png-rgb8.png", Pattern::Rgb, 0},
       {"png-rgba8.png", Pattern::Rgba, 0},
+      {"png-rgba8-filters.png", Pattern::Rgba, 0},
       {"png-rgba8-interlaced.png", Pattern::Rgba, 0},
       {"png-rgba16.png", Pattern::Rgba, 0},
       {"png-grey8.png", Pattern::Grey, 0},

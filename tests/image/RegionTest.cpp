@@ -47,6 +47,7 @@ TEST(Region, APartDecodesAsTheWholeCutToIt) {
                          "images/jpeg-rgb.jpg",
                          "images/jpeg-cmyk-adobe.jpg",
                          "images/png-rgba8.png",
+                         "images/png-rgba8-filters.png",
                          "images/png-rgba8-interlaced.png",
                          "images/png-rgba16.png",
                          "images/extremes16.png",

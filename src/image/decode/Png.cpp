@@ -12,6 +12,7 @@
 #include "image/decode/ByteReader.h"
 #include "image/decode/Decoders.h"
 #include "image/decode/DeepSamples.h"
+#include "image/decode/PngWhole.h"
 #include "image/decode/Resolution.h"
 #include "image/decode/SizeCheck.h"
 #include "util/MemoryBudget.h"
@@ -178,6 +179,31 @@ int decodeRows(spng_ctx* ctx, const spng_ihdr& ihdr, RowPutter& putter, Bitmap& 
   return 0;
 }
 
+// The raster of an image that is inflated at once, with room for its rows' filter bytes: a
+// non-interlaced image of 8-bit RGBA samples, kept whole. Nothing when that way does not serve
+// or the room cannot be had; the image is then decoded row by row.
+std::optional<Bitmap> rasterForWholeImage(const spng_ihdr& ihdr, const DecodeRequest& request) {
+  if (ihdr.interlace_method != SPNG_INTERLACE_NONE || ihdr.bit_depth != 8 ||
+      ihdr.color_type != SPNG_COLOR_TYPE_TRUECOLOR_ALPHA ||
+      request.keptWidth(ihdr.width) != ihdr.width || request.keptHeight(ihdr.height) != ihdr.height)
+    return std::nullopt;
+  const auto width = static_cast<int>(ihdr.width);
+  auto raster = createBitmap(width, rowsWithFilterBytes(width, static_cast<int>(ihdr.height)),
+                             BitmapFill::Nothing);
+  if (!raster) return std::nullopt;
+  return std::move(*raster);
+}
+
+// The image's rows inflated at once into a raster with room for them: true when they all
+// are, and either way the raster cut to the image's own rows.
+bool decodedWhole(std::span<const std::uint8_t> bytes, Bitmap& raster, const spng_ihdr& ihdr) {
+  const auto height = static_cast<int>(ihdr.height);
+  const bool decoded = decodeWholeRgba8Png(bytes, raster, height);
+  raster.height = height;
+  raster.pixels.resize(raster.rowBytes() * ihdr.height);
+  return decoded;
+}
+
 }  // namespace
 
 Decoded<DecodedImage> decodePng(std::span<const std::uint8_t> bytes, const DecodeRequest& request) {
@@ -193,9 +219,12 @@ Decoded<DecodedImage> decodePng(std::span<const std::uint8_t> bytes, const Decod
   if (error != 0) return failureOf(error);
 
   const bool deep = ihdr.bit_depth == 16;
+  std::optional<Bitmap> whole = rasterForWholeImage(ihdr, request);
+  const bool inflateWhole = whole.has_value();
   // Every byte of the kept part is written, or the image is refused.
-  auto bitmap = createBitmap(request.keptWidth(ihdr.width), request.keptHeight(ihdr.height),
-                             BitmapFill::Nothing);
+  auto bitmap = inflateWhole ? Decoded<Bitmap>(std::move(*whole))
+                             : createBitmap(request.keptWidth(ihdr.width),
+                                            request.keptHeight(ihdr.height), BitmapFill::Nothing);
   if (!bitmap) return bitmap.error();
   // The kept rows of an interlaced image are gathered whole first.
   const bool interlaced = ihdr.interlace_method != SPNG_INTERLACE_NONE;
@@ -210,7 +239,8 @@ Decoded<DecodedImage> decodePng(std::span<const std::uint8_t> bytes, const Decod
     std::optional<DeepConversion> conversion;
     if (error == 0) conversion = deepConversion(ctx.get(), ihdr, request);
     RowPutter putter(*bitmap, deep, conversion ? &*conversion : nullptr);
-    if (error == 0) error = decodeRows(ctx.get(), ihdr, putter, *bitmap);
+    if (error == 0 && !(inflateWhole && decodedWhole(bytes, *bitmap, ihdr)))
+      error = decodeRows(ctx.get(), ihdr, putter, *bitmap);
     converted = conversion.has_value();
   } catch (const std::bad_alloc&) {
     return DecodeError{DecodeFailure::OutOfMemory, ihdr.width, ihdr.height};
