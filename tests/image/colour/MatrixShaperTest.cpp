@@ -12,20 +12,13 @@
 #include <vector>
 
 #include "image/decode/SizeCheck.h"
+#include "support/ProfileBytes.h"
 
 namespace quillane {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-Bytes saved(cmsHPROFILE profile) {
-  cmsUInt32Number size = 0;
-  cmsSaveProfileToMem(profile, nullptr, &size);
-  Bytes bytes(size);
-  cmsSaveProfileToMem(profile, bytes.data(), &size);
-  cmsCloseProfile(profile);
-  return bytes;
-}
+using testsupport::saved;
 
 ColourProfile fromFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
