@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "image/colour/ColourProfile.h"
+#include "image/colour/MatrixShaper.h"
 
 namespace quillane {
 namespace {
@@ -32,16 +33,25 @@ std::optional<DeepConversion> DeepConversion::into(std::span<const std::uint8_t>
   const auto to = profileOf(document);
   if (!to || to->data() != ColourProfile::Data::Rgb || (from->isSrgb() && to->isSrgb()))
     return std::nullopt;
+  if (!grey) {
+    if (auto shaper = DeepMatrixShaper::between(*from, *to))
+      return DeepConversion(nullptr, std::make_shared<const DeepMatrixShaper>(std::move(*shaper)));
+  }
   // In place, alpha copied onto itself; from grey it is left alone as the output skips it.
   const cmsUInt32Number flags = cmsFLAGS_BLACKPOINTCOMPENSATION | (grey ? 0 : cmsFLAGS_COPY_ALPHA);
   cmsHTRANSFORM transform =
       cmsCreateTransform(from->handle(), grey ? kGreyOfRgba16 : TYPE_RGBA_16, to->handle(),
                          TYPE_RGBA_16, INTENT_RELATIVE_COLORIMETRIC, flags);
   if (transform == nullptr) return std::nullopt;
-  return DeepConversion(std::shared_ptr<void>(transform, [](void* t) { cmsDeleteTransform(t); }));
+  return DeepConversion(std::shared_ptr<void>(transform, [](void* t) { cmsDeleteTransform(t); }),
+                        nullptr);
 }
 
 void DeepConversion::convert(std::uint16_t* rgba, int width) const {
+  if (shaper_) {
+    shaper_->convert(rgba, width);
+    return;
+  }
   cmsDoTransform(transform_.get(), rgba, rgba, static_cast<cmsUInt32Number>(width));
   for (int x = 0; x < width; ++x, rgba += 4) {
     if (rgba[3] == 0) rgba[0] = rgba[1] = rgba[2] = 0;

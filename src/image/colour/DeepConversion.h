@@ -7,6 +7,8 @@
 
 namespace quillane {
 
+class DeepMatrixShaper;
+
 // A conversion of 16-bit RGBA pixels into a document's colours, made while a source of 16
 // bits a sample is decoded, before its samples are reduced to 8 bits. Relative colorimetric
 // with black-point compensation, as the 8-bit conversion of whole layers makes it. Each
@@ -26,9 +28,12 @@ class DeepConversion {
   void convert(std::uint16_t* rgba, int width) const;
 
  private:
-  explicit DeepConversion(std::shared_ptr<void> transform) : transform_(std::move(transform)) {}
+  DeepConversion(std::shared_ptr<void> transform, std::shared_ptr<const DeepMatrixShaper> shaper)
+      : transform_(std::move(transform)), shaper_(std::move(shaper)) {}
 
+  // Little CMS's transform, or the faster one between two matrix-shaper profiles.
   std::shared_ptr<void> transform_;
+  std::shared_ptr<const DeepMatrixShaper> shaper_;
 };
 
 }  // namespace quillane

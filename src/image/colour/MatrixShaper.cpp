@@ -116,10 +116,9 @@ std::uint8_t eightBits(double unit) {
   return static_cast<std::uint8_t>((static_cast<std::uint32_t>(word) * 65281u + 8388608u) >> 24);
 }
 
-}  // namespace
-
-std::optional<MatrixShaper> MatrixShaper::between(const ColourProfile& from,
-                                                  const ColourProfile& into) {
+// The matrix from the source's linear RGB into the target's, when both profiles are RGB
+// curves and a matrix alone and black-point compensation changes nothing.
+std::optional<Matrix> rgbToRgbMatrix(const ColourProfile& from, const ColourProfile& into) {
   cmsHPROFILE source = from.handle(), target = into.handle();
   if (from.data() != ColourProfile::Data::Rgb || into.data() != ColourProfile::Data::Rgb ||
       !onlyCurvesAndMatrix(source) || !onlyCurvesAndMatrix(target) || !sameBlack(source, target))
@@ -128,7 +127,20 @@ std::optional<MatrixShaper> MatrixShaper::between(const ColourProfile& from,
   if (!sourceMatrix || !targetMatrix) return std::nullopt;
   const auto targetInverse = inverse(*targetMatrix);
   if (!targetInverse) return std::nullopt;
-  const Matrix rgbToRgb = product(*targetInverse, *sourceMatrix);
+  return product(*targetInverse, *sourceMatrix);
+}
+
+const cmsToneCurve* curveOf(const ColourProfile& profile, int channel) {
+  return static_cast<const cmsToneCurve*>(cmsReadTag(profile.handle(), kTrcTags[channel]));
+}
+
+}  // namespace
+
+std::optional<MatrixShaper> MatrixShaper::between(const ColourProfile& from,
+                                                  const ColourProfile& into) {
+  const auto matrix = rgbToRgbMatrix(from, into);
+  if (!matrix) return std::nullopt;
+  const Matrix& rgbToRgb = *matrix;
 
   MatrixShaper shaper;
   for (int r = 0; r < 3; ++r) {
@@ -138,10 +150,8 @@ std::optional<MatrixShaper> MatrixShaper::between(const ColourProfile& from,
     }
   }
   for (int channel = 0; channel < 3; ++channel) {
-    const auto* sourceCurve =
-        static_cast<const cmsToneCurve*>(cmsReadTag(source, kTrcTags[channel]));
-    const auto* targetCurve =
-        static_cast<const cmsToneCurve*>(cmsReadTag(target, kTrcTags[channel]));
+    const cmsToneCurve* sourceCurve = curveOf(from, channel);
+    const cmsToneCurve* targetCurve = curveOf(into, channel);
     if (sourceCurve == nullptr || targetCurve == nullptr) return std::nullopt;
     for (int i = 0; i < 256; ++i) {
       const float linear =
@@ -187,6 +197,65 @@ void MatrixShaper::convert(Bitmap& bitmap) const {
       pixel = 0;  // a transparent pixel becomes all zeros
     }
     std::memcpy(pixels + 4 * i, &pixel, 4);
+  }
+}
+
+std::optional<DeepMatrixShaper> DeepMatrixShaper::between(const ColourProfile& from,
+                                                          const ColourProfile& into) {
+  const auto matrix = rgbToRgbMatrix(from, into);
+  if (!matrix) return std::nullopt;
+  DeepMatrixShaper shaper;
+  // Hostile curves and colorants can give anything: bounded values keep every sum finite.
+  for (int r = 0; r < 3; ++r) {
+    for (int c = 0; c < 3; ++c) {
+      if (!(std::abs((*matrix)[r][c]) <= kMaxMatrixEntry)) return std::nullopt;
+      shaper.matrix_[r][c] = static_cast<float>((*matrix)[r][c]);
+    }
+  }
+  shaper.linear_.resize(3 * kValues);
+  shaper.encoded_.resize(3 * (kSteps + 1));
+  for (int channel = 0; channel < 3; ++channel) {
+    const cmsToneCurve* sourceCurve = curveOf(from, channel);
+    const cmsToneCurve* targetCurve = curveOf(into, channel);
+    if (sourceCurve == nullptr || targetCurve == nullptr) return std::nullopt;
+    float* linear = shaper.linear_.data() + channel * kValues;
+    for (int i = 0; i < kValues; ++i) {
+      linear[i] = cmsEvalToneCurveFloat(sourceCurve, static_cast<cmsFloat32Number>(i / 65535.0));
+      if (!(std::abs(linear[i]) <= kMaxLinear)) return std::nullopt;
+    }
+    const Curve encode(cmsReverseToneCurve(targetCurve), &cmsFreeToneCurve);
+    if (!encode) return std::nullopt;
+    float* encoded = shaper.encoded_.data() + channel * (kSteps + 1);
+    for (int i = 0; i <= kSteps; ++i) {
+      const float unit = cmsEvalToneCurveFloat(
+          encode.get(), static_cast<cmsFloat32Number>(i / static_cast<double>(kSteps)));
+      if (!std::isfinite(unit)) return std::nullopt;
+      encoded[i] = std::clamp(unit, 0.0f, 1.0f) * 65535.0f;
+    }
+  }
+  return shaper;
+}
+
+void DeepMatrixShaper::convert(std::uint16_t* rgba, int width) const {
+  const float* linear = linear_.data();
+  const float* encoded = encoded_.data();
+  const auto m = matrix_;
+  for (int x = 0; x < width; ++x, rgba += 4) {
+    if (rgba[3] == 0) {
+      rgba[0] = rgba[1] = rgba[2] = 0;  // a transparent pixel becomes all zeros
+      continue;
+    }
+    const float r = linear[rgba[0]], g = linear[kValues + rgba[1]],
+                b = linear[2 * kValues + rgba[2]];
+    for (int c = 0; c < 3; ++c) {
+      // Between two steps of the reversed curve, linearly: steps of 2^-14 are fine enough
+      // for a whole 8-bit step even where a pure power curve is steepest, next to black.
+      const float at = std::clamp(m[c][0] * r + m[c][1] * g + m[c][2] * b, 0.0f, 1.0f) * kSteps;
+      const int step = std::min(static_cast<int>(at), kSteps - 1);
+      const float* curve = encoded + c * (kSteps + 1) + step;
+      const float value = curve[0] + (curve[1] - curve[0]) * (at - static_cast<float>(step));
+      rgba[c] = static_cast<std::uint16_t>(value + 0.5f);
+    }
   }
 }
 
