@@ -51,6 +51,17 @@ Size decodedSize(const heif_image_handle* handle, bool upright) {
   return {heif_image_handle_get_width(handle), heif_image_handle_get_height(handle)};
 }
 
+// The coded image may be a little larger than the container says: a codec pads to its
+// blocks, and a crop or a grid's edge tiles cut the padding off.
+constexpr int kCodedMargin = 256;
+
+// The largest side the container declares for the image, before or after its transforms.
+int largestSide(const heif_image_handle* handle) {
+  return std::max({heif_image_handle_get_ispe_width(handle),
+                   heif_image_handle_get_ispe_height(handle), heif_image_handle_get_width(handle),
+                   heif_image_handle_get_height(handle)});
+}
+
 // The kept part of a decoded interleaved image, of 8 bits a sample, or of more in 16-bit
 // little-endian units whose largest value is `maximum`.
 void copyKept(const std::uint8_t* plane, int stride, int channels, int maximum, Bitmap& bitmap) {
@@ -128,6 +139,10 @@ Decoded<DecodedImage> decodeHeif(std::span<const std::uint8_t> bytes,
 
     const Size size = decodedSize(handle.get(), request.upright);
     if (const auto refused = checkImageSize(size.width, size.height, request)) return *refused;
+    // The coded image may declare a size of its own, far beyond the container's: libheif
+    // would allocate for it before finding out.
+    heif_context_set_maximum_image_size_limit(context.get(),
+                                              largestSide(handle.get()) + kCodedMargin);
     auto bitmap = decodePrimary(handle.get(), size, request);
     if (!bitmap) return bitmap.error();
     return DecodedImage{std::move(*bitmap), {}, profileOf(handle.get())};
