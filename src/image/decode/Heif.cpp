@@ -1,6 +1,7 @@
 #include <libheif/heif.h>
 
 #include <algorithm>
+#include <cmath>
 #include <memory>
 #include <new>
 
@@ -60,6 +61,16 @@ int largestSide(const heif_image_handle* handle) {
   return std::max({heif_image_handle_get_ispe_width(handle),
                    heif_image_handle_get_ispe_height(handle), heif_image_handle_get_width(handle),
                    heif_image_handle_get_height(handle)});
+}
+
+// The largest coded side libheif may decode: a little past the container's, and never past
+// what the budget holds as a square (libheif limits sides, not areas), though at least
+// 16384 for a small budget's sake.
+int codedSideLimit(const heif_image_handle* handle) {
+  constexpr double kLeastBound = 16384;
+  const double budgetSide = std::sqrt(static_cast<double>(imageByteBudget()) / 4);
+  const double bound = std::clamp(budgetSide, kLeastBound, static_cast<double>(kMaxImageSide));
+  return std::min(largestSide(handle) + kCodedMargin, static_cast<int>(bound));
 }
 
 // The kept part of a decoded interleaved image, of 8 bits a sample, or of more in 16-bit
@@ -141,8 +152,7 @@ Decoded<DecodedImage> decodeHeif(std::span<const std::uint8_t> bytes,
     if (const auto refused = checkImageSize(size.width, size.height, request)) return *refused;
     // The coded image may declare a size of its own, far beyond the container's: libheif
     // would allocate for it before finding out.
-    heif_context_set_maximum_image_size_limit(context.get(),
-                                              largestSide(handle.get()) + kCodedMargin);
+    heif_context_set_maximum_image_size_limit(context.get(), codedSideLimit(handle.get()));
     auto bitmap = decodePrimary(handle.get(), size, request);
     if (!bitmap) return bitmap.error();
     return DecodedImage{std::move(*bitmap), {}, profileOf(handle.get())};
