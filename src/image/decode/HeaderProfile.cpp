@@ -8,11 +8,11 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
-#include <map>
 #include <optional>
 
 #include "image/decode/ByteReader.h"
 #include "image/decode/FileRead.h"
+#include "image/decode/JpegIccParts.h"
 
 namespace quillane {
 namespace {
@@ -61,10 +61,8 @@ bool startsWith(std::span<const std::uint8_t> bytes, std::string_view text) {
 
 // A JPEG's profile: its APP2 parts joined in their numbered order, as the decoder joins them.
 Bytes jpegProfile(Source& source) {
-  constexpr std::string_view kSignature("ICC_PROFILE\0", 12);
-  constexpr std::size_t kPartHeader = kSignature.size() + 2;  // then its number and the count
-  std::map<int, Bytes> parts;
-  std::size_t count = 0;
+  std::vector<Bytes> app2;
+  std::size_t app2Bytes = 0;
   int components = 0;
   std::uint64_t position = 2;
   for (int segment = 0; segment < kMaxSegments; ++segment) {
@@ -88,26 +86,18 @@ Bytes jpegProfile(Source& source) {
       const auto start = source.at(position + 4, 6);
       if (!start) return {};
       components = (*start)[5];
-    } else if (marker == 0xE2 && length >= 2 + kPartHeader) {
+    } else if (marker == 0xE2) {
       const auto data = source.at(position + 4, length - 2);
       if (!data) return {};
-      if (startsWith(*data, kSignature)) {
-        const int number = (*data)[12];
-        if (parts.empty()) count = (*data)[13];
-        if (number == 0 || std::size_t(number) > count || (*data)[13] != count ||
-            parts.contains(number))
-          return {};
-        parts.emplace(number, Bytes(data->begin() + kPartHeader, data->end()));
-      }
+      app2Bytes += data->size();
+      if (app2Bytes > kMaxProfileBytes + kMaxSegments * 16) return {};
+      app2.emplace_back(data->begin(), data->end());  // the source reuses its buffer
     }
     position += 2 + length;
   }
-  if (components == 4 || parts.size() != count) return {};
-  Bytes profile;
-  for (const auto& [number, part] : parts) {
-    if (profile.size() + part.size() > kMaxProfileBytes) return {};
-    profile.insert(profile.end(), part.begin(), part.end());
-  }
+  if (components == 4) return {};
+  Bytes profile = joinedIccParts({app2.begin(), app2.end()});
+  if (profile.size() > kMaxProfileBytes) return {};
   return profile;
 }
 

@@ -13,6 +13,7 @@
 
 #include "image/colour/ColourConversion.h"
 #include "image/decode/Decoders.h"
+#include "image/decode/JpegIccParts.h"
 #include "image/decode/Resolution.h"
 #include "image/decode/SizeCheck.h"
 #include "util/MemoryBudget.h"
@@ -152,29 +153,13 @@ bool isCmyk(const jpeg_decompress_struct& cinfo) {
   return cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
 }
 
-// The ICC profile of the APP2 "ICC_PROFILE" markers, joined in their numbered order; empty
-// when there is none, or when a part is missing or given twice.
+// The ICC profile of the saved APP2 markers.
 std::vector<std::uint8_t> iccProfileOf(const jpeg_decompress_struct& cinfo) {
-  constexpr std::uint8_t kSignature[12] = {'I', 'C', 'C', '_', 'P', 'R',
-                                           'O', 'F', 'I', 'L', 'E', 0};
-  constexpr std::size_t kPartHeader = sizeof kSignature + 2;  // then its number and the count
-  std::vector<const jpeg_marker_struct*> parts;
+  std::vector<std::span<const std::uint8_t>> payloads;
   for (const jpeg_marker_struct* m = cinfo.marker_list; m != nullptr; m = m->next) {
-    if (m->marker != kIccMarker || m->data_length < kPartHeader ||
-        !std::equal(std::begin(kSignature), std::end(kSignature), m->data))
-      continue;
-    const std::size_t number = m->data[12], count = m->data[13];
-    if (parts.empty()) parts.resize(count);
-    if (number == 0 || number > parts.size() || count != parts.size() || parts[number - 1])
-      return {};
-    parts[number - 1] = m;
+    if (m->marker == kIccMarker) payloads.emplace_back(m->data, m->data_length);
   }
-  std::vector<std::uint8_t> profile;
-  for (const jpeg_marker_struct* part : parts) {
-    if (part == nullptr) return {};
-    profile.insert(profile.end(), part->data + kPartHeader, part->data + part->data_length);
-  }
-  return profile;
+  return joinedIccParts(payloads);
 }
 
 // Photoshop (and every writer that adds an Adobe marker) stores CMYK inverted: 255 is no ink.
