@@ -86,29 +86,29 @@ void Canvas::fillOpaqueWhite() { std::fill(state_->pixels.begin(), state_->pixel
 // Only the part inside the canvas is touched, a strip of rows at a time: an opaque strip is
 // drawn from the image's own pixels, a translucent one is premultiplied into a small buffer
 // first.
-void Canvas::drawBitmap(const Bitmap& bitmap, Blend blend) {
+void Canvas::drawBitmap(const Bitmap& bitmap, Blend blend, int top) {
   const pixman_op_t op = blend == Blend::Multiply ? PIXMAN_OP_MULTIPLY : PIXMAN_OP_OVER;
   const int columns = std::min(bitmap.width, state_->width);
-  const int rows = std::min(bitmap.height, state_->height);
+  const int rows = top < 0 ? 0 : std::min(bitmap.height, state_->height - top);
   if (columns < 1 || rows < 1) return;
   const std::size_t stripRowBytes = static_cast<std::size_t>(columns) * 4;
   std::vector<std::uint8_t> strip;
-  for (int top = 0; top < rows; top += kStripRows) {
-    const int stripRows = std::min(kStripRows, rows - top);
+  for (int first = 0; first < rows; first += kStripRows) {
+    const int stripRows = std::min(kStripRows, rows - first);
     PixmanImage source(nullptr, &pixman_image_unref);
-    if (bitmap.knownOpaque || isOpaque(bitmap, columns, top, top + stripRows)) {
-      source = wrapPixels(bitmap.row(top), columns, stripRows, bitmap.rowBytes(), kRgbxBytes);
+    if (bitmap.knownOpaque || isOpaque(bitmap, columns, first, first + stripRows)) {
+      source = wrapPixels(bitmap.row(first), columns, stripRows, bitmap.rowBytes(), kRgbxBytes);
     } else {
       strip.resize(stripRowBytes * kStripRows);
       for (int r = 0; r < stripRows; ++r) {
-        premultiplyPixels(bitmap.row(top + r), strip.data() + r * stripRowBytes,
+        premultiplyPixels(bitmap.row(first + r), strip.data() + r * stripRowBytes,
                           static_cast<std::size_t>(columns));
       }
       source = wrapPixels(strip.data(), columns, stripRows, stripRowBytes);
     }
     if (source) {
-      pixman_image_composite32(op, source.get(), nullptr, state_->image.get(), 0, 0, 0, 0, 0, top,
-                               columns, stripRows);
+      pixman_image_composite32(op, source.get(), nullptr, state_->image.get(), 0, 0, 0, 0, 0,
+                               top + first, columns, stripRows);
     }
   }
 }

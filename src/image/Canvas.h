@@ -30,8 +30,9 @@ class Canvas {
   int height() const;
 
   void fillOpaqueWhite();
-  // Draws the straight-alpha bitmap unscaled with its top-left corner at the canvas's.
-  void drawBitmap(const Bitmap& bitmap, Blend blend = Blend::Normal);
+  // Draws the straight-alpha bitmap unscaled with its top-left corner at the canvas's left
+  // edge and row `top` (a band of a layer's rows).
+  void drawBitmap(const Bitmap& bitmap, Blend blend = Blend::Normal, int top = 0);
 
   // The premultiplied RGBA8 pixels, rows top to bottom, 4 x width bytes per row.
   const std::uint8_t* data() const;

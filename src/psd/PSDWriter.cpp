@@ -21,18 +21,6 @@ Size checkedShape(PSDFormat format, Size documentSize, std::size_t layerCount) {
   return documentSize;
 }
 
-class MemorySink final : public PSDSink {
- public:
-  explicit MemorySink(ByteBuffer& bytes) : bytes_(bytes) {}
-  void write(std::span<const std::uint8_t> bytes) override { appendBytes(bytes_, bytes); }
-  void writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) override {
-    std::copy(bytes.begin(), bytes.end(), bytes_.begin() + std::ptrdiff_t(offset));
-  }
-
- private:
-  ByteBuffer& bytes_;
-};
-
 }  // namespace
 
 PSDWriter::PSDWriter(PSDSink& sink, Size documentSize, std::vector<std::string> layerNames,
@@ -62,6 +50,24 @@ PSDWriter::PSDWriter(PSDSink& sink, Size documentSize, std::vector<LayerRecord> 
 }
 
 void PSDWriter::addLayer(const Bitmap& image) {
+  startLayer();
+  const LayerBounds bounds{std::min(image.width, width_), std::min(image.height, height_)};
+  if (!bounds.empty()) encoder_.packMargin(bounds);
+  // The composite is drawn while the channels are packed.
+  packBands([&](int row) { return image.row(row); }, bounds,
+            [&] { composite_->drawBitmap(image, blend_); });
+  writeLayerChannels();
+}
+
+void PSDWriter::addLayer(Size size, LayerBands& bands) {
+  startLayer();
+  const LayerBounds bounds{std::min(size.width, width_), std::min(size.height, height_)};
+  if (!bounds.empty()) encoder_.packMargin(bounds);
+  packArrivingBands(bands, bounds);
+  writeLayerChannels();
+}
+
+void PSDWriter::startLayer() {
   writeGroupRecords();
   const std::size_t index = channelLengths_.size();
   if (index >= records_.size()) {
@@ -69,12 +75,67 @@ void PSDWriter::addLayer(const Bitmap& image) {
   }
   logLine("adding layer: %s", records_[index].name.c_str());
   createComposite();
-  const LayerBounds bounds{std::min(image.width, width_), std::min(image.height, height_)};
-  if (!bounds.empty()) encoder_.packMargin(bounds);
-  // The composite is drawn while the channels are packed.
-  packBands([&](int row) { return image.row(row); }, bounds,
-            [&] { composite_->drawBitmap(image, blend_); });
+}
 
+// While one thread packs a band and another draws it, the next band is made on whichever
+// thread is free first.
+void PSDWriter::packArrivingBands(LayerBands& bands, LayerBounds bounds) {
+  const RowCounts counts = startRowCounts();
+  for (Band& band : bands_) {
+    for (ByteBuffer& channelRows : band) channelRows.clear();
+  }
+  int top = 0;
+  const Bitmap* band = bands.next();
+  while (band != nullptr) {
+    const int end = std::min(top + band->height, bounds.height);
+    const Bitmap* following = nullptr;
+    const auto work = [&](int task) {
+      if (task == 0) {
+        following = bands.next();
+      } else if (task == 1) {
+        packInOrder([&](int row) { return band->row(row - top); }, bounds, top, end, counts);
+      } else {
+        composite_->drawBitmap(*band, blend_, top);
+      }
+    };
+    helper_.run(3, work);
+    top += band->height;
+    band = following;
+  }
+  if (top < bounds.height) throw internalError("a layer's bands ended before its last row");
+  // The rows below the layer, transparent.
+  packInOrder(nullptr, bounds, std::min(top, height_), height_, counts);
+}
+
+// Each of the bands of rows that packBands packs side by side takes the rows of its share
+// of the canvas, so that they are written in order and each buffer keeps its size from layer
+// to layer.
+void PSDWriter::packInOrder(const LayerRows& rowAt, LayerBounds bounds, int first, int end,
+                            const RowCounts& counts) {
+  for (int task = 1; task <= kPackingBands; ++task) {
+    const int from = std::max(first, bandStart(task - 1));
+    const int to = std::min(end, bandStart(task));
+    if (from < to)
+      encoder_.packLayerBand(bands_[std::size_t(task - 1)], counts, rowAt, bounds, from, to,
+                             bandPlanes_[0]);
+  }
+}
+
+int PSDWriter::bandStart(int band) const {
+  return static_cast<int>(std::int64_t(height_) * band / kPackingBands);
+}
+
+PSDWriter::RowCounts PSDWriter::startRowCounts() {
+  rowCounts_.resize(std::size_t(kChannelCount) * std::size_t(height_) *
+                    std::size_t(rules_.rowCountBytes));
+  RowCounts counts{};
+  for (int channel = 0; channel < kChannelCount; ++channel) {
+    counts[std::size_t(channel)] = channelRowCounts(channel).data();
+  }
+  return counts;
+}
+
+void PSDWriter::writeLayerChannels() {
   const std::uint64_t head = kCompressionBytes + std::uint64_t(height_) * rules_.rowCountBytes;
   std::uint64_t total = 0;
   for (int channel = 0; channel < kChannelCount; ++channel) total += head + bandBytes(channel);
@@ -112,14 +173,13 @@ void PSDWriter::createComposite() {
   composite_->fillOpaqueWhite();
 }
 
+void MemorySink::writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
+  std::copy(bytes.begin(), bytes.end(), bytes_.begin() + std::ptrdiff_t(offset));
+}
+
 void PSDWriter::packBands(const LayerRows& rowAt, LayerBounds bounds,
                           const std::function<void()>& alongside) {
-  rowCounts_.resize(std::size_t(kChannelCount) * std::size_t(height_) *
-                    std::size_t(rules_.rowCountBytes));
-  std::array<std::uint8_t*, kChannelCount> counts{};
-  for (int channel = 0; channel < kChannelCount; ++channel) {
-    counts[std::size_t(channel)] = channelRowCounts(channel).data();
-  }
+  const RowCounts counts = startRowCounts();
   const auto work = [&](int task) {
     if (task == 0) {
       if (alongside) alongside();
@@ -127,9 +187,8 @@ void PSDWriter::packBands(const LayerRows& rowAt, LayerBounds bounds,
     }
     const auto band = std::size_t(task - 1);
     for (ByteBuffer& channelRows : bands_[band]) channelRows.clear();
-    const int first = static_cast<int>(std::int64_t(height_) * (task - 1) / kPackingBands);
-    const int end = static_cast<int>(std::int64_t(height_) * task / kPackingBands);
-    encoder_.packLayerBand(bands_[band], counts, rowAt, bounds, first, end, bandPlanes_[band]);
+    encoder_.packLayerBand(bands_[band], counts, rowAt, bounds, bandStart(task - 1),
+                           bandStart(task), bandPlanes_[band]);
   };
   const std::size_t documentBytes = std::size_t(height_) * std::size_t(width_) * kPixelBytes;
   if (documentBytes >= kSharedWorkBytes) return helper_.run(kPackingBands + 1, work);

@@ -27,6 +27,28 @@ class PSDSink {
   virtual void writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) = 0;
 };
 
+// A document written into memory.
+class MemorySink final : public PSDSink {
+ public:
+  explicit MemorySink(ByteBuffer& bytes) : bytes_(bytes) {}
+  void write(std::span<const std::uint8_t> bytes) override { appendBytes(bytes_, bytes); }
+  void writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) override;
+
+ private:
+  ByteBuffer& bytes_;
+};
+
+// The rows of a layer as they arrive, a band at a time, top to bottom: for a layer too large
+// to be held whole.
+class LayerBands {
+ public:
+  virtual ~LayerBands() = default;
+  // The next band of rows (straight RGBA8, as wide as the layer), or nullptr once every row
+  // has come. A band stays valid until the call after the next one: the writer packs one
+  // band while the next is made. Called from one thread at a time, not always the same one.
+  virtual const Bitmap* next() = 0;
+};
+
 struct PSDOptions {
   PSDFormat format = PSDFormat::Psd;
   std::uint64_t maxFileBytes = UINT64_MAX;  // below the format's own limit: for tests
@@ -68,6 +90,9 @@ class PSDWriter {
 
   // Adds the next pixel layer and writes its channels.
   void addLayer(const Bitmap& image);
+  // The same for a layer of `size` whose rows come in bands; each band is drawn and packed
+  // while the next one is made.
+  void addLayer(Size size, LayerBands& bands);
   // Writes the merged image and fills in the reserved area. Every pixel layer must have
   // been added.
   void finish();
@@ -77,7 +102,21 @@ class PSDWriter {
  private:
   using Band = std::array<ByteBuffer, kChannelCount>;
   using ChannelLengths = std::array<std::uint64_t, kChannelCount>;
+  using RowCounts = std::array<std::uint8_t*, kChannelCount>;
 
+  // The group records before it, the check that one more layer was named, and the composite.
+  void startLayer();
+  // Packs the rows that arrive in bands, drawing each on the composite.
+  void packArrivingBands(LayerBands& bands, LayerBounds bounds);
+  // Packs rows first .. end - 1 on this thread, into the bands that packBands puts them in.
+  void packInOrder(const LayerRows& rowAt, LayerBounds bounds, int first, int end,
+                   const RowCounts& counts);
+  // The first row of each band packBands packs side by side (kPackingBands: the end).
+  int bandStart(int band) const;
+  // Sizes the row byte counts for a layer or the merged image; where each channel's begin.
+  RowCounts startRowCounts();
+  // Writes the channels of the layer just packed.
+  void writeLayerChannels();
   void createComposite();
   // Packs the rows (bounds of the canvas) of every channel in bands side by side, and runs
   // alongside() meanwhile.
