@@ -12,10 +12,12 @@ namespace quillane {
 namespace {
 
 // Each file decoded ahead holds one decoded image in memory; two keep both cores busy when
-// decoding is the slower half (PNG). Past kLargeCanvasBytes an image is a large share of the
-// memory, and one is decoded ahead.
+// decoding is the slower half (PNG). Past kLargeCanvasBytes, or past a share of the image
+// budget on a machine of little memory, an image is a large share of the memory, and one is
+// decoded ahead.
 constexpr std::size_t kFilesDecodedAhead = 2;
 constexpr std::size_t kLargeCanvasBytes = std::size_t{100} << 20;
+constexpr std::size_t kLargeCanvasShareOfBudget = 40;
 constexpr std::size_t kMaxFilesDecodedAhead = 8;
 constexpr std::size_t kExtraAheadBytes = std::size_t{36} << 20;
 // Threads that decode ahead: one per core of the machines we build for.
@@ -26,7 +28,7 @@ std::size_t canvasBytesOf(Size canvas) {
 }
 
 std::size_t wholeFilesAheadFor(Size canvas) {
-  return canvasBytesOf(canvas) > kLargeCanvasBytes ? 1 : kFilesDecodedAhead;
+  return isLargeCanvas(canvas) ? 1 : kFilesDecodedAhead;
 }
 
 std::size_t filesAheadFor(Size canvas) {
@@ -36,18 +38,26 @@ std::size_t filesAheadFor(Size canvas) {
 
 }  // namespace
 
+bool isLargeCanvas(Size canvas) {
+  return canvasBytesOf(canvas) >
+         std::min(kLargeCanvasBytes, imageByteBudget() / kLargeCanvasShareOfBudget);
+}
+
 DecodeAhead::DecodeAhead(const std::vector<LayerSource>& layers, Size canvas,
-                         const DecodeRequest& how, std::optional<DecodedImage> first)
+                         const DecodeRequest& how, std::optional<DecodedImage> first,
+                         std::unique_ptr<PngRowStream> firstRows)
     : layers_(layers),
       wholeFilesAhead_(wholeFilesAheadFor(canvas)),
       filesAhead_(filesAheadFor(canvas)),
       smallImageBytes_(kExtraAheadBytes / filesAhead_),
       canvasPart_(how),
+      largeCanvas_(isLargeCanvas(canvas)),
       first_(std::move(first)),
-      launched_(first_ ? 1 : 0),
+      launched_(first_ || firstRows ? 1 : 0),
       queue_(kDecodingThreads) {
   canvasPart_.keepWidth = canvas.width;
   canvasPart_.keepHeight = canvas.height;
+  if (firstRows) streams_.emplace_back(0, std::move(firstRows));
 }
 
 std::shared_ptr<FrameSource> DecodeAhead::framesOf(std::size_t index) {
@@ -71,14 +81,27 @@ void DecodeAhead::decodeFrom(std::size_t index) {
     const bool smallOnly = launched_ >= index + wholeFilesAhead_;
     const std::size_t maxBytes = smallOnly ? smallImageBytes_ : SIZE_MAX;
     const std::string& path = layers_[launched_].path;
-    auto frames = framesOf(launched_);
     const DecodeRequest request = requestFor(launched_);
+    if (largeCanvas_ && layers_[launched_].frameCount == 1) {
+      if (auto rows = PngRowStream::open(path, request)) {
+        streams_.emplace_back(launched_, std::move(rows));
+        continue;
+      }
+    }
+    auto frames = framesOf(launched_);
     auto image = queue_.push([&path, frames, request, maxBytes] {
       const ThreadImageByteLimit limit(maxBytes);
       return frames ? frames->decode(request) : decodeSourceFile(path, request);
     });
     pending_.push_back({launched_, std::move(image), std::move(frames)});
   }
+}
+
+std::unique_ptr<PngRowStream> DecodeAhead::takeRows(std::size_t index) {
+  if (streams_.empty() || streams_.front().first != index) return nullptr;
+  std::unique_ptr<PngRowStream> rows = std::move(streams_.front().second);
+  streams_.pop_front();
+  return rows;
 }
 
 Decoded<DecodedImage> DecodeAhead::take(std::size_t index) {

@@ -10,6 +10,7 @@
 
 #include "image/decode/Decode.h"
 #include "image/decode/FrameSource.h"
+#include "image/decode/PngStream.h"
 #include "job/DecodeQueue.h"
 #include "job/LayerSources.h"
 #include "util/Geometry.h"
@@ -23,24 +24,34 @@ namespace quillane {
 // kExtraAheadBytes at its size: small images take little time each, and a short queue leaves the
 // cores waiting on one another. Those past the first two are decoded ahead only if small, so that
 // they hold little memory whatever the folder holds; a larger one is decoded in its turn instead.
-// So is any file whose decoding ahead failed, which gives its reason.
+// So is any file whose decoding ahead failed, which gives its reason. On a large canvas, a file
+// whose rows can be decoded a band at a time (PngRowStream) is not decoded ahead: its stream
+// is opened instead, and its rows decoded as they are written.
 //
 //   DecodeAhead ahead(layers, canvas, how, std::move(firstImage));
 //   ahead.decodeFrom(0);
-//   for each index: image = ahead.take(index); ...; ahead.decodeFrom(index + 1);
+//   for each index: rows = ahead.takeRows(index), or image = ahead.take(index); ...;
+//                   ahead.decodeFrom(index + 1);
+// Whether a canvas of this size is so large that each image is a large share of memory.
+bool isLargeCanvas(Size canvas);
+
 class DecodeAhead {
  public:
   // layers: the job's layers, which must outlive this; canvas: the first file's size; first:
   // the first layer's image when measuring the canvas decoded it already, served for index 0;
-  // how: how each file is decoded (orientation, CMYK), within the canvas.
+  // how: how each file is decoded (orientation, CMYK), within the canvas; firstRows: the
+  // first layer's stream instead of its image.
   DecodeAhead(const std::vector<LayerSource>& layers, Size canvas, const DecodeRequest& how,
-              std::optional<DecodedImage> first);
+              std::optional<DecodedImage> first, std::unique_ptr<PngRowStream> firstRows = nullptr);
 
   // Starts decoding the layers from index on, as many as may be ahead of it.
   void decodeFrom(std::size_t index);
   // The image of the layer at index, taken in order: decoded ahead, or decoded now; or why
   // its file cannot be decoded.
   Decoded<DecodedImage> take(std::size_t index);
+  // The stream of the layer at index, taken before take(index) and instead of it; nothing
+  // when its file is to be decoded whole.
+  std::unique_ptr<PngRowStream> takeRows(std::size_t index);
 
  private:
   struct Pending {
@@ -58,7 +69,10 @@ class DecodeAhead {
   const std::size_t smallImageBytes_;
   // Every file is decoded only within the canvas its layer is cropped to.
   DecodeRequest canvasPart_;
+  const bool largeCanvas_;
   std::optional<DecodedImage> first_;
+  // The streams opened for layers not yet taken, in order.
+  std::deque<std::pair<std::size_t, std::unique_ptr<PngRowStream>>> streams_;
   std::size_t launched_ = 0;
   std::deque<Pending> pending_;
   std::shared_ptr<FrameSource> lastFrames_;  // of the last layer launched

@@ -52,6 +52,15 @@ void DocumentColours::match(DecodedImage& image, const std::string& file) {
   source->conversion->convert(image.bitmap);
 }
 
+const ColourConversion* DocumentColours::rowConversion(const std::vector<std::uint8_t>& profile,
+                                                       const std::string& file) {
+  if (isDocumentProfile(profile)) return nullptr;
+  const Source& source = sourceOf(profile, file);
+  if (!source.conversion) return nullptr;
+  logLine("colour: %s converted into the document's colours", nameOf(file).c_str());
+  return &*source.conversion;
+}
+
 bool DocumentColours::converts(const std::vector<std::uint8_t>& profile, const std::string& file) {
   return !isDocumentProfile(profile) && sourceOf(profile, file).conversion.has_value();
 }

@@ -29,6 +29,15 @@ class DocumentColours {
 
   // Converts the image's pixels into the document's colours, in place, when its own differ.
   void match(DecodedImage& image, const std::string& file);
+  // What converts the rows of a colour image with this profile (empty: untagged) a band at a
+  // time, as match converts a whole image; nothing when they stay as stored. Logged once.
+  // The image must not carry a grey profile (isGreyProfile), which only the whole image
+  // can be checked against.
+  const ColourConversion* rowConversion(const std::vector<std::uint8_t>& profile,
+                                        const std::string& file);
+  bool isGreyProfile(const std::vector<std::uint8_t>& profile, const std::string& file) {
+    return !isDocumentProfile(profile) && sourceOf(profile, file).data == ColourProfile::Data::Grey;
+  }
   // Whether match converts an image with this profile (empty: untagged). A grey profile counts
   // as converting, though match takes a colour image that carries one as sRGB.
   bool converts(const std::vector<std::uint8_t>& profile, const std::string& file);

@@ -10,9 +10,11 @@
 #include "job/ConvertedFiles.h"
 #include "job/DecodeAhead.h"
 #include "job/DocumentColours.h"
+#include "job/ImageError.h"
 #include "job/Keying.h"
 #include "job/LayerSources.h"
 #include "job/OutputFile.h"
+#include "job/StreamedLayer.h"
 #include "psd/LayerGroups.h"
 #include "psd/PSDWriter.h"
 #include "util/CheckedSize.h"
@@ -26,9 +28,18 @@ namespace {
 
 // The first file measured, with the decoded image kept for its own turn so that it is not
 // decoded twice. A PICT file is measured from its header and decoded in its turn.
+// A PNG on a canvas so large that its image is a large share of memory is measured from its
+// header, and streamed in its turn.
 struct MeasuredFile {
   Size size;
   Decoded<DecodedImage> image = DecodeFailure::Unreadable;
+  std::unique_ptr<PngRowStream> rows = nullptr;
+
+  // The first image's profile and resolution, when they are known before its turn.
+  const DecodedImage* header() const {
+    if (rows) return &rows->header();
+    return image ? &*image : nullptr;
+  }
 };
 
 // Rasters are recycled while a job runs; when it ends, their memory goes back to the system.
@@ -55,6 +66,10 @@ MeasuredFile measureFile(const std::string& path, const DecodeRequest& whole) {
     if (measured.size.width < 1 || measured.size.height < 1) {
       measured.image = decodeSourceFile(path, whole);
     }
+  } else if (auto rows = PngRowStream::open(path, whole);
+             rows && isLargeCanvas({rows->width(), rows->height()})) {
+    measured.size = {rows->width(), rows->height()};
+    measured.rows = std::move(rows);
   } else {
     measured.image = decodeSourceFile(path, whole);
     if (measured.image)
@@ -68,41 +83,6 @@ MeasuredFile measureFile(const std::string& path, const DecodeRequest& whole) {
 // A name ending in .psb (in any case) asks for the large-document form.
 PSDFormat formatFor(const std::string& path) {
   return lowerCased(pathExtension(path)) == "psb" ? PSDFormat::Psb : PSDFormat::Psd;
-}
-
-// The error for a raster of width x height that ran out of memory: with the budget when it
-// is beyond it, without when memory ran out within it.
-Error outOfMemory(ErrorKind kind, std::string file, long long width, long long height) {
-  Error error(kind, std::move(file));
-  error.width = width;
-  error.height = height;
-  if (width > 0 && height > 0 && !fitsImageByteBudget(width, height))
-    error.limit = static_cast<long long>(imageByteBudget());
-  return error;
-}
-
-// The error that ends a job on a source image that cannot be decoded.
-Error imageError(const std::string& file, const DecodeError& decode) {
-  switch (decode.kind) {
-    case DecodeFailure::CutShort:
-      return Error(ErrorKind::ImageCutShort, file);
-    case DecodeFailure::Unsupported:
-      return Error(ErrorKind::ImageUnsupported, file);
-    case DecodeFailure::TooLarge: {
-      Error error(ErrorKind::ImageTooLarge, file);
-      error.width = decode.width;
-      error.height = decode.height;
-      error.limit = kMaxImageSide;
-      return error;
-    }
-    case DecodeFailure::OutOfMemory:
-      return outOfMemory(ErrorKind::ImageOutOfMemory, file, decode.width, decode.height);
-    case DecodeFailure::Unreadable:
-      break;
-  }
-  Error error(ErrorKind::ImageUnreadable, file);
-  error.systemError = decode.systemError;
-  return error;
 }
 
 // Raises, before anything is written, for a document the output's format cannot hold or
@@ -178,8 +158,7 @@ class DocumentWriter {
                  JobProgress& progress, std::stop_token stop)
       : request_(request), layers_(layers), progress_(progress), stop_(std::move(stop)) {}
 
-  bool write(OutputFile& output, Size canvas, std::vector<LayerRecord> records,
-             std::optional<DecodedImage> firstImage);
+  bool write(OutputFile& output, Size canvas, std::vector<LayerRecord> records, MeasuredFile first);
 
   // Converts every layer into colours of the first image's (nothing: kept as stored).
   std::optional<DocumentColours> colours;
@@ -191,6 +170,9 @@ class DocumentWriter {
   DecodeRequest laterFiles() const;
   // The image of the layer at index, keyed as the request asks; raises why not.
   DecodedImage layerImage(std::size_t index, DecodeAhead& ahead);
+  // The layer at index, decoded a band at a time when its file streams; false when it is to
+  // be decoded whole.
+  bool addStreamedLayer(std::size_t index, DecodeAhead& ahead, PSDWriter& writer);
 
   const JobRequest& request_;
   const std::vector<LayerSource>& layers_;
@@ -199,13 +181,15 @@ class DocumentWriter {
 };
 
 bool DocumentWriter::write(OutputFile& output, Size canvas, std::vector<LayerRecord> records,
-                           std::optional<DecodedImage> firstImage) {
+                           MeasuredFile first) {
   OutputFileSink sink(output);
   PSDOptions options{.format = formatFor(request_.outputPath)};
   options.blend = request_.multiply ? Blend::Multiply : Blend::Normal;
   if (colours) options.iccProfile = colours->embeddedProfile();
   PSDWriter writer(sink, canvas, std::move(records), std::move(options));
-  DecodeAhead ahead(layers_, canvas, laterFiles(), std::move(firstImage));
+  std::optional<DecodedImage> firstImage;
+  if (first.image) firstImage = std::move(*first.image);
+  DecodeAhead ahead(layers_, canvas, laterFiles(), std::move(firstImage), std::move(first.rows));
   ahead.decodeFrom(0);
   for (std::size_t index = 0; index < layers_.size(); ++index) {
     const std::string& file = layers_[index].path;
@@ -215,6 +199,7 @@ bool DocumentWriter::write(OutputFile& output, Size canvas, std::vector<LayerRec
       return false;
     }
     progress_.startFile(index, file);
+    if (addStreamedLayer(index, ahead, writer)) continue;
     const DecodedImage layer = layerImage(index, ahead);
     if (index == 0 && request_.keepResolution) writer.setResolution(layer.resolution);
     writer.addLayer(layer.bitmap);
@@ -252,6 +237,21 @@ DecodedImage DocumentWriter::layerImage(std::size_t index, DecodeAhead& ahead) {
   if (!keyed) throw imageError(file, failure);
   if (colours) colours->match(*keyed, file);
   return std::move(*keyed);
+}
+
+bool DocumentWriter::addStreamedLayer(std::size_t index, DecodeAhead& ahead, PSDWriter& writer) {
+  std::unique_ptr<PngRowStream> rows = ahead.takeRows(index);
+  if (!rows) return false;
+  const std::string& file = layers_[index].path;
+  // Whether a grey profile describes an image can only be told from all of its pixels.
+  if (colours && colours->isGreyProfile(rows->header().iccProfile, file)) return false;
+  StreamedLayer layer(std::move(rows), file, request_, colours ? &*colours : nullptr,
+                      *progress_.steps());
+  logLine("in bands: %s", file.c_str());
+  ahead.decodeFrom(index + 1);
+  if (index == 0 && request_.keepResolution) writer.setResolution(layer.header().resolution);
+  writer.addLayer(layer.size(), layer);
+  return true;
 }
 
 // The verbose log's count of the files to be converted; only for it are their headers read
@@ -296,14 +296,13 @@ JobOutcome makeDocument(const JobRequest& request, JobProgress& progress, std::s
   // The document goes straight to the output's temporary file, one layer at a time.
   OutputFile output(request.outputPath);
   try {
-    std::optional<DecodedImage> firstImage;
-    if (first.image) firstImage = std::move(*first.image);
     DocumentWriter writer(request, layers, progress, std::move(stop));
     if (!request.ignoreColourProfiles) {
-      writer.colours.emplace(firstImage ? &*firstImage : nullptr, files.front());
+      writer.colours.emplace(first.header(), files.front());
       logConvertedFiles(*writer.colours, files);
     }
-    if (!writer.write(output, first.size, std::move(records), std::move(firstImage))) {
+    const Size canvas = first.size;
+    if (!writer.write(output, canvas, std::move(records), std::move(first))) {
       outcome.stopped = true;
       return outcome;
     }
@@ -330,7 +329,7 @@ FirstImage measureFirstImage(const std::string& path, bool orient, bool modernFo
   MeasuredFile measured = measureFile(path, whole);
   FirstImage first{measured.size, {}, {}};
   if (measured.size.width < 1 || measured.size.height < 1) return first;
-  first.colours.emplace(measured.image ? &*measured.image : nullptr, path);
+  first.colours.emplace(measured.header(), path);
   first.colourProfile = first.colours->profileName();
   return first;
 }

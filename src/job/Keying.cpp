@@ -61,6 +61,32 @@ bool keyRowByExtremes(const std::uint8_t* in, const std::uint8_t* extremes, std:
   return keyed != 0;
 }
 
+// The rows of `source` keyed into `out` (which may be the source itself), from row `first`
+// to `end`; whether any pixel was keyed.
+bool keyRows(const Bitmap& source, Bitmap& out, KeyColour key, int tolerance, int first, int end) {
+  const int width = source.width;
+  const std::uint8_t sample = key == KeyColour::White ? 255 : 0;
+  const std::uint8_t keyPixel[4] = {sample, sample, sample, 0};
+  const std::uint32_t keyWord = pixelWord(keyPixel) & kColourMask;
+  // A source deeper than 8 bits says at its own precision which pixels are the extremes.
+  // With a tolerance, deep sources are keyed by their 8-bit samples: within tolerance steps
+  // of 8 bits, each 257 steps of 16.
+  const bool byExtremes = !source.extremes.empty() && tolerance == 0;
+  const std::uint8_t extreme = key == KeyColour::White ? Bitmap::kAllMaximum : Bitmap::kAllZero;
+  bool anyKeyed = false;
+  for (int y = first; y < end; ++y) {
+    if (tolerance > 0) {
+      anyKeyed |= keyRowWithin(source.row(y), out.row(y), width, sample, tolerance);
+    } else if (byExtremes) {
+      const std::uint8_t* extremes = source.extremes.data() + static_cast<std::size_t>(y) * width;
+      anyKeyed |= keyRowByExtremes(source.row(y), extremes, out.row(y), width, extreme);
+    } else {
+      anyKeyed |= keyRow(source.row(y), out.row(y), width, keyWord);
+    }
+  }
+  return anyKeyed;
+}
+
 }  // namespace
 
 std::optional<DecodedImage> keyOut(DecodedImage image, KeyColour key, int tolerance,
@@ -74,27 +100,11 @@ std::optional<DecodedImage> keyOut(DecodedImage image, KeyColour key, int tolera
   Decoded<Bitmap> output = createBitmap(W, H, BitmapFill::Nothing);
   if (!output) return std::nullopt;
 
-  const std::uint8_t sample = key == KeyColour::White ? 255 : 0;
-  const std::uint8_t keyPixel[4] = {sample, sample, sample, 0};
-  const std::uint32_t keyWord = pixelWord(keyPixel) & kColourMask;
-  // A source deeper than 8 bits says at its own precision which pixels are the extremes.
-  // With a tolerance, deep sources are keyed by their 8-bit samples: within tolerance steps
-  // of 8 bits, each 257 steps of 16.
-  const bool byExtremes = !source->extremes.empty() && tolerance == 0;
-  const std::uint8_t extreme = key == KeyColour::White ? Bitmap::kAllMaximum : Bitmap::kAllZero;
-
   steps.setMinorStepMax(static_cast<double>(W) * static_cast<double>(H));
   bool anyKeyed = false;
   std::int64_t visited = 0;  // an integer count: no chain of floating-point additions
   for (int y = 0; y < H; ++y) {
-    if (tolerance > 0) {
-      anyKeyed |= keyRowWithin(source->row(y), output->row(y), W, sample, tolerance);
-    } else if (byExtremes) {
-      const std::uint8_t* extremes = source->extremes.data() + static_cast<std::size_t>(y) * W;
-      anyKeyed |= keyRowByExtremes(source->row(y), extremes, output->row(y), W, extreme);
-    } else {
-      anyKeyed |= keyRow(source->row(y), output->row(y), W, keyWord);
-    }
+    anyKeyed |= keyRows(*source, *output, key, tolerance, y, y + 1);
     // The minor step advances once for every pixel of the row (a relaxed store: a plain move
     // on the processors we build for).
     for (int x = 0; x < W; ++x) steps.setMinorStep(static_cast<double>(++visited));
@@ -102,6 +112,11 @@ std::optional<DecodedImage> keyOut(DecodedImage image, KeyColour key, int tolera
   output->knownOpaque = source->knownOpaque && !anyKeyed;
   image.bitmap = std::move(*output);
   return image;
+}
+
+bool keyRowsInPlace(Bitmap& rows, KeyColour key, int tolerance) {
+  if (key == KeyColour::None) return false;
+  return keyRows(rows, rows, key, tolerance, 0, rows.height);
 }
 
 }  // namespace quillane

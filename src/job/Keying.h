@@ -16,5 +16,7 @@ namespace quillane {
 // cannot be keyed (no pixels, or no memory for the copy).
 std::optional<DecodedImage> keyOut(DecodedImage image, KeyColour key, int tolerance,
                                    ProgressUtility& steps);
+// The same keying done in place, on a band of a layer's rows; whether any pixel was keyed.
+bool keyRowsInPlace(Bitmap& rows, KeyColour key, int tolerance);
 
 }  // namespace quillane

@@ -14,6 +14,9 @@
 #include "job/Job.h"
 #include "support/BmpBytes.h"
 #include "support/JobSupport.h"
+#include "support/LogCapture.h"
+#include "support/PngBytes.h"
+#include "support/ProfileBytes.h"
 #include "support/TempFolder.h"
 #include "util/MemoryBudget.h"
 
@@ -172,6 +175,54 @@ TEST(Job, DocumentTooLargeOrEmptyIsRefusedBeforeAnythingElse) {
     EXPECT_TRUE(out.entries().empty());
   }
   setImageByteBudget(0);
+}
+
+// On a canvas that is a large share of memory (here of a lowered budget), PNG layers go from
+// their decoder in bands: keyed, converted into the document's colours and cropped band by
+// band, the first layer's resolution kept, other files decoded whole among them. The
+// document is the one made of whole images.
+TEST(Job, LargeCanvasLayersInBandsMakeTheSameDocument) {
+  const std::string images = QUILLANE_SOURCE_DIR "/tests/data/images/";
+  const char* const later[] = {"png-rgba8.png",  "png-rgb8.png", "png-rgba8-filters.png",
+                               "png-rgba16.png", "jpeg-rgb.jpg", "png-rgba8-interlaced.png"};
+  const auto wide =
+      testsupport::bmpWithProfile(testsupport::wideProfile("Wide"), 120, 90, [](int x, int y) {
+        return testsupport::Rgb{std::uint8_t(x * 2), std::uint8_t(y * 2), 255};
+      });
+  // White and near-white stripes, translucent at the bottom; wider than the canvas.
+  const auto stripes = testsupport::pngBytes(700, 150, true, [](int x, int y) {
+    const auto shade = std::uint8_t(x % 9 == 0 ? 255 : x % 9 == 1 ? 245 : x / 3);
+    return testsupport::Rgba{shade, 255, shade, std::uint8_t(y < 120 ? 255 : y)};
+  });
+  const struct {
+    std::string firstName, firstBytes;
+    int streamed;
+  } firsts[] = {{"a.png", readFile(images + "png-600x400-300dpi.png"), 5}, {"a.bmp", wide, 4}};
+  for (const auto& first : firsts) {
+    TempFolder folder, out;
+    folder.write(first.firstName, first.firstBytes);
+    folder.write("c-stripes.png", stripes);
+    for (std::size_t i = 0; i < std::size(later); ++i)
+      folder.write("b" + std::to_string(i) + "-" + later[i], readFile(images + later[i]));
+    for (const int tolerance : {-1, 0, 20}) {
+      JobRequest request{folder.path(), listImageFiles(folder.path()), out.file("out.psd"),
+                         tolerance < 0 ? KeyColour::None : KeyColour::White};
+      request.tolerance = std::max(tolerance, 0);
+      request.keepResolution = true;
+      JobProgress progress;
+      ASSERT_TRUE(std::holds_alternative<JobOutcome>(runJob(request, progress, {})));
+      const std::string whole = readFile(out.file("out.psd"));
+      testsupport::LogCapture log;
+      setImageByteBudget(std::size_t{1} << 20);
+      const JobResult result = runJob(request, progress, {});
+      setImageByteBudget(0);
+      ASSERT_TRUE(std::holds_alternative<JobOutcome>(result));
+      EXPECT_TRUE(readFile(out.file("out.psd")) == whole) << first.firstName << tolerance;
+      int streamed = 0;
+      for (const std::string& line : log.lines()) streamed += line.starts_with("in bands: ");
+      EXPECT_EQ(streamed, first.streamed) << first.firstName;
+    }
+  }
 }
 
 // A name ending in .psb, in any case, makes the large-document form.

@@ -4,8 +4,11 @@
 #include <lcms2.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
+
+#include "support/BmpBytes.h"
 
 namespace quillane::testsupport {
 
@@ -35,26 +38,39 @@ inline Bytes wideProfile(const char* description) {
   return saved(profile);
 }
 
-// A 2 x 1 24-bit BMP with a version-5 header that embeds the profile after the pixels.
-inline std::string bmpWithProfile(const Bytes& profile) {
+// A 24-bit bottom-up BMP with a version-5 header that embeds the profile after the pixels;
+// pixel (x, y) is colour(x, y) as red, green, blue (by default a 2 x 1 image of two greys).
+inline std::string bmpWithProfile(
+    const Bytes& profile, int width = 2, int height = 1,
+    const std::function<Rgb(int, int)>& colour = [](int x, int) {
+      return x == 0 ? Rgb{0x30, 0x20, 0x10} : Rgb{0x60, 0x50, 0x40};
+    }) {
   std::string b = "BM";
   const auto put = [&b](std::uint32_t value, int count) {
     for (int i = 0; i < count; ++i) b += static_cast<char>((value >> (8 * i)) & 0xFF);
   };
-  constexpr std::uint32_t kPixels = 14 + 124, kRowBytes = 8;
-  put(kPixels + kRowBytes + std::uint32_t(profile.size()), 4);
+  constexpr std::uint32_t kPixels = 14 + 124;
+  const auto rowBytes = std::uint32_t(width * 3 + 3) / 4 * 4;
+  const std::uint32_t dataBytes = rowBytes * std::uint32_t(height);
+  put(kPixels + dataBytes + std::uint32_t(profile.size()), 4);
   put(0, 4);
   put(kPixels, 4);
-  for (const std::uint32_t v : {124u, 2u, 1u}) put(v, 4);
+  for (const std::uint32_t v : {124u, std::uint32_t(width), std::uint32_t(height)}) put(v, 4);
   put(1, 2);
   put(24, 2);
-  for (const std::uint32_t v : {0u, kRowBytes, 2835u, 2835u, 0u, 0u, 0u, 0u, 0u, 0u}) put(v, 4);
+  for (const std::uint32_t v : {0u, dataBytes, 2835u, 2835u, 0u, 0u, 0u, 0u, 0u, 0u}) put(v, 4);
   put(0x4D424544, 4);           // 'MBED': the profile is embedded
   b.append(36 + 12 + 4, '\0');  // endpoints, gamma, intent
-  put(124 + kRowBytes, 4);      // the profile's offset from the info header
+  put(124 + dataBytes, 4);      // the profile's offset from the info header
   put(std::uint32_t(profile.size()), 4);
   put(0, 4);
-  b += std::string("\x10\x20\x30\x40\x50\x60\0\0", 8);
+  for (int y = height - 1; y >= 0; --y) {
+    for (int x = 0; x < width; ++x) {
+      const Rgb c = colour(x, y);
+      b += {static_cast<char>(c.b), static_cast<char>(c.g), static_cast<char>(c.r)};
+    }
+    b.append(rowBytes - std::uint32_t(width) * 3, '\0');
+  }
   b.append(profile.begin(), profile.end());
   return b;
 }
