@@ -85,6 +85,14 @@ def one_bit_png(width, height):
     return png(width, height, 1, 0, 0, data)
 
 
+def rgba_png(width, height, pixel):
+    """A valid 8-bit RGBA PNG whose every pixel is the 4 bytes given."""
+    row = b"\0" + pixel * width
+    packer = zlib.compressobj(1)
+    data = b"".join(packer.compress(row) for _ in range(height)) + packer.flush()
+    return png(width, height, 8, 6, 0, data)
+
+
 def lossless_webp_header(side):
     """A lossless WebP declaring side x side pixels, with 8 bytes of data after its header."""
     stream = b"\x2f" + struct.pack("<I", (side - 1) | (side - 1) << 14) + bytes(8)
@@ -189,6 +197,17 @@ class MemoryBoundTest(CliTestCase):
                 if "30001" in name:  # refused from its header, for what a PSD holds
                     self.assertIn("30001 × 10000 pixels; a PSD file holds", stderr)
                 self.assertLess(peak, PEAK_BOUND_KIB)
+
+    def test_a_large_canvas_of_pngs_is_held_once(self):
+        """Each layer's rows go from its decoder to the document in bands: the composite is
+        the one raster the job holds, not also the image in hand and the next one."""
+        width, height = 6000, 5000
+        canvas_kib = width * height * 4 // 1024
+        for number, pixel in enumerate([b"\x20\x40\x60\xff", b"\xff\xff\xff\x80", b"\0\0\0\0"]):
+            self.write("%d.png" % number, rgba_png(width, height, pixel))
+        code, peak, stderr = peak_kib(["-q", "--key", "white", self.src, self.output("out.psb")])
+        self.assertEqual(code, 0, stderr)
+        self.assertLess(peak, canvas_kib * 8 // 5)
 
 
 if __name__ == "__main__":
