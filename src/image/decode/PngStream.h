@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 
 #include "image/decode/Decode.h"
@@ -22,8 +23,11 @@ class PngRowStream {
   // The stream of the file, its header read; nothing when the file is no PNG that streams
   // (only non-interlaced ones of 8-bit RGB or RGBA samples do), cannot be read, or its header
   // is refused: decodeSourceFile then gives the image or the reason.
-  static std::unique_ptr<PngRowStream> open(const std::string& path,
-                                            const DecodeRequest& request);
+  static std::unique_ptr<PngRowStream> open(const std::string& path, const DecodeRequest& request);
+  // The same over the bytes of a file, which outlive the stream; decodeImage is then the
+  // decoder whose rows and failure it gives.
+  static std::unique_ptr<PngRowStream> openBytes(std::span<const std::uint8_t> bytes,
+                                                 const DecodeRequest& request);
   virtual ~PngRowStream() = default;
 
   // The kept part's sides.
