@@ -186,7 +186,9 @@ class StreamedPng final : public PngRowStream {
 
   int width() const override { return width_; }
   int height() const override { return height_; }
-  bool knownOpaque() const override { return opaque_; }
+  bool knownOpaque() const override {
+    return whole_ && *whole_ ? (**whole_).bitmap.knownOpaque : opaque_;
+  }
   const DecodedImage& header() const override { return header_; }
   std::optional<DecodeError> readRows(std::uint8_t* out, int count) override;
 
