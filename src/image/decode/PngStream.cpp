@@ -172,10 +172,6 @@ std::optional<std::vector<std::uint8_t>> readHead(ForwardReader& reader) {
   }
 }
 
-struct InflateStateFree {
-  void operator()(inflate_state* state) const { delete state; }
-};
-
 class StreamedPng final : public PngRowStream {
  public:
   StreamedPng(std::unique_ptr<PngSource> source, const DecodeRequest& request)
@@ -186,9 +182,7 @@ class StreamedPng final : public PngRowStream {
 
   int width() const override { return width_; }
   int height() const override { return height_; }
-  bool knownOpaque() const override {
-    return whole_ && *whole_ ? (**whole_).bitmap.knownOpaque : opaque_;
-  }
+  bool knownOpaque() const override { return opaque_; }
   const DecodedImage& header() const override { return header_; }
   std::optional<DecodeError> readRows(std::uint8_t* out, int count) override;
 
@@ -203,6 +197,7 @@ class StreamedPng final : public PngRowStream {
   bool finishChunk(std::uint8_t* nextHeader);
   bool endsSoundly();
   std::optional<DecodeError> readWhole(std::uint8_t* out, int count);
+  void adoptHeader(const DecodedImage& whole);
 
   std::unique_ptr<PngSource> source_;
   DecodeRequest request_;
@@ -217,7 +212,7 @@ class StreamedPng final : public PngRowStream {
   int bandRows_ = 1;
   int served_ = 0;  // rows given so far
 
-  std::unique_ptr<inflate_state, InflateStateFree> inflater_;
+  std::unique_ptr<inflate_state> inflater_;
   std::uint32_t chunkLeft_ = 0;  // bytes of the current IDAT chunk not yet read
   std::uint32_t chunkCrc_ = 0;
   bool windowChecked_ = false;
@@ -254,7 +249,7 @@ bool StreamedPng::start() {
   header_.iccProfile = profileOf(ctx.get());
 
   if (!startChunk(loadBigEndian(head->data() + head->size() - kChunkHeaderBytes, 4))) return false;
-  inflater_.reset(new inflate_state{});
+  inflater_ = std::make_unique<inflate_state>();
   isal_inflate_init(inflater_.get());
   inflater_->crc_flag = ISAL_ZLIB;
   bandRows_ = static_cast<int>(
@@ -363,7 +358,7 @@ bool StreamedPng::nextInput() {
   windowChecked_ = true;
   chunkLeft_ -= static_cast<std::uint32_t>(piece.size());
   chunkCrc_ = crcOf(chunkCrc_, piece);
-  inflater_->next_in = const_cast<std::uint8_t*>(piece.data());
+  inflater_->next_in = const_cast<std::uint8_t*>(piece.data());  // only read
   inflater_->avail_in = static_cast<std::uint32_t>(piece.size());
   return true;
 }
@@ -409,6 +404,7 @@ std::optional<DecodeError> StreamedPng::readWhole(std::uint8_t* out, int count) 
     inflater_.reset();
     band_ = {};
     whole_.emplace(source_->decodeWhole(request_));
+    if (*whole_) adoptHeader(**whole_);
   }
   if (!*whole_) return whole_->error();
   const Bitmap& bitmap = (**whole_).bitmap;
@@ -417,6 +413,14 @@ std::optional<DecodeError> StreamedPng::readWhole(std::uint8_t* out, int count) 
   const std::size_t rowBytes = bitmap.rowBytes();
   std::memcpy(out, bitmap.row(served_), rowBytes * static_cast<std::size_t>(count));
   return std::nullopt;
+}
+
+// What the whole decode says of the file's header and opacity, which a damaged file's
+// can make it differ from what the head alone said.
+void StreamedPng::adoptHeader(const DecodedImage& whole) {
+  header_.resolution = whole.resolution;
+  header_.iccProfile = whole.iccProfile;
+  opaque_ = whole.bitmap.knownOpaque;
 }
 
 std::unique_ptr<PngRowStream> streamOf(std::unique_ptr<PngSource> source,

@@ -36,7 +36,9 @@ class PngRowStream {
   // Every alpha is 255, as the whole decode's knownOpaque says.
   virtual bool knownOpaque() const = 0;
   // The resolution and ICC profile the file declares, as the whole decode gives them; its
-  // bitmap is empty.
+  // bitmap is empty. Both this and knownOpaque are read from the chunks before the image data;
+  // a damaged file that the whole decode takes over can change them (libspng drops a profile
+  // it would read after a bad CRC), so they are final once the last row is read.
   virtual const DecodedImage& header() const = 0;
   // The next `count` kept rows, top to bottom, as straight RGBA8 pixels, width() x 4 bytes
   // each, into out; why not, when the file cannot give them. Called from any one thread at a
