@@ -295,15 +295,20 @@ bool StreamedPng::decodeBand(std::uint8_t* out, int count, bool last) {
   const bool peek = last && height_ < imageHeight_;
   if (!inflateInto(storedRows, rows * stored + (peek ? 1 : 0))) return false;
   if (peek && storedRows[rows * stored] > 4) return false;
-  // Each row moves up over its filter byte, below the row above it.
+  // Each row is unfiltered in its place in out when it is kept as stored, else in the band,
+  // moved up over its filter byte below the row above it, and then put.
+  const std::size_t outRowBytes = static_cast<std::size_t>(width_) * 4;
+  const bool inPlace = outRowBytes == rowBytes_;
+  const std::uint8_t* up = band_.data();
   for (std::size_t y = 0; y < rows; ++y) {
-    std::uint8_t* row = band_.data() + (y + 1) * rowBytes_;
+    std::uint8_t* row = inPlace ? out + y * outRowBytes : band_.data() + (y + 1) * rowBytes_;
     const std::uint8_t filter = storedRows[y * stored];
     std::memmove(row, storedRows + y * stored + 1, rowBytes_);
-    if (!unfilterRow(filter, row, row - rowBytes_, rowBytes_, pixelBytes_)) return false;
-    putRow(row, out + y * static_cast<std::size_t>(width_) * 4);
+    if (!unfilterRow(filter, row, up, rowBytes_, pixelBytes_)) return false;
+    if (!inPlace) putRow(row, out + y * outRowBytes);
+    up = row;
   }
-  std::memcpy(band_.data(), band_.data() + rows * rowBytes_, rowBytes_);
+  std::memcpy(band_.data(), up, rowBytes_);
   return !last || height_ < imageHeight_ || endsSoundly();
 }
 
