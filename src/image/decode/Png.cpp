@@ -2,16 +2,15 @@
 
 #include <algorithm>
 #include <cstring>
-#include <iterator>
 #include <memory>
 #include <new>
 #include <optional>
 #include <vector>
 
 #include "image/colour/DeepConversion.h"
-#include "image/decode/ByteReader.h"
 #include "image/decode/Decoders.h"
 #include "image/decode/DeepSamples.h"
+#include "image/decode/PngHeader.h"
 #include "image/decode/PngWhole.h"
 #include "image/decode/Resolution.h"
 #include "image/decode/SizeCheck.h"
@@ -19,32 +18,6 @@
 
 namespace quillane {
 namespace {
-
-// libspng keeps ancillary chunks (text, ICC profile, EXIF) in memory, inflating compressed
-// text; a small file can declare or inflate to gigabytes of them. Real metadata stays far
-// below these sizes. Image data is streamed, never cached, so the limits do not touch it.
-constexpr std::size_t kMaxPngChunkBytes = std::size_t{8} << 20;
-constexpr std::size_t kMaxPngChunkCacheBytes = std::size_t{16} << 20;  // must be >= the above
-
-using SpngCtx = std::unique_ptr<spng_ctx, decltype(&spng_ctx_free)>;
-
-constexpr std::uint8_t kPhysUnitMetre = 1;
-
-void readResolution(spng_ctx* ctx, DecodedImage& decoded) {
-  spng_phys phys{};
-  if (spng_get_phys(ctx, &phys) != 0 || phys.unit_specifier != kPhysUnitMetre) return;
-  decoded.resolution =
-      Resolution::fromDotsPerMetre(static_cast<float>(phys.ppu_x), static_cast<float>(phys.ppu_y));
-}
-
-// The iCCP profile; none when an sRGB chunk says the image is sRGB.
-std::vector<std::uint8_t> profileOf(spng_ctx* ctx) {
-  std::uint8_t intent = 0;
-  spng_iccp iccp{};
-  if (spng_get_srgb(ctx, &intent) == 0 || spng_get_iccp(ctx, &iccp) != 0) return {};
-  const auto* profile = reinterpret_cast<const std::uint8_t*>(iccp.profile);
-  return {profile, profile + iccp.profile_len};
-}
 
 // The conversion of a 16-bit image's samples into the document's colours, when the request
 // asks for it and the image's own differ.
@@ -62,21 +35,6 @@ bool hasNoTransparency(spng_ctx* ctx, const spng_ihdr& ihdr) {
                             ihdr.color_type == SPNG_COLOR_TYPE_TRUECOLOR_ALPHA;
   spng_trns trns{};
   return !alphaChannel && spng_get_trns(ctx, &trns) == SPNG_ECHUNKAVAIL;
-}
-
-// The size IHDR declares, read before libspng sees the file: its own limits would refuse a
-// large image as invalid before our size check could name it. IHDR is the first chunk.
-std::optional<DecodeError> checkDeclaredSize(std::span<const std::uint8_t> bytes,
-                                             const DecodeRequest& request) {
-  constexpr std::size_t kTypeOffset = 12;
-  constexpr std::size_t kWidthOffset = 16;
-  constexpr std::uint8_t kIhdr[] = {'I', 'H', 'D', 'R'};
-  if (bytes.size() < kWidthOffset + 8 ||
-      !std::equal(std::begin(kIhdr), std::end(kIhdr), bytes.begin() + kTypeOffset))
-    return std::nullopt;
-  ByteReader sides(bytes, kWidthOffset);
-  const std::uint32_t width = sides.u32be();
-  return checkImageSize(width, sides.u32be(), request);
 }
 
 DecodeFailure failureOf(int spngError) {
@@ -210,9 +168,7 @@ Decoded<DecodedImage> decodePng(std::span<const std::uint8_t> bytes, const Decod
   if (const auto refused = checkDeclaredSize(bytes, request)) return *refused;
   SpngCtx ctx(spng_ctx_new(0), &spng_ctx_free);
   if (!ctx) return DecodeFailure::OutOfMemory;
-  int error = spng_set_image_limits(ctx.get(), kMaxImageSide, kMaxImageSide);
-  if (error == 0)
-    error = spng_set_chunk_limits(ctx.get(), kMaxPngChunkBytes, kMaxPngChunkCacheBytes);
+  int error = setPngLimits(ctx.get());
   if (error == 0) error = spng_set_png_buffer(ctx.get(), bytes.data(), bytes.size());
   spng_ihdr ihdr{};
   if (error == 0) error = spng_get_ihdr(ctx.get(), &ihdr);

@@ -2,12 +2,7 @@
 
 #include <libdeflate.h>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -16,6 +11,7 @@
 #include <vector>
 
 #include "image/decode/ByteReader.h"
+#include "image/decode/PngFilters.h"
 
 namespace quillane {
 namespace {
@@ -76,100 +72,6 @@ std::optional<std::span<const std::uint8_t>> imageData(std::span<const std::uint
   return std::span<const std::uint8_t>(joined.get(), total);
 }
 
-std::uint32_t loadPixel(const std::uint8_t* at) {
-  std::uint32_t pixel;
-  std::memcpy(&pixel, at, sizeof pixel);
-  return pixel;
-}
-void storePixel(std::uint8_t* at, std::uint32_t pixel) { std::memcpy(at, &pixel, sizeof pixel); }
-
-// The four bytes' sums and rounded-down means, each byte on its own (no carry between them).
-std::uint32_t addBytes(std::uint32_t a, std::uint32_t b) {
-  return ((a & 0x7F7F7F7Fu) + (b & 0x7F7F7F7Fu)) ^ ((a ^ b) & 0x80808080u);
-}
-std::uint32_t meanBytes(std::uint32_t a, std::uint32_t b) {
-  return (a & b) + (((a ^ b) & 0xFEFEFEFEu) >> 1);
-}
-
-#if defined(__SSE2__)
-// The Paeth filter a pixel at a time, its four samples in 16-bit lanes: the prediction is the
-// left, upper or upper-left neighbour nearest to left + up - upLeft, in that order on ties.
-__m128i absolute(__m128i x) { return _mm_max_epi16(x, _mm_sub_epi16(_mm_setzero_si128(), x)); }
-
-void unpaethRow(std::uint8_t* row, const std::uint8_t* up, std::size_t n) {
-  const __m128i zero = _mm_setzero_si128();
-  const __m128i lowBytes = _mm_set1_epi16(0xFF);
-  __m128i left = zero;
-  __m128i upLeft = zero;
-  for (std::size_t i = 0; i < n; i += kPixelBytes) {
-    const __m128i above =
-        _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(loadPixel(up + i))), zero);
-    const __m128i stored =
-        _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(loadPixel(row + i))), zero);
-    const __m128i towardsUp = _mm_sub_epi16(above, upLeft);
-    const __m128i towardsLeft = _mm_sub_epi16(left, upLeft);
-    const __m128i fromLeft = absolute(towardsUp);
-    const __m128i fromUp = absolute(towardsLeft);
-    const __m128i fromUpLeft = absolute(_mm_add_epi16(towardsUp, towardsLeft));
-    const __m128i notLeft =
-        _mm_or_si128(_mm_cmpgt_epi16(fromLeft, fromUp), _mm_cmpgt_epi16(fromLeft, fromUpLeft));
-    const __m128i notUp = _mm_cmpgt_epi16(fromUp, fromUpLeft);
-    const __m128i upOrUpLeft =
-        _mm_or_si128(_mm_and_si128(notUp, upLeft), _mm_andnot_si128(notUp, above));
-    const __m128i predicted =
-        _mm_or_si128(_mm_and_si128(notLeft, upOrUpLeft), _mm_andnot_si128(notLeft, left));
-    left = _mm_and_si128(_mm_add_epi16(stored, predicted), lowBytes);
-    storePixel(row + i,
-               static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(left, left))));
-    upLeft = above;
-  }
-}
-#else
-std::uint8_t paeth(int left, int up, int upLeft) {
-  const int fromLeft = std::abs(up - upLeft);
-  const int fromUp = std::abs(left - upLeft);
-  const int fromUpLeft = std::abs(left + up - 2 * upLeft);
-  if (fromLeft <= fromUp && fromLeft <= fromUpLeft) return static_cast<std::uint8_t>(left);
-  return static_cast<std::uint8_t>(fromUp <= fromUpLeft ? up : upLeft);
-}
-
-void unpaethRow(std::uint8_t* row, const std::uint8_t* up, std::size_t n) {
-  constexpr std::size_t b = kPixelBytes;
-  for (std::size_t i = 0; i < b; ++i) row[i] = static_cast<std::uint8_t>(row[i] + up[i]);
-  for (std::size_t i = b; i < n; ++i)
-    row[i] = static_cast<std::uint8_t>(row[i] + paeth(row[i - b], up[i], up[i - b]));
-}
-#endif
-
-// Undoes one row's filter in place, a pixel of four bytes at a time; `up` is the row above
-// (zeroes above the first).
-bool unfilterRow(std::uint8_t filter, std::uint8_t* __restrict row,
-                 const std::uint8_t* __restrict up, std::size_t n) {
-  constexpr std::size_t b = kPixelBytes;
-  std::uint32_t left = 0;
-  switch (filter) {
-    case 0:
-      return true;
-    case 1:
-      for (std::size_t i = 0; i < n; i += b)
-        storePixel(row + i, left = addBytes(loadPixel(row + i), left));
-      return true;
-    case 2:
-      for (std::size_t i = 0; i < n; ++i) row[i] = static_cast<std::uint8_t>(row[i] + up[i]);
-      return true;
-    case 3:
-      for (std::size_t i = 0; i < n; i += b)
-        storePixel(row + i,
-                   left = addBytes(loadPixel(row + i), meanBytes(left, loadPixel(up + i))));
-      return true;
-    case 4:
-      unpaethRow(row, up, n);
-      return true;
-    default:
-      return false;
-  }
-}
-
 // Each row, stored after its filter byte, moved up to its place in the raster and unfiltered
 // there: the rows above are final by then, and the ones below lie further on.
 bool unfilterRows(std::uint8_t* pixels, std::size_t rowBytes, int height) {
@@ -179,7 +81,8 @@ bool unfilterRows(std::uint8_t* pixels, std::size_t rowBytes, int height) {
     const std::uint8_t filter = stored[0];
     std::uint8_t* row = pixels + y * rowBytes;
     std::memmove(row, stored + 1, rowBytes);
-    if (!unfilterRow(filter, row, y == 0 ? zeroes.data() : row - rowBytes, rowBytes)) return false;
+    if (!unfilterRow(filter, row, y == 0 ? zeroes.data() : row - rowBytes, rowBytes, kPixelBytes))
+      return false;
   }
   return true;
 }
