@@ -7,6 +7,8 @@
 #if defined(__x86_64__)
 #include <immintrin.h>
 
+#include <algorithm>
+
 namespace quillane {
 namespace {
 
@@ -18,19 +20,22 @@ __attribute__((target("avx2"), always_inline)) inline __m128 twoPairs(const floa
                       reinterpret_cast<const __m64*>(second));
 }
 
-// One output channel of eight pixels from their linear red, green and blue: the matrix row
-// `m`, then the reversed curve of `steps` steps in `pairs` (each step's value beside the
-// next's), interpolated.
-__attribute__((target("avx2"), always_inline)) inline __m256i encodedChannel(const float* m,
-                                                                             const float* pairs,
-                                                                             int steps, __m256 r,
-                                                                             __m256 g, __m256 b) {
+// Where eight pixels' linear red, green and blue fall on a reversed curve of `steps` steps,
+// through the matrix row `m`.
+__attribute__((target("avx2"), always_inline)) inline __m256 placeOnCurve(const float* m, int steps,
+                                                                          __m256 r, __m256 g,
+                                                                          __m256 b) {
   const __m256 sum = _mm256_add_ps(
       _mm256_add_ps(_mm256_mul_ps(_mm256_set1_ps(m[0]), r), _mm256_mul_ps(_mm256_set1_ps(m[1]), g)),
       _mm256_mul_ps(_mm256_set1_ps(m[2]), b));
-  const __m256 at =
-      _mm256_mul_ps(_mm256_min_ps(_mm256_max_ps(sum, _mm256_setzero_ps()), _mm256_set1_ps(1.0f)),
-                    _mm256_set1_ps(static_cast<float>(steps)));
+  return _mm256_mul_ps(_mm256_min_ps(_mm256_max_ps(sum, _mm256_setzero_ps()), _mm256_set1_ps(1.0f)),
+                       _mm256_set1_ps(static_cast<float>(steps)));
+}
+
+// The reversed curve of `steps` steps in `pairs` (each step's value beside the next's) at
+// eight places, interpolated, in 16-bit units.
+__attribute__((target("avx2"), always_inline)) inline __m256i encoded(const float* pairs, int steps,
+                                                                      __m256 at) {
   const __m256i step = _mm256_min_epi32(_mm256_cvttps_epi32(at), _mm256_set1_epi32(steps - 1));
   // Loads of one pair each beat gathers, which are slow on some processors.
   alignas(32) int index[8];
@@ -60,40 +65,53 @@ __attribute__((target("avx2"))) void DeepMatrixShaper::convertAvx2(std::uint16_t
                                                                    int width) const {
   const float* linear[] = {linear_.data() + linearAt_[0], linear_.data() + linearAt_[1],
                            linear_.data() + linearAt_[2]};
-  const float* encoded[] = {encoded_.data() + encodedAt_[0], encoded_.data() + encodedAt_[1],
-                            encoded_.data() + encodedAt_[2]};
+  const float* curve[] = {encoded_.data() + encodedAt_[0], encoded_.data() + encodedAt_[1],
+                          encoded_.data() + encodedAt_[2]};
   // Four pixels are eight 32-bit words, red and green then blue and alpha; these orders
   // gather the red-green words before the blue-alpha ones, and back.
   const __m256i toPlanes = _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7);
   const __m256i toPixels = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
   const __m256i lowHalf = _mm256_set1_epi32(0xFFFF);
 
+  // In runs of pixels, two passes: the matrix, then the reversed curves. Shorter chains of
+  // dependent loads let the processor overlap more pixels.
+  constexpr int kRun = 256;
+  alignas(32) float at[3][kRun];
   int x = 0;
-  for (; x + 8 <= width; x += 8, rgba += 32) {
-    auto* words = reinterpret_cast<__m256i*>(rgba);
-    const __m256i first = _mm256_permutevar8x32_epi32(_mm256_loadu_si256(words), toPlanes);
-    const __m256i second = _mm256_permutevar8x32_epi32(_mm256_loadu_si256(words + 1), toPlanes);
-    const __m256i blueAlpha = _mm256_permute2x128_si256(first, second, 0x31);
+  while (width - x >= 8) {
+    const int count = std::min(kRun, (width - x) / 8 * 8);
+    for (int i = 0; i < count; i += 8) {
+      const std::uint16_t* pixels = rgba + 4 * i;
+      const __m256 r = linearOf(linear[0], pixels), g = linearOf(linear[1], pixels + 1),
+                   b = linearOf(linear[2], pixels + 2);
+      for (int c = 0; c < 3; ++c)
+        _mm256_store_ps(at[c] + i, placeOnCurve(matrix_[c].data(), kSteps, r, g, b));
+    }
+    for (int i = 0; i < count; i += 8) {
+      auto* words = reinterpret_cast<__m256i*>(rgba + 4 * i);
+      const __m256i first = _mm256_permutevar8x32_epi32(_mm256_loadu_si256(words), toPlanes);
+      const __m256i second = _mm256_permutevar8x32_epi32(_mm256_loadu_si256(words + 1), toPlanes);
+      const __m256i blueAlpha = _mm256_permute2x128_si256(first, second, 0x31);
+      const __m256i red = encoded(curve[0], kSteps, _mm256_load_ps(at[0] + i));
+      const __m256i green = encoded(curve[1], kSteps, _mm256_load_ps(at[1] + i));
+      const __m256i blue = encoded(curve[2], kSteps, _mm256_load_ps(at[2] + i));
 
-    const __m256 r = linearOf(linear[0], rgba), g = linearOf(linear[1], rgba + 1),
-                 b = linearOf(linear[2], rgba + 2);
-    const __m256i red = encodedChannel(matrix_[0].data(), encoded[0], kSteps, r, g, b);
-    const __m256i green = encodedChannel(matrix_[1].data(), encoded[1], kSteps, r, g, b);
-    const __m256i blue = encodedChannel(matrix_[2].data(), encoded[2], kSteps, r, g, b);
-
-    // A transparent pixel becomes all zeros; the others keep their alpha.
-    const __m256i transparent =
-        _mm256_cmpeq_epi32(_mm256_srli_epi32(blueAlpha, 16), _mm256_setzero_si256());
-    const __m256i newRedGreen =
-        _mm256_andnot_si256(transparent, _mm256_or_si256(red, _mm256_slli_epi32(green, 16)));
-    const __m256i newBlueAlpha = _mm256_andnot_si256(
-        transparent, _mm256_or_si256(blue, _mm256_andnot_si256(lowHalf, blueAlpha)));
-    _mm256_storeu_si256(words,
-                        _mm256_permutevar8x32_epi32(
-                            _mm256_permute2x128_si256(newRedGreen, newBlueAlpha, 0x20), toPixels));
-    _mm256_storeu_si256(words + 1,
-                        _mm256_permutevar8x32_epi32(
-                            _mm256_permute2x128_si256(newRedGreen, newBlueAlpha, 0x31), toPixels));
+      // A transparent pixel becomes all zeros; the others keep their alpha.
+      const __m256i transparent =
+          _mm256_cmpeq_epi32(_mm256_srli_epi32(blueAlpha, 16), _mm256_setzero_si256());
+      const __m256i newRedGreen =
+          _mm256_andnot_si256(transparent, _mm256_or_si256(red, _mm256_slli_epi32(green, 16)));
+      const __m256i newBlueAlpha = _mm256_andnot_si256(
+          transparent, _mm256_or_si256(blue, _mm256_andnot_si256(lowHalf, blueAlpha)));
+      _mm256_storeu_si256(
+          words, _mm256_permutevar8x32_epi32(
+                     _mm256_permute2x128_si256(newRedGreen, newBlueAlpha, 0x20), toPixels));
+      _mm256_storeu_si256(
+          words + 1, _mm256_permutevar8x32_epi32(
+                         _mm256_permute2x128_si256(newRedGreen, newBlueAlpha, 0x31), toPixels));
+    }
+    x += count;
+    rgba += 4 * count;
   }
   convertScalar(rgba, width - x);
 }
