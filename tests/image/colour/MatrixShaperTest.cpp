@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "image/colour/DeepConversion.h"
 #include "image/decode/DeepSamples.h"
 #include "image/decode/SizeCheck.h"
 #include "support/ProfileBytes.h"
@@ -21,10 +22,13 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 using testsupport::saved;
 
-ColourProfile fromFile(const std::string& path) {
+Bytes fileBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
-  const Bytes bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  return ColourProfile::read(bytes).value();
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+ColourProfile fromFile(const std::string& path) {
+  return ColourProfile::read(fileBytes(path)).value();
 }
 
 // Display P3: the primaries of DCI-P3 under D65 white, sRGB's curve.
@@ -146,6 +150,27 @@ TEST(MatrixShaper, SixteenBitsAgreeWithLittleCmsWithinOneEightBitStep) {
                             [](auto v) { return v == 0; }))
         << c.name << ": a transparent pixel becomes all zeros";
   }
+}
+
+// Tables kept from one decode serve the next only with the same pair of profiles.
+TEST(MatrixShaper, SixteenBitConversionsKeepTablesPerPairOfProfiles) {
+  constexpr const char* kColord = "/usr/share/color/icc/colord/";
+  if (!std::ifstream(std::string(kColord) + "AdobeRGB1998.icc")) GTEST_SKIP() << "no colord-data";
+  const Bytes adobe = fileBytes(std::string(kColord) + "AdobeRGB1998.icc");
+  const Bytes prophoto = fileBytes(std::string(kColord) + "ProPhotoRGB.icc");
+  const auto converted = [&prophoto](const Bytes& document) {
+    std::vector<std::uint16_t> pixel = {30000, 20000, 10000, 65535};
+    DeepConversion::into(document, prophoto, false)->convert(pixel.data(), 1);
+    return pixel;
+  };
+  const auto intoSrgb = converted({}), intoAdobe = converted(adobe);
+  EXPECT_NE(intoSrgb, intoAdobe);
+  EXPECT_EQ(converted({}), intoSrgb);
+  std::vector<std::uint16_t> fresh = {30000, 20000, 10000, 65535};
+  DeepMatrixShaper::between(fromFile(std::string(kColord) + "ProPhotoRGB.icc"),
+                            ColourProfile::read(adobe).value())
+      ->convert(fresh.data(), 1);
+  EXPECT_EQ(intoAdobe, fresh);
 }
 
 TEST(MatrixShaper, LeavesProfilesWithTablesToLittleCms) {
