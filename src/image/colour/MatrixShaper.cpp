@@ -130,7 +130,7 @@ std::optional<Matrix> rgbToRgbMatrix(const ColourProfile& from, const ColourProf
   return product(*targetInverse, *sourceMatrix);
 }
 
-const cmsToneCurve* curveOf(const ColourProfile& profile, int channel) {
+const cmsToneCurve* curveOf(const ColourProfile& profile, std::size_t channel) {
   return static_cast<const cmsToneCurve*>(cmsReadTag(profile.handle(), kTrcTags[channel]));
 }
 
@@ -149,7 +149,7 @@ std::optional<MatrixShaper> MatrixShaper::between(const ColourProfile& from,
       shaper.matrix_[r][c] = fixed(rgbToRgb[r][c]);
     }
   }
-  for (int channel = 0; channel < 3; ++channel) {
+  for (std::size_t channel = 0; channel < 3; ++channel) {
     const cmsToneCurve* sourceCurve = curveOf(from, channel);
     const cmsToneCurve* targetCurve = curveOf(into, channel);
     if (sourceCurve == nullptr || targetCurve == nullptr) return std::nullopt;
@@ -256,7 +256,7 @@ std::optional<DeepMatrixShaper> DeepMatrixShaper::between(const ColourProfile& f
       shaper.matrix_[r][c] = static_cast<float>((*matrix)[r][c]);
     }
   }
-  for (int channel = 0; channel < 3; ++channel) {
+  for (std::size_t channel = 0; channel < 3; ++channel) {
     const cmsToneCurve* sourceCurve = curveOf(from, channel);
     const cmsToneCurve* targetCurve = curveOf(into, channel);
     if (sourceCurve == nullptr || targetCurve == nullptr) return std::nullopt;

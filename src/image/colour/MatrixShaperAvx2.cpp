@@ -84,7 +84,7 @@ __attribute__((target("avx2"))) void DeepMatrixShaper::convertAvx2(std::uint16_t
       const std::uint16_t* pixels = rgba + 4 * i;
       const __m256 r = linearOf(linear[0], pixels), g = linearOf(linear[1], pixels + 1),
                    b = linearOf(linear[2], pixels + 2);
-      for (int c = 0; c < 3; ++c)
+      for (std::size_t c = 0; c < 3; ++c)
         _mm256_store_ps(at[c] + i, placeOnCurve(matrix_[c].data(), kSteps, r, g, b));
     }
     for (int i = 0; i < count; i += 8) {
