@@ -3,6 +3,8 @@
 #include <lcms2.h>
 
 #include <algorithm>
+#include <mutex>
+#include <vector>
 
 #include "image/colour/ColourProfile.h"
 #include "image/colour/MatrixShaper.h"
@@ -19,6 +21,39 @@ std::optional<ColourProfile> profileOf(std::span<const std::uint8_t> bytes) {
   return bytes.empty() ? ColourProfile::srgb() : ColourProfile::read(bytes);
 }
 
+// The tables between the last pair of matrix-shaper profiles, for the next decode with the
+// same pair (a folder's files mostly share one profile): read-only, so decodes running at once
+// share them.
+class ShaperCache {
+ public:
+  std::shared_ptr<const DeepMatrixShaper> find(std::span<const std::uint8_t> document,
+                                               std::span<const std::uint8_t> source) {
+    const std::lock_guard lock(mutex_);
+    if (!std::equal(document.begin(), document.end(), document_.begin(), document_.end()) ||
+        !std::equal(source.begin(), source.end(), source_.begin(), source_.end()))
+      return nullptr;
+    return shaper_;
+  }
+
+  void keep(std::span<const std::uint8_t> document, std::span<const std::uint8_t> source,
+            std::shared_ptr<const DeepMatrixShaper> shaper) {
+    const std::lock_guard lock(mutex_);
+    document_.assign(document.begin(), document.end());
+    source_.assign(source.begin(), source.end());
+    shaper_ = std::move(shaper);
+  }
+
+ private:
+  std::mutex mutex_;
+  std::vector<std::uint8_t> document_, source_;
+  std::shared_ptr<const DeepMatrixShaper> shaper_;
+};
+
+ShaperCache& shaperCache() {
+  static ShaperCache cache;
+  return cache;
+}
+
 }  // namespace
 
 std::optional<DeepConversion> DeepConversion::into(std::span<const std::uint8_t> document,
@@ -26,6 +61,9 @@ std::optional<DeepConversion> DeepConversion::into(std::span<const std::uint8_t>
                                                    bool greyImage) {
   if (std::equal(source.begin(), source.end(), document.begin(), document.end()))
     return std::nullopt;
+  // A pair that had tables needs no other check: the source's profile is RGB.
+  if (auto shaper = shaperCache().find(document, source))
+    return DeepConversion(nullptr, std::move(shaper));
   const auto from = profileOf(source);
   if (!from || from->data() == ColourProfile::Data::Cmyk) return std::nullopt;
   const bool grey = from->data() == ColourProfile::Data::Grey;
@@ -34,8 +72,11 @@ std::optional<DeepConversion> DeepConversion::into(std::span<const std::uint8_t>
   if (!to || to->data() != ColourProfile::Data::Rgb || (from->isSrgb() && to->isSrgb()))
     return std::nullopt;
   if (!grey) {
-    if (auto shaper = DeepMatrixShaper::between(*from, *to))
-      return DeepConversion(nullptr, std::make_shared<const DeepMatrixShaper>(std::move(*shaper)));
+    if (auto built = DeepMatrixShaper::between(*from, *to)) {
+      auto shaper = std::make_shared<const DeepMatrixShaper>(std::move(*built));
+      shaperCache().keep(document, source, shaper);
+      return DeepConversion(nullptr, std::move(shaper));
+    }
   }
   // In place, alpha copied onto itself; from grey it is left alone as the output skips it.
   const cmsUInt32Number flags = cmsFLAGS_BLACKPOINTCOMPENSATION | (grey ? 0 : cmsFLAGS_COPY_ALPHA);

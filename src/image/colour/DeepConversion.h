@@ -12,7 +12,8 @@ class DeepMatrixShaper;
 // A conversion of 16-bit RGBA pixels into a document's colours, made while a source of 16
 // bits a sample is decoded, before its samples are reduced to 8 bits. Relative colorimetric
 // with black-point compensation, as the 8-bit conversion of whole layers makes it. Each
-// decode builds its own: Little CMS transforms are not shared between threads.
+// decode builds its own Little CMS transform (they are not shared between threads); the
+// tables between two matrix-shaper profiles are kept for the next decode with the same pair.
 class DeepConversion {
  public:
   // The conversion of an image with the profile `source` (empty: untagged, which counts as

@@ -130,7 +130,7 @@ std::optional<Matrix> rgbToRgbMatrix(const ColourProfile& from, const ColourProf
   return product(*targetInverse, *sourceMatrix);
 }
 
-const cmsToneCurve* curveOf(const ColourProfile& profile, int channel) {
+const cmsToneCurve* curveOf(const ColourProfile& profile, std::size_t channel) {
   return static_cast<const cmsToneCurve*>(cmsReadTag(profile.handle(), kTrcTags[channel]));
 }
 
@@ -149,7 +149,7 @@ std::optional<MatrixShaper> MatrixShaper::between(const ColourProfile& from,
       shaper.matrix_[r][c] = fixed(rgbToRgb[r][c]);
     }
   }
-  for (int channel = 0; channel < 3; ++channel) {
+  for (std::size_t channel = 0; channel < 3; ++channel) {
     const cmsToneCurve* sourceCurve = curveOf(from, channel);
     const cmsToneCurve* targetCurve = curveOf(into, channel);
     if (sourceCurve == nullptr || targetCurve == nullptr) return std::nullopt;
@@ -200,6 +200,50 @@ void MatrixShaper::convert(Bitmap& bitmap) const {
   }
 }
 
+namespace {
+
+// Where `table` is in `tables`, a row of tables of its size: an equal one, or itself appended.
+std::size_t placed(std::vector<float>& tables, const std::vector<float>& table) {
+  for (std::size_t at = 0; at < tables.size(); at += table.size()) {
+    if (std::equal(table.begin(), table.end(), tables.begin() + static_cast<std::ptrdiff_t>(at)))
+      return at;
+  }
+  tables.insert(tables.end(), table.begin(), table.end());
+  return tables.size() - table.size();
+}
+
+// The curve's value at each 16-bit value, in linear light; nothing when it leaves the bounds
+// that keep every sum finite.
+std::optional<std::vector<float>> linearTable(const cmsToneCurve* curve, int values) {
+  std::vector<float> table(static_cast<std::size_t>(values));
+  for (int i = 0; i < values; ++i) {
+    const float value = cmsEvalToneCurveFloat(
+        curve, static_cast<cmsFloat32Number>(i / static_cast<double>(values - 1)));
+    if (!(std::abs(value) <= kMaxLinear)) return std::nullopt;
+    table[static_cast<std::size_t>(i)] = value;
+  }
+  return table;
+}
+
+// The reversed curve's value in 16-bit units at each of `steps` + 1 steps of linear light,
+// as pairs of each step's value and the next's: one load gives both ends of an interval.
+std::optional<std::vector<float>> encodedTable(const cmsToneCurve* curve, int steps) {
+  const Curve encode(cmsReverseToneCurve(curve), &cmsFreeToneCurve);
+  if (!encode) return std::nullopt;
+  std::vector<float> table(2 * static_cast<std::size_t>(steps));
+  for (int i = 0; i <= steps; ++i) {
+    const float unit = cmsEvalToneCurveFloat(
+        encode.get(), static_cast<cmsFloat32Number>(i / static_cast<double>(steps)));
+    if (!std::isfinite(unit)) return std::nullopt;
+    const float value = std::clamp(unit, 0.0f, 1.0f) * 65535.0f;
+    if (i < steps) table[2 * static_cast<std::size_t>(i)] = value;
+    if (i > 0) table[2 * static_cast<std::size_t>(i) - 1] = value;
+  }
+  return table;
+}
+
+}  // namespace
+
 std::optional<DeepMatrixShaper> DeepMatrixShaper::between(const ColourProfile& from,
                                                           const ColourProfile& into) {
   const auto matrix = rgbToRgbMatrix(from, into);
@@ -212,47 +256,58 @@ std::optional<DeepMatrixShaper> DeepMatrixShaper::between(const ColourProfile& f
       shaper.matrix_[r][c] = static_cast<float>((*matrix)[r][c]);
     }
   }
-  shaper.linear_.resize(3 * kValues);
-  shaper.encoded_.resize(3 * (kSteps + 1));
-  for (int channel = 0; channel < 3; ++channel) {
+  for (std::size_t channel = 0; channel < 3; ++channel) {
     const cmsToneCurve* sourceCurve = curveOf(from, channel);
     const cmsToneCurve* targetCurve = curveOf(into, channel);
     if (sourceCurve == nullptr || targetCurve == nullptr) return std::nullopt;
-    float* linear = shaper.linear_.data() + channel * kValues;
-    for (int i = 0; i < kValues; ++i) {
-      linear[i] = cmsEvalToneCurveFloat(sourceCurve, static_cast<cmsFloat32Number>(i / 65535.0));
-      if (!(std::abs(linear[i]) <= kMaxLinear)) return std::nullopt;
+    // A curve read for an earlier channel too (a tag shared between channels) gives its table.
+    if (channel > 0 && sourceCurve == curveOf(from, channel - 1)) {
+      shaper.linearAt_[channel] = shaper.linearAt_[channel - 1];
+    } else {
+      const auto linear = linearTable(sourceCurve, kValues);
+      if (!linear) return std::nullopt;
+      shaper.linearAt_[channel] = placed(shaper.linear_, *linear);
     }
-    const Curve encode(cmsReverseToneCurve(targetCurve), &cmsFreeToneCurve);
-    if (!encode) return std::nullopt;
-    float* encoded = shaper.encoded_.data() + channel * (kSteps + 1);
-    for (int i = 0; i <= kSteps; ++i) {
-      const float unit = cmsEvalToneCurveFloat(
-          encode.get(), static_cast<cmsFloat32Number>(i / static_cast<double>(kSteps)));
-      if (!std::isfinite(unit)) return std::nullopt;
-      encoded[i] = std::clamp(unit, 0.0f, 1.0f) * 65535.0f;
+    if (channel > 0 && targetCurve == curveOf(into, channel - 1)) {
+      shaper.encodedAt_[channel] = shaper.encodedAt_[channel - 1];
+    } else {
+      const auto encoded = encodedTable(targetCurve, kSteps);
+      if (!encoded) return std::nullopt;
+      shaper.encodedAt_[channel] = placed(shaper.encoded_, *encoded);
     }
   }
   return shaper;
 }
 
 void DeepMatrixShaper::convert(std::uint16_t* rgba, int width) const {
-  const float* linear = linear_.data();
-  const float* encoded = encoded_.data();
+#if defined(__x86_64__)
+  static const bool avx2 = __builtin_cpu_supports("avx2");
+  if (avx2) {
+    convertAvx2(rgba, width);
+    return;
+  }
+#endif
+  convertScalar(rgba, width);
+}
+
+void DeepMatrixShaper::convertScalar(std::uint16_t* rgba, int width) const {
+  const float* linear[] = {linear_.data() + linearAt_[0], linear_.data() + linearAt_[1],
+                           linear_.data() + linearAt_[2]};
+  const float* encoded[] = {encoded_.data() + encodedAt_[0], encoded_.data() + encodedAt_[1],
+                            encoded_.data() + encodedAt_[2]};
   const auto m = matrix_;
   for (int x = 0; x < width; ++x, rgba += 4) {
     if (rgba[3] == 0) {
       rgba[0] = rgba[1] = rgba[2] = 0;  // a transparent pixel becomes all zeros
       continue;
     }
-    const float r = linear[rgba[0]], g = linear[kValues + rgba[1]],
-                b = linear[2 * kValues + rgba[2]];
+    const float r = linear[0][rgba[0]], g = linear[1][rgba[1]], b = linear[2][rgba[2]];
     for (int c = 0; c < 3; ++c) {
       // Between two steps of the reversed curve, linearly: steps of 2^-14 are fine enough
       // for a whole 8-bit step even where a pure power curve is steepest, next to black.
       const float at = std::clamp(m[c][0] * r + m[c][1] * g + m[c][2] * b, 0.0f, 1.0f) * kSteps;
       const int step = std::min(static_cast<int>(at), kSteps - 1);
-      const float* curve = encoded + c * (kSteps + 1) + step;
+      const float* curve = encoded[c] + 2 * step;
       const float value = curve[0] + (curve[1] - curve[0]) * (at - static_cast<float>(step));
       rgba[c] = static_cast<std::uint16_t>(value + 0.5f);
     }

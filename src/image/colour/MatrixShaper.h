@@ -41,7 +41,8 @@ class MatrixShaper {
 // The same conversion for pixels of 16 bits a sample, in floating point: each profile's
 // curves sampled at every 16-bit value, and the document's reversed curves at 2^14 + 1 steps
 // of linear light, interpolated. Little CMS's own 16-bit transforms of such pairs go through
-// an interpolated table, several times slower.
+// an interpolated table, several times slower. Channels with the same curve share one table,
+// so that the usual profiles' tables stay in a core's cache.
 class DeepMatrixShaper {
  public:
   // Nothing in the cases MatrixShaper::between refuses.
@@ -49,18 +50,25 @@ class DeepMatrixShaper {
                                                  const ColourProfile& into);
 
   // Converts a row of RGBA pixels of 16 bits a sample (host order) in place; alpha is kept,
-  // and a fully transparent pixel becomes all zeros.
+  // and a fully transparent pixel becomes all zeros. Eight pixels at a time where the
+  // processor has AVX2, with the same results as convertScalar.
   void convert(std::uint16_t* rgba, int width) const;
+  // The same, a pixel at a time.
+  void convertScalar(std::uint16_t* rgba, int width) const;
 
  private:
   static constexpr int kValues = 1 << 16;
   static constexpr int kSteps = 1 << 14;
 
   DeepMatrixShaper() = default;
+  void convertAvx2(std::uint16_t* rgba, int width) const;
 
-  std::vector<float> linear_;  // each channel's 16-bit values in linear light, channel by channel
+  std::vector<float> linear_;  // tables of 16-bit values in linear light, kValues entries each
+  std::array<std::size_t, 3> linearAt_{};  // where each channel's table starts in linear_
   std::array<std::array<float, 3>, 3> matrix_{};
-  std::vector<float> encoded_;  // each channel's steps of linear light in 16-bit units
+  // Tables of steps of linear light in 16-bit units, each step's value beside the next's.
+  std::vector<float> encoded_;
+  std::array<std::size_t, 3> encodedAt_{};  // where each channel's table starts in encoded_
 };
 
 }  // namespace quillane

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "image/colour/DeepConversion.h"
 #include "image/decode/DeepSamples.h"
 #include "image/decode/SizeCheck.h"
 #include "support/ProfileBytes.h"
@@ -21,10 +22,13 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 using testsupport::saved;
 
-ColourProfile fromFile(const std::string& path) {
+Bytes fileBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
-  const Bytes bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  return ColourProfile::read(bytes).value();
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+ColourProfile fromFile(const std::string& path) {
+  return ColourProfile::read(fileBytes(path)).value();
 }
 
 // Display P3: the primaries of DCI-P3 under D65 white, sRGB's curve.
@@ -96,7 +100,9 @@ TEST(MatrixShaper, AgreesWithLittleCmsOnEveryColourWithinOneStep) {
 // ramp next to black, where a pure power curve is steepest; within one step once reduced to
 // 8 bits, the rule every 16-bit source goes through. The reference is Little CMS's pipeline
 // evaluated exactly: its optimised 16-bit transform interpolates a table, and is off by up to
-// 24 steps for colours out of the document's gamut and next to black.
+// 24 steps for colours out of the document's gamut and next to black. The vector loop gives
+// the scalar one's samples exactly; a last few transparent pixels, not a whole group of
+// eight, become all zeros.
 TEST(MatrixShaper, SixteenBitsAgreeWithLittleCmsWithinOneEightBitStep) {
   constexpr const char* kColord = "/usr/share/color/icc/colord/";
   if (!std::ifstream(std::string(kColord) + "AdobeRGB1998.icc")) GTEST_SKIP() << "no colord-data";
@@ -114,6 +120,8 @@ TEST(MatrixShaper, SixteenBitsAgreeWithLittleCmsWithinOneEightBitStep) {
   }
   for (int v = 0; v < 4096; ++v)
     source.insert(source.end(), {std::uint16_t(v), 0, std::uint16_t(v / 2), 65535});
+  const std::size_t opaque = source.size();
+  for (int v = 1; v <= 5; ++v) source.insert(source.end(), {std::uint16_t(v * 9000), 7, 7, 0});
   const struct {
     const char* name;
     const ColourProfile& from;
@@ -124,8 +132,10 @@ TEST(MatrixShaper, SixteenBitsAgreeWithLittleCmsWithinOneEightBitStep) {
   for (const auto& c : cases) {
     const auto shaper = DeepMatrixShaper::between(c.from, c.into);
     ASSERT_TRUE(shaper) << c.name;
-    std::vector<std::uint16_t> fast = source, reference = source;
+    std::vector<std::uint16_t> fast = source, scalar = source, reference = source;
     shaper->convert(fast.data(), int(fast.size() / 4));
+    shaper->convertScalar(scalar.data(), int(scalar.size() / 4));
+    EXPECT_EQ(fast, scalar) << c.name;
     cmsHTRANSFORM transform = cmsCreateTransform(
         c.from.handle(), TYPE_RGBA_16, c.into.handle(), TYPE_RGBA_16, INTENT_RELATIVE_COLORIMETRIC,
         cmsFLAGS_BLACKPOINTCOMPENSATION | cmsFLAGS_COPY_ALPHA | cmsFLAGS_NOOPTIMIZE);
@@ -133,10 +143,34 @@ TEST(MatrixShaper, SixteenBitsAgreeWithLittleCmsWithinOneEightBitStep) {
                    cmsUInt32Number(source.size() / 4));
     cmsDeleteTransform(transform);
     int worst = 0;
-    for (std::size_t i = 0; i < source.size(); ++i)
-      worst = std::max(worst, std::abs(eightBitsOf(fast[i]) - eightBitsOf(reference[i])));
+    for (std::size_t i = 0; i < opaque; ++i)
+      worst = std::max(worst, std::abs(eightBitsOf(scalar[i]) - eightBitsOf(reference[i])));
     EXPECT_LE(worst, 1) << c.name;
+    EXPECT_TRUE(std::all_of(scalar.begin() + std::ptrdiff_t(opaque), scalar.end(),
+                            [](auto v) { return v == 0; }))
+        << c.name << ": a transparent pixel becomes all zeros";
   }
+}
+
+// Tables kept from one decode serve the next only with the same pair of profiles.
+TEST(MatrixShaper, SixteenBitConversionsKeepTablesPerPairOfProfiles) {
+  constexpr const char* kColord = "/usr/share/color/icc/colord/";
+  if (!std::ifstream(std::string(kColord) + "AdobeRGB1998.icc")) GTEST_SKIP() << "no colord-data";
+  const Bytes adobe = fileBytes(std::string(kColord) + "AdobeRGB1998.icc");
+  const Bytes prophoto = fileBytes(std::string(kColord) + "ProPhotoRGB.icc");
+  const auto converted = [&prophoto](const Bytes& document) {
+    std::vector<std::uint16_t> pixel = {30000, 20000, 10000, 65535};
+    DeepConversion::into(document, prophoto, false)->convert(pixel.data(), 1);
+    return pixel;
+  };
+  const auto intoSrgb = converted({}), intoAdobe = converted(adobe);
+  EXPECT_NE(intoSrgb, intoAdobe);
+  EXPECT_EQ(converted({}), intoSrgb);
+  std::vector<std::uint16_t> fresh = {30000, 20000, 10000, 65535};
+  DeepMatrixShaper::between(fromFile(std::string(kColord) + "ProPhotoRGB.icc"),
+                            ColourProfile::read(adobe).value())
+      ->convert(fresh.data(), 1);
+  EXPECT_EQ(intoAdobe, fresh);
 }
 
 TEST(MatrixShaper, LeavesProfilesWithTablesToLittleCms) {
