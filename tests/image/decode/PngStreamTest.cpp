@@ -153,16 +153,16 @@ TEST(PngStream, DamagedFilesGiveTheWholeDecodersAnswer) {
   flipped[20] ^= 0x10;
   Bytes badAdler = sound;
   badAdler.back() ^= 1;
+  std::vector<Bytes> pieces = piecesOf(sound, 1);
+  pieces.insert(pieces.begin(), Bytes{});
   Bytes window16k = sound;
   window16k[0] = 0x68;
   window16k[1] = 0x81;  // its check bits fixed
-  const Bytes real = testing::dataBytes("images/png-rgba8.png");
-  const std::size_t realData = 8 + 25 + 8;
-  Bytes realFlipped = real;
-  realFlipped[realData + 100] ^= 0x10;
+  Bytes realFlipped = testing::dataBytes("images/png-rgba8.png");
+  realFlipped[8 + 25 + 8 + 100] ^= 0x10;  // in the data of its one IDAT chunk
   std::map<std::string, Bytes> files = {
       {"sound", pngOf({sound})},
-      {"in chunks of 1 byte, an empty one first", pngOf(piecesOf(sound, 1))},
+      {"in chunks of 1 byte, an empty one first", pngOf(pieces)},
       {"filter 5 in row 3", pngOf({storedImageData({0, 1, 2, 5, 4, 1})})},
       {"filter 5 in the last row", pngOf({storedImageData({0, 1, 2, 3, 4, 5})})},
       {"a flipped byte, its CRC fixed", pngOf({flipped})},
@@ -175,7 +175,6 @@ TEST(PngStream, DamagedFilesGiveTheWholeDecodersAnswer) {
       {"text after the data", pngOf({sound}, {{"tEXt", {'a', 0, 'b'}}, {"IEND", {}}})},
       {"no IEND", pngOf({sound}, {})},
       {"IEND not empty", pngOf({sound}, {{"IEND", {0}}})},
-      {"a real file cut in its data", Bytes(real.begin(), real.begin() + long(realData) + 90)},
       {"a real file, a byte of data flipped", realFlipped},
   };
   for (const auto& entry : std::filesystem::directory_iterator(testing::dataPath("bad")))
