@@ -116,10 +116,12 @@ class BytesSource final : public PngSource {
   std::span<const std::uint8_t> bytes_;
 };
 
-// The file read forward through one buffer of kReadBytes.
+// The file read forward through one buffer of at most kReadBytes.
 class ForwardReader {
  public:
-  explicit ForwardReader(PngSource& source) : source_(source), buffer_(kReadBytes) {}
+  // A small file's buffer holds just the file.
+  explicit ForwardReader(PngSource& source)
+      : source_(source), buffer_(std::min<std::uint64_t>(kReadBytes, source.size())) {}
 
   // The offset of the next byte.
   std::uint64_t offset() const { return offset_ - (end_ - position_); }
