@@ -33,6 +33,10 @@ constexpr std::uint32_t kMaxChunkLength = 0x7FFFFFFF;
 // distances that an inflater without that check would follow.
 constexpr std::uint8_t kWindow32K = 0x70;
 
+// The CRCs of an IDAT chunk's type, and of an empty IEND chunk.
+constexpr std::uint32_t kIdatCrc = 0x35AF061E;
+constexpr std::uint32_t kIendCrc = 0xAE426082;
+
 bool isType(const std::uint8_t* type, const char* name) { return std::memcmp(type, name, 4) == 0; }
 
 std::uint32_t crcOf(std::uint32_t crc, std::span<const std::uint8_t> bytes) {
@@ -112,10 +116,12 @@ class BytesSource final : public PngSource {
   std::span<const std::uint8_t> bytes_;
 };
 
-// The file read forward through one buffer of kReadBytes.
+// The file read forward through one buffer of at most kReadBytes.
 class ForwardReader {
  public:
-  explicit ForwardReader(PngSource& source) : source_(source), buffer_(kReadBytes) {}
+  // A small file's buffer holds just the file.
+  explicit ForwardReader(PngSource& source)
+      : source_(source), buffer_(std::min<std::uint64_t>(kReadBytes, source.size())) {}
 
   // The offset of the next byte.
   std::uint64_t offset() const { return offset_ - (end_ - position_); }
@@ -134,6 +140,25 @@ class ForwardReader {
     const std::span<const std::uint8_t> piece(buffer_.data() + position_, taken);
     position_ += taken;
     return piece;
+  }
+
+  // Exactly the next n bytes, n no more than the buffer holds, valid until the next call;
+  // empty when the file ends first or cannot be read.
+  std::span<const std::uint8_t> take(std::size_t n) {
+    if (end_ - position_ < n) {
+      std::memmove(buffer_.data(), buffer_.data() + position_, end_ - position_);
+      end_ -= position_;
+      position_ = 0;
+      while (end_ < n) {
+        const auto got = source_.read(offset_, buffer_.data() + end_, buffer_.size() - end_);
+        if (!got || *got == 0) return {};
+        offset_ += *got;
+        end_ += *got;
+      }
+    }
+    const std::span<const std::uint8_t> bytes(buffer_.data() + position_, n);
+    position_ += n;
+    return bytes;
   }
 
   // Exactly n bytes into out; false when the file ends first or cannot be read.
@@ -194,7 +219,8 @@ class StreamedPng final : public PngRowStream {
   bool inflateSome();
   bool nextInput();
   bool startChunk(std::uint32_t length);
-  bool finishChunk(std::uint8_t* nextHeader);
+  bool crcHolds(std::uint64_t offset, std::uint32_t length);
+  bool nextHeader(std::uint8_t* header);
   bool endsSoundly();
   std::optional<DecodeError> readWhole(std::uint8_t* out, int count);
   void adoptHeader(const DecodedImage& whole);
@@ -213,8 +239,12 @@ class StreamedPng final : public PngRowStream {
   int served_ = 0;  // rows given so far
 
   std::unique_ptr<inflate_state> inflater_;
-  std::uint32_t chunkLeft_ = 0;  // bytes of the current IDAT chunk not yet read
-  std::uint32_t chunkCrc_ = 0;
+  std::optional<std::uint32_t> firstChunkLength_;  // until its data is first asked for
+  // The data of the current IDAT chunk, its CRC checked: the whole of a small one read at
+  // once, or the bytes of a large one still to be read, and then its CRC.
+  std::span<const std::uint8_t> chunkData_;
+  std::uint32_t chunkLeft_ = 0;
+  bool crcLeft_ = false;
   bool windowChecked_ = false;
   // The row above the band, then the band's stored rows and one more byte.
   std::vector<std::uint8_t> band_;
@@ -248,7 +278,7 @@ bool StreamedPng::start() {
   readResolution(ctx.get(), header_);
   header_.iccProfile = profileOf(ctx.get());
 
-  if (!startChunk(loadBigEndian(head->data() + head->size() - kChunkHeaderBytes, 4))) return false;
+  firstChunkLength_ = loadBigEndian(head->data() + head->size() - kChunkHeaderBytes, 4);
   inflater_ = std::make_unique<inflate_state>();
   isal_inflate_init(inflater_.get());
   inflater_->crc_flag = ISAL_ZLIB;
@@ -351,38 +381,66 @@ bool StreamedPng::inflateSome() {
 // The next piece of image data for the inflater, from the chunk read or the IDAT chunk
 // after it; false when there is none, or a CRC or the zlib window is wrong.
 bool StreamedPng::nextInput() {
-  while (chunkLeft_ == 0) {
+  while (chunkData_.empty() && chunkLeft_ == 0) {
     std::uint8_t header[kChunkHeaderBytes];
-    if (!finishChunk(header) || !isType(header + 4, "IDAT") ||
-        !startChunk(loadBigEndian(header, 4)))
+    if (firstChunkLength_) {
+      if (!startChunk(*std::exchange(firstChunkLength_, std::nullopt))) return false;
+    } else if (!nextHeader(header) || !isType(header + 4, "IDAT") ||
+               !startChunk(loadBigEndian(header, 4))) {
       return false;
+    }
   }
-  const auto piece = reader_.next(chunkLeft_);
-  if (piece.empty()) return false;
+  std::span<const std::uint8_t> piece = std::exchange(chunkData_, {});
+  if (piece.empty()) {
+    piece = reader_.next(chunkLeft_);
+    if (piece.empty()) return false;
+    chunkLeft_ -= static_cast<std::uint32_t>(piece.size());
+  }
   if (!windowChecked_ && (piece[0] & 0xF0) != kWindow32K) return false;
   windowChecked_ = true;
-  chunkLeft_ -= static_cast<std::uint32_t>(piece.size());
-  chunkCrc_ = crcOf(chunkCrc_, piece);
   inflater_->next_in = const_cast<std::uint8_t*>(piece.data());  // only read
   inflater_->avail_in = static_cast<std::uint32_t>(piece.size());
   return true;
 }
 
-// An IDAT chunk of `length` bytes begins: false when the file does not hold it whole.
+// An IDAT chunk of `length` bytes begins: false when the file does not hold it whole or its
+// CRC is wrong. The CRC is checked before any of its data is inflated, so that no row comes
+// from a chunk that is not sound; a chunk too large to be held is read through once first.
 bool StreamedPng::startChunk(std::uint32_t length) {
   if (length > kMaxChunkLength || length + std::uint64_t{4} > source_->size() - reader_.offset())
     return false;
-  chunkLeft_ = length;
-  chunkCrc_ =
-      crcOf(0, std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>("IDAT"), 4));
-  return true;
+  if (length + std::size_t{4} > kReadBytes) {
+    chunkLeft_ = length;
+    crcLeft_ = true;
+    return crcHolds(reader_.offset(), length);
+  }
+  const auto chunk = reader_.take(length + std::size_t{4});
+  if (chunk.empty()) return false;
+  chunkData_ = chunk.first(length);
+  return crcOf(kIdatCrc, chunkData_) == loadBigEndian(chunk.data() + length, 4);
 }
 
-// The CRC of the chunk whose data is read, checked, and the header of the next one read.
-bool StreamedPng::finishChunk(std::uint8_t* nextHeader) {
-  std::uint8_t crc[4];
-  return reader_.readExactly(crc, 4) && loadBigEndian(crc, 4) == chunkCrc_ &&
-         reader_.readExactly(nextHeader, kChunkHeaderBytes);
+// Whether the CRC of the IDAT chunk whose data lies at offset holds.
+bool StreamedPng::crcHolds(std::uint64_t offset, std::uint32_t length) {
+  std::vector<std::uint8_t> piece(kReadBytes);
+  std::uint32_t crc = kIdatCrc;
+  for (std::uint32_t done = 0; done < length;) {
+    const auto n = std::min<std::size_t>(piece.size(), length - done);
+    if (source_->read(offset + done, piece.data(), n) != n) return false;
+    crc = crcOf(crc, std::span(piece.data(), n));
+    done += static_cast<std::uint32_t>(n);
+  }
+  return source_->read(offset + length, piece.data(), 4) == 4 &&
+         loadBigEndian(piece.data(), 4) == crc;
+}
+
+// The header of the chunk after the current one, past the current one's CRC.
+bool StreamedPng::nextHeader(std::uint8_t* header) {
+  if (std::exchange(crcLeft_, false) && reader_.take(4).empty()) return false;
+  const auto bytes = reader_.take(kChunkHeaderBytes);
+  if (bytes.empty()) return false;
+  std::memcpy(header, bytes.data(), kChunkHeaderBytes);
+  return true;
 }
 
 // After the last row: the zlib stream ends there with its checksum, at the end of an IDAT
@@ -395,12 +453,12 @@ bool StreamedPng::endsSoundly() {
   while (state.block_state != ISAL_BLOCK_FINISH) {
     if (!inflateSome() || state.avail_out == 0) return false;
   }
-  std::uint8_t iend[kChunkHeaderBytes + 4];
-  static constexpr std::uint32_t kIendCrc = 0xAE426082;
-  return state.avail_in == 0 && chunkLeft_ == 0 && finishChunk(iend) &&
-         loadBigEndian(iend, 4) == 0 && isType(iend + 4, "IEND") &&
-         reader_.readExactly(iend + kChunkHeaderBytes, 4) &&
-         loadBigEndian(iend + kChunkHeaderBytes, 4) == kIendCrc;
+  std::uint8_t iend[kChunkHeaderBytes];
+  if (state.avail_in != 0 || !chunkData_.empty() || chunkLeft_ != 0 || !nextHeader(iend) ||
+      loadBigEndian(iend, 4) != 0 || !isType(iend + 4, "IEND"))
+    return false;
+  const auto crc = reader_.take(4);
+  return !crc.empty() && loadBigEndian(crc.data(), 4) == kIendCrc;
 }
 
 // The rows from the file decoded whole, or that decoder's reason.

@@ -106,32 +106,36 @@ void putChunk(Bytes& out, const char* type, const Bytes& data) {
   putU32(out, crcOf(out.data() + start, out.size() - start));
 }
 
-// Rows of 4 x 6 RGBA pixels with the given filter bytes, in one stored deflate block.
-Bytes storedImageData(const Bytes& filters) {
+// Rows of `width` RGBA pixels with the given filter bytes, in stored deflate blocks.
+Bytes storedImageData(const Bytes& filters, std::size_t width = 4) {
   Bytes raw;
   for (std::size_t y = 0; y < filters.size(); ++y) {
     raw.push_back(filters[y]);
-    for (int i = 0; i < 16; ++i) raw.push_back(std::uint8_t(y * 40 + i * 7));
+    for (std::size_t i = 0; i < width * 4; ++i) raw.push_back(std::uint8_t(y * 40 + i * 7));
   }
-  Bytes data = {0x78,
-                0x01,
-                0x01,
-                std::uint8_t(raw.size()),
-                std::uint8_t(raw.size() >> 8),
-                std::uint8_t(~raw.size()),
-                std::uint8_t(~raw.size() >> 8)};
-  for (const std::uint8_t byte : raw) data.push_back(byte);
+  Bytes data = {0x78, 0x01};
+  for (std::size_t at = 0; at < raw.size(); at += 0xFFFF) {
+    const std::size_t n = std::min<std::size_t>(0xFFFF, raw.size() - at);
+    for (const std::size_t byte : {std::size_t(at + n == raw.size()), n, n >> 8, ~n, ~n >> 8})
+      data.push_back(std::uint8_t(byte));
+    data.insert(data.end(), raw.begin() + long(at), raw.begin() + long(at + n));
+  }
   std::uint32_t a = 1, b = 0;
   for (const std::uint8_t byte : raw) b = (b + (a = (a + byte) % 65521)) % 65521;
   putU32(data, b << 16 | a);
   return data;
 }
 
-// A 4 x 6 RGBA PNG: its image data in the given chunks, then the given chunks after them.
+// A `width` x 6 RGBA PNG: its image data in the given chunks, then the given chunks after them.
 Bytes pngOf(const std::vector<Bytes>& idats,
-            const std::vector<std::pair<const char*, Bytes>>& after = {{"IEND", {}}}) {
+            const std::vector<std::pair<const char*, Bytes>>& after = {{"IEND", {}}},
+            std::uint32_t width = 4) {
   Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-  putChunk(png, "IHDR", {0, 0, 0, 4, 0, 0, 0, 6, 8, 6, 0, 0, 0});
+  Bytes header;
+  putU32(header, width);
+  putU32(header, 6);
+  header.insert(header.end(), {8, 6, 0, 0, 0});
+  putChunk(png, "IHDR", header);
   for (const Bytes& idat : idats) putChunk(png, "IDAT", idat);
   for (const auto& [type, data] : after) putChunk(png, type, data);
   return png;
@@ -153,16 +157,20 @@ TEST(PngStream, DamagedFilesGiveTheWholeDecodersAnswer) {
   flipped[20] ^= 0x10;
   Bytes badAdler = sound;
   badAdler.back() ^= 1;
+  std::vector<Bytes> pieces = piecesOf(sound, 1);
+  pieces.insert(pieces.begin(), Bytes{});
   Bytes window16k = sound;
   window16k[0] = 0x68;
   window16k[1] = 0x81;  // its check bits fixed
-  const Bytes real = testing::dataBytes("images/png-rgba8.png");
-  const std::size_t realData = 8 + 25 + 8;
-  Bytes realFlipped = real;
-  realFlipped[realData + 100] ^= 0x10;
+  // One chunk larger than the stream reads at a time, and that chunk with a wrong CRC.
+  const Bytes wide = pngOf({storedImageData(Bytes(6, 1), 50000)}, {{"IEND", {}}}, 50000);
+  Bytes wideBadCrc = wide;
+  wideBadCrc[wide.size() - 13] ^= 1;
+  Bytes realFlipped = testing::dataBytes("images/png-rgba8.png");
+  realFlipped[8 + 25 + 8 + 100] ^= 0x10;  // in the data of its one IDAT chunk
   std::map<std::string, Bytes> files = {
       {"sound", pngOf({sound})},
-      {"in chunks of 1 byte, an empty one first", pngOf(piecesOf(sound, 1))},
+      {"in chunks of 1 byte, an empty one first", pngOf(pieces)},
       {"filter 5 in row 3", pngOf({storedImageData({0, 1, 2, 5, 4, 1})})},
       {"filter 5 in the last row", pngOf({storedImageData({0, 1, 2, 3, 4, 5})})},
       {"a flipped byte, its CRC fixed", pngOf({flipped})},
@@ -175,8 +183,9 @@ TEST(PngStream, DamagedFilesGiveTheWholeDecodersAnswer) {
       {"text after the data", pngOf({sound}, {{"tEXt", {'a', 0, 'b'}}, {"IEND", {}}})},
       {"no IEND", pngOf({sound}, {})},
       {"IEND not empty", pngOf({sound}, {{"IEND", {0}}})},
-      {"a real file cut in its data", Bytes(real.begin(), real.begin() + long(realData) + 90)},
       {"a real file, a byte of data flipped", realFlipped},
+      {"one chunk of 1.2 MB", wide},
+      {"one chunk of 1.2 MB, its CRC wrong", wideBadCrc},
   };
   for (const auto& entry : std::filesystem::directory_iterator(testing::dataPath("bad")))
     if (entry.path().extension() == ".png")
