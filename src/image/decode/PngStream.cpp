@@ -29,6 +29,8 @@ constexpr std::size_t kMaxHeadBytes = std::size_t{32} << 20;
 constexpr std::size_t kSignatureBytes = 8;
 constexpr std::size_t kChunkHeaderBytes = 8;  // length and type
 constexpr std::uint32_t kMaxChunkLength = 0x7FFFFFFF;
+// The most bytes one byte of deflate data inflates to: 258 in a match coded in two bits.
+constexpr std::uint64_t kMaxInflateRatio = 1032;
 // A zlib header's window field for 32 KiB, the largest: a smaller one lets zlib refuse
 // distances that an inflater without that check would follow.
 constexpr std::uint8_t kWindow32K = 0x70;
@@ -275,6 +277,11 @@ bool StreamedPng::start() {
   opaque_ = rgb;
   pixelBytes_ = rgb ? 3 : 4;
   rowBytes_ = std::size_t{ihdr.width} * pixelBytes_;
+  // Deflate makes at most kMaxInflateRatio bytes of each: a smaller file cannot hold the kept
+  // rows, and is left to the whole decode, which fails for what the file fills. A first file
+  // that streams is measured from its header alone, and the canvas made before its rows.
+  if (source_->size() * kMaxInflateRatio < (rowBytes_ + 1) * static_cast<std::size_t>(height_))
+    return false;
   readResolution(ctx.get(), header_);
   header_.iccProfile = profileOf(ctx.get());
 
