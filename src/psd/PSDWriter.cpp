@@ -51,6 +51,7 @@ PSDWriter::PSDWriter(PSDSink& sink, Size documentSize, std::vector<LayerRecord> 
 
 void PSDWriter::addLayer(const Bitmap& image) {
   startLayer();
+  createComposite();
   const LayerBounds bounds{std::min(image.width, width_), std::min(image.height, height_)};
   if (!bounds.empty()) encoder_.packMargin(bounds);
   // The composite is drawn while the channels are packed.
@@ -74,7 +75,6 @@ void PSDWriter::startLayer() {
     throw internalError("more layers were added than were named");
   }
   logLine("adding layer: %s", records_[index].name.c_str());
-  createComposite();
 }
 
 // While one thread packs a band and another draws it, the next band is made on whichever
@@ -85,7 +85,9 @@ void PSDWriter::packArrivingBands(LayerBands& bands, LayerBounds bounds) {
     for (ByteBuffer& channelRows : band) channelRows.clear();
   }
   int top = 0;
-  const Bitmap* band = bands.next();
+  const Bitmap* band = nullptr;
+  // The composite, made for the first layer, is made while its first band is.
+  helper_.run(2, [&](int task) { task == 0 ? void(band = bands.next()) : createComposite(); });
   while (band != nullptr) {
     const int end = std::min(top + band->height, bounds.height);
     const Bitmap* following = nullptr;

@@ -104,7 +104,7 @@ class PSDWriter {
   using ChannelLengths = std::array<std::uint64_t, kChannelCount>;
   using RowCounts = std::array<std::uint8_t*, kChannelCount>;
 
-  // The group records before it, the check that one more layer was named, and the composite.
+  // The group records before it, and the check that one more layer was named.
   void startLayer();
   // Packs the rows that arrive in bands, drawing each on the composite.
   void packArrivingBands(LayerBands& bands, LayerBounds bounds);
