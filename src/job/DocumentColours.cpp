@@ -40,20 +40,19 @@ void DocumentColours::match(DecodedImage& image, const std::string& file) {
     logLine("colour: %s converted into the document's colours at 16 bits", nameOf(file).c_str());
     return;
   }
-  if (isDocumentProfile(image.iccProfile)) return;
-  const Source* source = &sourceOf(image.iccProfile, file);
-  if (source->data == ColourProfile::Data::Grey && !isGrey(image.bitmap)) {
+  static const std::vector<std::uint8_t> untagged;
+  const std::vector<std::uint8_t>* profile = &image.iccProfile;
+  if (isGreyProfile(*profile, file) && !isGrey(image.bitmap)) {
     logLine("colour: %s has colours its grey profile cannot describe; they count as sRGB",
             nameOf(file).c_str());
-    source = &sourceOf({}, file);
+    profile = &untagged;
   }
-  if (!source->conversion) return;
-  logLine("colour: %s converted into the document's colours", nameOf(file).c_str());
-  source->conversion->convert(image.bitmap);
+  if (const ColourConversion* conversion = conversionOf(*profile, file))
+    conversion->convert(image.bitmap);
 }
 
-const ColourConversion* DocumentColours::rowConversion(const std::vector<std::uint8_t>& profile,
-                                                       const std::string& file) {
+const ColourConversion* DocumentColours::conversionOf(const std::vector<std::uint8_t>& profile,
+                                                      const std::string& file) {
   if (isDocumentProfile(profile)) return nullptr;
   const Source& source = sourceOf(profile, file);
   if (!source.conversion) return nullptr;

@@ -29,12 +29,13 @@ class DocumentColours {
 
   // Converts the image's pixels into the document's colours, in place, when its own differ.
   void match(DecodedImage& image, const std::string& file);
-  // What converts the rows of a colour image with this profile (empty: untagged) a band at a
-  // time, as match converts a whole image; nothing when they stay as stored. Logged once.
+  // What converts the pixels of a colour image with this profile (empty: untagged): match's
+  // for a whole image, a streamed layer's for each band; nothing when they stay as stored.
+  // Logged once per image.
   // The image must not carry a grey profile (isGreyProfile), which only the whole image
   // can be checked against.
-  const ColourConversion* rowConversion(const std::vector<std::uint8_t>& profile,
-                                        const std::string& file);
+  const ColourConversion* conversionOf(const std::vector<std::uint8_t>& profile,
+                                       const std::string& file);
   bool isGreyProfile(const std::vector<std::uint8_t>& profile, const std::string& file) {
     return !isDocumentProfile(profile) && sourceOf(profile, file).data == ColourProfile::Data::Grey;
   }

@@ -29,7 +29,7 @@ StreamedLayer::StreamedLayer(std::unique_ptr<PngRowStream> rows, std::string fil
       steps_(steps),
       bandRows_(std::max(1, std::min(static_cast<int>(kBandBytes / rowBytesOf(rows_->width())),
                                      rows_->height() / kMinBandsPerLayer))) {
-  if (colours) conversion_ = colours->rowConversion(rows_->header().iccProfile, file_);
+  if (colours) conversion_ = colours->conversionOf(rows_->header().iccProfile, file_);
   if (key_ == KeyColour::None) return;
   logLine("inBitImage: %d , %d", rows_->width(), rows_->height());
   steps_.setMinorStepMax(static_cast<double>(rows_->width()) * rows_->height());
